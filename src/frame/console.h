@@ -1,0 +1,79 @@
+#pragma once
+// Console output on a shadow screen of cells. On a terminal the shadow is
+// rendered with ANSI/VT sequences (CP866 converted to UTF-8 on a UTF-8
+// terminal); otherwise text goes out plain and full-screen views are skipped.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ScreenCell {
+    unsigned char ch = ' ';
+    unsigned char attr = 7;
+};
+
+struct ConsoleState {
+    int width = 80, height = 25;
+    int cursorX = 0, cursorY = 0;   // 0-based
+    unsigned char attr = 7;         // current attribute
+    bool cursorVisible = true;
+    bool terminal = false;          // standard output is a terminal
+    bool colour = false;            // colour sequences wanted (terminal, no NO_COLOR)
+    bool utf8 = false;              // terminal's codeset is UTF-8
+    std::vector<ScreenCell> cells;  // width * height
+    std::string* capture = nullptr; // tests: output goes here instead of fd 1
+};
+
+ConsoleState& Console();
+
+// Sets up the console for this process (terminal detection, size, locale).
+void InitConsole();
+// Tests: a fresh console of the given size whose output goes to *sink.
+void InitConsoleForTest(int width, int height, bool terminal, std::string* sink);
+
+// Cell at 1-based (column, row) of the shadow screen.
+const ScreenCell& CellAt(int column, int row);
+// Characters of a row (1-based) from column to column+length-1.
+std::string RowText(int row, int column = 1, int length = -1);
+
+void SetTextColor(unsigned char attr);
+void WriteText(std::string_view text);
+void WriteLine(std::string_view text);
+void WriteColored(std::string_view text, unsigned char attr);
+void WriteAt(int column, int row, unsigned char attr, std::string_view text);
+void WriteCharAt(char ch, int column, int row, unsigned char attr);
+void GotoXY(int column, int row);
+int WhereX();
+int WhereY();
+void GetScreenSize(int& columns, int& rows);
+
+struct SavedScreen {
+    bool present = false;
+    int rows = 0;
+    std::vector<ScreenCell> cells;  // rows * 80
+    int cursorX = 0, cursorY = 0;
+};
+void SaveScreen(int rows, SavedScreen& saved);
+void RestoreScreen(int rows, SavedScreen& saved);
+void SetCursorVisible(bool visible);
+
+// Key codes: a character key gives its code, an extended key its scan code x 256.
+std::uint16_t ReadKeyCode();
+// Decodes one key from the bytes a terminal sent; consumed = bytes used (0: need more).
+std::uint16_t DecodeKeyBytes(std::string_view bytes, std::size_t& consumed);
+
+// Sends pending output to the terminal.
+void FlushConsole();
+// Restores terminal modes (raw mode, cursor, alternate screen); also on signals.
+void RestoreTerminal();
+
+// Toss status screen.
+void DrawTossScreen();
+void UpdateTossScreen(std::string_view from, std::string_view origin, std::string_view fileEcho,
+                      std::string_view fileName, std::string_view description,
+                      unsigned processed, unsigned bad, unsigned total);
+void ShowTossProgress(unsigned done, unsigned total);
+
+// CP866 byte to UTF-8 and back (console only; files are never converted).
+std::string Cp866ToUtf8(std::string_view text);
+std::string Utf8ToCp866(std::string_view text);

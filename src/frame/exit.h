@@ -1,0 +1,18 @@
+#pragma once
+// The one way the program ends. Every fatal condition throws ProgramExit,
+// which main() catches and turns into the process exit code, so tests can
+// check exit codes without ending the test runner.
+
+struct ProgramExit {
+    int code;
+};
+
+// The exit routine: colour light grey, a blank line, then end with the code.
+[[noreturn]] void ExitProgram(int code);
+
+// Ends without the exit routine's output (unrecognised command word).
+[[noreturn]] void EndProgram(int code);
+
+// A failed open, read or write on a file the program treats as always
+// present: prints "Runtime error N" and ends with exit code N.
+[[noreturn]] void RuntimeError(int errorNumber);

@@ -1,0 +1,139 @@
+#pragma once
+// The platform layer: every file, directory, process, clock and terminal
+// service the program uses goes through here. Nothing else calls POSIX.
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+constexpr char PathSeparator = '/';
+constexpr std::string_view PlatformWord = "Linux";
+constexpr std::string_view VersionNumber = "1.29";
+constexpr std::size_t MaxText = 255;  // longest text the program builds
+
+// ---- Program directory -----------------------------------------------------
+
+// Directory of the running program with a trailing "/", or the value of
+// BRENMOOR_DIR (with a trailing "/" added) when that is set and not empty.
+std::string ProgramDirectory();
+
+// ---- Names and directory search -------------------------------------------
+
+// DOS wildcard match of a file name, ASCII case ignored: "*" any run, "?" one
+// character, "*.*" every name (also one without a dot).
+bool MatchDosWildcard(std::string_view name, std::string_view mask);
+
+struct DirEntry {
+    std::string name;      // name only
+    bool isDirectory = false;
+    bool isReadOnly = false;
+    bool isHidden = false;
+    std::uint64_t size = 0;
+    std::time_t modified = 0;
+};
+
+enum class SearchKind { FilesOnly, DirectoriesOnly, Any };
+
+// Entries of the directory part of pathMask whose names match its last part
+// ("in/*.tic"), sorted by name in byte order; "." and ".." never appear.
+std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind = SearchKind::FilesOnly);
+
+// The path of an existing file: the path itself when it exists, otherwise
+// its last component looked up in its directory without regard to ASCII case
+// (first match in byte order). When nothing matches, the path unchanged.
+std::string ResolvePath(const std::string& path);
+
+// ---- Attributes --------------------------------------------------------------
+
+bool FileExists(const std::string& path);       // a directory counts
+bool DirectoryExists(const std::string& path);  // trailing "/" ignored
+bool IsRegularFile(const std::string& path);
+bool IsReadOnlyFile(const std::string& path);   // no owner write permission
+void SetArchiveOnly(const std::string& path);   // gives the owner write permission
+bool GetFileSize(const std::string& path, std::uint64_t& size);
+bool GetFileTime(const std::string& path, std::time_t& modified);
+bool SetFileTime(const std::string& path, std::time_t modified);
+
+// ---- Directories, copy, rename, delete ---------------------------------------
+
+// Creates every missing directory of the path; true when it exists afterwards.
+bool ForceDirectories(const std::string& path);
+
+// Ignores every failure; nothing for an empty path.
+void DeleteFile(const std::string& path);
+// Deletes every file matching the mask ("dir/*.tmp"); failures ignored.
+void DeleteFiles(const std::string& pathMask);
+
+// Copies in 8192-byte blocks, keeping time stamp and mode. A source that
+// cannot be opened or a target that cannot be created ends the run with 2.
+void CopyFile(const std::string& source, const std::string& target);
+
+// The same copy, but reporting failure (errno, 0 on success) instead of ending
+// the run; a partly written target is removed.
+int TryCopyFile(const std::string& source, const std::string& target);
+
+// rename(2); returns 0 or errno.
+int RenameFile(const std::string& from, const std::string& to);
+
+// rename(2), and on EXDEV copy and delete. The source is removed only after
+// the copy is complete. Returns 0 or errno; on failure the source is intact.
+int MoveFile(const std::string& from, const std::string& to);
+
+// ---- Whole-file reading and writing -----------------------------------------
+
+// Reads the file (after ResolvePath). False when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& content);
+
+// Splits text into lines on LF, CR LF and bare CR; each line is cut at
+// maxLength characters. A final line without a line end counts.
+std::vector<std::string> SplitLines(std::string_view content, std::size_t maxLength = MaxText);
+
+// ReadWholeFile + SplitLines. False when the file cannot be read.
+bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxLength = MaxText);
+
+// Creates or truncates the file and writes the bytes. Returns 0 or errno.
+int WriteWholeFile(const std::string& path, std::string_view content);
+
+// Appends the bytes, creating the file when needed. Returns 0 or errno.
+int AppendToFile(const std::string& path, std::string_view content);
+
+// Rewrites a control file safely: copies the current file to backupPath (when
+// not empty and the file exists), writes content to a temporary file in the
+// same directory, flushes it and renames it over path. On any failure the
+// original file is left complete and errno is returned; 0 on success.
+int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath);
+
+// ---- Processes ---------------------------------------------------------------
+
+// Looks the program up as given, then in each PATH directory; must be executable.
+// Returns the full path, or "" when not found.
+std::string FindProgram(const std::string& program);
+
+// /bin/sh -c 'PROGRAM PARAMS >/dev/null 2>&1' and waits. Returns the exit
+// status, or -1 when the program cannot be found or started.
+int RunCommand(const std::string& program, const std::string& params);
+
+// ---- Clock, random, memory, errors ---------------------------------------------
+
+struct LocalDateTime {
+    int year = 1970, month = 1, day = 1;  // month 1..12
+    int hour = 0, minute = 0, second = 0;
+    int millisecond = 0;
+    int weekday = 4;  // 0 = Sunday
+};
+
+LocalDateTime LocalNow();
+std::uint64_t MillisecondTick();
+
+void SeedRandom();
+std::uint32_t RandomNumber(std::uint32_t limit);  // 0 .. limit-1
+
+// MemAvailable of /proc/meminfo in bytes, 0 when unknown.
+std::uint64_t MemoryAvailable();
+
+int LastErrorNumber();  // errno
+void ClearErrorNumber();
+
+// Identity for PID lines and the like, e.g. "Linux".
+std::string_view PlatformName();

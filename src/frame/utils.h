@@ -1,0 +1,94 @@
+#pragma once
+// Addresses, text cleaning, macros, paths and dates shared by the whole
+// program. Texts are code page 866 bytes of at most MaxText characters.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/platform.h"
+
+// ---- Addresses -------------------------------------------------------------------
+
+struct FidoAddress {
+    std::uint16_t zone = 0, net = 0, node = 0, point = 0;
+    bool operator==(const FidoAddress&) const = default;
+};
+
+FidoAddress ParseAddress(std::string_view text);
+std::string FormatAddress(const FidoAddress& address);
+std::string FormatAddressParts(unsigned zone, unsigned net, unsigned node, unsigned point);
+std::string NormalizeAddress(std::string_view text);
+bool SameAddress(const FidoAddress& a, const FidoAddress& b);
+bool SameAddressText(std::string_view a, std::string_view b);
+bool AddressMatchesMask(std::string_view address, std::string_view mask);
+bool AddressInList(std::string_view address, const std::vector<FidoAddress>& list);
+bool AddressTextInList(std::string_view address, const std::vector<std::string>& addressTexts);
+bool MatchWildcard(std::string_view value, std::string_view pattern);
+
+// ---- Text ----------------------------------------------------------------------------
+
+void CutText(std::string& text, std::size_t limit = MaxText);
+void TrimLeft(std::string& text);   // blanks (32) only
+void TrimRight(std::string& text);
+void Trim(std::string& text);
+void StripComment(std::string& text);
+void StripCommentAndPercent(std::string& text);
+void TabsToSpaces(std::string& text);
+std::string FirstWord(std::string_view text);
+std::string UpperCase(std::string_view text);
+void UpperCaseInPlace(std::string& text);
+void UpperCaseRussian(std::string& text);
+void LowerCaseInPlace(std::string& text);
+std::string LowerCase(std::string_view text);
+bool EqualNoCase(std::string_view a, std::string_view b);  // ASCII
+void TruncateTo8(std::string& text);
+void DotsToUnderscores(std::string& text);
+bool IsDigit(char c);
+bool ParseYesNo(std::string_view text);
+std::string YesNoText(bool value);
+std::string NumberText(long long value);
+std::string TwoDigits(int value);
+std::string HexByte(std::uint32_t value);
+std::string HexWord(std::uint32_t value);
+std::string HexLong(std::uint32_t value);
+// Decimal value of the text, 0 when it is empty or not a valid number.
+long long ParseNumber(std::string_view text);
+
+// First occurrence of each macro (case ignored) replaced; cut at MaxText.
+std::string SubstituteMacros(std::string_view text, std::string_view macro1, std::string_view macro2,
+                             std::string_view value1, std::string_view value2);
+std::string SubstituteMacros(std::string_view text, std::string_view macro, std::string_view value);
+
+// Control-file line grammar: cut at ";", trim, keyword = first word in upper
+// case, value = the rest without leading blanks. False for an empty line.
+bool SplitControlLine(std::string line, std::string& keyword, std::string& value);
+
+// ---- Paths -------------------------------------------------------------------------
+
+void AddTrailingSlash(std::string& path);
+std::string ExtractDir(std::string_view path);
+std::string ExtractFileName(std::string_view path);
+void SplitPath(std::string_view path, std::string& dir, std::string& name, std::string& ext);
+// A path relative to the current directory made absolute (for flow files).
+std::string AbsolutePath(const std::string& path);
+
+// ---- Dates and times (local clock) ------------------------------------------------
+
+bool IsLeapYear(int year);
+int FullYear(int twoDigitYear);
+int DaysInMonth(int month, int year);
+
+std::string TodayText();       // DD-MM-YYYY
+std::string YesterdayText();   // DD-MM-YYYY
+std::string TimeText();        // HH:MM:SS
+std::string MessageDateText(); // DD Mon YY  HH:MM:SS
+std::int64_t UnixTimeNow();
+
+// The same, from a given moment (the functions above pass LocalNow()).
+std::string DateText(const LocalDateTime& t);
+std::string YesterdayTextOf(const LocalDateTime& t);
+std::string TimeTextOf(const LocalDateTime& t);
+std::string MessageDateTextOf(const LocalDateTime& t);
+std::int64_t UnixTimeOf(const LocalDateTime& t);
+std::string_view MonthAbbreviation(int month);  // 1..12

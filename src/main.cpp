@@ -1,0 +1,3 @@
+#include "frame/driver.h"
+
+int main(int argc, char** argv) { return RunBrenmoor(argc, argv); }
