@@ -1,0 +1,401 @@
+// Addresses, text cleaning, macros, paths and dates.
+#include "frame/utils.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// One piece of an address: decimal digits only and within 16 bits, else 0.
+std::uint16_t AddressNumber(std::string_view piece) {
+    if (piece.empty() || piece.size() > 5) return 0;
+    unsigned value = 0;
+    for (char c : piece) {
+        if (!IsDigit(c)) return 0;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    return value > 0xFFFF ? 0 : static_cast<std::uint16_t>(value);
+}
+
+std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.empty() || needle.size() > text.size()) return std::string_view::npos;
+    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+        if (EqualNoCase(text.substr(i, needle.size()), needle)) return i;
+    }
+    return std::string_view::npos;
+}
+
+// Takes the part of mask before the first separator and drops it together
+// with the separator; without the separator the whole rest is taken.
+std::string TakeMaskPart(std::string_view& mask, char separator) {
+    std::size_t at = mask.find(separator);
+    std::string part(mask.substr(0, at));
+    mask = at == std::string_view::npos ? std::string_view() : mask.substr(at + 1);
+    return part;
+}
+
+constexpr int DaysPerMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+constexpr int DaysBeforeMonth[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+
+}  // namespace
+
+// ---- Addresses -------------------------------------------------------------------
+
+FidoAddress ParseAddress(std::string_view text) {
+    FidoAddress address;
+    // A domain may itself hold dots ("@fidonet.org"); it never carries numbers.
+    std::size_t at = text.find('@');
+    if (at != std::string_view::npos) text = text.substr(0, at);
+    std::size_t colon = text.find(':');
+    std::size_t slash = text.find('/');
+    std::size_t dot = text.find('.');
+    if (colon != std::string_view::npos) address.zone = AddressNumber(text.substr(0, colon));
+    std::size_t netStart = colon == std::string_view::npos ? 0 : colon + 1;
+    if (slash != std::string_view::npos && slash >= netStart)
+        address.net = AddressNumber(text.substr(netStart, slash - netStart));
+    std::size_t nodeStart = slash == std::string_view::npos ? 0 : slash + 1;
+    if (dot != std::string_view::npos) {
+        if (dot >= nodeStart) address.node = AddressNumber(text.substr(nodeStart, dot - nodeStart));
+        address.point = AddressNumber(text.substr(dot + 1));
+    } else {
+        std::size_t end = nodeStart;
+        while (end < text.size() && IsDigit(text[end])) ++end;
+        address.node = AddressNumber(text.substr(nodeStart, end - nodeStart));
+    }
+    return address;
+}
+
+std::string FormatAddress(const FidoAddress& address) {
+    return FormatAddressParts(address.zone, address.net, address.node, address.point);
+}
+
+std::string FormatAddressParts(unsigned zone, unsigned net, unsigned node, unsigned point) {
+    std::string text = std::to_string(zone) + ":" + std::to_string(net) + "/" + std::to_string(node);
+    if (point != 0) text += "." + std::to_string(point);
+    return text;
+}
+
+std::string NormalizeAddress(std::string_view text) { return FormatAddress(ParseAddress(text)); }
+
+bool SameAddress(const FidoAddress& a, const FidoAddress& b) {
+    return a.zone == b.zone && a.net == b.net && a.node == b.node && a.point == b.point;
+}
+
+bool SameAddressText(std::string_view a, std::string_view b) { return SameAddress(ParseAddress(a), ParseAddress(b)); }
+
+bool AddressMatchesMask(std::string_view address, std::string_view mask) {
+    FidoAddress parsed = ParseAddress(address);
+    std::string zone = TakeMaskPart(mask, ':');
+    std::string net = TakeMaskPart(mask, '/');
+    std::string node = TakeMaskPart(mask, '.');
+    std::string point(mask);
+    if (zone.empty()) zone = "*";
+    if (net.empty()) net = "*";
+    if (node.empty()) node = "*";
+    if (node == "*" && point.empty()) point = "*";
+    if (point.empty()) point = "0";
+    return MatchWildcard(std::to_string(parsed.zone), zone) && MatchWildcard(std::to_string(parsed.net), net) &&
+           MatchWildcard(std::to_string(parsed.node), node) && MatchWildcard(std::to_string(parsed.point), point);
+}
+
+bool AddressInList(std::string_view address, const std::vector<FidoAddress>& list) {
+    FidoAddress parsed = ParseAddress(address);
+    for (const FidoAddress& entry : list) {
+        if (SameAddress(parsed, entry)) return true;
+    }
+    return false;
+}
+
+bool AddressTextInList(std::string_view address, const std::vector<std::string>& addressTexts) {
+    FidoAddress parsed = ParseAddress(address);
+    for (const std::string& entry : addressTexts) {
+        if (SameAddress(parsed, ParseAddress(entry))) return true;
+    }
+    return false;
+}
+
+bool MatchWildcard(std::string_view value, std::string_view pattern) {
+    std::string padded(value);
+    while (pattern.size() > padded.size() + 1) padded += ' ';
+    for (std::size_t i = 0; i < padded.size(); ++i) {
+        if (i < pattern.size() && (padded[i] == pattern[i] || pattern[i] == '?')) continue;
+        return i < pattern.size() && pattern[i] == '*';
+    }
+    // A value one character shorter than the pattern passes only a trailing
+    // "?" or "*": "10" must not match "100".
+    return pattern.size() <= padded.size() || pattern[padded.size()] == '?' || pattern[padded.size()] == '*';
+}
+
+// ---- Text ----------------------------------------------------------------------------
+
+void CutText(std::string& text, std::size_t limit) {
+    if (text.size() > limit) text.resize(limit);
+}
+
+void TrimLeft(std::string& text) { text.erase(0, text.find_first_not_of(' ')); }
+
+void TrimRight(std::string& text) {
+    std::size_t last = text.find_last_not_of(' ');
+    text.erase(last == std::string::npos ? 0 : last + 1);
+}
+
+void Trim(std::string& text) {
+    TrimRight(text);
+    TrimLeft(text);
+}
+
+void StripComment(std::string& text) {
+    std::size_t at = text.find(';');
+    if (at != std::string::npos) text.erase(at);
+}
+
+void StripCommentAndPercent(std::string& text) {
+    StripComment(text);
+    std::size_t at = text.find('%');
+    if (at != std::string::npos) text.erase(at);
+}
+
+void TabsToSpaces(std::string& text) {
+    for (char& c : text) {
+        if (c == '\t') c = ' ';
+    }
+}
+
+std::string FirstWord(std::string_view text) {
+    std::size_t blank = text.find(' ');
+    if (blank == std::string_view::npos || blank == 0) return std::string(text);
+    return std::string(text.substr(0, blank));
+}
+
+std::string UpperCase(std::string_view text) {
+    std::string copy(text);
+    UpperCaseInPlace(copy);
+    return copy;
+}
+
+void UpperCaseInPlace(std::string& text) {
+    for (char& c : text) c = AsciiUpper(c);
+}
+
+void UpperCaseRussian(std::string& text) {
+    for (char& c : text) {
+        unsigned char b = static_cast<unsigned char>(c);
+        if (b >= 'a' && b <= 'z') b = static_cast<unsigned char>(b - 32);
+        else if (b >= 160 && b <= 175) b = static_cast<unsigned char>(b - 32);
+        else if (b >= 224 && b <= 239) b = static_cast<unsigned char>(b - 80);
+        else if (b == 241) b = 240;
+        c = static_cast<char>(b);
+    }
+}
+
+void LowerCaseInPlace(std::string& text) {
+    for (char& c : text) c = AsciiLower(c);
+}
+
+std::string LowerCase(std::string_view text) {
+    std::string copy(text);
+    LowerCaseInPlace(copy);
+    return copy;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    }
+    return true;
+}
+
+void TruncateTo8(std::string& text) { CutText(text, 8); }
+
+void DotsToUnderscores(std::string& text) {
+    for (char& c : text) {
+        if (c == '.') c = '_';
+    }
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool ParseYesNo(std::string_view text) {
+    std::string value(text);
+    Trim(value);
+    UpperCaseInPlace(value);
+    return value == "YES" || value == "+";
+}
+
+std::string YesNoText(bool value) { return value ? "Yes" : "No"; }
+
+std::string NumberText(long long value) { return std::to_string(value); }
+
+std::string TwoDigits(int value) {
+    std::string text = std::to_string(value);
+    if (text.size() == 1) text.insert(0, 1, '0');
+    return text;
+}
+
+std::string HexByte(std::uint32_t value) {
+    return {HexDigits[(value >> 4) & 0xF], HexDigits[value & 0xF]};
+}
+
+std::string HexWord(std::uint32_t value) { return HexByte(value >> 8) + HexByte(value); }
+
+std::string HexLong(std::uint32_t value) { return HexWord(value >> 16) + HexWord(value & 0xFFFF); }
+
+long long ParseNumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return 0;
+    unsigned long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (!IsDigit(text[i])) return 0;
+        value = value * 10 + static_cast<unsigned>(text[i] - '0');
+        if (value > static_cast<unsigned long long>(9223372036854775807LL)) return 0;
+    }
+    long long result = static_cast<long long>(value);
+    return negative ? -result : result;
+}
+
+std::string SubstituteMacros(std::string_view text, std::string_view macro1, std::string_view macro2,
+                             std::string_view value1, std::string_view value2) {
+    std::string result(text);
+    std::size_t insertedFrom = 0, insertedTo = 0;
+    std::size_t at = FindNoCase(result, macro1, 0);
+    if (at != std::string::npos) {
+        result.replace(at, macro1.size(), value1);
+        insertedFrom = at;
+        insertedTo = at + value1.size();
+    }
+    // The second macro is looked for in the template only: a first value that
+    // happens to hold it (a description with "%a") stays as it is.
+    for (at = FindNoCase(result, macro2, 0); at != std::string::npos; at = FindNoCase(result, macro2, at + 1)) {
+        bool overlaps = at < insertedTo && at + macro2.size() > insertedFrom;
+        if (!overlaps) {
+            result.replace(at, macro2.size(), value2);
+            break;
+        }
+    }
+    CutText(result);
+    return result;
+}
+
+std::string SubstituteMacros(std::string_view text, std::string_view macro, std::string_view value) {
+    return SubstituteMacros(text, macro, std::string_view(), value, std::string_view());
+}
+
+bool SplitControlLine(std::string line, std::string& keyword, std::string& value) {
+    TabsToSpaces(line);
+    StripComment(line);
+    Trim(line);
+    keyword.clear();
+    value.clear();
+    if (line.empty()) return false;
+    keyword = UpperCase(FirstWord(line));
+    value = line.substr(keyword.size());
+    TrimLeft(value);
+    return true;
+}
+
+// ---- Paths -------------------------------------------------------------------------
+
+void AddTrailingSlash(std::string& path) {
+    if (!path.empty() && path.back() != PathSeparator) path += PathSeparator;
+}
+
+std::string ExtractDir(std::string_view path) {
+    // Always drops at least one character, so "a/b/" gives "a/".
+    std::string dir(path);
+    do {
+        if (!dir.empty()) dir.pop_back();
+    } while (!dir.empty() && dir.back() != PathSeparator);
+    return dir;
+}
+
+std::string ExtractFileName(std::string_view path) {
+    std::size_t slash = path.rfind(PathSeparator);
+    std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    TrimRight(name);
+    return name;
+}
+
+void SplitPath(std::string_view path, std::string& dir, std::string& name, std::string& ext) {
+    std::size_t slash = path.rfind(PathSeparator);
+    std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    dir.assign(path.substr(0, nameStart));
+    std::string_view rest = path.substr(nameStart);
+    std::size_t dot = rest.find('.');
+    name.assign(rest.substr(0, dot));
+    ext.assign(dot == std::string_view::npos ? std::string_view() : rest.substr(dot));
+}
+
+// AbsolutePath needs the current directory and lives with the platform layer.
+
+// ---- Dates and times (local clock) ------------------------------------------------
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int FullYear(int twoDigitYear) { return twoDigitYear < 80 ? 2000 + twoDigitYear : 1900 + twoDigitYear; }
+
+int DaysInMonth(int month, int year) {
+    if (month < 1 || month > 12) return 0;
+    if (month == 2 && IsLeapYear(year)) return 29;
+    return DaysPerMonth[month - 1];
+}
+
+std::string TodayText() { return DateText(LocalNow()); }
+std::string YesterdayText() { return YesterdayTextOf(LocalNow()); }
+std::string TimeText() { return TimeTextOf(LocalNow()); }
+std::string MessageDateText() { return MessageDateTextOf(LocalNow()); }
+std::int64_t UnixTimeNow() { return UnixTimeOf(LocalNow()); }
+
+std::string DateText(const LocalDateTime& t) {
+    char year[16];
+    std::snprintf(year, sizeof year, "%04d", t.year);
+    return TwoDigits(t.day) + "-" + TwoDigits(t.month) + "-" + year;
+}
+
+std::string YesterdayTextOf(const LocalDateTime& t) {
+    LocalDateTime y = t;
+    if (y.day > 1) {
+        --y.day;
+    } else if (y.month > 1) {
+        --y.month;
+        y.day = DaysInMonth(y.month, y.year);
+    } else {
+        y.year -= 1;
+        y.month = 12;
+        y.day = 31;
+    }
+    return DateText(y);
+}
+
+std::string TimeTextOf(const LocalDateTime& t) {
+    return TwoDigits(t.hour) + ":" + TwoDigits(t.minute) + ":" + TwoDigits(t.second);
+}
+
+std::string MessageDateTextOf(const LocalDateTime& t) {
+    return TwoDigits(t.day) + " " + std::string(MonthAbbreviation(t.month)) + " " + TwoDigits(t.year % 100) + "  " +
+           TimeTextOf(t);
+}
+
+std::int64_t UnixTimeOf(const LocalDateTime& t) {
+    std::int64_t days = t.day - 1;
+    if (t.month >= 1 && t.month <= 12) {
+        days += DaysBeforeMonth[t.month - 1];
+        if (t.month > 2 && IsLeapYear(t.year)) ++days;
+    }
+    for (int year = 1970; year < t.year; ++year) days += IsLeapYear(year) ? 366 : 365;
+    return t.second + 60LL * t.minute + 3600LL * t.hour + 86400LL * days;
+}
+
+std::string_view MonthAbbreviation(int month) {
+    static constexpr std::string_view Names[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    if (month < 1 || month > 12) return "???";
+    return Names[month - 1];
+}
