@@ -1,0 +1,386 @@
+// The area list: lookups read the whole file once and walk it in memory (a
+// toss looks up one area per TIC in lists of thousands of areas); changes
+// rebuild the content and let the platform put it in place safely.
+#include "config/areas.h"
+
+#include <new>
+
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+namespace {
+
+constexpr std::size_t LabelWidth = 15;
+// A Links value longer than this no longer fits a 255-character line.
+constexpr std::size_t MaxLinksLength = MaxText - 6;  // "Links " + value
+constexpr std::string_view LineEnd = "\r\n";
+
+// Walks the lines of content (LF, CR LF or a bare CR ends one). The next LF
+// and the next CR are remembered, so each byte is searched once whatever the
+// line ends of the file are.
+struct LineCursor {
+    std::string_view content;
+    std::size_t pos = 0;
+    std::size_t nextLf = 0;
+    std::size_t nextCr = 0;
+
+    explicit LineCursor(std::string_view text) : content(text), nextLf(Find('\n', 0)), nextCr(Find('\r', 0)) {}
+
+    std::size_t Find(char c, std::size_t from) const {
+        std::size_t at = content.find(c, from);
+        return at == std::string_view::npos ? content.size() : at;
+    }
+
+    bool Next(std::string_view& line) {
+        if (pos >= content.size()) return false;
+        if (nextLf < pos) nextLf = Find('\n', pos);
+        if (nextCr < pos) nextCr = Find('\r', pos);
+        std::size_t end = nextLf < nextCr ? nextLf : nextCr;
+        line = content.substr(pos, end - pos);
+        pos = end;
+        if (pos < content.size()) {
+            if (content[pos] == '\r' && pos + 1 < content.size() && content[pos + 1] == '\n') ++pos;
+            ++pos;
+        }
+        return true;
+    }
+};
+
+// A line as the control-file grammar sees it: cut at MaxText, leading
+// blanks, the comment and trailing blanks removed.
+std::string_view CleanLine(std::string_view raw) {
+    std::string_view s = raw.substr(0, MaxText);
+    std::size_t first = s.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    s.remove_prefix(first);
+    std::size_t semicolon = s.find(';');
+    if (semicolon != std::string_view::npos) s = s.substr(0, semicolon);
+    std::size_t last = s.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string_view{} : s.substr(0, last + 1);
+}
+
+void SplitKeyword(std::string_view clean, std::string_view& keyword, std::string_view& value) {
+    std::size_t blank = clean.find(' ');
+    if (blank == std::string_view::npos) {
+        keyword = clean;
+        value = {};
+        return;
+    }
+    keyword = clean.substr(0, blank);
+    value = clean.substr(blank + 1);
+    std::size_t first = value.find_first_not_of(' ');
+    value = first == std::string_view::npos ? std::string_view{} : value.substr(first);
+}
+
+std::string CollapseBlanks(std::string_view value) {
+    std::string result;
+    result.reserve(value.size());
+    for (char c : value) {
+        if (c == ' ' && !result.empty() && result.back() == ' ') continue;
+        result += c;
+    }
+    return result;
+}
+
+std::uint16_t ParseLevel(std::string_view value) {
+    long long level = ParseNumber(value);
+    return level < 0 || level > 0xFFFF ? 0 : static_cast<std::uint16_t>(level);
+}
+
+std::string Cut(std::string_view value, std::size_t limit) {
+    return std::string(value.substr(0, limit));
+}
+
+std::string WantedTag(std::string_view tag) {
+    std::string wanted(tag);
+    Trim(wanted);
+    UpperCaseInPlace(wanted);
+    CutText(wanted);
+    return wanted;
+}
+
+// One line of the canonical block. A value too long for the label column is
+// written behind a single blank, so that the line still reads back whole.
+void AddField(std::string& out, std::string_view label, std::string_view value) {
+    std::string line(label);
+    if (LabelWidth + value.size() > MaxText) {
+        line += ' ';
+    } else {
+        line.resize(LabelWidth, ' ');
+    }
+    // A line break inside a value would open lines of its own in the file.
+    for (char c : value) line += (c == '\r' || c == '\n') ? ' ' : c;
+    out += line;
+    out += LineEnd;
+}
+
+// Copies the list with the block of the tag replaced by the block given (or
+// dropped when it is empty) and puts the result in place of the file.
+int RewriteAreaList(const std::string& file, const std::string& wanted, const std::string& block) {
+    if (wanted.empty()) return 1;
+    const std::string path = ResolvePath(file);
+    std::string content;
+    if (!ReadWholeFile(path, content)) return 1;
+
+    std::string out;
+    out.reserve(content.size() + block.size() + 64);
+    bool skipping = false;
+    LineCursor cursor(content);
+    std::string_view raw;
+    while (cursor.Next(raw)) {
+        std::string_view keyword, value;
+        SplitKeyword(CleanLine(raw), keyword, value);
+        const bool areaLine = EqualNoCase(keyword, "AREA");
+        if (skipping) {
+            if (!areaLine) continue;
+            // The next block's header is kept as it stands.
+            out += LineEnd;
+            out += raw;
+            out += LineEnd;
+            skipping = false;
+            continue;
+        }
+        if (areaLine && EqualNoCase(value, wanted)) {
+            out += block;
+            skipping = true;
+            continue;
+        }
+        // Lines the rewrite does not touch keep their full length.
+        out += raw;
+        out += LineEnd;
+    }
+    if (skipping) out += LineEnd;
+
+    return ReplaceFileSafely(path, out, ExtractDir(path) + "areas.old") == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+AreaRecord ReadArea(const std::string& file, std::string_view tag) {
+    AreaRecord area;
+    const std::string wanted = WantedTag(tag);
+    if (wanted.empty()) return area;
+    std::string content;
+    if (!ReadWholeFile(file, content)) return area;
+
+    LineCursor cursor(content);
+    std::string_view raw;
+    bool found = false;
+    while (cursor.Next(raw)) {
+        std::string_view clean = CleanLine(raw);
+        std::string_view keyword, value;
+        SplitKeyword(clean, keyword, value);
+        const bool areaLine = EqualNoCase(keyword, "AREA");
+        if (!found) {
+            if (areaLine && clean.size() >= 8 && EqualNoCase(value, wanted)) {
+                found = true;
+                area.Name = wanted;
+            }
+            continue;
+        }
+        if (areaLine) break;
+        std::string key = UpperCase(keyword);
+        if (key == "PATH") {
+            area.Path = Cut(value, MaxText);
+            AddTrailingSlash(area.Path);
+            CutText(area.Path);
+        } else if (key == "DESC") {
+            area.Desc = Cut(value, MaxText);
+        } else if (key == "CREATEFLAG") {
+            area.CreateFlag = Cut(value, MaxText);
+        } else if (key == "GROUP") {
+            area.Group = Cut(value, MaxText);
+        } else if (key == "AKA") {
+            area.AKA = Cut(value, MaxAreaAka);
+        } else if (key == "LINKS") {
+            area.Links = CollapseBlanks(value.substr(0, MaxText));
+        } else if (key == "SECURITYREAD") {
+            area.SecurityRead = ParseLevel(value);
+        } else if (key == "SECURITYWRITE") {
+            area.SecurityWrite = ParseLevel(value);
+        } else if (key == "SECURITYSHOW") {
+            area.SecurityShow = ParseLevel(value);
+        }
+    }
+    if (found) area.PassThrough = area.Path.empty();
+    return area;
+}
+
+int ListAreaNames(const std::string& file, std::vector<AreaNameEntry>& entries, int& width) {
+    entries.clear();
+    width = 0;
+    std::string content;
+    if (!ReadWholeFile(file, content)) return AreaListNoFile;
+
+    int status = AreaListDone;
+    std::size_t longest = 0;
+    LineCursor cursor(content);
+    std::string_view raw;
+    while (cursor.Next(raw)) {
+        std::string_view keyword, value;
+        SplitKeyword(CleanLine(raw), keyword, value);
+        if (!EqualNoCase(keyword, "AREA")) continue;
+        try {
+            AreaNameEntry entry;
+            entry.Text = std::string(value);
+            entry.Number = static_cast<std::uint16_t>(entries.size() + 1);
+            entries.push_back(std::move(entry));
+        } catch (const std::bad_alloc&) {
+            status = AreaListNoMemory;
+            break;
+        }
+        if (value.size() > longest) longest = value.size();
+    }
+    for (AreaNameEntry& entry : entries) {
+        entry.Text.resize(longest + 1, ' ');
+        entry.Text.insert(entry.Text.begin(), ' ');
+    }
+    width = static_cast<int>(longest + 2);
+    return status;
+}
+
+int ListAreasWithLinks(const std::string& file, std::vector<AreaLinksEntry>& entries) {
+    entries.clear();
+    std::string content;
+    if (!ReadWholeFile(file, content)) return AreaListNoFile;
+
+    LineCursor cursor(content);
+    std::string_view raw;
+    while (cursor.Next(raw)) {
+        std::string_view keyword, value;
+        SplitKeyword(CleanLine(raw), keyword, value);
+        std::string key = UpperCase(keyword);
+        if (key == "AREA") {
+            try {
+                AreaLinksEntry entry;
+                entry.Name = Cut(value, MaxListedTag);
+                entries.push_back(std::move(entry));
+            } catch (const std::bad_alloc&) {
+                return AreaListNoMemory;
+            }
+        } else if (entries.empty()) {
+            continue;
+        } else if (key == "AKA") {
+            entries.back().AKA = Cut(value, MaxListedAka);
+        } else if (key == "LINKS") {
+            entries.back().Links = CollapseBlanks(value.substr(0, MaxText));
+        }
+    }
+    return AreaListDone;
+}
+
+std::string FormatAreaBlock(const AreaRecord& area) {
+    std::string out;
+    AddField(out, "Area", area.Name);
+    if (!area.Path.empty()) AddField(out, "Path", area.Path);
+    if (!area.Desc.empty()) AddField(out, "Desc", area.Desc);
+    if (!area.CreateFlag.empty()) AddField(out, "CreateFlag", area.CreateFlag);
+    AddField(out, "Group", area.Group);
+    if (area.SecurityShow != 0) AddField(out, "SecurityShow", NumberText(area.SecurityShow));
+    if (area.SecurityRead != 0) AddField(out, "SecurityRead", NumberText(area.SecurityRead));
+    if (area.SecurityWrite != 0) AddField(out, "SecurityWrite", NumberText(area.SecurityWrite));
+    AddField(out, "AKA", area.AKA);
+    AddField(out, "Links", area.Links);
+    return out;
+}
+
+int AppendArea(const std::string& file, const AreaRecord& area) {
+    std::string text(LineEnd);
+    text += FormatAreaBlock(area);
+    return AppendToFile(ResolvePath(file), text) == 0 ? 0 : 1;
+}
+
+int ReplaceArea(const std::string& file, const AreaRecord& area) {
+    AreaRecord upper = area;
+    upper.Name = WantedTag(area.Name);
+    return RewriteAreaList(file, upper.Name, FormatAreaBlock(upper));
+}
+
+int RemoveArea(const std::string& file, std::string_view tag) {
+    return RewriteAreaList(file, WantedTag(tag), std::string());
+}
+
+std::string ExpandLinkEntry(std::string_view aka, std::string_view entry) {
+    std::string result;
+    if (entry.find(':') != std::string_view::npos) {
+        result = std::string(entry);
+    } else {
+        if (!entry.empty() && entry.front() == '/') entry.remove_prefix(1);
+        if (entry.empty() || entry.front() != '.') {
+            std::size_t slash = aka.find('/');
+            result = std::string(slash == std::string_view::npos ? std::string_view{} : aka.substr(0, slash + 1));
+        } else {
+            result = std::string(aka.substr(0, aka.find('.')));
+        }
+        result += entry;
+    }
+    TrimRight(result);
+    return NormalizeAddress(result);
+}
+
+std::string ShortLinkEntry(std::string_view aka, std::string_view address) {
+    const FidoAddress own = ParseAddress(aka);
+    const FidoAddress link = ParseAddress(address);
+    const bool sameNet = link.zone == own.zone && link.net == own.net;
+    if (link.point != 0 && sameNet && link.node == own.node) return "." + NumberText(link.point);
+    if (sameNet) {
+        std::string entry = NumberText(link.node);
+        if (link.point != 0) entry += "." + NumberText(link.point);
+        return entry;
+    }
+    return FormatAddress(link);
+}
+
+std::vector<std::string> SplitLinks(std::string_view links) {
+    std::vector<std::string> entries;
+    std::size_t pos = 0;
+    while (pos < links.size()) {
+        std::size_t blank = links.find(' ', pos);
+        if (blank == std::string_view::npos) blank = links.size();
+        if (blank > pos) entries.emplace_back(links.substr(pos, blank - pos));
+        pos = blank + 1;
+    }
+    return entries;
+}
+
+bool AreaHasLink(const AreaRecord& area, std::string_view address) {
+    const std::string wanted = NormalizeAddress(address);
+    for (const std::string& entry : SplitLinks(area.Links)) {
+        if (ExpandLinkEntry(area.AKA, entry) == wanted) return true;
+    }
+    return false;
+}
+
+bool AddLinkToArea(AreaRecord& area, std::string_view address) {
+    if (AreaHasLink(area, address)) return false;
+    std::string links = area.Links;
+    TrimRight(links);
+    if (!links.empty()) links += ' ';
+    links += ShortLinkEntry(area.AKA, address);
+    if (links.size() > MaxLinksLength) return false;
+    area.Links = links;
+    return true;
+}
+
+bool RemoveLinkFromArea(AreaRecord& area, std::string_view address) {
+    const std::string wanted = NormalizeAddress(address);
+    std::string links;
+    bool removed = false;
+    for (const std::string& entry : SplitLinks(area.Links)) {
+        if (ExpandLinkEntry(area.AKA, entry) == wanted) {
+            removed = true;
+            continue;
+        }
+        if (!links.empty()) links += ' ';
+        links += entry;
+    }
+    if (removed) area.Links = links;
+    return removed;
+}
+
+bool SharesGroup(std::string_view a, std::string_view b) {
+    for (char c : a) {
+        if (b.find(c) != std::string_view::npos) return true;
+    }
+    return false;
+}
