@@ -1,0 +1,325 @@
+#include "robot/netmail.h"
+
+#include <cerrno>
+#include <new>
+
+#include "frame/exit.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+namespace {
+
+constexpr char Soh = '\x01';
+constexpr char Cr = '\r';
+constexpr char Lf = '\n';
+
+struct AttributeBit {
+    std::string_view word;
+    std::uint16_t bit;
+};
+
+constexpr AttributeBit AttributeBits[] = {
+    {"PVT", 1},    {"CRA", 2},    {"RCV", 4},     {"SNT", 8},     {"ATT", 16},    {"TRS", 32},
+    {"ORP", 64},   {"K/S", 128},  {"LOC", 256},   {"HLD", 512},   {"UNS", 1024},  {"FRQ", 2048},
+    {"RRQ", 4096}, {"RRC", 8192}, {"ARQ", 16384}, {"URQ", 32768},
+};
+
+void PutField(std::string& out, std::string_view text, std::size_t size) {
+    if (text.size() > size) text = text.substr(0, size);
+    out.append(text);
+    out.append(size - text.size(), '\0');
+}
+
+void PutWord(std::string& out, std::uint16_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>(value >> 8));
+}
+
+std::string GetField(std::string_view bytes, std::size_t offset, std::size_t size) {
+    std::string_view field = bytes.substr(offset, size);
+    std::size_t nul = field.find('\0');
+    return std::string(nul == std::string_view::npos ? field : field.substr(0, nul));
+}
+
+std::uint16_t GetWord(std::string_view bytes, std::size_t offset) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[offset]) |
+                                      (static_cast<unsigned char>(bytes[offset + 1]) << 8));
+}
+
+std::uint16_t Number16(std::string_view text) {
+    long long value = ParseNumber(text);
+    return value < 0 || value > 0xFFFF ? 0 : static_cast<std::uint16_t>(value);
+}
+
+std::string_view SkipBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    return text;
+}
+
+// The next blank-separated word of text; text moves past it.
+std::string_view NextWord(std::string_view& text) {
+    text = SkipBlanks(text);
+    std::size_t end = text.find(' ');
+    std::string_view word = text.substr(0, end);
+    text.remove_prefix(word.size());
+    return word;
+}
+
+// The zone of an address: the number before its first ":" (0 without one).
+std::uint16_t ZoneOf(std::string_view address) {
+    std::size_t colon = address.find(':');
+    return colon == std::string_view::npos ? 0 : Number16(address.substr(0, colon));
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+void ApplyKludge(std::string_view kludge, NetmailHeader& header) {
+    if (StartsWith(kludge, "REPLY:")) {
+        std::string_view rest = kludge.substr(6);
+        header.DestZone = ZoneOf(NextWord(rest));
+    } else if (StartsWith(kludge, "MSGID:")) {
+        std::string_view rest = kludge.substr(6);
+        header.OrigZone = ZoneOf(NextWord(rest));
+    } else if (StartsWith(kludge, "TOPT")) {
+        std::string_view rest = kludge.substr(4);
+        header.DestPoint = Number16(NextWord(rest));
+    } else if (StartsWith(kludge, "FMPT")) {
+        std::string_view rest = kludge.substr(4);
+        header.OrigPoint = Number16(NextWord(rest));
+    } else if (StartsWith(kludge, "INTL")) {
+        std::string_view rest = kludge.substr(4);
+        header.DestZone = ZoneOf(NextWord(rest));
+        header.OrigZone = ZoneOf(NextWord(rest));
+    }
+}
+
+// errno of the failed operation, or a stand-in so that a failure never ends
+// the run with exit code 0.
+int FileErrorNumber(const std::string& path) {
+    int error = LastErrorNumber();
+    if (error != 0) return error;
+    return FileExists(path) ? EIO : ENOENT;
+}
+
+}  // namespace
+
+std::string EncodeNetmailHeader(const NetmailHeader& header) {
+    std::string out;
+    out.reserve(NetmailHeaderSize);
+    PutField(out, header.FromName, NetmailNameSize);
+    PutField(out, header.ToName, NetmailNameSize);
+    PutField(out, header.Subject, NetmailSubjectSize);
+    PutField(out, header.DateTime, NetmailDateSize);
+    for (std::uint16_t value : {header.TimesRead, header.DestNode, header.OrigNode, header.Cost, header.OrigNet,
+                                header.DestNet, header.DestZone, header.OrigZone, header.DestPoint, header.OrigPoint,
+                                header.ReplyTo, header.Attribute, header.NextReply})
+        PutWord(out, value);
+    return out;
+}
+
+NetmailHeader DecodeNetmailHeader(std::string_view bytes) {
+    NetmailHeader header;
+    if (bytes.size() < NetmailHeaderSize) return header;
+    header.FromName = GetField(bytes, 0, NetmailNameSize);
+    header.ToName = GetField(bytes, 36, NetmailNameSize);
+    header.Subject = GetField(bytes, 72, NetmailSubjectSize);
+    header.DateTime = GetField(bytes, 144, NetmailDateSize);
+    header.TimesRead = GetWord(bytes, 164);
+    header.DestNode = GetWord(bytes, 166);
+    header.OrigNode = GetWord(bytes, 168);
+    header.Cost = GetWord(bytes, 170);
+    header.OrigNet = GetWord(bytes, 172);
+    header.DestNet = GetWord(bytes, 174);
+    header.DestZone = GetWord(bytes, 176);
+    header.OrigZone = GetWord(bytes, 178);
+    header.DestPoint = GetWord(bytes, 180);
+    header.OrigPoint = GetWord(bytes, 182);
+    header.ReplyTo = GetWord(bytes, 184);
+    header.Attribute = GetWord(bytes, 186);
+    header.NextReply = GetWord(bytes, 188);
+    return header;
+}
+
+std::uint16_t AttributeWord(std::string_view attributes) {
+    std::string text = UpperCase(attributes) + " ";
+    std::uint16_t word = 0;
+    for (const AttributeBit& entry : AttributeBits)
+        if (text.find(std::string(entry.word) + " ") != std::string::npos) word |= entry.bit;
+    return word;
+}
+
+std::string FlagWords(std::string_view attributes) {
+    std::string text = UpperCase(attributes);
+    std::string flags;
+    if (text.find("DIR") != std::string::npos) flags = "DIR";
+    if (!flags.empty()) flags += ' ';
+    if (text.find("KFS") != std::string::npos) flags += "KFS";
+    return flags;
+}
+
+std::string NextMessageName(const std::string& directory) {
+    std::string dir = directory;
+    AddTrailingSlash(dir);
+    unsigned long long highest = 1;  // 1.msg is the high-water mark of other tossers
+    for (const DirEntry& entry : FindFiles(dir + "*.msg", SearchKind::Any)) {
+        std::string_view stem = std::string_view(entry.name).substr(0, entry.name.find('.'));
+        if (stem.empty() || stem.size() > 18) continue;
+        unsigned long long number = 0;
+        bool digits = true;
+        for (char c : stem) {
+            if (!IsDigit(c)) {
+                digits = false;
+                break;
+            }
+            number = number * 10 + static_cast<unsigned>(c - '0');
+        }
+        if (digits && number > highest) highest = number;
+    }
+    return dir + std::to_string(highest + 1) + ".msg";
+}
+
+std::string BuildNetmail(std::string_view fromName, std::string_view toName, std::string_view fromAddress,
+                         std::string_view toAddress, std::string_view subject,
+                         const std::vector<std::string>* bodyLines, std::string_view attributes,
+                         std::string_view origin) {
+    FidoAddress from = ParseAddress(fromAddress);
+    FidoAddress to = ParseAddress(toAddress);
+    if (to.net == 0) to.net = from.net;
+
+    NetmailHeader header;
+    header.FromName = std::string(fromName);
+    header.ToName = std::string(toName);
+    header.Subject = std::string(subject);
+    header.DateTime = MessageDateText();
+    header.DestNode = to.node;
+    header.OrigNode = from.node;
+    header.OrigNet = from.net;
+    header.DestNet = to.net;
+    header.DestZone = to.zone;
+    header.OrigZone = from.zone;
+    header.DestPoint = to.point;
+    header.OrigPoint = from.point;
+    header.Attribute = AttributeWord(attributes);
+
+    const std::string product = "Brenmoor v." + std::string(VersionNumber) + "." + std::string(PlatformWord);
+    std::string out = EncodeNetmailHeader(header);
+    auto kludge = [&out](const std::string& text) {
+        out += Soh;
+        out += text;
+        out += Cr;
+    };
+    kludge("INTL " + FormatAddressParts(to.zone, to.net, to.node, 0) + " " +
+           FormatAddressParts(from.zone, from.net, from.node, 0));
+    kludge("TOPT " + NumberText(to.point));
+    kludge("FMPT " + NumberText(from.point));
+    std::string flags = FlagWords(attributes);
+    if (!flags.empty()) kludge("FLAGS " + flags);
+    // The point is always written here, also 0.
+    kludge("MSGID: " + NumberText(from.zone) + ":" + NumberText(from.net) + "/" + NumberText(from.node) + "." +
+           NumberText(from.point) + " " + HexLong(static_cast<std::uint32_t>(UnixTimeNow())));
+    kludge("PID: " + product);
+
+    if (bodyLines == nullptr) {
+        out += '\0';
+        return out;
+    }
+    for (const std::string& line : *bodyLines) {
+        out += line;
+        out += Cr;
+    }
+    out += Cr;
+    out += "--- " + product;
+    out += Cr;
+    if (!origin.empty()) {
+        out += " * Origin: ";
+        out += origin;
+        out += Cr;
+    }
+    out.append(2, '\0');
+    return out;
+}
+
+void WriteNetmail(const std::string& fileName, std::string_view fromName, std::string_view toName,
+                  std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
+                  const std::string& bodyFileName, std::string_view attributes, std::string_view origin) {
+    // The body is read before the message file is created, so a body that
+    // cannot be read leaves no half-written message for the mailer.
+    std::vector<std::string> lines;
+    const std::vector<std::string>* body = nullptr;
+    if (!bodyFileName.empty()) {
+        ClearErrorNumber();
+        if (!ReadTextLines(bodyFileName, lines)) RuntimeError(FileErrorNumber(bodyFileName));
+        body = &lines;
+    }
+    std::string bytes = BuildNetmail(fromName, toName, fromAddress, toAddress, subject, body, attributes, origin);
+    int error = WriteWholeFile(fileName, bytes);
+    if (error != 0) {
+        DeleteFile(fileName);
+        RuntimeError(error);
+    }
+}
+
+NetmailMessage ParseNetmail(std::string_view bytes, bool headerOnly) {
+    NetmailMessage message;
+    if (bytes.size() < NetmailHeaderSize) return message;
+    message.Header = DecodeNetmailHeader(bytes);
+    NetmailHeader& header = message.Header;
+    // Zones and points come from the kludges only.
+    header.DestZone = header.OrigZone = header.DestPoint = header.OrigPoint = 0;
+
+    // The text runs to its NUL; whatever follows it is not part of the message.
+    std::string_view text = bytes.substr(NetmailHeaderSize);
+    std::size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end;
+        if (pos < text.size()) {
+            // CR LF is one line end; a bare CR or a bare LF ends a line too.
+            if (text[pos] == Cr && pos + 1 < text.size() && text[pos + 1] == Lf) ++pos;
+            ++pos;
+        }
+
+        std::string_view lead = SkipBlanks(line);
+        if (!lead.empty() && lead.front() == Soh) {
+            ApplyKludge(lead.substr(1), header);
+            continue;
+        }
+        if (headerOnly) break;
+        if (line.size() > MaxText) line = line.substr(0, MaxText);
+        message.Body.emplace_back(line);
+    }
+
+    if (header.DestZone == 0) header.DestZone = header.OrigZone;
+    return message;
+}
+
+bool ReadNetmailHeader(const std::string& fileName, NetmailHeader& header) {
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes) || bytes.size() < NetmailHeaderSize) {
+        ClearErrorNumber();
+        return false;
+    }
+    header = ParseNetmail(bytes, true).Header;
+    return true;
+}
+
+NetmailMessage ReadNetmail(const std::string& fileName) {
+    // A message that cannot be read ends the run before anything else is
+    // done with it: the file stays where it is for the next run.
+    try {
+        std::string bytes;
+        ClearErrorNumber();
+        if (!ReadWholeFile(fileName, bytes)) RuntimeError(FileErrorNumber(fileName));
+        if (bytes.size() < NetmailHeaderSize) RuntimeError(EIO);
+        return ParseNetmail(bytes, false);
+    } catch (const std::bad_alloc&) {
+        ExitProgram(10);
+    }
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Delivery of a stored file to the subscribed links: one TIC per link in
+// OUTBOUND, and file and TIC handed to the mailer by MODE: binkley-style flow
+// files ("BINK"), file boxes ("FILEBOX", "LFILEBOX") or file-attach netmail
+// ("AMA").
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/links.h"
+#include "config/mainconfig.h"
+#include "config/node.h"
+#include "tic/tic.h"
+
+// Flavour of a link: "DIR" for FilesSend "DIRECT", "HLD" for "HOLD", empty
+// (the normal flavour) for any other value. Flavour texts are words
+// separated by blanks; " KFS" is appended for a file the mailer deletes
+// after sending (the TIC).
+std::string LinkFlavour(std::string_view filesSend);
+
+// Attributes of the file-attach netmail of a link ("AMA").
+std::string AttachAttributes(std::string_view filesSend);
+
+// Forwards the stored file at filePath with its TIC to every link of the
+// area tic.Area (read from configDir + "areas.ctl") that may receive it.
+void SendToLinks(const std::string& filePath, const std::string& configDir, const std::vector<LinkRecord>& links,
+                 const MainConfig& config, const TicRecord& tic);
+void SendToLinks(const std::string& filePath, const NodeConfig& node, const TicRecord& tic);
+
+// Appends the line for path to the link's flow file under outboundBase:
+// ".dlo" (DIR), ".hlo" (HLD) or ".flo" (normal); "^" in front when the
+// flavour holds KFS. Names are lower case: zone directory "outbound.00a",
+// point directory "139c0002.pnt", flow file "0000pppp.?lo" inside it.
+void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
+              const std::string& path, std::string_view flavour);
+
+// The path of the flow file SendBink appends to.
+std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
+                         std::string_view flavour);
+
+// File boxes: with useToBeSent the path is listed in the box's
+// "TOBESENT.$$$"; otherwise the file is copied into the box, and moved there
+// when the flavour holds KFS.
+void SendFileBox(const std::string& boxesDir, std::string_view linkAddress, const std::string& path,
+                 std::string_view flavour, bool useToBeSent);
+void SendLongFileBox(const std::string& boxesDir, std::string_view linkAddress, const std::string& path,
+                     std::string_view flavour, bool useToBeSent);
+
+// Box directory names: 2:5020/1 gives "024SS001.00" ("024SS001.00H" held)
+// and "2.5020.1.0" ("2.5020.1.0.H" held).
+std::string FileBoxName(std::string_view address, bool hold);
+std::string LongFileBoxName(std::string_view address, bool hold);
+
+// The list file of a box that the USETOBESENTFILE setting fills.
+constexpr std::string_view ToBeSentFileName = "TOBESENT.$$$";

@@ -1,0 +1,145 @@
+#include "robot/notices.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "robot/netmail.h"
+#include "testkit.h"
+
+namespace {
+
+class NoticesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitConsoleForTest(80, 25, false, &console);
+        SetMessageText(Msg::CREATEDNEWFECHOSUBJ, "New file echo created");
+        SetMessageText(Msg::NOTIFYROSUBJ, "Read-only file echo");
+        MakeDirs(dir / "netmail");
+        MakeDirs(dir / "temp");
+        config.mainAddress = "2:5020/100";
+        config.netmailOut = dir / "netmail/";
+        config.tempDir = dir / "temp/";
+        config.origin = "Brenmoor node";
+
+        area.Name = "NEW.ECHO";
+        area.Desc = "New files";
+        area.Group = "A";
+        link.Address = "2:5020/1";
+        link.AKA = "2:5020/100.5";
+        group.Letter = 'A';
+        group.Comment = "Main group";
+    }
+
+    std::vector<std::string> Messages() { return ListDir(dir / "netmail"); }
+
+    std::string console;
+    ScratchDir dir;
+    MainConfig config;
+    AreaRecord area;
+    LinkRecord link;
+    GroupRecord group;
+};
+
+TEST_F(NoticesTest, NewAreaFillsTheTemplate) {
+    WriteFileBytes(dir / "newarea.tpl",
+                   "Area @FILEECHO (@Desc) created\n"
+                   "Group @GROUPCOMMENT / @GROUP, again @GROUP\n"
+                   "by @link, @fileecho @FILEECHO\n"
+                   "no macro here\n");
+    config.announceNewAreaTpl = dir / "newarea.tpl";
+    NotifyNewArea(config, area, link, group);
+
+    ASSERT_EQ(Messages(), std::vector<std::string>{"2.msg"});
+    NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
+    EXPECT_EQ(m.Header.FromName, "Brenmoor");
+    EXPECT_EQ(m.Header.ToName, "SysOp");
+    EXPECT_EQ(m.Header.Subject, "New file echo created");
+    EXPECT_EQ(m.Header.OrigZone, 2);
+    EXPECT_EQ(m.Header.OrigNet, 5020);
+    EXPECT_EQ(m.Header.OrigNode, 100);
+    EXPECT_EQ(m.Header.DestNode, 100);
+    EXPECT_EQ(m.Header.Attribute, 1 + 256);  // PVT LOC
+    std::vector<std::string> body = {
+        "Area NEW.ECHO (New files) created",
+        "Group Main group / A, again @GROUP",
+        "by 2:5020/1, NEW.ECHO @FILEECHO",
+        "no macro here",
+        "",
+        "--- Brenmoor v.1.29.Linux",
+        " * Origin: Brenmoor node (2:5020/100)",
+    };
+    EXPECT_EQ(m.Body, body);
+    // The body file is gone, the template stays.
+    EXPECT_TRUE(ListDir(dir / "temp").empty());
+    EXPECT_TRUE(PathExists(dir / "newarea.tpl"));
+}
+
+TEST_F(NoticesTest, ValuesAreNotExpandedAgain) {
+    area.Desc = "Files for @LINK and @GROUP";
+    WriteFileBytes(dir / "newarea.tpl", "@DESC by @LINK in @GROUP\n");
+    config.announceNewAreaTpl = dir / "newarea.tpl";
+    NotifyNewArea(config, area, link, group);
+    NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
+    ASSERT_FALSE(m.Body.empty());
+    EXPECT_EQ(m.Body[0], "Files for @LINK and @GROUP by 2:5020/1 in A");
+}
+
+TEST_F(NoticesTest, LongLinesAreCut) {
+    area.Desc = std::string(300, 'd');
+    WriteFileBytes(dir / "newarea.tpl", "@DESC!\n");
+    config.announceNewAreaTpl = dir / "newarea.tpl";
+    NotifyNewArea(config, area, link, group);
+    NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
+    ASSERT_FALSE(m.Body.empty());
+    EXPECT_EQ(m.Body[0], std::string(255, 'd'));
+}
+
+TEST_F(NoticesTest, ReadOnlyNoticeGoesToTheLink) {
+    WriteFileBytes(dir / "ro.tpl", "Your file @FILENAME was refused in @FileEcho.\r\n");
+    config.notifyRoTpl = dir / "ro.tpl";
+    WriteFileBytes(dir / "netmail/2.msg", "older");
+    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
+
+    ASSERT_EQ(Messages(), (std::vector<std::string>{"2.msg", "3.msg"}));
+    NetmailMessage m = ReadNetmail(dir / "netmail/3.msg");
+    EXPECT_EQ(m.Header.Subject, "Read-only file echo");
+    EXPECT_EQ(m.Header.OrigNode, 100);
+    EXPECT_EQ(m.Header.OrigPoint, 5);
+    EXPECT_EQ(m.Header.DestNode, 1);
+    EXPECT_EQ(m.Header.DestPoint, 0);
+    EXPECT_EQ(m.Header.Attribute, 1 + 128 + 256);  // PVT LOC K/S
+    std::vector<std::string> body = {
+        "Your file file.zip was refused in PROTECTED.",
+        "",
+        "--- Brenmoor v.1.29.Linux",
+        " * Origin: Brenmoor node (2:5020/100.5)",
+    };
+    EXPECT_EQ(m.Body, body);
+    EXPECT_TRUE(ListDir(dir / "temp").empty());
+}
+
+TEST_F(NoticesTest, NothingIsSentWithoutATemplate) {
+    NotifyNewArea(config, area, link, group);
+    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
+    EXPECT_TRUE(Messages().empty());
+
+    // A configured template that has gone missing sends nothing either.
+    config.announceNewAreaTpl = dir / "gone.tpl";
+    config.notifyRoTpl = dir / "gone.tpl";
+    NotifyNewArea(config, area, link, group);
+    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
+    EXPECT_TRUE(Messages().empty());
+
+    // So does a body file that cannot be written.
+    WriteFileBytes(dir / "ro.tpl", "text\n");
+    config.notifyRoTpl = dir / "ro.tpl";
+    config.tempDir = dir / "no-such-temp/";
+    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
+    EXPECT_TRUE(Messages().empty());
+}
+
+}  // namespace
