@@ -60,7 +60,10 @@ void SetCursorVisible(bool visible);
 // Key codes: a character key gives its code, an extended key its scan code x 256.
 std::uint16_t ReadKeyCode();
 // Decodes one key from the bytes a terminal sent; consumed = bytes used (0: need more).
+// A code of 0 with bytes consumed is no key (a report or an unknown sequence).
 std::uint16_t DecodeKeyBytes(std::string_view bytes, std::size_t& consumed);
+// The same; with utf8 false a byte of 128 or more is one key of its own.
+std::uint16_t DecodeKeyBytes(std::string_view bytes, std::size_t& consumed, bool utf8);
 
 // Sends pending output to the terminal.
 void FlushConsole();

@@ -1,0 +1,37 @@
+#include <string_view>
+
+#include "frame/driver.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+// Kept apart from the driver, which reaches every subsystem, so that the
+// command line can be read without them.
+
+CommandLine ParseCommandLine(std::vector<std::string> args) {
+    CommandLine commandLine;
+    commandLine.arguments = std::move(args);
+    if (commandLine.arguments.empty()) return commandLine;
+
+    commandLine.commandWord = UpperCase(commandLine.arguments[0]);
+    CutText(commandLine.commandWord, MaxText);
+
+    // Hatch options stand from argument 4 on; the last "-D" wins.
+    for (std::size_t i = 3; i < commandLine.arguments.size(); ++i) {
+        std::string_view option = commandLine.arguments[i];
+        if (EqualNoCase(option, "-N")) {
+            commandLine.immediateHatch = true;
+        } else if (EqualNoCase(option, "-C")) {
+            commandLine.copyToArea = true;
+        } else if (EqualNoCase(option.substr(0, 2), "-D")) {
+            commandLine.hatchDescription = std::string(option.substr(2));
+            CutText(commandLine.hatchDescription, MaxText);
+        }
+    }
+    return commandLine;
+}
+
+const std::string& CommandArgument(const CommandLine& commandLine, int n) {
+    static const std::string none;
+    if (n < 1 || static_cast<std::size_t>(n) > commandLine.arguments.size()) return none;
+    return commandLine.arguments[static_cast<std::size_t>(n) - 1];
+}

@@ -1,0 +1,28 @@
+#include "frame/exit.h"
+
+#include <string>
+
+#include "frame/console.h"
+#include "frame/utils.h"
+
+void ExitProgram(int code) {
+    SetTextColor(7);
+    WriteLine("");
+    FlushConsole();
+    throw ProgramExit{code};
+}
+
+void EndProgram(int code) {
+    FlushConsole();
+    throw ProgramExit{code};
+}
+
+void RuntimeError(int errorNumber) {
+    // The number becomes the exit code: 0 would report success, so a failure
+    // without an error number counts as an I/O error (EIO).
+    if (errorNumber <= 0) errorNumber = 5;
+    if (errorNumber > 255) errorNumber = 255;
+    if (WhereX() > 0) WriteLine("");
+    WriteLine("Runtime error " + NumberText(errorNumber));
+    EndProgram(errorNumber);
+}

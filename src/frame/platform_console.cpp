@@ -1,0 +1,226 @@
+#include "frame/platform_console.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Read by the signal handler, so plain flags only.
+volatile sig_atomic_t GuardAlternate = 0;
+volatile sig_atomic_t GuardCursorHidden = 0;
+volatile sig_atomic_t GuardColoured = 0;
+volatile sig_atomic_t RawActive = 0;
+struct termios SavedTermios;
+
+bool GuardsInstalled = false;
+void (*ExitHook)() = nullptr;
+
+void WriteRaw(const char* text) {
+    std::size_t length = std::strlen(text);
+    while (length > 0) {
+        ssize_t written = ::write(1, text, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+void OnSignal(int signalNumber) {
+    int savedErrno = errno;
+    if (GuardColoured) WriteRaw("\x1b[0m");
+    if (GuardAlternate) WriteRaw("\x1b[?1049l");
+    if (GuardCursorHidden) WriteRaw("\x1b[?25h");
+    if (RawActive) ::tcsetattr(0, TCSANOW, &SavedTermios);
+    GuardAlternate = 0;
+    GuardCursorHidden = 0;
+    GuardColoured = 0;
+    RawActive = 0;
+    errno = savedErrno;
+    ::signal(signalNumber, SIG_DFL);
+    ::raise(signalNumber);
+}
+
+void OnExit() {
+    if (ExitHook) ExitHook();
+}
+
+}  // namespace
+
+bool OutputIsTerminal() { return ::isatty(1) == 1; }
+bool InputIsTerminal() { return ::isatty(0) == 1; }
+
+bool TerminalWindowSize(int& columns, int& rows) {
+    struct winsize size {};
+    if (::ioctl(1, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) return false;
+    columns = size.ws_col;
+    rows = size.ws_row;
+    return true;
+}
+
+std::string TerminalCodeset() {
+    std::string codeset;
+    if (::setlocale(LC_CTYPE, "") != nullptr) {
+        const char* name = ::nl_langinfo(CODESET);
+        if (name) codeset = name;
+    }
+    ::setlocale(LC_CTYPE, "C");
+    return codeset;
+}
+
+bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& glyphs) {
+    if (codeset.empty()) return false;
+    iconv_t converter = ::iconv_open((codeset + "//TRANSLIT").c_str(), "CP866");
+    if (converter == reinterpret_cast<iconv_t>(-1)) converter = ::iconv_open(codeset.c_str(), "CP866");
+    if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+    for (int i = 0; i < 128; ++i) {
+        char in = static_cast<char>(128 + i);
+        char out[16];
+        char* inPointer = &in;
+        char* outPointer = out;
+        std::size_t inLeft = 1, outLeft = sizeof out;
+        ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
+        std::size_t result = ::iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
+        if (result == static_cast<std::size_t>(-1) || inLeft != 0 || outPointer == out)
+            glyphs[i] = "?";
+        else
+            glyphs[i].assign(out, static_cast<std::size_t>(outPointer - out));
+    }
+    ::iconv_close(converter);
+    return true;
+}
+
+void WriteOutputBytes(std::string_view bytes) {
+    const char* data = bytes.data();
+    std::size_t length = bytes.size();
+    while (length > 0) {
+        ssize_t written = ::write(1, data, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+}
+
+void EnterRawInput() {
+    if (RawActive || !InputIsTerminal()) return;
+    struct termios mode {};
+    if (::tcgetattr(0, &mode) != 0) return;
+    SavedTermios = mode;
+    mode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP | BRKINT | INPCK | PARMRK);
+    mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+    RawActive = 1;
+    if (::tcsetattr(0, TCSANOW, &mode) != 0) RawActive = 0;
+}
+
+void LeaveRawInput() {
+    if (!RawActive) return;
+    ::tcsetattr(0, TCSANOW, &SavedTermios);
+    RawActive = 0;
+}
+
+int ReadInputBytes(std::string& bytes, int timeoutMs) {
+    struct pollfd wait {};
+    wait.fd = 0;
+    wait.events = POLLIN;
+    for (;;) {
+        int ready = ::poll(&wait, 1, timeoutMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) return -1;
+        if (ready == 0) return 0;
+        break;
+    }
+    char buffer[256];
+    for (;;) {
+        ssize_t got = ::read(0, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return -1;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+        return static_cast<int>(got);
+    }
+}
+
+bool QueryCursorPosition(int& column, int& row, std::string& typeahead, int timeoutMs) {
+    if (!InputIsTerminal() || !OutputIsTerminal()) return false;
+    bool wasRaw = RawActive;
+    EnterRawInput();
+    if (!RawActive) return false;
+    WriteRaw("\x1b[6n");
+    std::string input;
+    bool found = false;
+    int waited = 0;
+    while (!found && waited < timeoutMs) {
+        const int step = 20;
+        int got = ReadInputBytes(input, step);
+        if (got < 0) break;
+        if (got == 0) {
+            waited += step;
+            continue;
+        }
+        // The answer is ESC [ row ; column R; anything around it was typed.
+        for (std::size_t start = input.find('\x1b'); start != std::string::npos;
+             start = input.find('\x1b', start + 1)) {
+            std::size_t i = start + 1;
+            if (i >= input.size() || input[i] != '[') continue;
+            int numbers[2] = {0, 0};
+            int index = 0;
+            bool digits = false;
+            for (++i; i < input.size(); ++i) {
+                char c = input[i];
+                if (c >= '0' && c <= '9' && numbers[index] < 10000) {
+                    numbers[index] = numbers[index] * 10 + (c - '0');
+                    digits = true;
+                } else if (c == ';' && index == 0) {
+                    index = 1;
+                } else {
+                    break;
+                }
+            }
+            if (i < input.size() && input[i] == 'R' && index == 1 && digits) {
+                row = numbers[0] - 1;
+                column = numbers[1] - 1;
+                typeahead += input.substr(0, start);
+                typeahead += input.substr(i + 1);
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!found) typeahead += input;
+    if (!wasRaw) LeaveRawInput();
+    return found && row >= 0 && column >= 0;
+}
+
+void SetTerminalGuard(bool alternateScreen, bool cursorHidden, bool coloured) {
+    GuardAlternate = alternateScreen ? 1 : 0;
+    GuardCursorHidden = cursorHidden ? 1 : 0;
+    GuardColoured = coloured ? 1 : 0;
+}
+
+void InstallTerminalGuards(void (*atExit)()) {
+    ExitHook = atExit;
+    if (GuardsInstalled) return;
+    GuardsInstalled = true;
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction current {};
+        if (::sigaction(signalNumber, nullptr, &current) != 0) continue;
+        if (current.sa_handler == SIG_IGN) continue;  // nohup and friends
+        struct sigaction handler {};
+        handler.sa_handler = OnSignal;
+        sigemptyset(&handler.sa_mask);
+        ::sigaction(signalNumber, &handler, nullptr);
+    }
+    std::atexit(OnExit);
+}

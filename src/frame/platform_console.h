@@ -1,0 +1,46 @@
+#pragma once
+// The raw terminal services under the console layer: terminal detection,
+// size and character set, writing bytes, raw key input and putting the
+// terminal back in order at exit and on SIGINT, SIGTERM and SIGHUP.
+#include <array>
+#include <string>
+#include <string_view>
+
+// File descriptors 0 and 1 are terminals.
+bool OutputIsTerminal();
+bool InputIsTerminal();
+
+// Columns and rows of the terminal on standard output; false when unknown.
+bool TerminalWindowSize(int& columns, int& rows);
+
+// The codeset of the user's locale ("UTF-8", "KOI8-R", ...). The program's
+// own locale stays "C", so character classes never depend on the user's.
+std::string TerminalCodeset();
+
+// What the bytes 128..255 of code page 866 look like in another codeset; an
+// entry that cannot be converted becomes "?". False when no conversion exists.
+bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& glyphs);
+
+// Writes all bytes to standard output; failures are ignored.
+void WriteOutputBytes(std::string_view bytes);
+
+// Raw key input on a terminal (no echo, no line editing, ISIG off so that
+// Ctrl+C and Ctrl+\ arrive as characters). Output processing is kept.
+void EnterRawInput();
+void LeaveRawInput();
+
+// Appends the bytes available on standard input, waiting at most timeoutMs
+// (forever when negative). Returns the byte count, 0 on timeout, -1 at end of
+// input or on an error.
+int ReadInputBytes(std::string& bytes, int timeoutMs);
+
+// Asks the terminal where its cursor is (0-based). Bytes typed meanwhile are
+// appended to typeahead. False when the terminal does not answer in time.
+bool QueryCursorPosition(int& column, int& row, std::string& typeahead, int timeoutMs);
+
+// What a signal handler must undo before the process dies.
+void SetTerminalGuard(bool alternateScreen, bool cursorHidden, bool coloured);
+
+// Installs, once, the SIGINT, SIGTERM and SIGHUP handlers that restore the
+// terminal and re-raise, and registers atExit to run at normal exit.
+void InstallTerminalGuards(void (*atExit)());

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "testkit.h"
+
+namespace {
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitConsoleForTest(80, 25, false, &output);
+        ClearCatalogue();
+    }
+    void TearDown() override { ClearCatalogue(); }
+    std::string output;
+};
+
+TEST_F(CatalogueTest, KeyNamesFollowTheKeyList) {
+    EXPECT_EQ(MessageKeyCount, 123);
+    EXPECT_EQ(MessageKeyName(Msg::OK), "OK");
+    EXPECT_EQ(MessageKeyName(Msg::TOSSCONSOLE), "TOSSCONSOLE");
+    EXPECT_EQ(MessageKeyName(Msg::ALLUNLINKED), "ALLUNLINKED");
+    std::set<std::string_view> names;
+    for (int i = 0; i < MessageKeyCount; ++i) names.insert(MessageKeyName(static_cast<Msg>(i)));
+    EXPECT_EQ(names.size(), 123u);
+}
+
+TEST_F(CatalogueTest, KeyIsCaseInsensitiveAndTextLosesLeadingBlanks) {
+    ParseCatalogueText("ok   Done well\n  needcmd Give a command  \n");
+    EXPECT_EQ(MessageText(Msg::OK), "Done well");
+    EXPECT_EQ(MessageText(Msg::NEEDCMD), "Give a command");
+}
+
+TEST_F(CatalogueTest, TabDoesNotSeparateKeyAndText) {
+    ParseCatalogueText("ERROR\tFailed\n");
+    EXPECT_EQ(MessageText(Msg::ERROR), "");
+}
+
+TEST_F(CatalogueTest, CommentCutsTextAndTrailingBlanksGo) {
+    ParseCatalogueText("TOSSCONSOLE Tossing %f to %a    ; %f file, %a area\n; OK commented out\n");
+    EXPECT_EQ(MessageText(Msg::TOSSCONSOLE), "Tossing %f to %a");
+    EXPECT_EQ(MessageText(Msg::OK), "");
+}
+
+TEST_F(CatalogueTest, TextIsCutTo128) {
+    std::string text(200, 'x');
+    ParseCatalogueText("HELPSUBJ " + text + "\n");
+    EXPECT_EQ(MessageText(Msg::HELPSUBJ), std::string(128, 'x'));
+}
+
+TEST_F(CatalogueTest, LaterLineWinsAndBareKeySetsEmptyText) {
+    ParseCatalogueText("OK first\nOK second\nERROR bad\nERROR\n");
+    EXPECT_EQ(MessageText(Msg::OK), "second");
+    EXPECT_EQ(MessageText(Msg::ERROR), "");
+}
+
+TEST_F(CatalogueTest, UnknownKeysAndKeyPrefixesAreIgnored) {
+    ParseCatalogueText("OKAY yes\nNOSUCHKEY text\nREADING text\n");
+    for (int i = 0; i < MessageKeyCount; ++i) EXPECT_EQ(MessageText(static_cast<Msg>(i)), "");
+}
+
+TEST_F(CatalogueTest, LineIsCutAt255BeforeParsing) {
+    // The text would start at column 258, beyond the cut.
+    ParseCatalogueText("NEEDCMD" + std::string(250, ' ') + "lost\nOK kept\n");
+    EXPECT_EQ(MessageText(Msg::NEEDCMD), "");
+    EXPECT_EQ(MessageText(Msg::OK), "kept");
+}
+
+TEST_F(CatalogueTest, EveryLineEndIsAccepted) {
+    ParseCatalogueText("OK one\r\nERROR two\rNEEDCMD three\nPURGE four");
+    EXPECT_EQ(MessageText(Msg::OK), "one");
+    EXPECT_EQ(MessageText(Msg::ERROR), "two");
+    EXPECT_EQ(MessageText(Msg::NEEDCMD), "three");
+    EXPECT_EQ(MessageText(Msg::PURGE), "four");
+}
+
+TEST_F(CatalogueTest, BinaryContentLoadsWithoutHarm) {
+    std::string junk;
+    for (int round = 0; round < 40; ++round)
+        for (int c = 0; c < 256; ++c) junk += static_cast<char>((c * 7 + round) & 0xFF);
+    std::string content = junk + "\nOK after junk\n" + std::string(10000, 'Z') + "\n" +
+                          std::string("RELINK te\0xt\n", 13) + std::string("\0PURGE hidden\n", 14) +
+                          "ERROR " + std::string(10000, 'e');
+    ParseCatalogueText(content);
+    EXPECT_EQ(MessageText(Msg::OK), "after junk");
+    EXPECT_EQ(MessageText(Msg::RELINK), std::string("te\0xt", 5));
+    EXPECT_EQ(MessageText(Msg::PURGE), "");
+    EXPECT_EQ(MessageText(Msg::ERROR), std::string(128, 'e'));
+}
+
+TEST_F(CatalogueTest, LoadEmptiesEveryEntryFirst) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "brenmoor.lng", "OK fine\n");
+    SetMessageText(Msg::ERROR, "left over");
+    LoadCatalogue(dir / "brenmoor.lng");
+    EXPECT_EQ(MessageText(Msg::OK), "fine");
+    EXPECT_EQ(MessageText(Msg::ERROR), "");
+    EXPECT_EQ(output, "");
+}
+
+TEST_F(CatalogueTest, MissingFileEndsWithCodeTwo) {
+    ScratchDir dir;
+    try {
+        LoadCatalogue(dir / "brenmoor.lng");
+        FAIL() << "no exit";
+    } catch (const ProgramExit& end) {
+        EXPECT_EQ(end.code, 2);
+    }
+    EXPECT_EQ(output, "Language file not found.\n\n");
+    EXPECT_EQ(Console().attr, 7);
+}
+
+TEST_F(CatalogueTest, SetMessageTextKeepsTheCutForm) {
+    SetMessageText(Msg::TOSSSCRDESC, "Short");
+    EXPECT_EQ(MessageText(Msg::TOSSSCRDESC), "Short");
+    SetMessageText(Msg::TOSSSCRDESC, std::string(300, 'd'));
+    EXPECT_EQ(MessageText(Msg::TOSSSCRDESC).size(), 128u);
+}
+
+// The macros each key receives; a translation that drops one loses a value.
+struct KeyMacros {
+    Msg key;
+    std::vector<std::string> macros;
+};
+
+const std::vector<KeyMacros>& MacroTable() {
+    static const std::vector<KeyMacros> table = {
+        {Msg::FILENOTFOUND, {"%f"}},       {Msg::CANTCREATEDIR, {"%d"}},
+        {Msg::ERRANNOUNCE, {"%f"}},        {Msg::TOSSCONSOLE, {"%f", "%a"}},
+        {Msg::LINKNDEF, {"%a"}},           {Msg::ADDRNDEF, {"%a"}},
+        {Msg::BADTICPWD, {"%w", "%r"}},    {Msg::BADSIZE, {"%m", "%c"}},
+        {Msg::BADCRC, {"%m", "%c"}},       {Msg::LINKCANTCRAR, {"%l"}},
+        {Msg::LINKGRNDEF, {"%l"}},         {Msg::GROUPNDEF, {"%g"}},
+        {Msg::LINKNSIGNED, {"%l", "%a"}},  {Msg::LINKCANTWRITE, {"%a", "%f"}},
+        {Msg::AREACREATED, {"%D", "%T"}},  {Msg::LOGOPENTICFILE, {"%f"}},
+        {Msg::LOGFROMFECHO, {"%a", "%e"}}, {Msg::LOGLINKNDEF, {"%a"}},
+        {Msg::LOGADDRNDEF, {"%a"}},        {Msg::LOGBADTICPWD, {"%w", "%r"}},
+        {Msg::LOGBADSIZE, {"%m", "%c"}},   {Msg::LOGBADCRC, {"%m", "%c"}},
+        {Msg::LOGLINKCANTCRAR, {"%l"}},    {Msg::LOGLINKGRNDEF, {"%l"}},
+        {Msg::LOGGROUPNDEF, {"%g"}},       {Msg::LOGLINKNSIGNED, {"%l", "%a"}},
+        {Msg::LOGLINKCANTWRITE, {"%a", "%f"}}, {Msg::LOGREMOVETIC, {"%f"}},
+        {Msg::LOGREMOVEBADFILE, {"%f"}},   {Msg::LOGREMOVEFILE, {"%f", "%d"}},
+        {Msg::HATCHFILE, {"%f", "%a"}},    {Msg::LOGHATCHBEGIN, {"%f", "%a"}},
+        {Msg::LOGHATCHSENDTO, {"%t"}},     {Msg::WORKUPMSG, {"%f"}},
+        {Msg::REQUESTFROM, {"%n", "%a"}},  {Msg::SIGNON, {"%A"}},
+        {Msg::UNSIGNON, {"%A"}},           {Msg::LOGFROM, {"%n", "%a"}},
+        {Msg::LISTSUBJ, {"%c", "%a"}},     {Msg::AVAILSUBJ, {"%c", "%a"}},
+        {Msg::QUERYSUBJ, {"%c", "%a"}},
+    };
+    return table;
+}
+
+class ShippedLanguageFile : public CatalogueTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
+    LoadCatalogue(SourceDir() + "lang/" + GetParam());
+    for (int i = 0; i < MessageKeyCount; ++i) {
+        Msg key = static_cast<Msg>(i);
+        EXPECT_FALSE(MessageText(key).empty()) << MessageKeyName(key);
+        // A text at the limit was probably cut.
+        EXPECT_LT(MessageText(key).size(), MaxMessageText) << MessageKeyName(key);
+    }
+    for (const KeyMacros& entry : MacroTable())
+        for (const std::string& macro : entry.macros)
+            EXPECT_NE(MessageText(entry.key).find(macro), std::string::npos)
+                << MessageKeyName(entry.key) << " lacks " << macro;
+    // The toss screen shows its labels cut to these widths.
+    for (Msg key : {Msg::TOSSSCRRECEIVEFILE, Msg::TOSSSCRRECEIVEFROM, Msg::TOSSSCRORIGIN, Msg::TOSSSCRFILEECHO,
+                    Msg::TOSSSCRDESC})
+        EXPECT_LE(MessageText(key).size(), 41u) << MessageKeyName(key);
+    for (Msg key : {Msg::TOSSSCRALLWORKUPTIC, Msg::TOSSSCRBADTICFILES, Msg::TOSSSCRCOMPLETE})
+        EXPECT_LE(MessageText(key).size(), 25u) << MessageKeyName(key);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ShippedLanguageFile, ::testing::Values("brenmoor.lng", "russian.lng"));
+
+}  // namespace
