@@ -1,0 +1,22 @@
+#pragma once
+// "bbssoft.ctl": which BBS file-area configuration the toss keeps up to date.
+#include <cstdint>
+#include <string>
+
+struct BbsSoftSettings {
+    std::uint8_t Kind = 0;        // 0 none, 1 Maximus, 2 Tornado
+    std::string AreaFile;         // the BBS's file-area configuration (128)
+    std::string Acs;              // MAXIMUS_ACS (128)
+    std::string Upload;           // UPLOAD (128); empty = the area's own directory
+    bool ScanNewFiles = false;    // TORNADO_SCAN_NEWFILES
+    std::uint16_t DlSecurity = 0;    // TORNADO_DL_SECURITY
+    std::uint16_t UlSecurity = 0;    // TORNADO_UL_SECURITY
+    std::uint16_t ListSecurity = 0;  // TORNADO_LIST_SECURITY
+    std::uint16_t ShowSecurity = 0;  // TORNADO_SHOW_SECURITY
+    std::string Group;               // GROUP: group of new Tornado areas
+};
+
+// Fills settings from the file (reset first). A file that cannot be read
+// prints "ERROR" and ends the run with 2. Relative AreaFile and Upload
+// paths are taken relative to the file's directory.
+void ReadBbsSoft(const std::string& path, BbsSoftSettings& settings);

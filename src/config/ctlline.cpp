@@ -1,0 +1,62 @@
+#include "config/ctlline.h"
+
+#include <limits>
+
+#include "frame/utils.h"
+
+void SplitKeywordValue(std::string_view line, std::string& keyword, std::string& value) {
+    std::size_t blank = line.find(' ');
+    keyword = UpperCase(line.substr(0, blank));
+    value = blank == std::string_view::npos ? std::string() : std::string(line.substr(blank + 1));
+    TrimLeft(value);
+}
+
+namespace {
+
+// The decimal value when the whole text is a number within low..high.
+long long RangedNumber(std::string_view text, long long low, long long high) {
+    std::string trimmed(text);
+    Trim(trimmed);
+    long long value = ParseNumber(trimmed);
+    return value < low || value > high ? 0 : value;
+}
+
+}  // namespace
+
+std::uint8_t ParseByteValue(std::string_view text) {
+    return static_cast<std::uint8_t>(RangedNumber(text, 0, std::numeric_limits<std::uint8_t>::max()));
+}
+
+std::uint16_t ParseWordValue(std::string_view text) {
+    return static_cast<std::uint16_t>(RangedNumber(text, 0, std::numeric_limits<std::uint16_t>::max()));
+}
+
+std::int32_t ParseLongValue(std::string_view text) {
+    return static_cast<std::int32_t>(
+        RangedNumber(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+bool ParseHexValue(std::string_view text, std::uint32_t& value) {
+    value = 0;
+    if (text.empty() || text.size() > 8) return false;
+    std::uint32_t result = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else
+            return false;
+        result = result * 16 + static_cast<std::uint32_t>(digit);
+    }
+    value = result;
+    return true;
+}
+
+void RemoveQuotes(std::string& text, char quote) {
+    if (!text.empty() && text.front() == quote) text.erase(0, 1);
+    if (!text.empty() && text.back() == quote) text.pop_back();
+}

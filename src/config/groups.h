@@ -1,0 +1,31 @@
+#pragma once
+// The groups file "Groups.ctl": where new areas of each group go and what
+// they receive.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct GroupRecord {
+    char Letter = 0;         // as written; case matters
+    std::string Path;        // parent of new area directories, ends in "/"; empty = pass-through
+    std::string Comment;
+    std::string NAFile;      // description list of the group's areas
+    std::string Flag;        // CreateFlag of new areas
+    std::uint16_t SecurityRead = 0;
+    std::uint16_t SecurityWrite = 0;
+    std::uint16_t SecurityShow = 0;
+    std::string AKA;         // AKA of new areas
+};
+
+// Reads the file into groups (emptied first). A missing file gives no group.
+// Relative PATH and NAFILE values are taken relative to the file's directory.
+void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups);
+
+// The first group with exactly this letter; an all-empty record (Letter 0)
+// when there is none.
+GroupRecord FindGroup(const std::vector<GroupRecord>& groups, char letter);
+
+// Looks the tag (upper case) up in a description list: one area per line,
+// the tag as first word, then its description. False when not found, when
+// fileName is empty or when the file cannot be read.
+bool FindInListFile(const std::string& fileName, const std::string& tag, std::string& description);

@@ -1,0 +1,164 @@
+#include "config/links.h"
+
+#include "config/ctlline.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+namespace {
+
+char DefaultGroupOf(std::string_view value) { return value.empty() ? ' ' : value[0]; }
+
+// Takes the first word of rest and removes it (with the blanks before it).
+std::string TakeColumn(std::string& rest) {
+    TrimLeft(rest);
+    std::size_t blank = rest.find(' ');
+    std::string column = rest.substr(0, blank);
+    rest.erase(0, blank == std::string::npos ? rest.size() : blank);
+    return column;
+}
+
+// The ten columns of a table row; missing trailing columns keep the defaults.
+void FillFromRow(std::string rest, LinkRecord& link) {
+    link.Address = TakeColumn(rest);
+    link.AKA = TakeColumn(rest);
+    link.Password = TakeColumn(rest);
+    if (link.Password == "-") link.Password.clear();
+    link.CreateArea = ParseYesNo(TakeColumn(rest));
+    link.PlusAll = ParseYesNo(TakeColumn(rest));
+    link.Pause = ParseYesNo(TakeColumn(rest));
+    link.Group = TakeColumn(rest);
+    std::string defaultGroup = TakeColumn(rest);
+    link.DefaultGroup = defaultGroup == "-" ? ' ' : DefaultGroupOf(defaultGroup);
+    link.Security = ParseWordValue(TakeColumn(rest));
+    TrimLeft(rest);
+    link.FilesSend = rest;
+}
+
+void SetField(LinkRecord& link, const std::string& keyword, const std::string& value) {
+    if (keyword == "AKA")
+        link.AKA = value;
+    else if (keyword == "PASSWORD")
+        link.Password = value;
+    else if (keyword == "GROUP")
+        link.Group = value;
+    else if (keyword == "DEFAULTGROUP")
+        link.DefaultGroup = DefaultGroupOf(value);
+    else if (keyword == "FILESSEND")
+        link.FilesSend = value;
+    else if (keyword == "CREATEAREA")
+        link.CreateArea = ParseYesNo(value);
+    else if (keyword == "PLUSALL")
+        link.PlusAll = ParseYesNo(value);
+    else if (keyword == "PAUSE")
+        link.Pause = ParseYesNo(value);
+    else if (keyword == "SECURITY")
+        link.Security = ParseWordValue(value);
+}
+
+bool StartsLink(const std::string& keyword) { return keyword == "LINK" || (!keyword.empty() && keyword[0] == '!'); }
+
+// A line of the file as the rewrite examines it: leading blanks, comment and
+// trailing blanks removed; keyword in upper case.
+void ExamineLine(const std::string& line, std::string& keyword, std::string& value) {
+    std::string clean = line;
+    TrimLeft(clean);
+    StripComment(clean);
+    TrimRight(clean);
+    SplitKeywordValue(clean, keyword, value);
+}
+
+bool HasDefaultGroup(const LinkRecord& link) { return link.DefaultGroup != ' ' && link.DefaultGroup != '\0'; }
+
+std::string Label(const char* label) {
+    std::string text = label;
+    text.resize(13, ' ');
+    return text;
+}
+
+void AddLine(std::string& out, const std::string& line) { out += line + "\r\n"; }
+
+void AddBlock(std::string& out, const LinkRecord& link, const std::string& address) {
+    AddLine(out, Label("Link") + address);
+    AddLine(out, Label("AKA") + link.AKA);
+    if (!link.Password.empty()) AddLine(out, Label("Password") + link.Password);
+    if (link.CreateArea) AddLine(out, Label("CreateArea") + "Yes");
+    if (link.PlusAll) AddLine(out, Label("PlusAll") + "Yes");
+    if (link.Pause) AddLine(out, Label("Pause") + "Yes");
+    AddLine(out, Label("Group") + link.Group);
+    if (HasDefaultGroup(link)) AddLine(out, Label("DefaultGroup") + std::string(1, link.DefaultGroup));
+    if (link.Security != 0) AddLine(out, Label("Security") + NumberText(link.Security));
+    AddLine(out, Label("FilesSend") + link.FilesSend);
+}
+
+std::string Row(const LinkRecord& link, const std::string& address) {
+    return "! " + address + " " + link.AKA + " " + (link.Password.empty() ? std::string("-") : link.Password) + " " +
+           YesNoText(link.CreateArea) + " " + YesNoText(link.PlusAll) + " " + YesNoText(link.Pause) + " " +
+           link.Group + " " + (HasDefaultGroup(link) ? std::string(1, link.DefaultGroup) : std::string("-")) + " " +
+           NumberText(link.Security) + " " + link.FilesSend;
+}
+
+}  // namespace
+
+void LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
+    links.clear();
+    std::vector<std::string> lines;
+    if (!ReadTextLines(path, lines)) return;
+    for (std::string& line : lines) {
+        StripComment(line);
+        Trim(line);
+        UpperCaseInPlace(line);
+        std::string keyword, value;
+        SplitKeywordValue(line, keyword, value);
+        if (keyword == "LINK") {
+            links.emplace_back();
+            links.back().Address = value;
+        } else if (!keyword.empty() && keyword[0] == '!') {
+            links.emplace_back();
+            FillFromRow(value, links.back());
+        } else if (!links.empty()) {
+            SetField(links.back(), keyword, value);
+        }
+    }
+}
+
+LinkRecord FindLink(const std::vector<LinkRecord>& links, std::string_view address) {
+    FidoAddress wanted = ParseAddress(address);
+    for (const LinkRecord& link : links) {
+        if (SameAddress(ParseAddress(link.Address), wanted)) return link;
+    }
+    return LinkRecord{};
+}
+
+bool RewriteLink(const std::string& path, const LinkRecord& record) {
+    const std::string address = NormalizeAddress(record.Address);
+    const std::string file = ResolvePath(path);
+    std::string content;
+    if (!ReadWholeFile(file, content)) return true;
+    // Lines are copied whole: the rewrite must not cut what it does not own.
+    std::vector<std::string> lines = SplitLines(content, std::string::npos);
+
+    std::string out;
+    std::string keyword, value;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ExamineLine(lines[i], keyword, value);
+        if (keyword == "LINK" && NormalizeAddress(value) == address) {
+            AddBlock(out, record, address);
+            // The old block goes, comments inside it included.
+            std::size_t next = i + 1;
+            for (; next < lines.size(); ++next) {
+                ExamineLine(lines[next], keyword, value);
+                if (StartsLink(keyword)) break;
+            }
+            if (next < lines.size()) {
+                AddLine(out, "");
+                AddLine(out, lines[next]);
+            }
+            i = next;
+        } else if (!keyword.empty() && keyword[0] == '!' && NormalizeAddress(FirstWord(value)) == address) {
+            AddLine(out, Row(record, address));
+        } else {
+            AddLine(out, lines[i]);
+        }
+    }
+    return ReplaceFileSafely(file, out, ExtractDir(file) + "links.old") != 0;
+}

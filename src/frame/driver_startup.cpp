@@ -1,0 +1,87 @@
+#include "frame/driver_startup.h"
+
+#include <new>
+
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "frame/log.h"
+#include "frame/platform.h"
+
+namespace {
+
+void PrintOk() { WriteLine(MessageText(Msg::OK)); }
+
+// A list file that gave nothing: "ERROR", the reason in the log, the code.
+[[noreturn]] void EmptyList(const MainConfig& main, Msg logMessage, int code) {
+    WriteLine(MessageText(Msg::ERROR));
+    WriteLog(main.logName, MessageText(logMessage));
+    ExitProgram(code);
+}
+
+void LoadEverything(NodeConfig& config) {
+    const std::string& dir = config.programDir;
+
+    WriteText(MessageText(Msg::READINGBRENMOORCTL));
+    if (!FileExists(dir + "BRENMOOR.CTL")) {
+        WriteLine(MessageText(Msg::ERROR));
+        ExitProgram(3);
+    }
+    LoadMainConfig(dir + "BRENMOOR.CTL", config.main);
+    if (config.main.mode == "BINK" && config.main.binkStyleOutbound.empty()) {
+        WriteLine(MessageText(Msg::ERROR));
+        SetTextColor(12);
+        WriteLine(MessageText(Msg::BSONOTDEFINED));
+        ExitProgram(2);
+    }
+    PrintOk();
+
+    WriteText(MessageText(Msg::READINGLINKSCTL));
+    LoadLinks(dir + "Links.ctl", config.links);
+    if (config.links.empty()) EmptyList(config.main, Msg::LOGERRORINLINKSCTL, 3);
+    PrintOk();
+
+    WriteText(MessageText(Msg::READINGGROUPSCTL));
+    ReadGroups(dir + "Groups.ctl", config.groups);
+    if (config.groups.empty()) EmptyList(config.main, Msg::LOGERRORINGROUPSCTL, 4);
+    PrintOk();
+
+    WriteText(MessageText(Msg::READINGARCCTL));
+    config.archivers = ReadArchivers(dir + "arc.ctl");
+    if (config.archivers.empty()) EmptyList(config.main, Msg::LOGERRORINARCCTL, 4);
+    PrintOk();
+
+    WriteText(MessageText(Msg::READINGBBSSOFTCTL));
+    ReadBbsSoft(dir + "bbssoft.ctl", config.bbs);
+    PrintOk();
+
+    WriteText(MessageText(Msg::READINGCOLORSCTL));
+    if (!FileExists(dir + "colors.ctl")) {
+        WriteLine(MessageText(Msg::ERROR));
+        ExitProgram(3);
+    }
+    ReadColorScheme(dir + "colors.ctl", config.colors);
+    PrintOk();
+}
+
+}  // namespace
+
+void LoadNodeConfig(NodeConfig& config) {
+    if (config.programDir.empty()) config.programDir = ProgramDirectory();
+    try {
+        LoadEverything(config);
+    } catch (const std::bad_alloc&) {
+        WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
+        ExitProgram(10);
+    }
+}
+
+std::string BusyFlagPath(const MainConfig& config) { return config.semaphores + "BRENMOOR.BSY"; }
+
+void CheckBusyFlag(const MainConfig& config) {
+    if (!FileExists(BusyFlagPath(config))) return;
+    SetTextColor(12);
+    WriteLine(MessageText(Msg::DETECTBUSYFLAG));
+    WriteLine(MessageText(Msg::RUNINGOTHERCOPY));
+    ExitProgram(8);
+}

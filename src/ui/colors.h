@@ -1,0 +1,49 @@
+#pragma once
+// The commander's colour scheme "colors.ctl": console attributes
+// (foreground + 16 x background) by key.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Index of each colour in the scheme, in the order of the keys.
+enum ColorItem : int {
+    FilePanelPanel,        // FILEPANEL_PANEL
+    FilePanelName,         // FILEPANEL_NAME
+    FilePanelFiles,        // FILEPANEL_FILES
+    FilePanelDirs,         // FILEPANEL_DIRS
+    FilePanelCursor,       // FILEPANEL_CURSOR
+    FilePanelPath,         // FILEPANEL_PATH
+    FilePanelFileInfoStr,  // FILEPANEL_FILEINFOSTR
+    FilePanelFileGroup1,   // FILEPANEL_FILEGROUP1 .. FILEPANEL_FILEGROUP7 follow
+    FilePanelFileGroup2,
+    FilePanelFileGroup3,
+    FilePanelFileGroup4,
+    FilePanelFileGroup5,
+    FilePanelFileGroup6,
+    FilePanelFileGroup7,
+    AreaPanelPanel,        // AREAPANEL_PANEL
+    AreaPanelName,         // AREAPANEL_NAME
+    AreaPanelAreaName,     // AREAPANEL_AREANAME
+    AreaPanelCursor,       // AREAPANEL_CURSOR
+    AreaPanelPath,         // AREAPANEL_PATH (stored, nothing is drawn in it)
+    AreaPanelAreaInfoStr,  // AREAPANEL_AREAINFOSTR
+    AreaPanelWinHeader,    // AREAPANEL_WINHEADER
+    AreaPanelWinColor,     // AREAPANEL_WINCOLOR
+    AreaPanelWinName,      // AREAPANEL_WINNAME
+    AreaPanelWinDesc,      // AREAPANEL_WINDESC
+    PanelStatusStr,        // PANEL_STATUSSTR
+    ColorItemCount
+};
+
+struct ColorScheme {
+    std::array<std::uint8_t, ColorItemCount> attr{};  // 0 until the file sets it
+    std::uint8_t operator[](ColorItem item) const { return attr[static_cast<std::size_t>(item)]; }
+};
+
+// The key of an item as written in the file ("FILEPANEL_CURSOR").
+std::string_view ColorKeyName(ColorItem item);
+
+// Fills the scheme from the file (reset first); the caller has made sure the
+// file exists. Values are decimal or "$" hexadecimal; the low 8 bits count.
+void ReadColorScheme(const std::string& path, ColorScheme& scheme);
