@@ -1,0 +1,202 @@
+#include "announce/records.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+
+#include "frame/exit.h"
+#include "frame/platform_blockio.h"
+
+static_assert(sizeof(AnnouncementRecord) == AnnouncementRecordSize);
+static_assert(offsetof(AnnouncementRecord, FileEcho) == RecordFileEchoAt);
+static_assert(offsetof(AnnouncementRecord, Comment) == RecordCommentAt);
+static_assert(offsetof(AnnouncementRecord, File) == RecordFileAt);
+static_assert(offsetof(AnnouncementRecord, Directory) == RecordDirectoryAt);
+static_assert(offsetof(AnnouncementRecord, Group) == RecordGroupAt);
+static_assert(offsetof(AnnouncementRecord, Origin) == RecordOriginAt);
+static_assert(offsetof(AnnouncementRecord, From) == RecordFromAt);
+
+namespace {
+
+constexpr std::size_t RecordedNameSize = sizeof(AnnouncementRecord::File);
+
+void PutText(char* field, std::size_t size, std::string_view text) {
+    std::memset(field, ' ', size);
+    std::memcpy(field, text.data(), text.size() < size ? text.size() : size);
+}
+
+void PutWord(std::string& bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
+std::uint16_t GetWord(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+void PutAddress(std::string& bytes, std::size_t at, const FidoAddress& address) {
+    PutWord(bytes, at, address.zone);
+    PutWord(bytes, at + 2, address.net);
+    PutWord(bytes, at + 4, address.node);
+    PutWord(bytes, at + 6, address.point);
+}
+
+FidoAddress GetAddress(std::string_view bytes, std::size_t at) {
+    FidoAddress address;
+    address.zone = GetWord(bytes, at);
+    address.net = GetWord(bytes, at + 2);
+    address.node = GetWord(bytes, at + 4);
+    address.point = GetWord(bytes, at + 6);
+    return address;
+}
+
+void AppendWholeRecords(std::string_view data, std::vector<AnnouncementRecord>& records) {
+    for (std::size_t at = 0; at + AnnouncementRecordSize <= data.size(); at += AnnouncementRecordSize) {
+        records.push_back(AnnouncementRecordFromBytes(data.substr(at, AnnouncementRecordSize)));
+    }
+}
+
+// A file that refuses to be opened drops the record; any other failure
+// happened while writing.
+bool IsOpenRefusal(int error) {
+    return error == EACCES || error == EPERM || error == EROFS || error == EISDIR || error == ENOENT;
+}
+
+}  // namespace
+
+AnnouncementRecord BlankAnnouncementRecord() {
+    AnnouncementRecord record;
+    std::memset(record.FileEcho, ' ', sizeof record.FileEcho);
+    std::memset(record.Comment, ' ', sizeof record.Comment);
+    std::memset(record.File, ' ', sizeof record.File);
+    std::memset(record.Directory, ' ', sizeof record.Directory);
+    record.Group = ' ';
+    record.Origin = FidoAddress{};
+    record.From = FidoAddress{};
+    return record;
+}
+
+AnnouncementRecord MakeAnnouncementRecord(std::string_view fileEcho, std::string_view comment,
+                                          std::string_view fileName, std::string_view fileDirectory,
+                                          std::string_view originText, std::string_view fromText,
+                                          std::string_view group) {
+    AnnouncementRecord record = BlankAnnouncementRecord();
+    record.Origin = ParseAddress(originText);
+    record.From = ParseAddress(fromText);
+    PutText(record.FileEcho, sizeof record.FileEcho, fileEcho);
+    PutText(record.Comment, sizeof record.Comment, comment);
+    PutText(record.File, sizeof record.File, fileName);
+    PutText(record.Directory, sizeof record.Directory, fileDirectory);
+    if (!group.empty()) record.Group = group[0];
+    return record;
+}
+
+std::string AnnouncementRecordBytes(const AnnouncementRecord& record) {
+    std::string bytes(AnnouncementRecordSize, ' ');
+    bytes.replace(RecordFileEchoAt, sizeof record.FileEcho, record.FileEcho, sizeof record.FileEcho);
+    bytes.replace(RecordCommentAt, sizeof record.Comment, record.Comment, sizeof record.Comment);
+    bytes.replace(RecordFileAt, sizeof record.File, record.File, sizeof record.File);
+    bytes.replace(RecordDirectoryAt, sizeof record.Directory, record.Directory, sizeof record.Directory);
+    bytes[RecordGroupAt] = record.Group;
+    PutAddress(bytes, RecordOriginAt, record.Origin);
+    PutAddress(bytes, RecordFromAt, record.From);
+    return bytes;
+}
+
+AnnouncementRecord AnnouncementRecordFromBytes(std::string_view bytes) {
+    AnnouncementRecord record = BlankAnnouncementRecord();
+    if (bytes.size() < AnnouncementRecordSize) return record;
+    std::memcpy(record.FileEcho, bytes.data() + RecordFileEchoAt, sizeof record.FileEcho);
+    std::memcpy(record.Comment, bytes.data() + RecordCommentAt, sizeof record.Comment);
+    std::memcpy(record.File, bytes.data() + RecordFileAt, sizeof record.File);
+    std::memcpy(record.Directory, bytes.data() + RecordDirectoryAt, sizeof record.Directory);
+    record.Group = bytes[RecordGroupAt];
+    record.Origin = GetAddress(bytes, RecordOriginAt);
+    record.From = GetAddress(bytes, RecordFromAt);
+    return record;
+}
+
+std::string RecordText(const char* field, std::size_t size) {
+    std::string text(field, size);
+    TrimRight(text);
+    return text;
+}
+
+std::string AnnouncementFileName(std::string_view dateText) {
+    std::string name(dateText);
+    if (name.size() >= 8) name.erase(6, 2);  // DD-MM-YYYY -> DD-MM-YY
+    return name + ".ann";
+}
+
+bool AppendAnnouncementRecord(std::string_view directory, std::string_view fileEcho, std::string_view comment,
+                              std::string_view fileName, std::string_view fileDirectory,
+                              std::string_view originText, std::string_view fromText, std::string_view group) {
+    return AppendAnnouncementRecordAt(LocalNow(), directory, fileEcho, comment, fileName, fileDirectory,
+                                      originText, fromText, group);
+}
+
+bool AppendAnnouncementRecordAt(const LocalDateTime& when, std::string_view directory, std::string_view fileEcho,
+                                std::string_view comment, std::string_view fileName,
+                                std::string_view fileDirectory, std::string_view originText,
+                                std::string_view fromText, std::string_view group) {
+    std::string dir(directory);
+    AddTrailingSlash(dir);
+    if (dir.empty() || dir.size() == 1) return false;
+    const std::string path = ResolvePath(dir + AnnouncementFileName(DateText(when)));
+    const std::string bytes = AnnouncementRecordBytes(
+        MakeAnnouncementRecord(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
+
+    if (!FileExists(path)) {
+        int error = AppendToFile(path, bytes);
+        if (error == 0) return true;
+        if (!FileExists(path)) return false;  // could not be created
+        RuntimeError(error);
+    }
+    if (!IsRegularFile(path) || IsReadOnlyFile(path)) return false;  // cannot be opened for writing
+    std::uint64_t size = 0;
+    if (!GetFileSize(path, size)) return false;
+    const std::uint64_t end = size / AnnouncementRecordSize * AnnouncementRecordSize;
+    int error = WriteFileRange(path, end, bytes);
+    if (error == 0) return true;
+    if (IsOpenRefusal(error)) return false;
+    RuntimeError(error);
+}
+
+int ReadAnnouncementRecords(const std::string& path, std::vector<AnnouncementRecord>& records) {
+    records.clear();
+    std::string pending;
+    int error = ReadFileBlocks(path, AnnouncementRecordSize * 64, [&](const unsigned char* data, std::size_t size) {
+        pending.append(reinterpret_cast<const char*>(data), size);
+        const std::size_t whole = pending.size() / AnnouncementRecordSize * AnnouncementRecordSize;
+        AppendWholeRecords(std::string_view(pending).substr(0, whole), records);
+        pending.erase(0, whole);
+    });
+    return error;
+}
+
+std::vector<AnnouncementRecord> ReadAnnouncementRecords(const std::string& path) {
+    std::vector<AnnouncementRecord> records;
+    if (ReadAnnouncementRecords(path, records) != 0) records.clear();
+    return records;
+}
+
+std::string ResolveRecordedFile(const std::string& directory, std::string_view recordedName) {
+    std::string dir = directory;
+    AddTrailingSlash(dir);
+    std::string name(recordedName);
+    TrimRight(name);
+    const std::string recorded = dir + name;
+    if (name.empty() || FileExists(recorded)) return ResolvePath(recorded);
+    if (recordedName.size() < RecordedNameSize) return recorded;
+
+    std::string found;
+    int matches = 0;
+    for (const DirEntry& entry : FindFiles(dir + "*", SearchKind::FilesOnly)) {
+        if (entry.name.size() < recordedName.size()) continue;
+        if (!EqualNoCase(std::string_view(entry.name).substr(0, recordedName.size()), recordedName)) continue;
+        found = entry.name;
+        ++matches;
+    }
+    return matches == 1 ? dir + found : recorded;
+}
