@@ -1,0 +1,28 @@
+#pragma once
+// Block and record access to files, beside the whole-file services of
+// platform.h: record files are read and written in place, large files are
+// read in big blocks without holding them in memory.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Reads up to size bytes from offset (after ResolvePath) into data; fewer
+// at the end of the file. Returns 0 or errno.
+int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t size, std::string& data);
+
+// Writes the bytes at offset into an existing file (after ResolvePath),
+// without truncating it. Returns 0 or errno.
+int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_view bytes);
+
+// Hands the whole file to consume in order, in blocks of up to blockSize
+// bytes: mapped windows where the file can be mapped (no copy), a read()
+// buffer of at most 1 MiB otherwise. A file that shrinks while it is read
+// gives EIO, never a crash. Returns 0 or errno (the blocks seen so far were
+// consumed).
+int ReadFileBlocks(const std::string& path, std::size_t blockSize,
+                   const std::function<void(const unsigned char* data, std::size_t size)>& consume);
+
+// True when both paths (after ResolvePath) name one existing file.
+bool IsSameFile(const std::string& a, const std::string& b);

@@ -1,0 +1,185 @@
+// Description lists of the file areas.
+#include "tic/descriptions.h"
+
+#include "frame/platform.h"
+#include "frame/platform_blockio.h"
+#include "frame/utils.h"
+
+namespace {
+
+constexpr std::string_view LineEnd = "\r\n";
+constexpr std::string_view WorkCopyName = "files.bbs";
+
+void PadTo(std::string& text, int width) {
+    if (width > 0 && text.size() < static_cast<std::size_t>(width)) text.resize(static_cast<std::size_t>(width), ' ');
+}
+
+std::string EntryKey(std::string_view fileName) {
+    std::string key = UpperCase(fileName);
+    TrimRight(key);
+    return key;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+    return !prefix.empty() && text.substr(0, prefix.size()) == prefix;
+}
+
+// A line that carries on the entry above it.
+bool IsContinuation(std::string_view line, std::string_view longChars) {
+    if (!longChars.empty()) return StartsWith(line, longChars) || (!line.empty() && line[0] == ' ');
+    return !line.empty() && line[0] == ' ';
+}
+
+// Continuation test used when removing: the prefix when one is configured,
+// a leading blank otherwise.
+bool IsRemovedContinuation(std::string_view line, std::string_view longChars) {
+    if (!longChars.empty()) return StartsWith(line, longChars);
+    return !line.empty() && line[0] == ' ';
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line;
+        text += LineEnd;
+    }
+    return text;
+}
+
+}  // namespace
+
+bool MatchFileMask(std::string_view name, std::string_view mask) {
+    std::string n = UpperCase(name);
+    std::string m = UpperCase(mask);
+    if (n.find('.') == std::string::npos) n += '.';
+    if (m.find('.') == std::string::npos) m += '.';
+    std::size_t nd = n.find('.');
+    std::size_t md = m.find('.');
+    return MatchWildcard(n.substr(0, nd), m.substr(0, md)) && MatchWildcard(n.substr(nd + 1), m.substr(md + 1));
+}
+
+std::vector<std::string> FormatDescription(std::string_view mode, std::string_view fileName, std::string_view desc,
+                                           const std::vector<std::string>& ldesc, int descPos, int dlcPos,
+                                           std::string_view dlcString, std::string_view longChars) {
+    std::string first(fileName);
+    PadTo(first, dlcPos - 1);
+    first += dlcString;
+    PadTo(first, descPos - 1);
+
+    std::vector<std::string> lines;
+    if (mode != "DESC" && !ldesc.empty()) {
+        std::string continuation(longChars);
+        if (continuation.empty()) PadTo(continuation, descPos - 1);
+        lines.push_back(first + ldesc.front());
+        for (std::size_t i = 1; i < ldesc.size(); ++i) lines.push_back(continuation + ldesc[i]);
+    } else {
+        lines.push_back(first + std::string(desc));
+    }
+    for (std::string& line : lines) CutText(line);
+    return lines;
+}
+
+int AddDescription(std::string_view mode, std::string_view fileName, const std::string& descFile,
+                   std::string_view desc, const std::vector<std::string>& ldesc, int descPos, int dlcPos,
+                   std::string_view dlcString, std::string_view longChars) {
+    std::string text =
+        JoinLines(FormatDescription(mode, fileName, desc, ldesc, descPos, dlcPos, dlcString, longChars));
+    // A list edited by hand may lack its last line end; the new entry must
+    // not run into the last line.
+    std::uint64_t size = 0;
+    if (GetFileSize(ResolvePath(descFile), size) && size > 0) {
+        std::string last;
+        if (ReadFileRange(descFile, size - 1, 1, last) == 0 && last != "\n" && last != "\r")
+            text.insert(0, LineEnd);
+    }
+    return AppendToFile(descFile, text);
+}
+
+std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
+                                                std::string_view longChars) {
+    std::string wanted = UpperCase(mask);
+    TrimRight(wanted);
+    std::vector<std::string> kept;
+    kept.reserve(lines.size());
+    bool dropping = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (dropping && IsRemovedContinuation(line, longChars)) continue;
+        dropping = false;
+        if (line.empty()) {
+            if (i + 1 < lines.size()) kept.push_back(line);
+            continue;
+        }
+        if (MatchFileMask(UpperCase(FirstWord(line)), wanted)) {
+            dropping = true;
+            continue;
+        }
+        kept.push_back(line);
+    }
+    return kept;
+}
+
+RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
+                                          const std::string& tempDir, std::string_view longChars) {
+    std::string content;
+    if (!ReadWholeFile(descFile, content)) return RemoveDescriptionStatus::NoList;
+    // Lines are copied whole: an unrelated long line must survive the rewrite.
+    std::vector<std::string> kept = RemoveDescriptionLines(SplitLines(content, std::string::npos), mask, longChars);
+    content.clear();
+
+    // The new list replaces the old one in a single rename, so a failure
+    // leaves the old list complete.
+    const std::string workCopy = tempDir + std::string(WorkCopyName);
+    if (IsSameFile(workCopy, descFile)) {
+        // TEMPDIR is the area's own directory: the work copy would be the
+        // list itself, so the list is rewritten directly.
+        int error = ReplaceFileSafely(descFile, JoinLines(kept), "");
+        return error == 0 ? RemoveDescriptionStatus::Done : RemoveDescriptionStatus::WorkFailed;
+    }
+    DeleteFile(workCopy);
+    std::string written;
+    if (WriteWholeFile(workCopy, JoinLines(kept)) != 0 || !ReadWholeFile(workCopy, written)) {
+        DeleteFile(workCopy);
+        return RemoveDescriptionStatus::WorkFailed;
+    }
+    int error = ReplaceFileSafely(descFile, written, "");
+    DeleteFile(workCopy);
+    return error == 0 ? RemoveDescriptionStatus::Done : RemoveDescriptionStatus::WorkFailed;
+}
+
+std::vector<std::string> FindDescription(const std::vector<std::string>& lines, std::string_view fileName,
+                                         std::string_view longChars, int descPos) {
+    const std::string key = EntryKey(fileName);
+    std::vector<std::string> result;
+    std::size_t i = 0;
+    while (i < lines.size() && UpperCase(FirstWord(lines[i])) != key) ++i;
+    if (i == lines.size()) return result;
+
+    const std::string& first = lines[i];
+    std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
+    result.push_back(column < first.size() ? first.substr(column) : std::string());
+    for (++i; i < lines.size() && IsContinuation(lines[i], longChars); ++i) {
+        const std::string& line = lines[i];
+        if (longChars.empty()) result.push_back(column < line.size() ? line.substr(column) : std::string());
+        else if (StartsWith(line, longChars)) result.push_back(line.substr(longChars.size()));
+        else result.push_back(line);
+    }
+    return result;
+}
+
+std::vector<std::string> ReadDescription(const std::string& descFile, std::string_view fileName,
+                                         std::string_view longChars, int descPos) {
+    std::vector<std::string> lines;
+    if (!ReadTextLines(descFile, lines)) return {};
+    return FindDescription(lines, fileName, longChars, descPos);
+}
+
+bool DescriptionExists(const std::string& descFile, std::string_view fileName) {
+    std::vector<std::string> lines;
+    if (!ReadTextLines(descFile, lines)) return false;
+    const std::string key = EntryKey(fileName);
+    for (const std::string& line : lines) {
+        if (UpperCase(FirstWord(line)) == key) return true;
+    }
+    return false;
+}

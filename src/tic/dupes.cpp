@@ -1,0 +1,141 @@
+// The dupe database: a header record and a ring of file records, 44 bytes
+// each, little-endian.
+#include "tic/dupes.h"
+
+#include "frame/exit.h"
+#include "frame/platform.h"
+#include "frame/platform_blockio.h"
+#include "frame/utils.h"
+
+namespace {
+
+constexpr std::size_t DupeAreaLength = 20;
+constexpr std::size_t DupeNameLength = 12;
+constexpr std::size_t DupeNumberOffset = 40;
+
+void PutInt32(std::string& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+std::uint32_t GetInt32(std::string_view bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+
+std::string PaddedField(std::string_view text, std::size_t length) {
+    std::string field = UpperCase(text.substr(0, std::min(text.size(), length)));
+    field.resize(length, ' ');
+    return field;
+}
+
+std::string HeaderBytes(std::int32_t last) {
+    std::string header(DupeSignature);
+    header.append(20, '\0');
+    PutInt32(header, static_cast<std::uint32_t>(last));
+    return header;
+}
+
+std::string RecordBytes(std::string_view area, std::string_view fileName, std::uint32_t crc, std::int32_t size,
+                        std::int32_t number) {
+    std::string record = PaddedField(area, DupeAreaLength) + PaddedField(fileName, DupeNameLength);
+    PutInt32(record, crc);
+    PutInt32(record, static_cast<std::uint32_t>(size));
+    PutInt32(record, static_cast<std::uint32_t>(number));
+    return record;
+}
+
+// A stored or requested tag or name as it is compared: up to a zero byte,
+// cut at ";", trimmed and upper-cased. Both sides go through this, so a name
+// holding ";" still finds its own record.
+std::string ComparableField(std::string_view text, std::size_t length) {
+    text = text.substr(0, std::min(text.size(), length));
+    std::string field(text.substr(0, text.find('\0')));
+    StripComment(field);
+    Trim(field);
+    UpperCaseInPlace(field);
+    return field;
+}
+
+bool HasDupeHeader(std::string_view content) {
+    return content.size() >= DupeRecordSize && content.substr(0, DupeSignature.size()) == DupeSignature;
+}
+
+[[noreturn]] void DupeFileFailure(int error) { RuntimeError(error != 0 ? error : 5); }
+
+void CreateDupeFile(const std::string& dupeFile, const std::string& record) {
+    int error = WriteWholeFile(dupeFile, HeaderBytes(1) + record);
+    if (error != 0) DupeFileFailure(error);
+}
+
+}  // namespace
+
+std::string ForeignDupeFileName(const std::string& dupeFile) {
+    std::string name = dupeFile + ".bad";
+    for (int n = 1; FileExists(name) && n < 10000; ++n) name = dupeFile + ".bad" + NumberText(n);
+    return name;
+}
+
+bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName, std::uint32_t crc,
+            std::int32_t size) {
+    if (dupeFile.empty()) return false;
+    std::string content;
+    if (!ReadWholeFile(dupeFile, content) || !HasDupeHeader(content)) return false;
+    const std::string wantedArea = ComparableField(UpperCase(area), DupeAreaLength);
+    const std::string wantedName = ComparableField(UpperCase(fileName), DupeNameLength);
+    const std::size_t records = content.size() / DupeRecordSize;  // a partial tail is not a record
+    std::string_view bytes(content);
+    for (std::size_t position = 1; position < records; ++position) {
+        std::string_view record = bytes.substr(position * DupeRecordSize, DupeRecordSize);
+        if (GetInt32(record, 32) != crc || GetInt32(record, 36) != static_cast<std::uint32_t>(size)) continue;
+        if (ComparableField(record.substr(0, DupeAreaLength), DupeAreaLength) != wantedArea) continue;
+        if (ComparableField(record.substr(DupeAreaLength, DupeNameLength), DupeNameLength) != wantedName) continue;
+        return true;
+    }
+    return false;
+}
+
+DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, const AreaRecord& area,
+                      std::string_view fileName, std::uint32_t crc, std::int32_t size) {
+    if (dupeFile.empty()) return DupeAddStatus::NoDupeFile;
+    const std::uint16_t ringSize = static_cast<std::uint16_t>(maxRecords);
+
+    std::uint64_t fileSize = 0;
+    if (!FileExists(dupeFile) || (GetFileSize(ResolvePath(dupeFile), fileSize) && fileSize == 0)) {
+        CreateDupeFile(dupeFile, RecordBytes(area.Name, fileName, crc, size, 1));
+        return DupeAddStatus::Added;
+    }
+    if (!IsRegularFile(ResolvePath(dupeFile))) return DupeAddStatus::ForeignKept;
+    std::string header;
+    int error = ReadFileRange(dupeFile, 0, DupeRecordSize, header);
+    if (error != 0) DupeFileFailure(error);
+    GetFileSize(ResolvePath(dupeFile), fileSize);
+
+    if (!HasDupeHeader(header)) {
+        // Not ours: keep it for its owner and start a new database.
+        std::string target = ForeignDupeFileName(dupeFile);
+        if (FileExists(target) || RenameFile(ResolvePath(dupeFile), target) != 0) return DupeAddStatus::ForeignKept;
+        CreateDupeFile(dupeFile, RecordBytes(area.Name, fileName, crc, size, 1));
+        return DupeAddStatus::ForeignMoved;
+    }
+
+    // The header's number is trusted only as far as the file holds records:
+    // never write over the header, and never leave a hole after the last
+    // complete record.
+    const std::int64_t complete = static_cast<std::int64_t>(fileSize / DupeRecordSize) - 1;
+    std::int64_t next = static_cast<std::int32_t>(GetInt32(header, DupeNumberOffset));
+    next = next < 0 ? 1 : next + 1;
+    if (next > ringSize) next = 1;
+    else if (next > complete + 1) next = complete + 1;
+
+    const std::int32_t number = static_cast<std::int32_t>(next);
+    error = WriteFileRange(dupeFile, static_cast<std::uint64_t>(number) * DupeRecordSize,
+                           RecordBytes(area.Name, fileName, crc, size, number));
+    if (error == 0) {
+        std::string numberBytes;
+        PutInt32(numberBytes, static_cast<std::uint32_t>(number));
+        error = WriteFileRange(dupeFile, DupeNumberOffset, numberBytes);
+    }
+    if (error != 0) DupeFileFailure(error);
+    return DupeAddStatus::Added;
+}

@@ -1,0 +1,38 @@
+#pragma once
+// The dupe database: a ring of 44-byte records remembering which files were
+// received in which file echo. Nothing is cached; every call opens the file.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/areas.h"
+
+constexpr std::size_t DupeRecordSize = 44;
+constexpr std::string_view DupeSignature = "Brenmoor DUPE file  ";  // first 20 bytes of the header
+
+enum class DupeAddStatus {
+    Added,           // recorded (also into a freshly created file)
+    NoDupeFile,      // DUPEFILE is empty: nothing recorded
+    ForeignMoved,    // the file was not a dupe database: it was renamed to
+                     // ForeignDupeFileName() and a new database was started
+    ForeignKept,     // not a dupe database and it could not be moved: left
+                     // untouched, nothing recorded
+};
+
+// True when a record with the same area tag, file name (both compared
+// upper-cased and cut to 20 and 12 characters), CRC and size exists anywhere
+// in the file. A missing, unreadable or foreign file holds no dupes; a
+// trailing partial record is ignored.
+bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName,
+            std::uint32_t crc, std::int32_t size);
+
+// Records a received file in the ring of maxRecords records (low 16 bits of
+// MAXDUPEREC). A write failure on the open file ends the run with a run-time
+// error.
+DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, const AreaRecord& area,
+                      std::string_view fileName, std::uint32_t crc, std::int32_t size);
+
+// Where a foreign file found under the dupe database's name is moved:
+// the name + ".bad", or + ".bad1" ... when that is taken.
+std::string ForeignDupeFileName(const std::string& dupeFile);

@@ -1,0 +1,62 @@
+#pragma once
+// TIC files: the control file that travels with every file of a file echo.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/platform.h"
+
+constexpr std::size_t MaxSeenByText = 29;  // one SeenBy entry
+constexpr std::size_t MaxPathText = 80;    // one Path entry
+constexpr std::uint32_t NoTicCrc = 0xFFFFFFFF;  // the TIC had no CRC line; also "file not readable"
+
+struct TicRecord {
+    std::string File;
+    std::string FullName;     // after reading: File when the TIC has none
+    std::string Desc;
+    std::string Area;         // upper case
+    std::string AreaDesc;
+    std::string From;         // normalised address
+    std::string To;           // normalised address, empty when the line held no digit
+    std::string Origin;
+    std::string Destination;  // read and kept, never written
+    std::string Replaces;
+    std::string Pw;           // upper case
+    std::int32_t Size = 0;
+    std::vector<std::string> LDesc;
+    std::vector<std::string> SeenBy;  // entries cut to MaxSeenByText
+    std::vector<std::string> Path;    // entries cut to MaxPathText
+    std::uint32_t Crc = NoTicCrc;
+};
+
+enum class TicReadStatus {
+    Ok,
+    CannotRead,  // the file cannot be opened or read (e.g. still held by the mailer); tic is cleared
+};
+
+// Fills tic from the TIC file. Keywords in any letter case, TAB taken as a
+// blank, LF / CR LF / CR line ends, unknown keywords ignored.
+TicReadStatus ReadTic(const std::string& path, TicRecord& tic);
+
+// The same from TIC text already in memory.
+void ParseTic(std::string_view content, TicRecord& tic);
+
+// The TIC text as WriteTic writes it, with the Created line of the given moment.
+std::string FormatTic(const TicRecord& tic, const LocalDateTime& now);
+
+// Creates or overwrites the file with the TIC (CR LF lines). Returns 0 or errno.
+int WriteTic(const std::string& path, const TicRecord& tic);
+
+// "BM" + six random characters of 0-9 A-Z + ".TIC". The caller makes sure
+// the name is free in the directory it writes to.
+std::string NewTicName();
+
+// The Path entry this node adds when it sends a file on: the area's AKA,
+// the Unix time, the message date and the program's version, cut to 80.
+std::string ThisNodePathLine(std::string_view aka);
+std::string ThisNodePathLineAt(std::string_view aka, const LocalDateTime& now);
+
+// CRC-32 (zip) of the whole file, NoTicCrc when it cannot be opened.
+std::uint32_t FileCrc32(const std::string& path);

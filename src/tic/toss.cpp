@@ -1,0 +1,555 @@
+#include "tic/toss.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <vector>
+
+#include "announce/bbsareas.h"
+#include "announce/records.h"
+#include "config/areas.h"
+#include "config/groups.h"
+#include "config/links.h"
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "frame/log.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+#include "robot/notices.h"
+#include "tic/archivers.h"
+#include "tic/descriptions.h"
+#include "tic/dupes.h"
+#include "tic/outbound.h"
+#include "tic/tic.h"
+
+namespace {
+
+// Log texts for refusals the language file has no key for.
+constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a plain file name";
+constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
+constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
+constexpr std::string_view MoveFailedText = "Cannot move %f to %d (error %e), left in the inbound";
+constexpr std::string_view NoTargetText = "No directory for %f, left in the inbound";
+constexpr std::string_view AreaNotAddedText = "Cannot add area %a to areas.ctl, left in the inbound";
+
+constexpr std::size_t MaxTicDesc = 80;
+constexpr std::size_t ShownDescLimit = 40;
+
+// Status of the checks on one TIC.
+constexpr int Accepted = 0;
+constexpr int FileMissing = 8;
+constexpr int FileReceiving = -2;
+constexpr int Rejected = -1;
+
+std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
+    return SubstituteMacros(text, macro, value);
+}
+
+std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
+                 std::string_view value2) {
+    return SubstituteMacros(text, macro1, macro2, value1, value2);
+}
+
+std::string ErrorNumberText(int error) { return NumberText(error); }
+
+std::int32_t ClampSize(std::uint64_t size) {
+    constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(std::min(size, limit));
+}
+
+// Everything one TIC is worked with.
+struct TicWork {
+    const NodeConfig& node;
+    const MainConfig& config;
+    TossState& state;
+    std::string ticName;
+    TicRecord tic;
+    LinkRecord sender;
+    std::int32_t inboundSize = 0;
+};
+
+void Log(const TicWork& work, const std::string& text) { WriteLog(work.config.logName, text); }
+
+// The TIC stays in the inbound for a later run.
+void LeaveInPlace(TicWork& work) { work.state.ContinueSearch = true; }
+
+// Moves file and TIC aside; when the file cannot be moved the TIC stays
+// with it, so that neither is ever lost.
+void MoveAside(TicWork& work, const std::string& badDir, const std::string& reason) {
+    const MainConfig& config = work.config;
+    bool fileAside = true;
+    if (IsRegularFile(config.inbound + work.tic.File))
+        fileAside = BadFile(config.inbound, work.tic.File, badDir, config.logName, config.descFile, reason);
+    if (!fileAside || !BadTic(config.inbound, work.ticName, badDir, config.logName, config.delBadTic))
+        LeaveInPlace(work);
+}
+
+// A refusal of the checks: log text, then file and TIC into BADTICDIR with
+// the reason line.
+void Refuse(TicWork& work, const std::string& logText, const std::string& reason) {
+    Log(work, logText);
+    MoveAside(work, work.config.badTicDir, reason);
+}
+
+void ShowTic(TicWork& work) {
+    const TicRecord& tic = work.tic;
+    if (work.state.Screen) {
+        std::string shown = tic.Desc;
+        if (shown.size() >= ShownDescLimit) shown = shown.substr(0, ShownDescLimit - 1) + "...";
+        unsigned total = std::max(1u, work.state.InboundTicCount);
+        UpdateTossScreen(tic.From, tic.Origin, tic.Area, tic.File, shown, work.state.ProcessedTicCount,
+                         work.state.BadTicCount, total);
+    } else {
+        WriteLine(Fill(MessageText(Msg::TOSSCONSOLE), "%f", tic.File, "%a", tic.Area));
+    }
+}
+
+// The checks on sender, destination, password, size and CRC.
+int CheckTic(TicWork& work) {
+    const MainConfig& config = work.config;
+    TicRecord& tic = work.tic;
+    const std::string inboundFile = config.inbound + tic.File;
+
+    int status = Accepted;
+    std::uint64_t size = 0;
+    bool exists = IsRegularFile(inboundFile);
+    if (exists && GetFileSize(inboundFile, size)) work.inboundSize = ClampSize(size);
+    if (!exists) status = FileMissing;
+    // A mailer receiving a file keeps it hidden until it is complete.
+    if (tic.File[0] == '.') status = FileReceiving;
+    if (status != Accepted) return status;
+
+    if (work.sender.Address.empty()) {
+        Refuse(work, Fill(MessageText(Msg::LOGLINKNDEF), "%a", tic.From),
+               Fill(MessageText(Msg::LINKNDEF), "%a", tic.From));
+        return Rejected;
+    }
+    if (!AddressInList(tic.To, config.addresses)) {
+        Refuse(work, Fill(MessageText(Msg::LOGADDRNDEF), "%a", tic.To), Fill(MessageText(Msg::ADDRNDEF), "%a", tic.To));
+        return Rejected;
+    }
+    if (tic.Pw != work.sender.Password) {
+        Refuse(work, Fill(MessageText(Msg::LOGBADTICPWD), "%w", work.sender.Password, "%r", tic.Pw),
+               Fill(MessageText(Msg::BADTICPWD), "%w", work.sender.Password, "%r", tic.Pw));
+        return Rejected;
+    }
+    if (tic.Size > 0 && tic.Size != work.inboundSize) {
+        std::string expected = SizeText(tic.Size, config.separator);
+        std::string real = SizeText(work.inboundSize, config.separator);
+        Refuse(work, Fill(MessageText(Msg::LOGBADSIZE), "%m", expected, "%c", real),
+               Fill(MessageText(Msg::BADSIZE), "%m", expected, "%c", real));
+        return Rejected;
+    }
+    if (config.calculationCrc) {
+        std::uint32_t computed = FileCrc32(inboundFile);
+        if (tic.Crc != NoTicCrc && tic.Crc != computed) {
+            std::string expected = HexLong(tic.Crc);
+            std::string real = HexLong(computed);
+            Refuse(work, Fill(MessageText(Msg::LOGBADCRC), "%m", expected, "%c", real),
+                   Fill(MessageText(Msg::BADCRC), "%m", expected, "%c", real));
+            return Rejected;
+        }
+    }
+    return Accepted;
+}
+
+// A new area for the sender's default group. Empty Name when none was made
+// (the TIC has then been refused or left in place).
+AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& directoryName) {
+    const MainConfig& config = work.config;
+    TicRecord& tic = work.tic;
+    GroupRecord group = FindGroup(work.node.groups, work.sender.DefaultGroup);
+    if (group.Letter == 0) {
+        ++work.state.BadTicCount;
+        std::string letter(1, work.sender.DefaultGroup);
+        Refuse(work, Fill(MessageText(Msg::LOGGROUPNDEF), "%g", letter), Fill(MessageText(Msg::GROUPNDEF), "%g", letter));
+        return AreaRecord{};
+    }
+    if (!group.Path.empty()) ForceDirectories(group.Path);
+
+    if (tic.AreaDesc.empty()) {
+        if (config.useGroupComment)
+            tic.AreaDesc = group.Comment;
+        else
+            tic.AreaDesc = Fill(MessageText(Msg::AREACREATED), "%D", TodayText(), "%T", TimeText());
+    }
+    AreaRecord area;
+    area.Name = tag;
+    if (!group.Path.empty()) {
+        area.Path = group.Path + directoryName;
+        AddTrailingSlash(area.Path);
+        CutText(area.Path);
+        if (config.lfn) ForceDirectories(area.Path);
+    }
+    area.PassThrough = area.Path.empty();
+    if (!FindInListFile(group.NAFile, tag, area.Desc)) area.Desc = tic.AreaDesc;
+    area.CreateFlag = group.Flag;
+    area.Group = std::string(1, group.Letter);
+    area.AKA = group.AKA;
+    CutText(area.AKA, MaxAreaAka);
+    area.Links = ShortLinkEntry(area.AKA, work.sender.Address);
+    area.SecurityRead = group.SecurityRead;
+    area.SecurityWrite = group.SecurityWrite;
+    area.SecurityShow = group.SecurityShow;
+
+    if (AppendArea(work.node.programDir + "areas.ctl", area) != 0) {
+        ++work.state.BadTicCount;
+        Log(work, Fill(AreaNotAddedText, "%a", tag));
+        LeaveInPlace(work);
+        return AreaRecord{};
+    }
+    if (!config.announceNewAreaTpl.empty()) NotifyNewArea(config, area, work.sender, group);
+    return area;
+}
+
+// The area phase: the area found or created, subscription, write permission
+// and duplicates. Empty Name when the TIC goes no further.
+AreaRecord FindTargetArea(TicWork& work) {
+    const MainConfig& config = work.config;
+    TicRecord& tic = work.tic;
+    const std::string tag = tic.Area;
+    const std::string directoryName = AreaDirectoryName(tag, config.lfn, config.lfnChangePoint, config.useExt);
+
+    AreaRecord area = ReadArea(work.node.programDir + "areas.ctl", tag);
+    if (area.Name.empty()) {
+        if (!work.sender.CreateArea) {
+            ++work.state.BadTicCount;
+            Refuse(work, Fill(MessageText(Msg::LOGLINKCANTCRAR), "%l", tic.From),
+                   Fill(MessageText(Msg::LINKCANTCRAR), "%l", tic.From));
+            return AreaRecord{};
+        }
+        // The tag becomes a directory under the group's path: it must not
+        // lead anywhere else.
+        if (!IsPlainName(directoryName)) {
+            ++work.state.BadTicCount;
+            std::string text = Fill(UnsafeAreaTagText, "%a", tag);
+            Refuse(work, text, text);
+            return AreaRecord{};
+        }
+        area = CreateArea(work, tag, directoryName);
+        if (area.Name.empty()) return area;
+    }
+
+    if (work.sender.CreateArea && !AreaHasLink(area, work.sender.Address)) {
+        ++work.state.BadTicCount;
+        Refuse(work, Fill(MessageText(Msg::LOGLINKNSIGNED), "%l", work.sender.Address, "%a", directoryName),
+               Fill(MessageText(Msg::LINKNSIGNED), "%l", work.sender.Address, "%a", directoryName));
+        return AreaRecord{};
+    }
+    if (area.SecurityWrite > work.sender.Security) {
+        if (!config.notifyRoTpl.empty()) NotifyReadOnly(config, work.sender, tag, tic.File);
+        Refuse(work, Fill(MessageText(Msg::LOGLINKCANTWRITE), "%a", work.sender.Address, "%f", tag),
+               Fill(MessageText(Msg::LINKCANTWRITE), "%a", work.sender.Address, "%f", tag));
+        ++work.state.BadTicCount;
+        return AreaRecord{};
+    }
+    if (!config.dupeFile.empty() && IsDupe(config.dupeFile, area.Name, tic.File, tic.Crc, work.inboundSize)) {
+        ++work.state.BadTicCount;
+        Log(work, MessageText(Msg::LOGDUPE));
+        MoveAside(work, config.dupeDir, MessageText(Msg::FILESBBSDUPE));
+        return AreaRecord{};
+    }
+    return area;
+}
+
+// Stores the accepted file in its area and sends it on; false when it could
+// not be stored (file and TIC then stay in the inbound).
+bool StoreFile(TicWork& work, const AreaRecord& area) {
+    const MainConfig& config = work.config;
+    TicRecord& tic = work.tic;
+
+    std::string target = area.PassThrough ? config.passThrough : ResolveConfigPath(work.node.programDir, area.Path);
+    if (target.empty()) {
+        Log(work, Fill(NoTargetText, "%f", tic.File));
+        return false;
+    }
+    if (!ForceDirectories(target)) {
+        Log(work, Fill(Fill(MoveFailedText, "%f", tic.File, "%d", target), "%e", ErrorNumberText(LastErrorNumber())));
+        return false;
+    }
+    AddTrailingSlash(target);
+
+    const bool haveList = !config.descFile.empty();
+    const std::string descList = target + config.descFile;
+    if (config.replaces && IsPlainName(tic.Replaces)) {
+        DeleteFiles(target + tic.Replaces);
+        if (haveList) RemoveDescription(descList, tic.Replaces, config.tempDir, config.longDescChars);
+    } else {
+        if (config.replaces) Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
+        if (haveList) RemoveDescription(descList, tic.File, config.tempDir, config.longDescChars);
+    }
+
+    const std::string receivedName = tic.File;
+    const std::string stored = target + tic.FullName;
+    int error = MoveFile(config.inbound + receivedName, stored);
+    if (error != 0) {
+        Log(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorNumberText(error)));
+        return false;
+    }
+    if (!config.dupeFile.empty())
+        AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, work.inboundSize);
+
+    tic.File = ExtractFileName(stored);
+    if (tic.Replaces == receivedName) tic.Replaces = tic.File;
+    const std::string storedFile = target + tic.File;
+    Log(work, Fill(MessageText(Msg::LOGREMOVEFILE), "%f", tic.File, "%d", target));
+
+    if (!area.PassThrough) RegisterBbsArea(work.node.bbs, area.Name, target);
+
+    if (haveList) {
+        std::string mode = UpperCase(config.descMode);
+        if (mode == "SMART") mode = tic.LDesc.empty() ? "EXTRACT" : "LDESC";
+        if (mode == "EXTRACT") {
+            mode = "LDESC";
+            ArchiverRecord archiver = FindArchiver(storedFile, work.node.archivers);
+            if (!archiver.Name.empty() && !config.tempDir.empty()) {
+                std::vector<std::string> lines = ExtractDescription(archiver, storedFile, config.tempDir);
+                if (!lines.empty()) tic.LDesc = std::move(lines);
+            }
+        }
+        AddDescription(mode, tic.File, descList, tic.Desc, tic.LDesc, config.descPos, config.dlcPos, config.dlcString,
+                       config.longDescChars);
+        Log(work, MessageText(Msg::LOGDESCADDED));
+    }
+
+    const std::string group = area.Group.substr(0, 1);
+    if (!area.PassThrough)
+        AppendAnnouncementRecord(config.announceDir, area.Name, area.Desc, tic.File, target, tic.Origin, tic.From,
+                                 group);
+    else if (config.announcePassThrough)
+        AppendAnnouncementRecord(config.announceDir, area.Name, area.Desc, tic.File, config.passThrough, tic.Origin,
+                                 tic.From, group);
+
+    if (!area.CreateFlag.empty()) WriteWholeFile(ResolveConfigPath(work.node.programDir, area.CreateFlag), "");
+
+    tic.Area = area.Name;
+    SendToLinks(storedFile, work.node, tic);
+
+    DeleteFile(config.inbound + work.ticName);
+    Log(work, MessageText(Msg::LOGDELETETICFILE));
+    return true;
+}
+
+}  // namespace
+
+bool IsPlainName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find(PathSeparator) == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::string SizeText(std::int64_t value, char separator) {
+    if (value < 1) return "0";
+    std::string digits = std::to_string(value);
+    if (separator == 0) return digits;
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
+        text += digits[i];
+    }
+    return text;
+}
+
+std::string ShortDirectoryName(std::string_view name) {
+    std::string text(name);
+    DotsToUnderscores(text);
+    if (text.size() <= 8) return text;
+    if (text[8] == '_') {
+        text[8] = '.';
+        CutText(text, 12);
+    } else {
+        CutText(text, 11);
+        text.insert(8, ".");
+    }
+    return text;
+}
+
+std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt) {
+    std::string name(tag);
+    if (lfnChangePoint) DotsToUnderscores(name);
+    if (!lfn) {
+        if (useExt)
+            name = ShortDirectoryName(name);
+        else
+            TruncateTo8(name);
+    }
+    return name;
+}
+
+bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,
+             const std::string& logName, const std::string& descFileName, const std::string& reason) {
+    if (badDir.empty()) {
+        WriteLog(logName, Fill(NoTargetText, "%f", fileName));
+        return false;
+    }
+    ForceDirectories(badDir);
+    int error = MoveFile(inbound + fileName, badDir + fileName);
+    if (error != 0) {
+        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", fileName, "%d", badDir), "%e", ErrorNumberText(error)));
+        return false;
+    }
+    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", fileName));
+    if (!descFileName.empty()) {
+        std::string line = fileName;
+        if (line.size() < 12) line.resize(12, ' ');
+        line += ' ';
+        line += reason;
+        CutText(line);
+        AppendToFile(badDir + descFileName, line + "\r\n");
+    }
+    return true;
+}
+
+bool BadTic(const std::string& inbound, const std::string& ticName, const std::string& badDir,
+            const std::string& logName, bool deleteBadTic) {
+    if (deleteBadTic) {
+        DeleteFile(inbound + ticName);
+        WriteLog(logName, MessageText(Msg::LOGDELETETICFILE));
+        return true;
+    }
+    if (badDir.empty()) {
+        WriteLog(logName, Fill(NoTargetText, "%f", ticName));
+        return false;
+    }
+    ForceDirectories(badDir);
+    int error = MoveFile(inbound + ticName, badDir + ticName);
+    if (error != 0) {
+        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", ticName, "%d", badDir), "%e", ErrorNumberText(error)));
+        return false;
+    }
+    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVETIC), "%f", ticName));
+    return true;
+}
+
+void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
+    const MainConfig& config = node.main;
+    TicWork work{node, config, state, ticName, {}, {}, 0};
+    TicRecord& tic = work.tic;
+    const std::string ticPath = config.inbound + ticName;
+
+    Log(work, "[i] " + NumberText(static_cast<long long>(MemoryAvailable())));
+    if (ReadTic(ticPath, tic) != TicReadStatus::Ok) {
+        // Still held by the mailer, or not readable at all: a later run.
+        Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", ticPath));
+        Log(work, MessageText(Msg::LOGTICFILESKIPPED));
+        ++state.BadTicCount;
+        LeaveInPlace(work);
+        ++state.ProcessedTicCount;
+        return;
+    }
+    if (tic.Replaces.empty()) tic.Replaces = tic.File;
+
+    if (AddressInList(tic.From, config.addresses)) {
+        LeaveInPlace(work);
+        return;
+    }
+    if (tic.To.empty()) tic.To = FindLink(node.links, tic.From).AKA;
+
+    Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", ticPath));
+    Log(work, Fill(MessageText(Msg::LOGFROMFECHO), "%a", tic.From, "%e", tic.Area));
+
+    if (tic.Desc.empty()) tic.Desc = config.defaultDesc;
+    CutText(tic.Desc, MaxTicDesc);
+    ShowTic(work);
+
+    work.sender = FindLink(node.links, tic.From);
+
+    // File and Fullname come from the sender: they may only name files of
+    // the inbound and of the area directory, never a path. A File that is
+    // no plain name is never touched; only the TIC is moved aside.
+    if (!IsPlainName(tic.File) || !IsPlainName(tic.FullName)) {
+        const bool fileIsPlain = IsPlainName(tic.File);
+        std::string text = Fill(UnsafeFileNameText, "%f", fileIsPlain ? tic.FullName : tic.File);
+        ++state.BadTicCount;
+        if (fileIsPlain) {
+            Refuse(work, text, text);
+        } else {
+            Log(work, text);
+            if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
+                LeaveInPlace(work);
+        }
+        ++state.ProcessedTicCount;
+        return;
+    }
+
+    int status = CheckTic(work);
+    if (status != Accepted) {
+        ++state.BadTicCount;
+        if (status == FileReceiving || (status == FileMissing && config.waitFile)) {
+            Log(work, MessageText(Msg::LOGTICFILESKIPPED));
+            LeaveInPlace(work);
+        } else if (status == FileMissing) {
+            Log(work, MessageText(Msg::LOGNOFILE));
+            if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
+                LeaveInPlace(work);
+        }
+        ++state.ProcessedTicCount;
+        return;
+    }
+
+    AreaRecord area = FindTargetArea(work);
+    if (!area.Name.empty() && !StoreFile(work, area)) {
+        ++state.BadTicCount;
+        LeaveInPlace(work);
+    }
+    ++state.ProcessedTicCount;
+}
+
+TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int screenRows) {
+    const MainConfig& config = node.main;
+    TossState state;
+
+    int error = WriteWholeFile(busyFlag, "");
+    if (error != 0) RuntimeError(error);
+
+    const bool haveInbound = !config.inbound.empty();
+    const std::string mask = config.inbound + "*.tic";
+    if (haveInbound) state.InboundTicCount = static_cast<unsigned>(FindFiles(mask).size());
+
+    SetCursorVisible(false);
+    SavedScreen saved;
+    state.Screen = EqualNoCase(config.interface, "STANDART") && Console().terminal;
+    if (state.Screen) {
+        SaveScreen(screenRows, saved);
+        DrawTossScreen();
+    } else {
+        WriteLine("");
+    }
+
+    // Every TIC is taken up once: a TIC still in the inbound after its turn
+    // (waiting for its file, from our own address, not movable) is not met
+    // again in this run; TICs that arrive meanwhile are.
+    std::set<std::string> handled;
+    while (haveInbound) {
+        std::vector<std::string> batch;
+        for (const DirEntry& entry : FindFiles(mask))
+            if (!handled.count(entry.name)) batch.push_back(entry.name);
+        if (batch.empty()) break;
+        for (const std::string& name : batch) {
+            if (!IsRegularFile(config.inbound + name)) continue;
+            TossTic(name, node, state);
+            if (FileExists(config.inbound + name)) handled.insert(name);
+        }
+    }
+
+    DeleteFile(busyFlag);
+    WriteLog(config.logName, MessageText(Msg::LOGNOMOREFILES));
+    RestoreScreen(screenRows, saved);
+
+    auto label = [](Msg key) {
+        std::string text = MessageText(key);
+        if (!text.empty() && text.back() != ' ') text += ' ';
+        return text;
+    };
+    SetTextColor(2);
+    WriteLine("");
+    WriteText(label(Msg::ALLTIC));
+    SetTextColor(10);
+    WriteLine(NumberText(state.ProcessedTicCount));
+    SetTextColor(2);
+    WriteText(label(Msg::BADTIC));
+    SetTextColor(12);
+    WriteLine(NumberText(state.BadTicCount));
+    SetTextColor(7);
+    return state;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The toss: every TIC of the inbound is checked, its file stored in its file
+// echo (the echo created when the sending link may), described, announced and
+// sent on to the subscribed links; refused files and TICs are moved aside
+// with a reason line.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/node.h"
+
+// What the toss frame and the per-TIC step share for one run.
+struct TossState {
+    unsigned InboundTicCount = 0;    // TICs in the inbound when the toss started
+    unsigned ProcessedTicCount = 0;  // every TIC taken up, refused ones included
+    unsigned BadTicCount = 0;        // TICs refused or left waiting
+    bool ContinueSearch = false;     // a TIC was left in the inbound this run
+    bool Screen = false;             // the status screen is shown (else TOSSCONSOLE lines)
+};
+
+// The per-TIC step for the TIC ticName (a name in INBOUND).
+void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state);
+
+// Moves inbound + fileName into badDir and appends the reason line to
+// badDir + descFileName (no line when descFileName is empty). False when the
+// file could not be moved: it then stays in the inbound.
+bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,
+             const std::string& logName, const std::string& descFileName, const std::string& reason);
+
+// Moves the TIC into badDir, or deletes it when deleteBadTic. False when it
+// could not be moved: it then stays in the inbound.
+bool BadTic(const std::string& inbound, const std::string& ticName, const std::string& badDir,
+            const std::string& logName, bool deleteBadTic);
+
+// The size in decimal, digits grouped by threes with the separator when it
+// is not 0; a value below 1 is "0".
+std::string SizeText(std::int64_t value, char separator);
+
+// The 8.3 form of a directory name: dots become "_", then a name of more
+// than 8 characters gets a "." before its 9th.
+std::string ShortDirectoryName(std::string_view name);
+
+// The directory name of a new area from its tag, by LFN, LFNCHANGEPOINT and
+// USEEXT.
+std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt);
+
+// A name that stays inside the directory it is joined to: not empty, not
+// "." or "..", no "/" and no NUL. TIC values naming files, the Replaces mask
+// and the directories of new areas must be such names.
+bool IsPlainName(std::string_view name);
+
+// The toss frame: busy flag, status screen or a blank line, every TIC of the
+// inbound handed to TossTic once, then the busy flag removed and the summary
+// printed. The cursor is left hidden; the caller shows it when it ends.
+TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int screenRows);

@@ -1,0 +1,164 @@
+// Generated random and truncated inputs for the TIC, dupe and description
+// readers: they must never crash, and what they return must keep its limits.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "testkit.h"
+#include "tic/descriptions.h"
+#include "tic/dupes.h"
+#include "tic/tic.h"
+
+namespace {
+
+constexpr unsigned FuzzSeed = 20240305;
+
+std::string RandomBytes(std::mt19937& rng, std::size_t maxLength) {
+    std::uniform_int_distribution<std::size_t> length(0, maxLength);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string s(length(rng), '\0');
+    for (char& c : s) c = static_cast<char>(byte(rng));
+    return s;
+}
+
+// Lines that look like TIC or list lines, with odd separators and lengths.
+std::string RandomLineText(std::mt19937& rng, const std::vector<std::string>& words) {
+    static const std::vector<std::string> separators{" ", "  ", "\t", "", " \t "};
+    static const std::vector<std::string> endings{"\r\n", "\n", "\r", "", "\r\r\n"};
+    std::string text;
+    std::uniform_int_distribution<int> lines(0, 40);
+    for (int n = lines(rng); n > 0; --n) {
+        text += words[rng() % words.size()];
+        text += separators[rng() % separators.size()];
+        text += RandomBytes(rng, rng() % 8 == 0 ? 400 : 40);
+        text += endings[rng() % endings.size()];
+    }
+    return text;
+}
+
+void CheckTic(const TicRecord& tic) {
+    for (const std::string* text : {&tic.File, &tic.FullName, &tic.Desc, &tic.Area, &tic.AreaDesc, &tic.From, &tic.To,
+                                    &tic.Origin, &tic.Destination, &tic.Replaces, &tic.Pw}) {
+        ASSERT_LE(text->size(), 255u);
+    }
+    for (const std::string& line : tic.LDesc) ASSERT_LE(line.size(), 255u);
+    for (const std::string& line : tic.SeenBy) ASSERT_LE(line.size(), 29u);
+    for (const std::string& line : tic.Path) ASSERT_LE(line.size(), 80u);
+    ASSERT_EQ(tic.Area.find_first_of("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
+    if (!tic.File.empty()) {
+        ASSERT_FALSE(tic.FullName.empty());
+    }
+}
+
+}  // namespace
+
+TEST(Fuzz, TicReader) {
+    std::mt19937 rng(FuzzSeed);
+    const std::vector<std::string> keywords{"File", "AREA", "desc", "Ldesc", "Path", "SEENBY", "Crc", "Size",
+                                            "To", "From", "Pw", "Fullname", "Magic", "Created", ""};
+    TicRecord base;
+    base.File = "FOO.ZIP";
+    base.Area = "ECHO";
+    base.LDesc = {"one", "two"};
+    base.Path = {"2:5020/1 1 x"};
+    base.SeenBy = {"2:5020/1"};
+    LocalDateTime when;
+    const std::string valid = FormatTic(base, when);
+
+    ScratchDir dir;
+    for (int i = 0; i < 3000; ++i) {
+        std::string input;
+        switch (i % 3) {
+            case 0: input = RandomBytes(rng, 2000); break;
+            case 1: input = RandomLineText(rng, keywords); break;
+            default: input = valid.substr(0, rng() % (valid.size() + 1)); break;
+        }
+        TicRecord tic;
+        ParseTic(input, tic);
+        CheckTic(tic);
+        if (i % 100 == 0) {
+            WriteFileBytes(dir / "f.tic", input);
+            ASSERT_EQ(ReadTic(dir / "f.tic", tic), TicReadStatus::Ok);
+            CheckTic(tic);
+        }
+    }
+}
+
+TEST(Fuzz, DupeReaderAndWriter) {
+    std::mt19937 rng(FuzzSeed + 1);
+    ScratchDir dir;
+    AreaRecord area;
+    area.Name = "ECHO";
+    // A valid ring to cut and damage.
+    const std::string ring = dir / "ring.dat";
+    for (int i = 0; i < 6; ++i) AddDupe(ring, 8, area, "F" + std::to_string(i), static_cast<std::uint32_t>(i), i);
+    const std::string valid = ReadFileBytes(ring);
+
+    for (int i = 0; i < 2000; ++i) {
+        std::string input;
+        switch (i % 4) {
+            case 0: input = RandomBytes(rng, 500); break;
+            case 1: input = valid.substr(0, rng() % (valid.size() + 1)); break;
+            case 2: {
+                input = valid;
+                for (int k = rng() % 6; k > 0; --k) input[rng() % input.size()] = static_cast<char>(rng());
+                break;
+            }
+            default: input = valid + RandomBytes(rng, 60); break;
+        }
+        // A new name each round: rewriting one file in place costs a disk flush.
+        const std::string db = dir / ("d" + std::to_string(i) + ".dat");
+        WriteFileBytes(db, input);
+        IsDupe(db, "ECHO", "F1", 1, 1);
+        DupeAddStatus status = AddDupe(db, static_cast<std::int32_t>(rng() % 12), area, "NEW", 7, 7);
+        std::string after = ReadFileBytes(db);
+        if (status == DupeAddStatus::ForeignMoved) {
+            ASSERT_EQ(ReadFileBytes(db + ".bad"), input);
+            ASSERT_EQ(after.size(), 88u);
+        } else if (input.empty()) {
+            ASSERT_EQ(status, DupeAddStatus::Added);
+            ASSERT_EQ(after.size(), 88u);
+        } else {
+            ASSERT_EQ(status, DupeAddStatus::Added);
+            // Exactly one record changed (or was added) and the header kept its signature.
+            ASSERT_GE(after.size(), input.size());
+            ASSERT_EQ(after.substr(0, 40), input.substr(0, 40));
+            std::size_t changed = 0;
+            for (std::size_t r = 1; r * 44 < after.size(); ++r) {
+                if (after.substr(r * 44, 44) != input.substr(std::min(input.size(), r * 44), 44)) ++changed;
+            }
+            ASSERT_LE(changed, 1u);
+            ASSERT_TRUE(IsDupe(db, "ECHO", "NEW", 7, 7));
+        }
+        DeleteFile(db);
+        DeleteFile(db + ".bad");
+    }
+}
+
+TEST(Fuzz, DescriptionReaders) {
+    std::mt19937 rng(FuzzSeed + 2);
+    const std::vector<std::string> names{"FOO.ZIP", "foo.txt", " +", "+", "", " ", "BAR", "*.*", "F?O.*"};
+    const std::vector<std::string> masks{"FOO.*", "*.*", "F?O.ZIP", "*", "", "BAR", "?"};
+    const std::vector<std::string> prefixes{"", " +", "+", "  |"};
+    for (int i = 0; i < 3000; ++i) {
+        std::vector<std::string> lines = SplitLines(RandomLineText(rng, names), std::string::npos);
+        const std::string& mask = masks[rng() % masks.size()];
+        const std::string& prefix = prefixes[rng() % prefixes.size()];
+        std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, prefix);
+        // The kept lines are the input in order, and none names a file of the mask.
+        std::size_t at = 0;
+        for (const std::string& line : kept) {
+            while (at < lines.size() && lines[at] != line) ++at;
+            ASSERT_LT(at, lines.size());
+            ++at;
+            if (!line.empty()) {
+                std::string word = line.substr(0, line.find(' ') == 0 ? line.size() : line.find(' '));
+                ASSERT_FALSE(MatchFileMask(word, mask)) << line;
+            }
+        }
+        int descPos = static_cast<int>(rng() % 300) - 5;
+        for (const std::string& found : FindDescription(lines, names[rng() % names.size()], prefix, descPos)) {
+            ASSERT_LE(found.size(), 400u + 20u);
+        }
+    }
+}
