@@ -3,7 +3,6 @@
 #include <limits>
 #include <vector>
 
-#include "config/ctlline.h"
 #include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
@@ -14,11 +13,9 @@ namespace {
 // area files are often laid out with them.
 void SplitAreaLine(std::string line, std::string& keyword, std::string& value) {
     TabsToSpaces(line);
-    StripComment(line);
-    Trim(line);
-    UpperCaseInPlace(line);
-    StripCommentAndPercent(line);
-    SplitKeywordValue(line, keyword, value);
+    std::string clean = UpperCase(CleanControlLine(line));
+    StripCommentAndPercent(clean);
+    SplitKeywordValue(clean, keyword, value);
 }
 
 bool IsQuote(char c) { return c == '"' || c == '\''; }

@@ -29,12 +29,10 @@ void ReadBbsSoft(const std::string& path, BbsSoftSettings& settings) {
         ExitProgram(2);
     }
     const std::string baseDir = ExtractDir(ResolvePath(path));
-    for (std::string& line : lines) {
+    for (const std::string& line : lines) {
         if (line.size() < 3) continue;
-        StripComment(line);
-        Trim(line);
         std::string keyword, value;
-        SplitKeywordValue(line, keyword, value);
+        SplitKeywordValue(CleanControlLine(line), keyword, value);
         if (keyword == "MAXIMUS_AREA" || keyword == "TORNADO_AREA") {
             settings.Kind = keyword == "MAXIMUS_AREA" ? 1 : 2;
             settings.AreaFile = PathValue(value, baseDir);

@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "config/ctlline.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 
@@ -46,31 +47,9 @@ struct LineCursor {
     }
 };
 
-// A line as the control-file grammar sees it: cut at MaxText, leading
-// blanks, the comment and trailing blanks removed.
-std::string_view CleanLine(std::string_view raw) {
-    std::string_view s = raw.substr(0, MaxText);
-    std::size_t first = s.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    s.remove_prefix(first);
-    std::size_t semicolon = s.find(';');
-    if (semicolon != std::string_view::npos) s = s.substr(0, semicolon);
-    std::size_t last = s.find_last_not_of(' ');
-    return last == std::string_view::npos ? std::string_view{} : s.substr(0, last + 1);
-}
-
-void SplitKeyword(std::string_view clean, std::string_view& keyword, std::string_view& value) {
-    std::size_t blank = clean.find(' ');
-    if (blank == std::string_view::npos) {
-        keyword = clean;
-        value = {};
-        return;
-    }
-    keyword = clean.substr(0, blank);
-    value = clean.substr(blank + 1);
-    std::size_t first = value.find_first_not_of(' ');
-    value = first == std::string_view::npos ? std::string_view{} : value.substr(first);
-}
+// A line as the control-file grammar sees it: cut at MaxText, then the
+// comment and the blanks around it removed.
+std::string_view CleanLine(std::string_view raw) { return CleanControlLine(raw.substr(0, MaxText)); }
 
 std::string CollapseBlanks(std::string_view value) {
     std::string result;
@@ -80,11 +59,6 @@ std::string CollapseBlanks(std::string_view value) {
         result += c;
     }
     return result;
-}
-
-std::uint16_t ParseLevel(std::string_view value) {
-    long long level = ParseNumber(value);
-    return level < 0 || level > 0xFFFF ? 0 : static_cast<std::uint16_t>(level);
 }
 
 std::string Cut(std::string_view value, std::size_t limit) {
@@ -108,8 +82,7 @@ void AddField(std::string& out, std::string_view label, std::string_view value) 
     } else {
         line.resize(LabelWidth, ' ');
     }
-    // A line break inside a value would open lines of its own in the file.
-    for (char c : value) line += (c == '\r' || c == '\n') ? ' ' : c;
+    line += SingleLine(value);
     out += line;
     out += LineEnd;
 }
@@ -129,7 +102,7 @@ int RewriteAreaList(const std::string& file, const std::string& wanted, const st
     std::string_view raw;
     while (cursor.Next(raw)) {
         std::string_view keyword, value;
-        SplitKeyword(CleanLine(raw), keyword, value);
+        SplitKeywordView(CleanLine(raw), keyword, value);
         const bool areaLine = EqualNoCase(keyword, "AREA");
         if (skipping) {
             if (!areaLine) continue;
@@ -169,7 +142,7 @@ AreaRecord ReadArea(const std::string& file, std::string_view tag) {
     while (cursor.Next(raw)) {
         std::string_view clean = CleanLine(raw);
         std::string_view keyword, value;
-        SplitKeyword(clean, keyword, value);
+        SplitKeywordView(clean, keyword, value);
         const bool areaLine = EqualNoCase(keyword, "AREA");
         if (!found) {
             if (areaLine && clean.size() >= 8 && EqualNoCase(value, wanted)) {
@@ -195,11 +168,11 @@ AreaRecord ReadArea(const std::string& file, std::string_view tag) {
         } else if (key == "LINKS") {
             area.Links = CollapseBlanks(value.substr(0, MaxText));
         } else if (key == "SECURITYREAD") {
-            area.SecurityRead = ParseLevel(value);
+            area.SecurityRead = ParseWordValue(value);
         } else if (key == "SECURITYWRITE") {
-            area.SecurityWrite = ParseLevel(value);
+            area.SecurityWrite = ParseWordValue(value);
         } else if (key == "SECURITYSHOW") {
-            area.SecurityShow = ParseLevel(value);
+            area.SecurityShow = ParseWordValue(value);
         }
     }
     if (found) area.PassThrough = area.Path.empty();
@@ -218,7 +191,7 @@ int ListAreaNames(const std::string& file, std::vector<AreaNameEntry>& entries, 
     std::string_view raw;
     while (cursor.Next(raw)) {
         std::string_view keyword, value;
-        SplitKeyword(CleanLine(raw), keyword, value);
+        SplitKeywordView(CleanLine(raw), keyword, value);
         if (!EqualNoCase(keyword, "AREA")) continue;
         try {
             AreaNameEntry entry;
@@ -248,7 +221,7 @@ int ListAreasWithLinks(const std::string& file, std::vector<AreaLinksEntry>& ent
     std::string_view raw;
     while (cursor.Next(raw)) {
         std::string_view keyword, value;
-        SplitKeyword(CleanLine(raw), keyword, value);
+        SplitKeywordView(CleanLine(raw), keyword, value);
         std::string key = UpperCase(keyword);
         if (key == "AREA") {
             try {

@@ -4,13 +4,6 @@
 
 #include "frame/utils.h"
 
-void SplitKeywordValue(std::string_view line, std::string& keyword, std::string& value) {
-    std::size_t blank = line.find(' ');
-    keyword = UpperCase(line.substr(0, blank));
-    value = blank == std::string_view::npos ? std::string() : std::string(line.substr(blank + 1));
-    TrimLeft(value);
-}
-
 namespace {
 
 // The decimal value when the whole text is a number within low..high.
@@ -36,23 +29,24 @@ std::int32_t ParseLongValue(std::string_view text) {
         RangedNumber(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 bool ParseHexValue(std::string_view text, std::uint32_t& value) {
     value = 0;
-    if (text.empty() || text.size() > 8) return false;
-    std::uint32_t result = 0;
+    if (text.empty()) return false;
+    std::uint64_t result = 0;
     for (char c : text) {
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            return false;
-        result = result * 16 + static_cast<std::uint32_t>(digit);
+        int digit = HexDigitValue(c);
+        if (digit < 0) return false;
+        result = result * 16 + static_cast<std::uint64_t>(digit);
+        if (result > 0xFFFFFFFFull) return false;
     }
-    value = result;
+    value = static_cast<std::uint32_t>(result);
     return true;
 }
 

@@ -10,12 +10,10 @@ void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups) {
     std::vector<std::string> lines;
     if (!ReadTextLines(path, lines)) return;
     const std::string baseDir = ExtractDir(ResolvePath(path));
-    for (std::string& line : lines) {
-        StripComment(line);
-        Trim(line);
-        if (line.empty()) continue;
+    for (const std::string& line : lines) {
         std::string keyword, value;
-        SplitKeywordValue(line, keyword, value);
+        SplitKeywordValue(CleanControlLine(line), keyword, value);
+        if (keyword.empty()) continue;
         if (keyword == "GROUP") {
             groups.emplace_back();
             groups.back().Letter = value.empty() ? '\0' : value[0];

@@ -60,11 +60,7 @@ bool StartsLink(const std::string& keyword) { return keyword == "LINK" || (!keyw
 // A line of the file as the rewrite examines it: leading blanks, comment and
 // trailing blanks removed; keyword in upper case.
 void ExamineLine(const std::string& line, std::string& keyword, std::string& value) {
-    std::string clean = line;
-    TrimLeft(clean);
-    StripComment(clean);
-    TrimRight(clean);
-    SplitKeywordValue(clean, keyword, value);
+    SplitKeywordValue(CleanControlLine(line), keyword, value);
 }
 
 bool HasDefaultGroup(const LinkRecord& link) { return link.DefaultGroup != ' ' && link.DefaultGroup != '\0'; }
@@ -103,12 +99,9 @@ void LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
     links.clear();
     std::vector<std::string> lines;
     if (!ReadTextLines(path, lines)) return;
-    for (std::string& line : lines) {
-        StripComment(line);
-        Trim(line);
-        UpperCaseInPlace(line);
+    for (const std::string& line : lines) {
         std::string keyword, value;
-        SplitKeywordValue(line, keyword, value);
+        SplitKeywordValue(UpperCase(CleanControlLine(line)), keyword, value);
         if (keyword == "LINK") {
             links.emplace_back();
             links.back().Address = value;
@@ -132,10 +125,9 @@ LinkRecord FindLink(const std::vector<LinkRecord>& links, std::string_view addre
 bool RewriteLink(const std::string& path, const LinkRecord& record) {
     const std::string address = NormalizeAddress(record.Address);
     const std::string file = ResolvePath(path);
-    std::string content;
-    if (!ReadWholeFile(file, content)) return true;
     // Lines are copied whole: the rewrite must not cut what it does not own.
-    std::vector<std::string> lines = SplitLines(content, std::string::npos);
+    std::vector<std::string> lines;
+    if (!ReadTextLines(file, lines, std::string::npos)) return true;
 
     std::string out;
     std::string keyword, value;

@@ -136,11 +136,10 @@ void HandlePathValue(std::string& value, Handling handling, const std::string& b
 
 void HandleLine(std::string line, MainConfig& config, const std::string& baseDir) {
     TabsToSpaces(line);
-    StripComment(line);
-    Trim(line);
-    if (line.size() <= 2) return;
+    const std::string_view clean = CleanControlLine(line);
+    if (clean.size() <= 2) return;
     std::string keyword, value;
-    SplitKeywordValue(line, keyword, value);
+    SplitKeywordValue(clean, keyword, value);
 
     int group = FileGroupIndex(keyword);
     if (group >= 0) {

@@ -39,17 +39,12 @@ void ClearCatalogue() {
 }
 
 void ParseCatalogueText(std::string_view content) {
-    for (std::string line : SplitLines(content, MaxText)) {
-        StripComment(line);
-        TrimRight(line);
-        TrimLeft(line);
-        if (line.empty()) continue;
+    for (const std::string& line : SplitLines(content, MaxText)) {
         // Only the blank separates key and text; a TAB stays part of the key.
-        std::string word = FirstWord(line);
-        int index = FindKey(UpperCase(word));
+        std::string key, text;
+        SplitKeywordValue(CleanControlLine(line), key, text);
+        int index = FindKey(key);
         if (index < 0) continue;
-        std::string text = line.substr(word.size());
-        TrimLeft(text);
         CutText(text, MaxMessageText);
         Entries[index] = std::move(text);
     }

@@ -415,6 +415,13 @@ int AppendToFile(const std::string& path, std::string_view content) {
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
     if (path.empty()) return ENOENT;
     std::string target = ResolvePath(path);
+    // A control file kept as a symbolic link to elsewhere: the file it names
+    // is rewritten and the link stays, instead of the link being replaced.
+    struct stat linkStat {};
+    if (::lstat(target.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
+        char real[PATH_MAX];
+        if (::realpath(target.c_str(), real) != nullptr) target = real;
+    }
     struct stat st {};
     bool exists = StatPath(target, st);
     if (exists && !backupPath.empty()) {

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 
 #include <iconv.h>
 #include <langinfo.h>
@@ -25,16 +24,8 @@ struct termios SavedTermios;
 bool GuardsInstalled = false;
 void (*ExitHook)() = nullptr;
 
-void WriteRaw(const char* text) {
-    std::size_t length = std::strlen(text);
-    while (length > 0) {
-        ssize_t written = ::write(1, text, length);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return;
-        text += written;
-        length -= static_cast<std::size_t>(written);
-    }
-}
+// Also called from the signal handler: WriteOutputBytes only calls write().
+void WriteRaw(const char* text) { WriteOutputBytes(text); }
 
 void OnSignal(int signalNumber) {
     int savedErrno = errno;

@@ -2,6 +2,7 @@
 #include "frame/utils.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -19,14 +20,6 @@ std::uint16_t AddressNumber(std::string_view piece) {
         value = value * 10 + static_cast<unsigned>(c - '0');
     }
     return value > 0xFFFF ? 0 : static_cast<std::uint16_t>(value);
-}
-
-std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
-    if (needle.empty() || needle.size() > text.size()) return std::string_view::npos;
-    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-        if (EqualNoCase(text.substr(i, needle.size()), needle)) return i;
-    }
-    return std::string_view::npos;
 }
 
 // Takes the part of mask before the first separator and drops it together
@@ -261,44 +254,91 @@ long long ParseNumber(std::string_view text) {
     return negative ? -result : result;
 }
 
-std::string SubstituteMacros(std::string_view text, std::string_view macro1, std::string_view macro2,
-                             std::string_view value1, std::string_view value2) {
+std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from) {
+    if (needle.empty() || needle.size() > text.size()) return std::string_view::npos;
+    for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
+        if (EqualNoCase(text.substr(i, needle.size()), needle)) return i;
+    }
+    return std::string_view::npos;
+}
+
+std::string SubstituteMacroList(std::string_view text, std::span<const MacroValue> macros, std::size_t limit) {
     std::string result(text);
-    std::size_t insertedFrom = 0, insertedTo = 0;
-    std::size_t at = FindNoCase(result, macro1, 0);
-    if (at != std::string::npos) {
-        result.replace(at, macro1.size(), value1);
-        insertedFrom = at;
-        insertedTo = at + value1.size();
-    }
-    // The second macro is looked for in the template only: a first value that
-    // happens to hold it (a description with "%a") stays as it is.
-    for (at = FindNoCase(result, macro2, 0); at != std::string::npos; at = FindNoCase(result, macro2, at + 1)) {
-        bool overlaps = at < insertedTo && at + macro2.size() > insertedFrom;
-        if (!overlaps) {
-            result.replace(at, macro2.size(), value2);
-            break;
+    // Where the values stand in the result, [from, to): a macro is looked for
+    // in the template only, so a value that happens to hold one (a
+    // description with "%a") stays as it is.
+    std::vector<std::pair<std::size_t, std::size_t>> inserted;
+    for (const MacroValue& entry : macros) {
+        std::size_t at = FindNoCase(result, entry.macro, 0);
+        auto insideValue = [&](std::size_t pos) {
+            for (const auto& range : inserted)
+                if (pos < range.second && pos + entry.macro.size() > range.first) return true;
+            return false;
+        };
+        while (at != std::string::npos && insideValue(at)) at = FindNoCase(result, entry.macro, at + 1);
+        if (at == std::string::npos) continue;
+        result.replace(at, entry.macro.size(), entry.value);
+        const std::size_t end = at + entry.macro.size();
+        for (auto& range : inserted) {
+            if (range.first >= end) {
+                range.first = range.first - entry.macro.size() + entry.value.size();
+                range.second = range.second - entry.macro.size() + entry.value.size();
+            }
         }
+        inserted.emplace_back(at, at + entry.value.size());
     }
-    CutText(result);
+    CutText(result, limit);
     return result;
 }
 
+std::string SubstituteMacros(std::string_view text, std::string_view macro1, std::string_view macro2,
+                             std::string_view value1, std::string_view value2) {
+    const MacroValue macros[] = {{macro1, value1}, {macro2, value2}};
+    return SubstituteMacroList(text, macros);
+}
+
 std::string SubstituteMacros(std::string_view text, std::string_view macro, std::string_view value) {
-    return SubstituteMacros(text, macro, std::string_view(), value, std::string_view());
+    const MacroValue macros[] = {{macro, value}};
+    return SubstituteMacroList(text, macros);
+}
+
+std::string SingleLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return line;
+}
+
+// ---- Control-file lines ------------------------------------------------------------
+
+std::string_view CleanControlLine(std::string_view line) {
+    line = line.substr(0, line.find(';'));
+    std::size_t first = line.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    std::size_t last = line.find_last_not_of(' ');
+    return line.substr(first, last - first + 1);
+}
+
+void SplitKeywordView(std::string_view line, std::string_view& keyword, std::string_view& value) {
+    std::size_t blank = line.find(' ');
+    keyword = line.substr(0, blank);
+    value = blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+    std::size_t first = value.find_first_not_of(' ');
+    value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+}
+
+void SplitKeywordValue(std::string_view line, std::string& keyword, std::string& value) {
+    std::string_view key, rest;
+    SplitKeywordView(line, key, rest);
+    keyword = UpperCase(key);
+    value.assign(rest);
 }
 
 bool SplitControlLine(std::string line, std::string& keyword, std::string& value) {
     TabsToSpaces(line);
-    StripComment(line);
-    Trim(line);
-    keyword.clear();
-    value.clear();
-    if (line.empty()) return false;
-    keyword = UpperCase(FirstWord(line));
-    value = line.substr(keyword.size());
-    TrimLeft(value);
-    return true;
+    SplitKeywordValue(CleanControlLine(line), keyword, value);
+    return !keyword.empty();
 }
 
 // ---- Paths -------------------------------------------------------------------------

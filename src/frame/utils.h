@@ -2,6 +2,7 @@
 // Addresses, text cleaning, macros, paths and dates shared by the whole
 // program. Texts are code page 866 bytes of at most MaxText characters.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,8 +61,38 @@ std::string SubstituteMacros(std::string_view text, std::string_view macro1, std
                              std::string_view value1, std::string_view value2);
 std::string SubstituteMacros(std::string_view text, std::string_view macro, std::string_view value);
 
-// Control-file line grammar: cut at ";", trim, keyword = first word in upper
-// case, value = the rest without leading blanks. False for an empty line.
+// Several macros at once: the first occurrence (case ignored) of each, in the
+// order given; text a value brought in is never taken for a later macro.
+// Empty macros are skipped; the result is cut at limit.
+struct MacroValue {
+    std::string_view macro;
+    std::string_view value;
+};
+std::string SubstituteMacroList(std::string_view text, std::span<const MacroValue> macros,
+                                std::size_t limit = MaxText);
+
+// Position of the first occurrence of needle at or after from, ASCII case
+// ignored; npos when there is none or needle is empty.
+std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size_t from = 0);
+
+// The text with every CR and LF made a blank: a value written into a line
+// of a file can never open lines of its own.
+std::string SingleLine(std::string_view text);
+
+// ---- Control-file lines ------------------------------------------------------------
+
+// The part of a line before its first ";", without blanks at either end.
+std::string_view CleanControlLine(std::string_view line);
+
+// Splits a cleaned line at its first blank (only the blank separates): the
+// keyword, and the value without leading blanks. The views point into line.
+void SplitKeywordView(std::string_view line, std::string_view& keyword, std::string_view& value);
+
+// The same with the keyword in upper case.
+void SplitKeywordValue(std::string_view line, std::string& keyword, std::string& value);
+
+// The main configuration's grammar: TABs as blanks, CleanControlLine, then
+// SplitKeywordValue. False for a line that is empty after cleaning.
 bool SplitControlLine(std::string line, std::string& keyword, std::string& value);
 
 // ---- Paths -------------------------------------------------------------------------

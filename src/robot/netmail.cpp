@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <new>
 
+#include "config/ctlline.h"
 #include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
@@ -11,7 +12,6 @@ namespace {
 
 constexpr char Soh = '\x01';
 constexpr char Cr = '\r';
-constexpr char Lf = '\n';
 
 struct AttributeBit {
     std::string_view word;
@@ -46,11 +46,6 @@ std::uint16_t GetWord(std::string_view bytes, std::size_t offset) {
                                       (static_cast<unsigned char>(bytes[offset + 1]) << 8));
 }
 
-std::uint16_t Number16(std::string_view text) {
-    long long value = ParseNumber(text);
-    return value < 0 || value > 0xFFFF ? 0 : static_cast<std::uint16_t>(value);
-}
-
 std::string_view SkipBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     return text;
@@ -68,7 +63,7 @@ std::string_view NextWord(std::string_view& text) {
 // The zone of an address: the number before its first ":" (0 without one).
 std::uint16_t ZoneOf(std::string_view address) {
     std::size_t colon = address.find(':');
-    return colon == std::string_view::npos ? 0 : Number16(address.substr(0, colon));
+    return colon == std::string_view::npos ? 0 : ParseWordValue(address.substr(0, colon));
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -84,10 +79,10 @@ void ApplyKludge(std::string_view kludge, NetmailHeader& header) {
         header.OrigZone = ZoneOf(NextWord(rest));
     } else if (StartsWith(kludge, "TOPT")) {
         std::string_view rest = kludge.substr(4);
-        header.DestPoint = Number16(NextWord(rest));
+        header.DestPoint = ParseWordValue(NextWord(rest));
     } else if (StartsWith(kludge, "FMPT")) {
         std::string_view rest = kludge.substr(4);
-        header.OrigPoint = Number16(NextWord(rest));
+        header.OrigPoint = ParseWordValue(NextWord(rest));
     } else if (StartsWith(kludge, "INTL")) {
         std::string_view rest = kludge.substr(4);
         header.DestZone = ZoneOf(NextWord(rest));
@@ -274,26 +269,15 @@ NetmailMessage ParseNetmail(std::string_view bytes, bool headerOnly) {
     std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
 
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end;
-        if (pos < text.size()) {
-            // CR LF is one line end; a bare CR or a bare LF ends a line too.
-            if (text[pos] == Cr && pos + 1 < text.size() && text[pos + 1] == Lf) ++pos;
-            ++pos;
-        }
-
+    // CR LF is one line end; a bare CR or a bare LF ends a line too.
+    for (std::string& line : SplitLines(text, MaxText)) {
         std::string_view lead = SkipBlanks(line);
         if (!lead.empty() && lead.front() == Soh) {
             ApplyKludge(lead.substr(1), header);
             continue;
         }
         if (headerOnly) break;
-        if (line.size() > MaxText) line = line.substr(0, MaxText);
-        message.Body.emplace_back(line);
+        message.Body.push_back(std::move(line));
     }
 
     if (header.DestZone == 0) header.DestZone = header.OrigZone;

@@ -1,7 +1,6 @@
 // Recognising archives by signature and extracting file_id.diz with the
 // archiver's own command line.
-#include <array>
-
+#include "config/ctlline.h"
 #include "frame/console.h"
 #include "frame/platform.h"
 #include "frame/platform_blockio.h"
@@ -12,19 +11,12 @@ namespace {
 
 constexpr std::string_view DizName = "file_id.diz";
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Digit pairs to bytes; a pair that is not hexadecimal gives 0.
 std::string SignatureBytes(std::string_view signature) {
     std::string bytes;
     for (std::size_t i = 0; i + 1 < signature.size(); i += 2) {
-        int high = HexValue(signature[i]);
-        int low = HexValue(signature[i + 1]);
+        int high = HexDigitValue(signature[i]);
+        int low = HexDigitValue(signature[i + 1]);
         bytes += static_cast<char>(high < 0 || low < 0 ? 0 : high * 16 + low);
     }
     return bytes;
@@ -60,13 +52,6 @@ std::string ShellWord(std::string_view value) {
     return quoted + "'";
 }
 
-std::size_t FindNoCaseAt(std::string_view text, std::string_view macro) {
-    for (std::size_t i = 0; i + macro.size() <= text.size(); ++i) {
-        if (EqualNoCase(text.substr(i, macro.size()), macro)) return i;
-    }
-    return std::string_view::npos;
-}
-
 }  // namespace
 
 ArchiverRecord FindArchiver(const std::string& archivePath, const std::vector<ArchiverRecord>& archivers) {
@@ -83,34 +68,12 @@ ArchiverRecord FindArchiver(const std::string& archivePath, const std::vector<Ar
 
 std::string ExtractCommandLine(const ArchiverRecord& archiver, const std::string& archivePath,
                                const std::string& tempDir) {
-    // Every macro is looked up in the archiver's own command line, so text
-    // that a path brings along is never taken for a macro.
-    struct Macro {
-        std::string_view name;
-        std::string value;
-        std::size_t at;
-    };
-    const std::string& command = archiver.ExtractFile;
-    std::array<Macro, 3> macros{{{"%A", ShellWord(archivePath), 0},
-                                 {"%F", std::string(DizName), 0},
-                                 {"%T", ShellWord(tempDir), 0}}};
-    for (Macro& macro : macros) macro.at = FindNoCaseAt(command, macro.name);
-    std::string result;
-    std::size_t position = 0;
-    while (true) {
-        const Macro* nextMacro = nullptr;
-        for (const Macro& macro : macros) {
-            if (macro.at != std::string_view::npos && macro.at >= position &&
-                (nextMacro == nullptr || macro.at < nextMacro->at))
-                nextMacro = &macro;
-        }
-        if (nextMacro == nullptr) break;
-        result.append(command, position, nextMacro->at - position);
-        result += nextMacro->value;
-        position = nextMacro->at + nextMacro->name.size();
-    }
-    result.append(command, position, std::string::npos);
-    return result;
+    // Text that a path brings along is never taken for a macro, and a long
+    // path is not cut: a cut command line would run the wrong command.
+    const std::string archive = ShellWord(archivePath);
+    const std::string temp = ShellWord(tempDir);
+    const MacroValue macros[] = {{"%A", archive}, {"%F", DizName}, {"%T", temp}};
+    return SubstituteMacroList(archiver.ExtractFile, macros, std::string::npos);
 }
 
 std::vector<std::string> ExtractDescription(const ArchiverRecord& archiver, const std::string& archivePath,

@@ -8,11 +8,9 @@ std::vector<ArchiverRecord> ReadArchivers(const std::string& path) {
     std::vector<ArchiverRecord> archivers;
     std::vector<std::string> lines;
     if (!ReadTextLines(path, lines)) return archivers;
-    for (std::string& line : lines) {
-        StripComment(line);
-        Trim(line);
+    for (const std::string& line : lines) {
         std::string keyword, value;
-        SplitKeywordValue(line, keyword, value);
+        SplitKeywordValue(CleanControlLine(line), keyword, value);
         if (keyword == "ARCHIVER") {
             archivers.emplace_back();
             archivers.back().Name = UpperCase(value);

@@ -75,7 +75,10 @@ std::vector<std::string> FormatDescription(std::string_view mode, std::string_vi
     } else {
         lines.push_back(first + std::string(desc));
     }
-    for (std::string& line : lines) CutText(line);
+    for (std::string& line : lines) {
+        line = SingleLine(line);  // a name or text cannot open entries of its own
+        CutText(line);
+    }
     return lines;
 }
 
@@ -121,11 +124,11 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
 
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
                                           const std::string& tempDir, std::string_view longChars) {
-    std::string content;
-    if (!ReadWholeFile(descFile, content)) return RemoveDescriptionStatus::NoList;
     // Lines are copied whole: an unrelated long line must survive the rewrite.
-    std::vector<std::string> kept = RemoveDescriptionLines(SplitLines(content, std::string::npos), mask, longChars);
-    content.clear();
+    std::vector<std::string> lines;
+    if (!ReadTextLines(descFile, lines, std::string::npos)) return RemoveDescriptionStatus::NoList;
+    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars);
+    lines.clear();
 
     // The new list replaces the old one in a single rename, so a failure
     // leaves the old list complete.

@@ -33,10 +33,11 @@ std::string Base32(std::uint16_t value) {
 }
 
 // Flow and list files name every file by its full path: the mailer does not
-// run in our current directory.
+// run in our current directory. A line break in a name must not give the
+// mailer a second line (a "^" line would have it delete that file).
 std::string FlowLine(const std::string& path, std::string_view flavour) {
     std::string line = HasFlavourWord(flavour, "KFS") ? "^" : "";
-    line += AbsolutePath(path);
+    line += SingleLine(AbsolutePath(path));
     line += '\n';
     return line;
 }

@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "config/ctlline.h"
 #include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/exit.h"
@@ -16,31 +17,12 @@ std::string ProgramMark() {
     return "Brenmoor v." + std::string(VersionNumber) + "." + std::string(PlatformWord);
 }
 
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
-
 // Hexadecimal into 32 bits; anything that is not a hexadecimal number of at
 // most eight significant digits reads as 0.
-std::uint32_t ParseHex32(std::string_view text) {
-    if (text.empty()) return 0;
-    std::uint64_t value = 0;
-    for (char c : text) {
-        int digit = HexDigitValue(c);
-        if (digit < 0) return 0;
-        value = value * 16 + static_cast<std::uint64_t>(digit);
-        if (value > 0xFFFFFFFFull) return 0;
-    }
-    return static_cast<std::uint32_t>(value);
-}
-
-std::int32_t ParseSize(std::string_view text) {
-    long long value = ParseNumber(text);
-    if (value < INT32_MIN || value > INT32_MAX) return 0;
-    return static_cast<std::int32_t>(value);
+std::uint32_t ParseCrc(std::string_view text) {
+    std::uint32_t value = 0;
+    ParseHexValue(text, value);
+    return value;
 }
 
 // Appends a list line; false when there is no memory for it.
@@ -59,10 +41,9 @@ bool ParseTicLine(std::string line, TicRecord& tic) {
     TabsToSpaces(line);
     Trim(line);
     if (line.empty()) return true;
-    std::string keyword = FirstWord(line);
-    std::string value = line.substr(keyword.size());
-    TrimLeft(value);
-    UpperCaseInPlace(keyword);
+    // No comments in a TIC: a ";" belongs to the value.
+    std::string keyword, value;
+    SplitKeywordValue(line, keyword, value);
 
     if (keyword == "FILE") tic.File = value;
     else if (keyword == "FULLNAME") tic.FullName = value;
@@ -78,8 +59,8 @@ bool ParseTicLine(std::string line, TicRecord& tic) {
     else if (keyword == "DESTINATION") tic.Destination = value;
     else if (keyword == "REPLACES") tic.Replaces = value;
     else if (keyword == "PW") tic.Pw = UpperCase(value);
-    else if (keyword == "SIZE") tic.Size = ParseSize(value);
-    else if (keyword == "CRC") tic.Crc = ParseHex32(value);
+    else if (keyword == "SIZE") tic.Size = ParseLongValue(value);
+    else if (keyword == "CRC") tic.Crc = ParseCrc(value);
     else if (keyword == "LDESC") return AppendEntry(tic.LDesc, value, MaxText);
     else if (keyword == "SEENBY") return AppendEntry(tic.SeenBy, value, MaxSeenByText);
     else if (keyword == "PATH") return AppendEntry(tic.Path, value, MaxPathText);
@@ -102,10 +83,12 @@ bool ParseTicContent(std::string_view content, TicRecord& tic) {
     ExitProgram(0);
 }
 
+// A value can never open a line of its own (a hatched file name with a line
+// break in it would otherwise add keywords to the TIC).
 void AddLine(std::string& out, std::string_view keyword, std::string_view value) {
     out += keyword;
     out += ' ';
-    out += value;
+    out += SingleLine(value);
     out += "\r\n";
 }
 

@@ -40,13 +40,10 @@ void ReadColorScheme(const std::string& path, ColorScheme& scheme) {
     scheme = ColorScheme{};
     std::vector<std::string> lines;
     if (!ReadTextLines(path, lines)) RuntimeError(LastErrorNumber());
-    for (std::string& line : lines) {
-        Trim(line);
-        StripComment(line);
-        Trim(line);
-        if (line.empty()) continue;
+    for (const std::string& line : lines) {
         std::string keyword, value;
-        SplitKeywordValue(line, keyword, value);
+        SplitKeywordValue(CleanControlLine(line), keyword, value);
+        if (keyword.empty()) continue;
         for (int i = 0; i < ColorItemCount; ++i) {
             if (keyword == ColorKeys[i]) {
                 scheme.attr[static_cast<std::size_t>(i)] = ColorValue(value);

@@ -30,53 +30,39 @@ TEST_F(CatalogueTest, KeyNamesFollowTheKeyList) {
     EXPECT_EQ(names.size(), 123u);
 }
 
-TEST_F(CatalogueTest, KeyIsCaseInsensitiveAndTextLosesLeadingBlanks) {
-    ParseCatalogueText("ok   Done well\n  needcmd Give a command  \n");
-    EXPECT_EQ(MessageText(Msg::OK), "Done well");
-    EXPECT_EQ(MessageText(Msg::NEEDCMD), "Give a command");
-}
-
-TEST_F(CatalogueTest, TabDoesNotSeparateKeyAndText) {
-    ParseCatalogueText("ERROR\tFailed\n");
-    EXPECT_EQ(MessageText(Msg::ERROR), "");
-}
-
-TEST_F(CatalogueTest, CommentCutsTextAndTrailingBlanksGo) {
-    ParseCatalogueText("TOSSCONSOLE Tossing %f to %a    ; %f file, %a area\n; OK commented out\n");
-    EXPECT_EQ(MessageText(Msg::TOSSCONSOLE), "Tossing %f to %a");
-    EXPECT_EQ(MessageText(Msg::OK), "");
-}
-
-TEST_F(CatalogueTest, TextIsCutTo128) {
-    std::string text(200, 'x');
-    ParseCatalogueText("HELPSUBJ " + text + "\n");
-    EXPECT_EQ(MessageText(Msg::HELPSUBJ), std::string(128, 'x'));
-}
-
-TEST_F(CatalogueTest, LaterLineWinsAndBareKeySetsEmptyText) {
-    ParseCatalogueText("OK first\nOK second\nERROR bad\nERROR\n");
-    EXPECT_EQ(MessageText(Msg::OK), "second");
-    EXPECT_EQ(MessageText(Msg::ERROR), "");
+TEST_F(CatalogueTest, LanguageFileLines) {
+    const std::string lineEnds = "OK one\r\nERROR two\rNEEDCMD three\nPURGE four";
+    struct Case {
+        std::string content;
+        Msg key;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"ok   Done well\n", Msg::OK, "Done well"},  // key in any case, blanks before the text go
+        {"  needcmd Give a command  \n", Msg::NEEDCMD, "Give a command"},
+        {"ERROR\tFailed\n", Msg::ERROR, ""},  // a TAB does not separate key and text
+        {"TOSSCONSOLE Tossing %f to %a    ; %f file, %a area\n", Msg::TOSSCONSOLE, "Tossing %f to %a"},
+        {"; OK commented out\n", Msg::OK, ""},
+        {"HELPSUBJ " + std::string(200, 'x') + "\n", Msg::HELPSUBJ, std::string(128, 'x')},
+        {"OK first\nOK second\n", Msg::OK, "second"},
+        {"ERROR bad\nERROR\n", Msg::ERROR, ""},  // a bare key sets an empty text
+        // The line is cut at 255 first: this text would start at column 258.
+        {"NEEDCMD" + std::string(250, ' ') + "lost\n", Msg::NEEDCMD, ""},
+        {lineEnds, Msg::OK, "one"},
+        {lineEnds, Msg::ERROR, "two"},
+        {lineEnds, Msg::NEEDCMD, "three"},
+        {lineEnds, Msg::PURGE, "four"},
+    };
+    for (const Case& c : cases) {
+        ClearCatalogue();
+        ParseCatalogueText(c.content);
+        EXPECT_EQ(MessageText(c.key), c.text) << c.content.substr(0, 40);
+    }
 }
 
 TEST_F(CatalogueTest, UnknownKeysAndKeyPrefixesAreIgnored) {
     ParseCatalogueText("OKAY yes\nNOSUCHKEY text\nREADING text\n");
     for (int i = 0; i < MessageKeyCount; ++i) EXPECT_EQ(MessageText(static_cast<Msg>(i)), "");
-}
-
-TEST_F(CatalogueTest, LineIsCutAt255BeforeParsing) {
-    // The text would start at column 258, beyond the cut.
-    ParseCatalogueText("NEEDCMD" + std::string(250, ' ') + "lost\nOK kept\n");
-    EXPECT_EQ(MessageText(Msg::NEEDCMD), "");
-    EXPECT_EQ(MessageText(Msg::OK), "kept");
-}
-
-TEST_F(CatalogueTest, EveryLineEndIsAccepted) {
-    ParseCatalogueText("OK one\r\nERROR two\rNEEDCMD three\nPURGE four");
-    EXPECT_EQ(MessageText(Msg::OK), "one");
-    EXPECT_EQ(MessageText(Msg::ERROR), "two");
-    EXPECT_EQ(MessageText(Msg::NEEDCMD), "three");
-    EXPECT_EQ(MessageText(Msg::PURGE), "four");
 }
 
 TEST_F(CatalogueTest, BinaryContentLoadsWithoutHarm) {

@@ -13,39 +13,37 @@ TEST(ParseCommandLine, CommandWordIsUpperCasedAsciiOnly) {
     EXPECT_EQ(ParseCommandLine({}).commandWord, "");
 }
 
-TEST(ParseCommandLine, HatchOptionsInAnyCaseKeepTheDescription) {
-    CommandLine line = ParseCommandLine({"hatch", "file.zip", "AREA", "-n", "-c", "-dNew Release 2.0"});
-    EXPECT_TRUE(line.immediateHatch);
-    EXPECT_TRUE(line.copyToArea);
-    EXPECT_EQ(line.hatchDescription, "New Release 2.0");
-    EXPECT_EQ(line.commandWord, "HATCH");
+TEST(ParseCommandLine, HatchOptions) {
+    struct Case {
+        std::vector<std::string> args;
+        bool immediate, copy;
+        std::string description;
+    };
+    const Case cases[] = {
+        // Any letter case; the description keeps its own.
+        {{"hatch", "file.zip", "AREA", "-n", "-c", "-dNew Release 2.0"}, true, true, "New Release 2.0"},
+        // Options count from argument 4 on, so these are file and area.
+        {{"HATCH", "-N", "-C", "-DText"}, false, false, "Text"},
+        // Only whole arguments are flags; "-D" alone is an empty description.
+        {{"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"}, false, false, ""},
+        // The last description wins and is cut.
+        {{"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')}, false, false, std::string(255, 'd')},
+    };
+    for (const Case& c : cases) {
+        CommandLine line = ParseCommandLine(c.args);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(line.immediateHatch, c.immediate);
+        EXPECT_EQ(line.copyToArea, c.copy);
+        EXPECT_EQ(line.hatchDescription, c.description);
+    }
+}
+
+TEST(ParseCommandLine, ArgumentsCountFromOneAndMissingOnesAreEmpty) {
+    CommandLine line = ParseCommandLine({"HATCH", "file.zip", "AREA"});
+    EXPECT_EQ(CommandArgument(line, 1), "HATCH");
     EXPECT_EQ(CommandArgument(line, 2), "file.zip");
     EXPECT_EQ(CommandArgument(line, 3), "AREA");
-}
-
-TEST(ParseCommandLine, OptionsCountFromArgumentFour) {
-    CommandLine line = ParseCommandLine({"HATCH", "-N", "-C", "-DText"});
-    EXPECT_FALSE(line.immediateHatch);
-    EXPECT_FALSE(line.copyToArea);
-    EXPECT_EQ(line.hatchDescription, "Text");
-}
-
-TEST(ParseCommandLine, OnlyWholeArgumentsAreFlags) {
-    CommandLine line = ParseCommandLine({"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"});
-    EXPECT_FALSE(line.immediateHatch);
-    EXPECT_FALSE(line.copyToArea);
-    EXPECT_EQ(line.hatchDescription, "");
-}
-
-TEST(ParseCommandLine, LastDescriptionWinsAndIsCut) {
-    CommandLine line = ParseCommandLine({"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')});
-    EXPECT_EQ(line.hatchDescription, std::string(255, 'd'));
-}
-
-TEST(ParseCommandLine, MissingArgumentsAreEmpty) {
-    CommandLine line = ParseCommandLine({"RELINK"});
-    EXPECT_EQ(CommandArgument(line, 1), "RELINK");
-    EXPECT_EQ(CommandArgument(line, 2), "");
+    EXPECT_EQ(CommandArgument(line, 4), "");
     EXPECT_EQ(CommandArgument(line, 0), "");
     EXPECT_EQ(CommandArgument(line, -1), "");
 }

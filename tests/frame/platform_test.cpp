@@ -277,6 +277,20 @@ TEST(ReplaceFileSafely, BackupAndNewContent) {
     EXPECT_EQ(Leftovers(dir.path, {"Areas.ctl", "areas.old", "links.ctl"}), std::vector<std::string>{});
 }
 
+TEST(ReplaceFileSafely, LinkedControlFileKeepsItsLink) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "real/areas.ctl", "old");
+    MakeDirs(dir / "node");
+    ASSERT_EQ(symlink((dir / "real/areas.ctl").c_str(), (dir / "node/areas.ctl").c_str()), 0);
+    EXPECT_EQ(ReplaceFileSafely(dir / "node/areas.ctl", "new", dir / "node/areas.old"), 0);
+    struct stat st {};
+    ASSERT_EQ(lstat((dir / "node/areas.ctl").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadFileBytes(dir / "real/areas.ctl"), "new");
+    EXPECT_EQ(ReadFileBytes(dir / "node/areas.old"), "old");
+    EXPECT_EQ(ListDir(dir / "real"), std::vector<std::string>{"areas.ctl"});
+}
+
 TEST(ReplaceFileSafely, FailureLeavesOriginalAndNoTempFile) {
     ScratchDir dir;
     // The path is a directory holding a file: the final rename cannot happen.

@@ -13,7 +13,8 @@ struct AddressCase {
     unsigned zone, net, node, point;
 };
 
-TEST(ParseAddress, WellFormedAndPartialAddresses) {
+TEST(ParseAddress, PiecesAndBadPieces) {
+    // A bad piece becomes 0 without touching the others.
     const AddressCase cases[] = {
         {"2:5020/100", 2, 5020, 100, 0},
         {"2:5020/100.0", 2, 5020, 100, 0},
@@ -24,19 +25,6 @@ TEST(ParseAddress, WellFormedAndPartialAddresses) {
         {"5020/100", 0, 5020, 100, 0},
         {"2:5020/100 trailing words", 2, 5020, 100, 0},
         {"65535:65535/65535.65535", 65535, 65535, 65535, 65535},
-    };
-    for (const AddressCase& c : cases) {
-        SCOPED_TRACE(c.text);
-        FidoAddress a = ParseAddress(c.text);
-        EXPECT_EQ(a.zone, c.zone);
-        EXPECT_EQ(a.net, c.net);
-        EXPECT_EQ(a.node, c.node);
-        EXPECT_EQ(a.point, c.point);
-    }
-}
-
-TEST(ParseAddress, BadPiecesBecomeZeroWithoutTouchingTheOthers) {
-    const AddressCase cases[] = {
         {"2:5020", 2, 0, 2, 0},          // no "/": net 0, node is the leading digit run
         {"2:50x0/100", 2, 0, 100, 0},    // letter in the net
         {"z:5020/100", 0, 5020, 100, 0}, // letter in the zone
@@ -170,6 +158,19 @@ TEST(SubstituteMacros, CutAt255) {
     EXPECT_EQ(result.substr(0, 2), "<x");
 }
 
+TEST(SubstituteMacros, ListOfMacros) {
+    // "@GROUPCOMMENT" before "@GROUP", which is a prefix of it; a value
+    // inserted before an earlier one must not hide a later macro behind it.
+    const MacroValue macros[] = {{"@B", "b-@A"}, {"@GROUPCOMMENT", "comment"}, {"@GROUP", "G"}, {"@A", "a"}};
+    EXPECT_EQ(SubstituteMacroList("@group: @GroupComment; @b @a @b", macros), "G: comment; b-@A a @b");
+    EXPECT_EQ(SubstituteMacroList("x", {}), "x");
+    const MacroValue empty[] = {{"", "never"}};
+    EXPECT_EQ(SubstituteMacroList("text", empty), "text");
+    const MacroValue pathMacro[] = {{"%A", std::string_view("/a/very/long/path", 17)}};
+    EXPECT_EQ(SubstituteMacroList("<%a>", pathMacro, 5), "</a/v");
+    EXPECT_EQ(SubstituteMacroList(std::string(300, 'x') + "%a", pathMacro, std::string::npos).size(), 317u);
+}
+
 TEST(TextCleaning, TrimCommentsAndWords) {
     std::string s = "\t a b \t";
     TrimLeft(s);
@@ -223,6 +224,13 @@ TEST(TextCleaning, CaseAndNumbers) {
 }
 
 TEST(SplitControlLine, Grammar) {
+    EXPECT_EQ(CleanControlLine("  key  value ; comment ; more"), "key  value");
+    EXPECT_EQ(CleanControlLine(" ;all comment"), "");
+    std::string_view key, rest;
+    SplitKeywordView("Key\tTab  value", key, rest);  // only the blank separates
+    EXPECT_EQ(key, "Key\tTab");
+    EXPECT_EQ(rest, "value");
+
     std::string keyword, value;
     ASSERT_TRUE(SplitControlLine("  inbound\t /var/Fido/In ; where files arrive", keyword, value));
     EXPECT_EQ(keyword, "INBOUND");

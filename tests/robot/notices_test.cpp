@@ -78,24 +78,14 @@ TEST_F(NoticesTest, NewAreaFillsTheTemplate) {
     EXPECT_TRUE(PathExists(dir / "newarea.tpl"));
 }
 
-TEST_F(NoticesTest, ValuesAreNotExpandedAgain) {
-    area.Desc = "Files for @LINK and @GROUP";
-    WriteFileBytes(dir / "newarea.tpl", "@DESC by @LINK in @GROUP\n");
+TEST_F(NoticesTest, ValuesAreNotExpandedAgainAndLongLinesAreCut) {
+    area.Desc = "Files for @LINK and @GROUP " + std::string(300, 'd');
+    WriteFileBytes(dir / "newarea.tpl", "@GROUP: @DESC by @LINK\n");
     config.announceNewAreaTpl = dir / "newarea.tpl";
     NotifyNewArea(config, area, link, group);
     NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
     ASSERT_FALSE(m.Body.empty());
-    EXPECT_EQ(m.Body[0], "Files for @LINK and @GROUP by 2:5020/1 in A");
-}
-
-TEST_F(NoticesTest, LongLinesAreCut) {
-    area.Desc = std::string(300, 'd');
-    WriteFileBytes(dir / "newarea.tpl", "@DESC!\n");
-    config.announceNewAreaTpl = dir / "newarea.tpl";
-    NotifyNewArea(config, area, link, group);
-    NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
-    ASSERT_FALSE(m.Body.empty());
-    EXPECT_EQ(m.Body[0], std::string(255, 'd'));
+    EXPECT_EQ(m.Body[0], ("A: Files for @LINK and @GROUP " + std::string(300, 'd')).substr(0, 255));
 }
 
 TEST_F(NoticesTest, ReadOnlyNoticeGoesToTheLink) {

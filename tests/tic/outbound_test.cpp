@@ -342,6 +342,10 @@ TEST(OutboundNames, FlavoursAndFlowFiles) {
     EXPECT_EQ(BinkFlowFile(base, config, "2:5020/1", "KFS"), dir / "outbound/139c0001.flo");
     EXPECT_EQ(BinkFlowFile(base, config, "1:23/4.5", "HLD"), dir / "outbound.001/00170004.pnt/00000005.hlo");
     EXPECT_EQ(BinkFlowFile(base, config, "4095:65535/65535", ""), dir / "outbound.fff/ffffffff.flo");
+
+    // A line break in a file name must not hand the mailer a "^" line of its own.
+    SendBink(base, config, "2:5020/1", "/in/x\n^/etc/passwd", "DIR");
+    EXPECT_EQ(ReadFileBytes(dir / "outbound/139c0001.dlo"), "/in/x ^/etc/passwd\n");
 }
 
 }  // namespace

@@ -91,6 +91,18 @@ TEST(TicWrite, OptionalLinesLeftOutMandatoryLinesKept) {
               "Pw \r\n");
 }
 
+TEST(TicWrite, ValuesCannotOpenLinesOfTheirOwn) {
+    TicRecord tic;
+    tic.File = "evil.zip\r\nArea OTHER";
+    tic.Area = "MINE";
+    tic.LDesc = {"one\nPw GUESSED"};
+    TicRecord back = ParseText(FormatTic(tic, FixedMoment()));
+    EXPECT_EQ(back.File, "evil.zip  Area OTHER");
+    EXPECT_EQ(back.Area, "MINE");
+    EXPECT_EQ(back.Pw, "");
+    EXPECT_EQ(back.LDesc, std::vector<std::string>{"one Pw GUESSED"});
+}
+
 TEST(TicWrite, FileMatchesFormatAndReadsBack) {
     ScratchDir dir;
     TicRecord tic = SampleTic();
