@@ -16,7 +16,7 @@ Group         A
 Path          files/fido/
 Comment       FidoNet file echoes
 NAFile        lists/fido.na
-Flag          AUTO
+Flag          flags/newfiles.flg
 SecurityRead  0
 SecurityWrite 100
 SecurityShow  0

@@ -25,7 +25,7 @@ Links          2:9999/10 20 .1
 Area           SAMPLE.INFO
 Path           files/fido/info/
 Desc           Information files
-CreateFlag     AUTO
+CreateFlag     flags/newfiles.flg
 Group          A
 AKA            2:9999/1
 Links          10

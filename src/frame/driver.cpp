@@ -10,6 +10,7 @@
 #include "frame/log.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
+#include "tic/toss.h"
 
 namespace {
 
@@ -65,6 +66,9 @@ void PrintUsage() {
     }
 }
 
+// The robot's netmail scan, run after the toss of "TOSSSCAN".
+void ScanNetmail(const NodeConfig&) {}
+
 // Everything the driver sets up for the rest of the run.
 struct RunState {
     int screenColumns = 80;
@@ -107,7 +111,15 @@ void Run(int argc, char** argv) {
     StartLogRun(State.node.main.logName);
     ClearErrorNumber();
 
-    // No command is carried out yet: every command word ends normally.
+    const std::string& command = State.commandLine.commandWord;
+    if (command == "TOSS" || command == "TOSSSCAN") {
+        RunToss(State.node, BusyFlagPath(State.node.main), State.screenRows);
+        if (command == "TOSSSCAN") ScanNetmail(State.node);
+        SetCursorVisible(true);
+        ExitProgram(0);
+    }
+
+    // Every other command word ends normally.
     EndProgram(0);
 }
 

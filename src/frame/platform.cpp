@@ -407,6 +407,11 @@ int WriteWholeFile(const std::string& path, std::string_view content) {
     return WriteFileWithFlags(ResolvePath(path), content, O_CREAT | O_TRUNC);
 }
 
+int CreateNewFile(const std::string& path, std::string_view content) {
+    if (path.empty()) return ENOENT;
+    return WriteFileWithFlags(path, content, O_CREAT | O_EXCL);
+}
+
 int AppendToFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
     return WriteFileWithFlags(ResolvePath(path), content, O_CREAT | O_APPEND);

@@ -95,6 +95,10 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
 // Creates or truncates the file and writes the bytes. Returns 0 or errno.
 int WriteWholeFile(const std::string& path, std::string_view content);
 
+// Creates the file only when that exact name is free (EEXIST otherwise) and
+// writes the bytes. Returns 0 or errno.
+int CreateNewFile(const std::string& path, std::string_view content);
+
 // Appends the bytes, creating the file when needed. Returns 0 or errno.
 int AppendToFile(const std::string& path, std::string_view content);
 

@@ -1,5 +1,6 @@
 #include "tic/outbound.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 
@@ -211,12 +212,13 @@ void SendToLinks(const std::string& filePath, const std::string& configDir, cons
             continue;
 
         std::string ticName;
+        int error;
         do {
             ticName = NewTicName();
-        } while (FileExists(config.outbound + ticName));
+            error = CreateNewFile(config.outbound + ticName, FormatTic(out, LocalNow()));
+        } while (error == EEXIST);
         const std::string ticPath = config.outbound + ticName;
         WriteLog(config.logName, SubstituteMacros(MessageText(Msg::LOGHATCHSENDTO), "%t", address));
-        int error = WriteTic(ticPath, out);
         if (error != 0) RuntimeError(error);
 
         // Each link gets its own flavour; nothing carries over from the

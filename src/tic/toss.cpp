@@ -51,8 +51,6 @@ std::string Fill(std::string_view text, std::string_view macro1, std::string_vie
     return SubstituteMacros(text, macro1, macro2, value1, value2);
 }
 
-std::string ErrorNumberText(int error) { return NumberText(error); }
-
 std::int32_t ClampSize(std::uint64_t size) {
     constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
     return static_cast<std::int32_t>(std::min(size, limit));
@@ -163,7 +161,8 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     if (group.Letter == 0) {
         ++work.state.BadTicCount;
         std::string letter(1, work.sender.DefaultGroup);
-        Refuse(work, Fill(MessageText(Msg::LOGGROUPNDEF), "%g", letter), Fill(MessageText(Msg::GROUPNDEF), "%g", letter));
+        Refuse(work, Fill(MessageText(Msg::LOGGROUPNDEF), "%g", letter),
+               Fill(MessageText(Msg::GROUPNDEF), "%g", letter));
         return AreaRecord{};
     }
     if (!group.Path.empty()) ForceDirectories(group.Path);
@@ -265,30 +264,33 @@ bool StoreFile(TicWork& work, const AreaRecord& area) {
         return false;
     }
     if (!ForceDirectories(target)) {
-        Log(work, Fill(Fill(MoveFailedText, "%f", tic.File, "%d", target), "%e", ErrorNumberText(LastErrorNumber())));
+        Log(work, Fill(Fill(MoveFailedText, "%f", tic.File, "%d", target), "%e", NumberText(LastErrorNumber())));
         return false;
     }
     AddTrailingSlash(target);
 
-    const bool haveList = !config.descFile.empty();
-    const std::string descList = target + config.descFile;
-    if (config.replaces && IsPlainName(tic.Replaces)) {
-        DeleteFiles(target + tic.Replaces);
-        if (haveList) RemoveDescription(descList, tic.Replaces, config.tempDir, config.longDescChars);
-    } else {
-        if (config.replaces) Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
-        if (haveList) RemoveDescription(descList, tic.File, config.tempDir, config.longDescChars);
-    }
-
+    // The new file is put in place first: nothing is replaced, and the file
+    // is not recorded as received, unless it got there.
     const std::string receivedName = tic.File;
     const std::string stored = target + tic.FullName;
     int error = MoveFile(config.inbound + receivedName, stored);
     if (error != 0) {
-        Log(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorNumberText(error)));
+        Log(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", NumberText(error)));
         return false;
     }
     if (!config.dupeFile.empty())
         AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, work.inboundSize);
+
+    const bool haveList = !config.descFile.empty();
+    const std::string descList = target + config.descFile;
+    if (config.replaces && IsPlainName(tic.Replaces)) {
+        for (const DirEntry& entry : FindFiles(target + tic.Replaces))
+            if (entry.name != tic.FullName) DeleteFile(target + entry.name);
+        if (haveList) RemoveDescription(descList, tic.Replaces, config.tempDir, config.longDescChars);
+    } else {
+        if (config.replaces) Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
+        if (haveList) RemoveDescription(descList, receivedName, config.tempDir, config.longDescChars);
+    }
 
     tic.File = ExtractFileName(stored);
     if (tic.Replaces == receivedName) tic.Replaces = tic.File;
@@ -385,7 +387,7 @@ bool BadFile(const std::string& inbound, const std::string& fileName, const std:
     ForceDirectories(badDir);
     int error = MoveFile(inbound + fileName, badDir + fileName);
     if (error != 0) {
-        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", fileName, "%d", badDir), "%e", ErrorNumberText(error)));
+        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", fileName, "%d", badDir), "%e", NumberText(error)));
         return false;
     }
     WriteLog(logName, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", fileName));
@@ -414,14 +416,17 @@ bool BadTic(const std::string& inbound, const std::string& ticName, const std::s
     ForceDirectories(badDir);
     int error = MoveFile(inbound + ticName, badDir + ticName);
     if (error != 0) {
-        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", ticName, "%d", badDir), "%e", ErrorNumberText(error)));
+        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", ticName, "%d", badDir), "%e", NumberText(error)));
         return false;
     }
     WriteLog(logName, Fill(MessageText(Msg::LOGREMOVETIC), "%f", ticName));
     return true;
 }
 
-void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
+namespace {
+
+// The per-TIC step; false for a TIC that is not counted (from our own address).
+bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
     const MainConfig& config = node.main;
     TicWork work{node, config, state, ticName, {}, {}, 0};
     TicRecord& tic = work.tic;
@@ -434,14 +439,13 @@ void TossTic(const std::string& ticName, const NodeConfig& node, TossState& stat
         Log(work, MessageText(Msg::LOGTICFILESKIPPED));
         ++state.BadTicCount;
         LeaveInPlace(work);
-        ++state.ProcessedTicCount;
-        return;
+        return true;
     }
     if (tic.Replaces.empty()) tic.Replaces = tic.File;
 
     if (AddressInList(tic.From, config.addresses)) {
         LeaveInPlace(work);
-        return;
+        return false;
     }
     if (tic.To.empty()) tic.To = FindLink(node.links, tic.From).AKA;
 
@@ -468,8 +472,7 @@ void TossTic(const std::string& ticName, const NodeConfig& node, TossState& stat
             if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
                 LeaveInPlace(work);
         }
-        ++state.ProcessedTicCount;
-        return;
+        return true;
     }
 
     int status = CheckTic(work);
@@ -483,8 +486,7 @@ void TossTic(const std::string& ticName, const NodeConfig& node, TossState& stat
             if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
                 LeaveInPlace(work);
         }
-        ++state.ProcessedTicCount;
-        return;
+        return true;
     }
 
     AreaRecord area = FindTargetArea(work);
@@ -492,7 +494,13 @@ void TossTic(const std::string& ticName, const NodeConfig& node, TossState& stat
         ++state.BadTicCount;
         LeaveInPlace(work);
     }
-    ++state.ProcessedTicCount;
+    return true;
+}
+
+}  // namespace
+
+void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
+    if (TossOneTic(ticName, node, state)) ++state.ProcessedTicCount;
 }
 
 TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int screenRows) {
@@ -516,20 +524,17 @@ TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int scree
         WriteLine("");
     }
 
-    // Every TIC is taken up once: a TIC still in the inbound after its turn
-    // (waiting for its file, from our own address, not movable) is not met
-    // again in this run; TICs that arrive meanwhile are.
+    // Every TIC is taken up once a run: one left in the inbound (waiting for
+    // its file, from our own address, not movable) is not met again until
+    // the next run, while TICs that arrive meanwhile are.
     std::set<std::string> handled;
     while (haveInbound) {
         std::vector<std::string> batch;
         for (const DirEntry& entry : FindFiles(mask))
-            if (!handled.count(entry.name)) batch.push_back(entry.name);
+            if (handled.insert(entry.name).second) batch.push_back(entry.name);
         if (batch.empty()) break;
-        for (const std::string& name : batch) {
-            if (!IsRegularFile(config.inbound + name)) continue;
-            TossTic(name, node, state);
-            if (FileExists(config.inbound + name)) handled.insert(name);
-        }
+        for (const std::string& name : batch)
+            if (IsRegularFile(config.inbound + name)) TossTic(name, node, state);
     }
 
     DeleteFile(busyFlag);

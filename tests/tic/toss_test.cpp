@@ -1,10 +1,11 @@
 // Pieces of the toss that need no node: sizes in messages, directory names
 // of new areas, the names a TIC may give, and moving refused files aside.
+#include "tic/toss.h"
+
 #include <gtest/gtest.h>
 
 #include "frame/catalogue.h"
 #include "testkit.h"
-#include "tic/toss.h"
 
 TEST(SizeText, GroupsDigitsByThreesWithTheSeparator) {
     EXPECT_EQ(SizeText(1234567, ','), "1,234,567");
@@ -84,8 +85,9 @@ class MoveAsideTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ClearCatalogue();
-        ParseCatalogueText("LOGREMOVEBADFILE File %f moved aside\nLOGREMOVETIC TIC %f moved aside\n"
-                           "LOGDELETETICFILE TIC file deleted\n");
+        ParseCatalogueText(
+            "LOGREMOVEBADFILE File %f moved aside\nLOGREMOVETIC TIC %f moved aside\n"
+            "LOGDELETETICFILE TIC file deleted\n");
         MakeDirs(dir / "in");
         MakeDirs(dir / "bad");
         WriteFileBytes(dir / "in/FILE.ZIP", "contents");
@@ -110,8 +112,7 @@ TEST_F(MoveAsideTest, BadFileMovesTheFileAndWritesTheReasonLine) {
     // A longer name is not cut; the next line is appended.
     WriteFileBytes(in + "A_LONGER_NAME.ZIP", "x");
     ASSERT_TRUE(BadFile(in, "A_LONGER_NAME.ZIP", bad, dir / "log", "files.bbs", "Wrong size"));
-    EXPECT_EQ(ReadFileBytes(bad + "files.bbs"),
-              "FILE.ZIP     Duplicate file\r\nA_LONGER_NAME.ZIP Wrong size\r\n");
+    EXPECT_EQ(ReadFileBytes(bad + "files.bbs"), "FILE.ZIP     Duplicate file\r\nA_LONGER_NAME.ZIP Wrong size\r\n");
 }
 
 TEST_F(MoveAsideTest, BadFileWithoutDescriptionListStillMoves) {
