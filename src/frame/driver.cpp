@@ -22,9 +22,8 @@ struct UsagePiece {
     bool endsLine;
 };
 
-// The binary is "brenmoor" here, so that is the name the usage line shows.
 constexpr UsagePiece UsageText[] = {
-    {10, "brenmoor ", false},
+    {10, "Brenmoor.exe ", false},
     {13, "<\xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB>", true},  // <параметры>
     {11, "\x8F\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB:", true},  // Параметры:
     {13, "Toss", false},
@@ -65,9 +64,6 @@ void PrintUsage() {
             WriteText(piece.text);
     }
 }
-
-// The robot's netmail scan, run after the toss of "TOSSSCAN".
-void ScanNetmail(const NodeConfig&) {}
 
 // Everything the driver sets up for the rest of the run.
 struct RunState {
@@ -114,7 +110,6 @@ void Run(int argc, char** argv) {
     const std::string& command = State.commandLine.commandWord;
     if (command == "TOSS" || command == "TOSSSCAN") {
         RunToss(State.node, BusyFlagPath(State.node.main), State.screenRows);
-        if (command == "TOSSSCAN") ScanNetmail(State.node);
         SetCursorVisible(true);
         ExitProgram(0);
     }

@@ -33,7 +33,7 @@ const std::string VersionLine = "Brenmoor version 1.29.Linux\n";
 std::string UsageText() {
     return Cp866(
         "\n"
-        "brenmoor <параметры>\n"
+        "Brenmoor.exe <параметры>\n"
         "Параметры:\n"
         "Toss                        Тоссить пришедшие файлы\n"
         "Scan                        Сканировать NetMail на запросы к менеджеру подписки\n"
