@@ -6,9 +6,13 @@
 #
 #   bench/toss_bench.sh [COUNT ...]
 #
-# AREAS and LINKS change the node's size. The program is built in Release
-# with the "bench" preset, or in BUILD_DIR when that is set. Needs python3
-# (to write the node) and /usr/bin/time (Debian "time") for peak memory.
+# AREAS and LINKS change the node's size. The nodes are made in BENCH_TMP
+# (default /dev/shm when writable, else TMPDIR or /tmp): on a disk the run
+# mostly measures the file system's inode allocation for the tens of
+# thousands of TICs written, which on a busy ext4 varies several-fold from
+# run to run. The program is built in Release with the "bench" preset, or
+# in BUILD_DIR when that is set. Needs python3 (to write the node) and
+# /usr/bin/time (Debian "time") for peak memory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 areas=${AREAS:-1000}
@@ -28,7 +32,9 @@ fi
 binary=$(realpath "$build/src/brenmoor")
 lang=$(realpath lang/brenmoor.lng)
 
-scratch=$(mktemp -d)
+base=${BENCH_TMP:-/dev/shm}
+[ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$base/brenmoor-bench.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
 # make_node DIR TICS: the control files, the areas and an inbound of TICS
@@ -78,7 +84,7 @@ for i in range(tics):
 EOF
 }
 
-printf 'node: %d areas, %d links each; binary: %s\n' "$areas" "$links" "$binary"
+printf 'node: %d areas, %d links each, in %s; binary: %s\n' "$areas" "$links" "$base" "$binary"
 for count in "${counts[@]}"; do
   node=$scratch/node-$count
   make_node "$node" "$count"

@@ -1,6 +1,7 @@
 #include "tic/toss.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <set>
 #include <vector>
@@ -27,6 +28,7 @@ namespace {
 
 // Log texts for refusals the language file has no key for.
 constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a plain file name";
+constexpr std::string_view DescListNameText = "TIC refused: \"%f\" would replace the description list";
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d (error %e), left in the inbound";
@@ -67,6 +69,43 @@ struct TicWork {
     std::int32_t inboundSize = 0;
 };
 
+// The name under which a refused file or TIC goes into dir: its own, or,
+// when an earlier one of that name is there, the name with a number before
+// its extension. Empty when no free name is found.
+std::string FreeNameIn(const std::string& dir, const std::string& name) {
+    if (!IsRegularFile(dir + name)) return name;
+    std::size_t dot = name.rfind('.');
+    if (dot == 0 || dot == std::string::npos) dot = name.size();
+    for (unsigned n = 1; n < 10000; ++n) {
+        std::string candidate = name.substr(0, dot) + "." + std::to_string(n) + name.substr(dot);
+        if (!FileExists(dir + candidate)) return candidate;
+    }
+    return std::string();
+}
+
+// Moves inbound + name into dir under a free name; the name used, or empty
+// (logged) when the file could not be moved.
+std::string MoveIntoBadDir(const std::string& inbound, const std::string& name, const std::string& dir,
+                           const std::string& logName) {
+    if (dir.empty()) {
+        WriteLog(logName, Fill(NoTargetText, "%f", name));
+        return std::string();
+    }
+    ForceDirectories(dir);
+    const std::string keptName = FreeNameIn(dir, name);
+    int error = keptName.empty() ? EEXIST : MoveFile(inbound + name, dir + keptName);
+    if (error != 0) {
+        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", name, "%d", dir), "%e", NumberText(error)));
+        return std::string();
+    }
+    return keptName;
+}
+
+// A name of a file that is taken literally also where masks are matched.
+bool IsPlainFileName(std::string_view name) {
+    return IsPlainName(name) && name.find_first_of("*?") == std::string_view::npos;
+}
+
 void Log(const TicWork& work, const std::string& text) { WriteLog(work.config.logName, text); }
 
 // The TIC stays in the inbound for a later run.
@@ -103,7 +142,8 @@ void ShowTic(TicWork& work) {
     }
 }
 
-// The checks on sender, destination, password, size and CRC.
+// The checks on the file and its names, sender, destination, password,
+// size and CRC.
 int CheckTic(TicWork& work) {
     const MainConfig& config = work.config;
     TicRecord& tic = work.tic;
@@ -117,6 +157,20 @@ int CheckTic(TicWork& work) {
     // A mailer receiving a file keeps it hidden until it is complete.
     if (tic.File[0] == '.') status = FileReceiving;
     if (status != Accepted) return status;
+
+    // The file is stored as Fullname, which must name a file of the area
+    // directory other than its description list; "*" and "?" in either name
+    // would match the entries of other files there.
+    if (!IsPlainFileName(tic.File) || !IsPlainFileName(tic.FullName)) {
+        std::string text = Fill(UnsafeFileNameText, "%f", IsPlainFileName(tic.File) ? tic.FullName : tic.File);
+        Refuse(work, text, text);
+        return Rejected;
+    }
+    if (!config.descFile.empty() && EqualNoCase(tic.FullName, config.descFile)) {
+        std::string text = Fill(DescListNameText, "%f", tic.FullName);
+        Refuse(work, text, text);
+        return Rejected;
+    }
 
     if (work.sender.Address.empty()) {
         Refuse(work, Fill(MessageText(Msg::LOGLINKNDEF), "%a", tic.From),
@@ -283,13 +337,22 @@ bool StoreFile(TicWork& work, const AreaRecord& area) {
 
     const bool haveList = !config.descFile.empty();
     const std::string descList = target + config.descFile;
+    std::string replaced = receivedName;
     if (config.replaces && IsPlainName(tic.Replaces)) {
+        replaced = tic.Replaces;
+        // Neither the new file nor the area's description list is replaced.
         for (const DirEntry& entry : FindFiles(target + tic.Replaces))
-            if (entry.name != tic.FullName) DeleteFile(target + entry.name);
-        if (haveList) RemoveDescription(descList, tic.Replaces, config.tempDir, config.longDescChars);
-    } else {
-        if (config.replaces) Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
-        if (haveList) RemoveDescription(descList, receivedName, config.tempDir, config.longDescChars);
+            if (entry.name != tic.FullName && !(haveList && EqualNoCase(entry.name, config.descFile)))
+                DeleteFile(target + entry.name);
+    } else if (config.replaces) {
+        Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
+    }
+    if (haveList) {
+        RemoveDescription(descList, replaced, config.tempDir, config.longDescChars);
+        // The file under the stored name has just been replaced: so is its
+        // entry, whatever the mask was.
+        if (!MatchFileMask(tic.FullName, replaced))
+            RemoveDescription(descList, tic.FullName, config.tempDir, config.longDescChars);
     }
 
     tic.File = ExtractFileName(stored);
@@ -380,19 +443,12 @@ std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoin
 
 bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,
              const std::string& logName, const std::string& descFileName, const std::string& reason) {
-    if (badDir.empty()) {
-        WriteLog(logName, Fill(NoTargetText, "%f", fileName));
-        return false;
-    }
-    ForceDirectories(badDir);
-    int error = MoveFile(inbound + fileName, badDir + fileName);
-    if (error != 0) {
-        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", fileName, "%d", badDir), "%e", NumberText(error)));
-        return false;
-    }
-    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", fileName));
+    // An earlier refused file of the same name stays: this one gets a free name.
+    const std::string keptName = MoveIntoBadDir(inbound, fileName, badDir, logName);
+    if (keptName.empty()) return false;
+    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", keptName));
     if (!descFileName.empty()) {
-        std::string line = fileName;
+        std::string line = keptName;
         if (line.size() < 12) line.resize(12, ' ');
         line += ' ';
         line += reason;
@@ -409,17 +465,9 @@ bool BadTic(const std::string& inbound, const std::string& ticName, const std::s
         WriteLog(logName, MessageText(Msg::LOGDELETETICFILE));
         return true;
     }
-    if (badDir.empty()) {
-        WriteLog(logName, Fill(NoTargetText, "%f", ticName));
-        return false;
-    }
-    ForceDirectories(badDir);
-    int error = MoveFile(inbound + ticName, badDir + ticName);
-    if (error != 0) {
-        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", ticName, "%d", badDir), "%e", NumberText(error)));
-        return false;
-    }
-    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVETIC), "%f", ticName));
+    const std::string keptName = MoveIntoBadDir(inbound, ticName, badDir, logName);
+    if (keptName.empty()) return false;
+    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVETIC), "%f", keptName));
     return true;
 }
 
@@ -458,20 +506,12 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
 
     work.sender = FindLink(node.links, tic.From);
 
-    // File and Fullname come from the sender: they may only name files of
-    // the inbound and of the area directory, never a path. A File that is
-    // no plain name is never touched; only the TIC is moved aside.
-    if (!IsPlainName(tic.File) || !IsPlainName(tic.FullName)) {
-        const bool fileIsPlain = IsPlainName(tic.File);
-        std::string text = Fill(UnsafeFileNameText, "%f", fileIsPlain ? tic.FullName : tic.File);
+    // File comes from the sender: it may only name a file of the inbound.
+    // One with a path is never touched; only the TIC is moved aside.
+    if (!IsPlainName(tic.File)) {
         ++state.BadTicCount;
-        if (fileIsPlain) {
-            Refuse(work, text, text);
-        } else {
-            Log(work, text);
-            if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
-                LeaveInPlace(work);
-        }
+        Log(work, Fill(UnsafeFileNameText, "%f", tic.File));
+        if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic)) LeaveInPlace(work);
         return true;
     }
 
@@ -512,7 +552,11 @@ TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int scree
 
     const bool haveInbound = !config.inbound.empty();
     const std::string mask = config.inbound + "*.tic";
-    if (haveInbound) state.InboundTicCount = static_cast<unsigned>(FindFiles(mask).size());
+    // A TIC whose name begins with "." is hidden: the mailer is still
+    // writing it, and it waits for a later run like a hidden file.
+    if (haveInbound)
+        for (const DirEntry& entry : FindFiles(mask))
+            if (!entry.isHidden) ++state.InboundTicCount;
 
     SetCursorVisible(false);
     SavedScreen saved;
@@ -531,7 +575,7 @@ TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int scree
     while (haveInbound) {
         std::vector<std::string> batch;
         for (const DirEntry& entry : FindFiles(mask))
-            if (handled.insert(entry.name).second) batch.push_back(entry.name);
+            if (!entry.isHidden && handled.insert(entry.name).second) batch.push_back(entry.name);
         if (batch.empty()) break;
         for (const std::string& name : batch)
             if (IsRegularFile(config.inbound + name)) TossTic(name, node, state);

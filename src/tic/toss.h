@@ -22,13 +22,16 @@ struct TossState {
 void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state);
 
 // Moves inbound + fileName into badDir and appends the reason line to
-// badDir + descFileName (no line when descFileName is empty). False when the
-// file could not be moved: it then stays in the inbound.
+// badDir + descFileName (no line when descFileName is empty). An earlier file
+// of that name stays: this one gets a number before its extension
+// (FILE.1.ZIP), and the line names it so. False when the file could not be
+// moved: it then stays in the inbound.
 bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,
              const std::string& logName, const std::string& descFileName, const std::string& reason);
 
-// Moves the TIC into badDir, or deletes it when deleteBadTic. False when it
-// could not be moved: it then stays in the inbound.
+// Moves the TIC into badDir (under a free name, as BadFile), or deletes it
+// when deleteBadTic. False when it could not be moved: it then stays in the
+// inbound.
 bool BadTic(const std::string& inbound, const std::string& ticName, const std::string& badDir,
             const std::string& logName, bool deleteBadTic);
 
@@ -50,6 +53,7 @@ std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoin
 bool IsPlainName(std::string_view name);
 
 // The toss frame: busy flag, status screen or a blank line, every TIC of the
-// inbound handed to TossTic once, then the busy flag removed and the summary
-// printed. The cursor is left hidden; the caller shows it when it ends.
+// inbound ("*.tic" in any case, hidden ones left for a later run) handed to
+// TossTic once, then the busy flag removed and the summary printed. The
+// cursor is left hidden; the caller shows it when it ends.
 TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int screenRows);

@@ -115,6 +115,29 @@ TEST_F(MoveAsideTest, BadFileMovesTheFileAndWritesTheReasonLine) {
     EXPECT_EQ(ReadFileBytes(bad + "files.bbs"), "FILE.ZIP     Duplicate file\r\nA_LONGER_NAME.ZIP Wrong size\r\n");
 }
 
+TEST_F(MoveAsideTest, AnEarlierFileOfTheSameNameIsKept) {
+    WriteFileBytes(bad + "FILE.ZIP", "earlier");
+    WriteFileBytes(bad + "FILE.1.ZIP", "earlier too");
+    WriteFileBytes(bad + "BM000001.TIC", "earlier TIC");
+    ASSERT_TRUE(BadFile(in, "FILE.ZIP", bad, dir / "log", "files.bbs", "Wrong size"));
+    ASSERT_TRUE(BadTic(in, "BM000001.TIC", bad, dir / "log", false));
+    EXPECT_EQ(ReadFileBytes(bad + "FILE.ZIP"), "earlier");
+    EXPECT_EQ(ReadFileBytes(bad + "FILE.1.ZIP"), "earlier too");
+    EXPECT_EQ(ReadFileBytes(bad + "FILE.2.ZIP"), "contents");
+    EXPECT_EQ(ReadFileBytes(bad + "BM000001.TIC"), "earlier TIC");
+    EXPECT_EQ(ReadFileBytes(bad + "BM000001.1.TIC"), "File FILE.ZIP\r\n");
+    EXPECT_EQ(ReadFileBytes(bad + "files.bbs"), "FILE.2.ZIP   Wrong size\r\n");
+    EXPECT_NE(Log().find("File FILE.2.ZIP moved aside\r\n"), std::string::npos);
+    EXPECT_NE(Log().find("TIC BM000001.1.TIC moved aside\r\n"), std::string::npos);
+
+    // Names are compared without regard to case; no extension: the number ends the name.
+    WriteFileBytes(bad + "readme", "old");
+    WriteFileBytes(in + "README", "new");
+    ASSERT_TRUE(BadFile(in, "README", bad, dir / "log", "", "reason"));
+    EXPECT_EQ(ReadFileBytes(bad + "readme"), "old");
+    EXPECT_EQ(ReadFileBytes(bad + "README.1"), "new");
+}
+
 TEST_F(MoveAsideTest, BadFileWithoutDescriptionListStillMoves) {
     ASSERT_TRUE(BadFile(in, "FILE.ZIP", bad, dir / "log", "", "Duplicate file"));
     EXPECT_EQ(ReadFileBytes(bad + "FILE.ZIP"), "contents");
