@@ -43,38 +43,38 @@ protected:
     std::string screen;
 };
 
-TEST_F(BbsAreaTest, MaximusDefinitionInANewFile) {
-    const BbsSoftSettings s = Maximus();
-    ASSERT_TRUE(RegisterBbsArea(s, "NODELIST", "/fido/files/nodelist/"));
-    EXPECT_EQ(ReadFileBytes(s.AreaFile),
-              "\r\n"
-              "% Added by Brenmoor\r\n"
-              "FileArea 1\r\n"
-              "        ACS            Normal\r\n"
-              "        Desc           NODELIST\r\n"
-              "        DownLoad       /fido/files/nodelist/\r\n"
-              "        UpLoad         /fido/files/nodelist/\r\n"
-              "End FileArea\r\n");
-}
-
-TEST_F(BbsAreaTest, TornadoDefinitionInANewFile) {
-    const BbsSoftSettings s = Tornado();
-    ASSERT_TRUE(RegisterBbsArea(s, "NODELIST", "/fido/files/nodelist/"));
-    EXPECT_EQ(ReadFileBytes(s.AreaFile),
-              "\r\n"
-              "; Added by Brenmoor\r\n"
-              "[FileArea]\r\n"
-              "Name          \"NODELIST\"\r\n"
-              "DLPath        /fido/files/nodelist/\r\n"
-              "FileList      /fido/files/nodelist/files.bbs\r\n"
-              "ULPath        /bbs/upload/\r\n"
-              "Scan_NewFiles Yes\r\n"
-              "DL_Security   10\r\n"
-              "UL_Security   20\r\n"
-              "List_Security 30\r\n"
-              "Show_Security 65535\r\n"
-              "Group         Fido files\r\n"
-              ";\r\n");
+TEST_F(BbsAreaTest, DefinitionsInANewFile) {
+    const struct {
+        BbsSoftSettings settings;
+        std::string text;
+    } cases[] = {
+        {Maximus(),
+         "\r\n% Added by Brenmoor\r\n"
+         "FileArea 1\r\n"
+         "        ACS            Normal\r\n"
+         "        Desc           NODELIST\r\n"
+         "        DownLoad       /fido/files/nodelist/\r\n"
+         "        UpLoad         /fido/files/nodelist/\r\n"
+         "End FileArea\r\n"},
+        {Tornado(),
+         "\r\n; Added by Brenmoor\r\n"
+         "[FileArea]\r\n"
+         "Name          \"NODELIST\"\r\n"
+         "DLPath        /fido/files/nodelist/\r\n"
+         "FileList      /fido/files/nodelist/files.bbs\r\n"
+         "ULPath        /bbs/upload/\r\n"
+         "Scan_NewFiles Yes\r\n"
+         "DL_Security   10\r\n"
+         "UL_Security   20\r\n"
+         "List_Security 30\r\n"
+         "Show_Security 65535\r\n"
+         "Group         Fido files\r\n"
+         ";\r\n"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(RegisterBbsArea(c.settings, "NODELIST", "/fido/files/nodelist/"));
+        EXPECT_EQ(ReadFileBytes(c.settings.AreaFile), c.text);
+    }
 }
 
 TEST_F(BbsAreaTest, AppendedOncePerArea) {
@@ -117,18 +117,17 @@ TEST_F(BbsAreaTest, FindsAreasWrittenByHand) {
                    "Name \"Quoted\"\n"
                    "Name 'Apos'\n"
                    "Name Bare\n");
-    EXPECT_TRUE(BbsAreaPresent(file, "MYECHO", "DESC", false));
-    EXPECT_TRUE(BbsAreaPresent(file, " myecho ", "DESC", false));
-    EXPECT_TRUE(BbsAreaPresent(file, "TABBED", "DESC", false));
-    EXPECT_FALSE(BbsAreaPresent(file, "COMMENTED", "DESC", false));  // keeps its blanks before "%"
-    EXPECT_TRUE(BbsAreaPresent(file, "\x8F\x90\x88\x82\x85\x92", "DESC", false));
-    EXPECT_FALSE(BbsAreaPresent(file, "HIDDEN", "DESC", false));
-    EXPECT_FALSE(BbsAreaPresent(file, "MYECHO", "NAME", true));
-
-    EXPECT_TRUE(BbsAreaPresent(file, "QUOTED", "NAME", true));
-    EXPECT_TRUE(BbsAreaPresent(file, "APOS", "NAME", true));
-    EXPECT_TRUE(BbsAreaPresent(file, "BARE", "NAME", true));
-    EXPECT_FALSE(BbsAreaPresent(file, "QUOTED", "NAME", false));
+    const struct {
+        const char *tag, *keyword;
+        bool quoted, present;
+    } cases[] = {
+        {"MYECHO", "DESC", false, true},     {" myecho ", "DESC", false, true}, {"TABBED", "DESC", false, true},
+        {"COMMENTED", "DESC", false, false},  // keeps its blanks before "%"
+        {"\x8F\x90\x88\x82\x85\x92", "DESC", false, true}, {"HIDDEN", "DESC", false, false},
+        {"MYECHO", "NAME", true, false},     {"QUOTED", "NAME", true, true},    {"APOS", "NAME", true, true},
+        {"BARE", "NAME", true, true},        {"QUOTED", "NAME", false, false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(BbsAreaPresent(file, c.tag, c.keyword, c.quoted), c.present) << c.tag;
     EXPECT_FALSE(BbsAreaPresent(dir / "missing.ctl", "MYECHO", "DESC", false));
 }
 
@@ -145,23 +144,15 @@ TEST_F(BbsAreaTest, KeepsTheLineEndsOfTheFile) {
 }
 
 TEST_F(BbsAreaTest, NothingWithoutABbsOrAUsableArea) {
-    BbsSoftSettings none = Maximus();
+    BbsSoftSettings none = Maximus(), noFile = Tornado(), unknown = Maximus();
     none.Kind = 0;
-    EXPECT_FALSE(RegisterBbsArea(none, "ECHO", "/e/"));
-    BbsSoftSettings noFile = Tornado();
     noFile.AreaFile = "";
-    EXPECT_FALSE(RegisterBbsArea(noFile, "ECHO", "/e/"));
-    BbsSoftSettings unknown = Maximus();
     unknown.Kind = 3;
-    EXPECT_FALSE(RegisterBbsArea(unknown, "ECHO", "/e/"));
-
-    const BbsSoftSettings s = Maximus();
-    EXPECT_FALSE(RegisterBbsArea(s, "", "/e/"));
-    EXPECT_FALSE(RegisterBbsArea(s, "   ", "/e/"));
-    EXPECT_FALSE(RegisterBbsArea(s, "ECHO", ""));  // pass-through
-    EXPECT_FALSE(RegisterBbsArea(s, "A;B", "/e/"));
-    EXPECT_FALSE(RegisterBbsArea(s, "100%", "/e/"));
-    EXPECT_FALSE(PathExists(s.AreaFile));
+    for (const BbsSoftSettings& s : {none, noFile, unknown}) EXPECT_FALSE(RegisterBbsArea(s, "ECHO", "/e/"));
+    // No tag, a pass-through area, or a tag that cannot stand in the file.
+    for (const char* tag : {"", "   ", "A;B", "100%"}) EXPECT_FALSE(RegisterBbsArea(Maximus(), tag, "/e/")) << tag;
+    EXPECT_FALSE(RegisterBbsArea(Maximus(), "ECHO", ""));
+    EXPECT_FALSE(PathExists(dir / "max"));
     EXPECT_FALSE(PathExists(dir / "tornado"));
 }
 
@@ -169,12 +160,7 @@ TEST_F(BbsAreaTest, UnwritableAreaFileEndsTheRun) {
     WriteFileBytes(dir / "plain", "x");
     BbsSoftSettings s = Tornado();
     s.AreaFile = dir / "plain/fareas.ctl";
-    int code = -1;
-    try {
-        RegisterBbsArea(s, "ECHO", "/e/");
-    } catch (const ProgramExit& end) {
-        code = end.code;
-    }
+    int code = ExitCodeOf<ProgramExit>([&] { RegisterBbsArea(s, "ECHO", "/e/"); });
     EXPECT_GT(code, 0);
     EXPECT_EQ(screen, "Runtime error " + std::to_string(code) + "\n");
 }

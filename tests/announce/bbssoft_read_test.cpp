@@ -26,57 +26,33 @@ protected:
     std::string screen;
 };
 
+// The settings as one line.
+std::string Fields(const BbsSoftSettings& s) {
+    return std::to_string(s.Kind) + "|" + s.AreaFile + "|" + s.Acs + "|" + s.Upload + "|" +
+           (s.ScanNewFiles ? "scan" : "") + "|" + std::to_string(s.DlSecurity) + "/" +
+           std::to_string(s.UlSecurity) + "/" + std::to_string(s.ListSecurity) + "/" +
+           std::to_string(s.ShowSecurity) + "|" + s.Group;
+}
+
 TEST_F(ReadBbsSoftTest, TornadoSettings) {
-    BbsSoftSettings s = Load(
-        "; comment\r\n"
-        "tornado_area /bbs/Fareas.ctl  ; areas\r\n"
-        "TORNADO_SCAN_NEWFILES yes\r\n"
-        "TORNADO_DL_SECURITY 10\r\n"
-        "TORNADO_UL_SECURITY 20\r\n"
-        "TORNADO_LIST_SECURITY x\r\n"
-        "TORNADO_SHOW_SECURITY 70000\r\n"
-        "GROUP File Echoes\r\n"
-        "UPLOAD upload/\r\n"
-        "Ab\r\n");
-    EXPECT_EQ(s.Kind, 2);
-    EXPECT_EQ(s.AreaFile, "/bbs/Fareas.ctl");
-    EXPECT_TRUE(s.ScanNewFiles);
-    EXPECT_EQ(s.DlSecurity, 10);
-    EXPECT_EQ(s.UlSecurity, 20);
-    EXPECT_EQ(s.ListSecurity, 0);
-    EXPECT_EQ(s.ShowSecurity, 0);
-    EXPECT_EQ(s.Group, "File Echoes");
-    EXPECT_EQ(s.Upload, dir / "upload/");
+    BbsSoftSettings s = Load("; comment\r\ntornado_area /bbs/Fareas.ctl  ; areas\r\nTORNADO_SCAN_NEWFILES yes\r\n"
+                             "TORNADO_DL_SECURITY 10\r\nTORNADO_UL_SECURITY 20\r\nTORNADO_LIST_SECURITY x\r\n"
+                             "TORNADO_SHOW_SECURITY 70000\r\nGROUP File Echoes\r\nUPLOAD upload/\r\nAb\r\n");
+    EXPECT_EQ(Fields(s), "2|/bbs/Fareas.ctl||" + (dir / "upload/") + "|scan|10/20/0/0|File Echoes");
 }
 
-TEST_F(ReadBbsSoftTest, TheLaterAreaKeywordDecides) {
-    BbsSoftSettings s = Load("TORNADO_AREA /t.ctl\nMAXIMUS_AREA /m.ctl\nMAXIMUS_ACS Normal\n");
-    EXPECT_EQ(s.Kind, 1);
-    EXPECT_EQ(s.AreaFile, "/m.ctl");
-    EXPECT_EQ(s.Acs, "Normal");
-    s = Load("MAXIMUS_AREA /m.ctl\nTORNADO_AREA /t.ctl\n");
-    EXPECT_EQ(s.Kind, 2);
-    EXPECT_EQ(s.AreaFile, "/t.ctl");
-}
-
-TEST_F(ReadBbsSoftTest, EmptyOrOddFilesGiveNoBbs) {
-    BbsSoftSettings s = Load("");
-    EXPECT_EQ(s.Kind, 0);
-    EXPECT_EQ(s.AreaFile, "");
-    s = Load(std::string("\x01\x02\xFF\0 MAXIMUS_AREA", 17) + "\nMAXIMUS_ACS " + std::string(10000, 'a') + "\n");
-    EXPECT_EQ(s.Kind, 0);
-    EXPECT_EQ(s.Acs, std::string(128, 'a'));
+TEST_F(ReadBbsSoftTest, TheLaterAreaKeywordDecidesAndOddFilesGiveNoBbs) {
+    EXPECT_EQ(Fields(Load("TORNADO_AREA /t.ctl\nMAXIMUS_AREA /m.ctl\nMAXIMUS_ACS Normal\n")),
+              "1|/m.ctl|Normal|||0/0/0/0|");
+    EXPECT_EQ(Fields(Load("MAXIMUS_AREA /m.ctl\nTORNADO_AREA /t.ctl\n")), "2|/t.ctl||||0/0/0/0|");
+    EXPECT_EQ(Fields(Load("")), "0|||||0/0/0/0|");
+    EXPECT_EQ(Fields(Load(std::string("\x01\x02\xFF\0 MAXIMUS_AREA", 17) + "\nMAXIMUS_ACS " + std::string(10000, 'a'))),
+              "0||" + std::string(128, 'a') + "|||0/0/0/0|");
 }
 
 TEST_F(ReadBbsSoftTest, UnreadableFileEndsWithTwo) {
-    int code = -1;
-    try {
-        BbsSoftSettings s;
-        ReadBbsSoft(dir / "bbssoft.ctl", s);
-    } catch (const ProgramExit& end) {
-        code = end.code;
-    }
-    EXPECT_EQ(code, 2);
+    BbsSoftSettings s;
+    EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { ReadBbsSoft(dir / "bbssoft.ctl", s); }), 2);
     EXPECT_EQ(screen, "ERROR\n\n");
 }
 

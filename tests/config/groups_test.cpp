@@ -13,51 +13,30 @@ std::vector<GroupRecord> LoadText(const ScratchDir& dir, const std::string& text
     return groups;
 }
 
-TEST(ReadGroups, FieldsOfEachGroup) {
-    ScratchDir dir;
-    auto groups = LoadText(dir,
-                           "COMMENT before the first group is ignored\r\n"
-                           "GROUP A\r\n"
-                           "  path   Files/New   ; comment\r\n"
-                           "Comment  Fido file echoes\r\n"
-                           "NAFile   lists/fido.na\r\n"
-                           "Flag     AUTO\r\n"
-                           "SecurityRead 5\r\n"
-                           "SecurityWrite 100\r\n"
-                           "SecurityShow x\r\n"
-                           "AKA 2:5020/1\r\n"
-                           "Unknown value\r\n"
-                           "\r\n"
-                           "Group b\r\n"
-                           "Path /srv/fido/files\r\n"
-                           "Path /srv/fido/local/\r\n"
-                           "Group C\r\n");
-    ASSERT_EQ(groups.size(), 3u);
-    const GroupRecord& a = groups[0];
-    EXPECT_EQ(a.Letter, 'A');
-    EXPECT_EQ(a.Path, dir / "Files/New/");
-    EXPECT_EQ(a.Comment, "Fido file echoes");
-    EXPECT_EQ(a.NAFile, dir / "lists/fido.na");
-    EXPECT_EQ(a.Flag, "AUTO");
-    EXPECT_EQ(a.SecurityRead, 5);
-    EXPECT_EQ(a.SecurityWrite, 100);
-    EXPECT_EQ(a.SecurityShow, 0);
-    EXPECT_EQ(a.AKA, "2:5020/1");
-    EXPECT_EQ(groups[1].Letter, 'b');
-    EXPECT_EQ(groups[1].Path, "/srv/fido/local/");  // the later line wins
-    EXPECT_EQ(groups[1].Comment, "");
-    EXPECT_EQ(groups[2].Path, "");  // new areas of C are pass-through
+// A group's fields as one line.
+std::string Fields(const GroupRecord& g) {
+    return std::string(1, g.Letter) + "|" + g.Path + "|" + g.Comment + "|" + g.NAFile + "|" + g.Flag + "|" +
+           std::to_string(g.SecurityRead) + "/" + std::to_string(g.SecurityWrite) + "/" +
+           std::to_string(g.SecurityShow) + "|" + g.AKA;
 }
 
-TEST(FindGroup, LetterCaseMatters) {
+TEST(ReadGroups, FieldsOfEachGroupAndLookupByLetter) {
     ScratchDir dir;
-    auto groups = LoadText(dir, "GROUP a\nCOMMENT small\nGROUP A\nCOMMENT capital\n");
-    EXPECT_EQ(FindGroup(groups, 'A').Comment, "capital");
+    auto groups = LoadText(dir, "COMMENT before the first group is ignored\r\n"
+                                "GROUP A\r\n  path   Files/New   ; comment\r\nComment  Fido file echoes\r\n"
+                                "NAFile   lists/fido.na\r\nFlag     AUTO\r\nSecurityRead 5\r\nSecurityWrite 100\r\n"
+                                "SecurityShow x\r\nAKA 2:5020/1\r\n"
+                                "Unknown value\r\n\r\nGroup a\r\nPath /srv/fido/files\r\nPath /srv/fido/local/\r\n"
+                                "Comment small\r\nGroup C\r\n");
+    ASSERT_EQ(groups.size(), 3u);
+    EXPECT_EQ(Fields(groups[0]), "A|" + (dir / "Files/New/") + "|Fido file echoes|" + (dir / "lists/fido.na") +
+                                     "|AUTO|5/100/0|2:5020/1");
+    EXPECT_EQ(Fields(groups[1]), "a|/srv/fido/local/|small|||0/0/0|");  // the later line wins
+    EXPECT_EQ(Fields(groups[2]), "C|||||0/0/0|");  // new areas of C are pass-through
+    // Letter case matters.
     EXPECT_EQ(FindGroup(groups, 'a').Comment, "small");
-    GroupRecord none = FindGroup(groups, 'Z');
-    EXPECT_EQ(none.Letter, '\0');
-    EXPECT_EQ(none.Comment, "");
-    EXPECT_EQ(FindGroup(groups, ' ').Letter, '\0');
+    EXPECT_EQ(FindGroup(groups, 'A').Comment, "Fido file echoes");
+    EXPECT_EQ(Fields(FindGroup(groups, 'Z')), std::string(1, '\0') + "|||||0/0/0|");
 }
 
 TEST(ReadGroups, BadFiles) {
@@ -76,10 +55,7 @@ TEST(ReadGroups, BadFiles) {
 TEST(FindInListFile, TagIsTheFirstWordAndTheRestTheDescription) {
     ScratchDir dir;
     WriteFileBytes(dir / "fido.na",
-                   "OTHER      Other files\r\n"
-                   "   myecho    Some files   \r\n"
-                   "MYECHO     second entry\r\n"
-                   "BARE\n");
+                   "OTHER      Other files\r\n   myecho    Some files   \r\nMYECHO     second entry\r\nBARE\n");
     std::string description = "stale";
     EXPECT_TRUE(FindInListFile(dir / "fido.na", "MYECHO", description));
     EXPECT_EQ(description, "Some files");
@@ -88,6 +64,7 @@ TEST(FindInListFile, TagIsTheFirstWordAndTheRestTheDescription) {
     EXPECT_FALSE(FindInListFile(dir / "fido.na", "MISSING", description));
     EXPECT_FALSE(FindInListFile(dir / "fido.na", "", description));
     EXPECT_FALSE(FindInListFile("", "MYECHO", description));
+    description = "stale";
     EXPECT_FALSE(FindInListFile(dir / "none.na", "MYECHO", description));
     EXPECT_EQ(description, "");
 }

@@ -13,70 +13,38 @@ std::vector<LinkRecord> LoadText(const ScratchDir& dir, const std::string& text)
     return links;
 }
 
-TEST(LoadLinks, BothFormsInFileOrder) {
+// The fields of a link as one line, to compare whole records.
+std::string Fields(const LinkRecord& l) {
+    return l.Address + "|" + l.AKA + "|" + l.Password + "|" + (l.CreateArea ? "C" : "-") + (l.PlusAll ? "P" : "-") +
+           (l.Pause ? "Z" : "-") + "|" + l.Group + "|" + l.DefaultGroup + "|" + std::to_string(l.Security) + "|" +
+           l.FilesSend;
+}
+
+TEST(LoadLinks, BothFormsInFileOrderWithDashesMissingColumnsAndBadValues) {
     ScratchDir dir;
     auto links = LoadText(dir,
                           "; links of the node\r\n"
                           "Password ignored before the first link\r\n"
                           "Link 2:5020/100\r\n"
                           "  aka 2:5020/1   ; own address\r\n"
-                          "Password secret\r\n"
-                          "CreateArea yes\r\n"
-                          "PlusAll +\r\n"
-                          "Pause no\r\n"
-                          "Group abc\r\n"
-                          "DefaultGroup b\r\n"
-                          "Security 50\r\n"
-                          "FilesSend hold\r\n"
-                          "Unknown keyword\r\n"
-                          "! 2:5020/200 2:5020/1 pw2 No Yes Yes A - 7 direct\r\n");
-    ASSERT_EQ(links.size(), 2u);
-    const LinkRecord& a = links[0];
-    EXPECT_EQ(a.Address, "2:5020/100");
-    EXPECT_EQ(a.AKA, "2:5020/1");
-    EXPECT_EQ(a.Password, "SECRET");
-    EXPECT_TRUE(a.CreateArea);
-    EXPECT_TRUE(a.PlusAll);
-    EXPECT_FALSE(a.Pause);
-    EXPECT_EQ(a.Group, "ABC");
-    EXPECT_EQ(a.DefaultGroup, 'B');
-    EXPECT_EQ(a.Security, 50);
-    EXPECT_EQ(a.FilesSend, "HOLD");
-    const LinkRecord& b = links[1];
-    EXPECT_EQ(b.Address, "2:5020/200");
-    EXPECT_EQ(b.AKA, "2:5020/1");
-    EXPECT_EQ(b.Password, "PW2");
-    EXPECT_FALSE(b.CreateArea);
-    EXPECT_TRUE(b.PlusAll);
-    EXPECT_TRUE(b.Pause);
-    EXPECT_EQ(b.Group, "A");
-    EXPECT_EQ(b.DefaultGroup, ' ');
-    EXPECT_EQ(b.Security, 7);
-    EXPECT_EQ(b.FilesSend, "DIRECT");
-}
-
-TEST(LoadLinks, DashesMissingColumnsAndBadValues) {
-    ScratchDir dir;
-    auto links = LoadText(dir,
-                          "LINK 1:2/3\nPASSWORD -\nSECURITY 70000\n"       // "-" means none only in a row
+                          "Password secret\r\nCreateArea yes\r\nPlusAll +\r\nPause no\r\nGroup abc\r\n"
+                          "DefaultGroup b\r\nSecurity 50\r\nFilesSend hold\r\nUnknown keyword\r\n"
+                          "! 2:5020/200 2:5020/1 pw2 No Yes Yes A - 7 direct\r\n"
+                          "LINK 1:2/3\nPASSWORD -\nSECURITY 70000\n"  // "-" means none only in a row
                           "! 1:2/4 1:2/1 - no no no A - 65535 HOLD\n"
-                          "! 1:2/5 1:2/1\n"                                   // missing columns
+                          "! 1:2/5 1:2/1\n"  // missing columns
                           "LINK 1:2/6\nDEFAULTGROUP\nSECURITY lots\n!\n");
-    ASSERT_EQ(links.size(), 5u);
-    EXPECT_EQ(links[0].Password, "-");
-    EXPECT_EQ(links[0].Security, 0);
-    EXPECT_EQ(links[1].Password, "");
-    EXPECT_EQ(links[1].DefaultGroup, ' ');
-    EXPECT_EQ(links[1].Security, 65535);
-    EXPECT_EQ(links[2].AKA, "1:2/1");
-    EXPECT_EQ(links[2].Password, "");
-    EXPECT_EQ(links[2].Group, "");
-    EXPECT_EQ(links[2].DefaultGroup, ' ');
-    EXPECT_EQ(links[2].Security, 0);
-    EXPECT_EQ(links[2].FilesSend, "");
-    EXPECT_EQ(links[3].DefaultGroup, ' ');
-    EXPECT_EQ(links[3].Security, 0);
-    EXPECT_EQ(links[4].Address, "");
+    std::vector<std::string> fields;
+    for (const LinkRecord& link : links) fields.push_back(Fields(link));
+    EXPECT_EQ(fields, (std::vector<std::string>{
+                          "2:5020/100|2:5020/1|SECRET|CP-|ABC|B|50|HOLD",
+                          "2:5020/200|2:5020/1|PW2|-PZ|A| |7|DIRECT",
+                          "1:2/3||-|---|| |0|",
+                          "1:2/4|1:2/1||---|A| |65535|HOLD",
+                          "1:2/5|1:2/1||---|| |0|",
+                          "1:2/6|||---|| |0|",
+                          "|||---|| |0|",
+                      }));
 }
 
 TEST(LoadLinks, BadFilesGiveNoLinkOrNoHarm) {
@@ -93,8 +61,7 @@ TEST(LoadLinks, BadFilesGiveNoLinkOrNoHarm) {
     // A file cut in the middle of a block keeps what it has.
     auto truncated = LoadText(dir, "LINK 1:2/3\nAKA 1:2/1\nPASSW");
     ASSERT_EQ(truncated.size(), 1u);
-    EXPECT_EQ(truncated[0].AKA, "1:2/1");
-    EXPECT_EQ(truncated[0].Password, "");
+    EXPECT_EQ(Fields(truncated[0]), "1:2/3|1:2/1||---|| |0|");
 }
 
 TEST(FindLink, MatchesAnyWrittenFormOfTheAddress) {
@@ -104,9 +71,7 @@ TEST(FindLink, MatchesAnyWrittenFormOfTheAddress) {
     EXPECT_EQ(found.Address, "2:5020/100");
     EXPECT_EQ(found.AKA, "");  // the first of two blocks wins
     EXPECT_EQ(FindLink(links, "2:5020/100.5").AKA, "2:5020/1");
-    LinkRecord none = FindLink(links, "2:5020/101");
-    EXPECT_EQ(none.Address, "");
-    EXPECT_EQ(none.DefaultGroup, ' ');
+    EXPECT_EQ(Fields(FindLink(links, "2:5020/101")), "|||---|| |0|");
 }
 
 // ---- RewriteLink -------------------------------------------------------------
@@ -136,10 +101,10 @@ LinkRecord SampleLink() {
     return link;
 }
 
-TEST(RewriteLink, KeywordBlockIsReplacedUpToTheNextLink) {
+TEST(RewriteLink, KeywordBlockIsReplacedUpToTheNextLinkInTheFilesLetterCase) {
     ScratchDir dir;
     WriteFileBytes(dir / "Links.ctl", KeywordFile);
-    ASSERT_FALSE(RewriteLink(dir / "Links.ctl", SampleLink()));
+    ASSERT_FALSE(RewriteLink(dir / "LINKS.CTL", SampleLink()));
     EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"),
               "; Links\r\n"
               "Link         2:5020/100\r\n"
@@ -155,12 +120,12 @@ TEST(RewriteLink, KeywordBlockIsReplacedUpToTheNextLink) {
               "AKA 2:5020/1\r\n"
               "FilesSend direct\r\n");
     EXPECT_EQ(ReadFileBytes(dir / "links.old"), KeywordFile);
+    EXPECT_EQ(ListDir(dir.path), (std::vector<std::string>{"Links.ctl", "links.old"}));
     // The rewritten file reads back to the same link.
     std::vector<LinkRecord> links;
     LoadLinks(dir / "Links.ctl", links);
     ASSERT_EQ(links.size(), 2u);
-    EXPECT_TRUE(links[0].Pause);
-    EXPECT_EQ(links[0].Security, 20);
+    EXPECT_EQ(Fields(links[0]), "2:5020/100|2:5020/1|PW|--Z|AB|A|20|HOLD");
 }
 
 TEST(RewriteLink, LastBlockAndOptionalLines) {
@@ -169,8 +134,7 @@ TEST(RewriteLink, LastBlockAndOptionalLines) {
     LinkRecord link;
     link.Address = "1:2/3";
     link.AKA = "1:2/1";
-    link.CreateArea = true;
-    link.PlusAll = true;
+    link.CreateArea = link.PlusAll = true;
     link.Group = "A";
     ASSERT_FALSE(RewriteLink(dir / "Links.ctl", link));
     EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"),
@@ -182,12 +146,13 @@ TEST(RewriteLink, LastBlockAndOptionalLines) {
               "FilesSend    \r\n");
 }
 
-TEST(RewriteLink, TableRowIsReplacedInPlace) {
+TEST(RewriteLink, TableRowIsReplacedInPlaceAndLongLinesAreKeptWhole) {
     ScratchDir dir;
-    const std::string before =
-        "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
-        "! 2:5020/100 2:5020/1 PW2 Yes No No AB - 10 HOLD\r\n"
-        "! 2:5020/300 2:5020/1 - No No No A - 0 HOLD\r\n";
+    const std::string longComment = "; " + std::string(1000, 'c') + "\r\n";
+    const std::string before = longComment +
+                               "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
+                               "! 2:5020/100 2:5020/1 PW2 Yes No No AB - 10 HOLD\r\n"
+                               "! 2:5020/300 2:5020/1 - No No No A - 0 HOLD\r\n";
     WriteFileBytes(dir / "Links.ctl", before);
     std::vector<LinkRecord> links;
     LoadLinks(dir / "Links.ctl", links);
@@ -195,10 +160,10 @@ TEST(RewriteLink, TableRowIsReplacedInPlace) {
     link.Pause = true;
     link.Password.clear();
     ASSERT_FALSE(RewriteLink(dir / "Links.ctl", link));
-    EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"),
-              "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
-              "! 2:5020/100 2:5020/1 - Yes No Yes AB - 10 HOLD\r\n"
-              "! 2:5020/300 2:5020/1 - No No No A - 0 HOLD\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), longComment +
+                                                    "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
+                                                    "! 2:5020/100 2:5020/1 - Yes No Yes AB - 10 HOLD\r\n"
+                                                    "! 2:5020/300 2:5020/1 - No No No A - 0 HOLD\r\n");
     EXPECT_EQ(ReadFileBytes(dir / "links.old"), before);
 }
 
@@ -213,27 +178,6 @@ TEST(RewriteLink, UnknownLinkCopiesTheFileAndKeepsABackup) {
     EXPECT_EQ(ReadFileBytes(dir / "links.old"), KeywordFile);
 }
 
-TEST(RewriteLink, LongLinesOutsideTheEntryAreKeptWhole) {
-    ScratchDir dir;
-    const std::string longComment = "; " + std::string(1000, 'c') + "\r\n";
-    WriteFileBytes(dir / "Links.ctl", longComment + "! 1:2/3 1:2/1 - No No No A - 0 HOLD\r\n");
-    LinkRecord link;
-    link.Address = "1:2/3";
-    link.AKA = "1:2/1";
-    link.Group = "A";
-    link.FilesSend = "DIRECT";
-    ASSERT_FALSE(RewriteLink(dir / "Links.ctl", link));
-    EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), longComment + "! 1:2/3 1:2/1 - No No No A - 0 DIRECT\r\n");
-}
-
-TEST(RewriteLink, NameIsFoundWithoutRegardToCase) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "Links.ctl", KeywordFile);
-    ASSERT_FALSE(RewriteLink(dir / "LINKS.CTL", SampleLink()));
-    EXPECT_EQ(ListDir(dir.path), (std::vector<std::string>{"Links.ctl", "links.old"}));
-    EXPECT_NE(ReadFileBytes(dir / "Links.ctl"), KeywordFile);
-}
-
 TEST(RewriteLink, FailureLeavesTheFileAsItWas) {
     ScratchDir dir;
     WriteFileBytes(dir / "Links.ctl", KeywordFile);
@@ -242,7 +186,6 @@ TEST(RewriteLink, FailureLeavesTheFileAsItWas) {
     EXPECT_TRUE(RewriteLink(dir / "Links.ctl", SampleLink()));
     EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), KeywordFile);
     EXPECT_EQ(ListDir(dir.path), (std::vector<std::string>{"Links.ctl", "links.old"}));
-
     ScratchDir empty;
     EXPECT_TRUE(RewriteLink(empty / "Links.ctl", SampleLink()));
     EXPECT_TRUE(ListDir(empty.path).empty());

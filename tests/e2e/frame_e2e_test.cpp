@@ -10,25 +10,19 @@ namespace {
 // program writes; other characters here are ASCII.
 std::string Cp866(const std::string& utf8) {
     std::string out;
-    for (std::size_t i = 0; i < utf8.size();) {
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(utf8[i]);
         if (c < 0x80) {
             out += static_cast<char>(c);
-            ++i;
             continue;
         }
-        unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
-        i += 2;
+        unsigned code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3Fu);
         if (code >= 0x410 && code <= 0x43F) out += static_cast<char>(0x80 + (code - 0x410));
         else if (code >= 0x440 && code <= 0x44F) out += static_cast<char>(0xE0 + (code - 0x440));
-        else if (code == 0x401) out += '\xF0';
-        else if (code == 0x451) out += '\xF1';
-        else out += '?';
+        else out += code == 0x401 ? '\xF0' : code == 0x451 ? '\xF1' : '?';
     }
     return out;
 }
-
-const std::string VersionLine = "Brenmoor version 1.29.Linux\n";
 
 std::string UsageText() {
     return Cp866(
@@ -53,37 +47,34 @@ std::string UsageText() {
         "                            DD-MM-YY - за день-месяц-год\n");
 }
 
-TEST(FrameE2E, NoArgumentsPrintsUsage) {
-    ScratchDir node;
-    InstallLanguageFile(node.path);
-    RunResult run = RunBrenmoor(node.path, {});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, VersionLine + "No command given.\n" + UsageText() + "\n");
-    // No control file is needed for this.
-    EXPECT_EQ(ListDir(node.path), std::vector<std::string>{"brenmoor.lng"});
+TEST(FrameE2E, NoArgumentsPrintsUsageInTheLanguageOfTheFile) {
+    struct Case {
+        const char* name;
+        std::string language;  // content of brenmoor.lng
+        std::string noCommand;  // the "No command given." line
+    };
+    const Case cases[] = {
+        {"English", ReadFileBytes(SourceDir() + "lang/brenmoor.lng"), "No command given.\n"},
+        {"Russian", ReadFileBytes(SourceDir() + "lang/russian.lng"), Cp866("Не указана команда.\n")},
+        {"no keys", "; nothing but a comment\r\n\r\nNOSUCHKEY text\r\n", "\n"},  // empty messages
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir node;
+        WriteFileBytes(node / "brenmoor.lng", c.language);
+        RunResult run = RunBrenmoor(node.path, {});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(run.out, VersionLine() + c.noCommand + UsageText() + "\n");
+        // No control file is needed for this.
+        EXPECT_EQ(ListDir(node.path), std::vector<std::string>{"brenmoor.lng"});
+    }
 }
 
 TEST(FrameE2E, MissingLanguageFileEndsWithTwo) {
     ScratchDir node;
     RunResult run = RunBrenmoor(node.path, {"TOSS"});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_EQ(run.out, VersionLine + "Language file not found.\n\n");
-}
-
-TEST(FrameE2E, LanguageFileWithoutKeysPrintsEmptyMessages) {
-    ScratchDir node;
-    WriteFileBytes(node / "brenmoor.lng", "; nothing but a comment\r\n\r\nNOSUCHKEY text\r\n");
-    RunResult run = RunBrenmoor(node.path, {});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, VersionLine + "\n" + UsageText() + "\n");
-}
-
-TEST(FrameE2E, RussianLanguageFileIsReadInItsCodePage) {
-    ScratchDir node;
-    WriteFileBytes(node / "brenmoor.lng", ReadFileBytes(SourceDir() + "lang/russian.lng"));
-    RunResult run = RunBrenmoor(node.path, {});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, VersionLine + Cp866("Не указана команда.\n") + UsageText() + "\n");
+    EXPECT_EQ(run.out, VersionLine() + "Language file not found.\n\n");
 }
 
 }  // namespace

@@ -20,24 +20,22 @@ protected:
     std::string output;
 };
 
-TEST_F(CatalogueTest, KeyNamesFollowTheKeyList) {
-    EXPECT_EQ(MessageKeyCount, 123);
+TEST_F(CatalogueTest, KeyNamesAreDistinct) {
+    // The first and the last key of the list.
     EXPECT_EQ(MessageKeyName(Msg::OK), "OK");
-    EXPECT_EQ(MessageKeyName(Msg::TOSSCONSOLE), "TOSSCONSOLE");
     EXPECT_EQ(MessageKeyName(Msg::ALLUNLINKED), "ALLUNLINKED");
     std::set<std::string_view> names;
     for (int i = 0; i < MessageKeyCount; ++i) names.insert(MessageKeyName(static_cast<Msg>(i)));
-    EXPECT_EQ(names.size(), 123u);
+    EXPECT_EQ(names.size(), static_cast<std::size_t>(MessageKeyCount));
 }
 
 TEST_F(CatalogueTest, LanguageFileLines) {
     const std::string lineEnds = "OK one\r\nERROR two\rNEEDCMD three\nPURGE four";
-    struct Case {
+    const struct {
         std::string content;
         Msg key;
         std::string text;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"ok   Done well\n", Msg::OK, "Done well"},  // key in any case, blanks before the text go
         {"  needcmd Give a command  \n", Msg::NEEDCMD, "Give a command"},
         {"ERROR\tFailed\n", Msg::ERROR, ""},  // a TAB does not separate key and text
@@ -48,38 +46,35 @@ TEST_F(CatalogueTest, LanguageFileLines) {
         {"ERROR bad\nERROR\n", Msg::ERROR, ""},  // a bare key sets an empty text
         // The line is cut at 255 first: this text would start at column 258.
         {"NEEDCMD" + std::string(250, ' ') + "lost\n", Msg::NEEDCMD, ""},
-        {lineEnds, Msg::OK, "one"},
-        {lineEnds, Msg::ERROR, "two"},
-        {lineEnds, Msg::NEEDCMD, "three"},
-        {lineEnds, Msg::PURGE, "four"},
+        {lineEnds, Msg::OK, "one"}, {lineEnds, Msg::ERROR, "two"},
+        {lineEnds, Msg::NEEDCMD, "three"}, {lineEnds, Msg::PURGE, "four"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ClearCatalogue();
         ParseCatalogueText(c.content);
         EXPECT_EQ(MessageText(c.key), c.text) << c.content.substr(0, 40);
     }
+    SetMessageText(Msg::TOSSSCRDESC, std::string(300, 'd'));
+    EXPECT_EQ(MessageText(Msg::TOSSSCRDESC), std::string(128, 'd'));
 }
 
-TEST_F(CatalogueTest, UnknownKeysAndKeyPrefixesAreIgnored) {
+TEST_F(CatalogueTest, UnknownKeysPrefixesAndBinaryContentDoNoHarm) {
     ParseCatalogueText("OKAY yes\nNOSUCHKEY text\nREADING text\n");
     for (int i = 0; i < MessageKeyCount; ++i) EXPECT_EQ(MessageText(static_cast<Msg>(i)), "");
-}
 
-TEST_F(CatalogueTest, BinaryContentLoadsWithoutHarm) {
     std::string junk;
     for (int round = 0; round < 40; ++round)
         for (int c = 0; c < 256; ++c) junk += static_cast<char>((c * 7 + round) & 0xFF);
-    std::string content = junk + "\nOK after junk\n" + std::string(10000, 'Z') + "\n" +
-                          std::string("RELINK te\0xt\n", 13) + std::string("\0PURGE hidden\n", 14) +
-                          "ERROR " + std::string(10000, 'e');
-    ParseCatalogueText(content);
+    ParseCatalogueText(junk + "\nOK after junk\n" + std::string(10000, 'Z') + "\n" +
+                       std::string("RELINK te\0xt\n", 13) + std::string("\0PURGE hidden\n", 14) + "ERROR " +
+                       std::string(10000, 'e'));
     EXPECT_EQ(MessageText(Msg::OK), "after junk");
     EXPECT_EQ(MessageText(Msg::RELINK), std::string("te\0xt", 5));
     EXPECT_EQ(MessageText(Msg::PURGE), "");
     EXPECT_EQ(MessageText(Msg::ERROR), std::string(128, 'e'));
 }
 
-TEST_F(CatalogueTest, LoadEmptiesEveryEntryFirst) {
+TEST_F(CatalogueTest, LoadEmptiesEveryEntryFirstAndAMissingFileEndsWithTwo) {
     ScratchDir dir;
     WriteFileBytes(dir / "brenmoor.lng", "OK fine\n");
     SetMessageText(Msg::ERROR, "left over");
@@ -87,63 +82,32 @@ TEST_F(CatalogueTest, LoadEmptiesEveryEntryFirst) {
     EXPECT_EQ(MessageText(Msg::OK), "fine");
     EXPECT_EQ(MessageText(Msg::ERROR), "");
     EXPECT_EQ(output, "");
-}
 
-TEST_F(CatalogueTest, MissingFileEndsWithCodeTwo) {
-    ScratchDir dir;
-    try {
-        LoadCatalogue(dir / "brenmoor.lng");
-        FAIL() << "no exit";
-    } catch (const ProgramExit& end) {
-        EXPECT_EQ(end.code, 2);
-    }
+    EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { LoadCatalogue(dir / "none.lng"); }), 2);
     EXPECT_EQ(output, "Language file not found.\n\n");
     EXPECT_EQ(Console().attr, 7);
-}
-
-TEST_F(CatalogueTest, SetMessageTextKeepsTheCutForm) {
-    SetMessageText(Msg::TOSSSCRDESC, "Short");
-    EXPECT_EQ(MessageText(Msg::TOSSSCRDESC), "Short");
-    SetMessageText(Msg::TOSSSCRDESC, std::string(300, 'd'));
-    EXPECT_EQ(MessageText(Msg::TOSSSCRDESC).size(), 128u);
-}
-
-// The macros each key receives; a translation that drops one loses a value.
-struct KeyMacros {
-    Msg key;
-    std::vector<std::string> macros;
-};
-
-const std::vector<KeyMacros>& MacroTable() {
-    static const std::vector<KeyMacros> table = {
-        {Msg::FILENOTFOUND, {"%f"}},       {Msg::CANTCREATEDIR, {"%d"}},
-        {Msg::ERRANNOUNCE, {"%f"}},        {Msg::TOSSCONSOLE, {"%f", "%a"}},
-        {Msg::LINKNDEF, {"%a"}},           {Msg::ADDRNDEF, {"%a"}},
-        {Msg::BADTICPWD, {"%w", "%r"}},    {Msg::BADSIZE, {"%m", "%c"}},
-        {Msg::BADCRC, {"%m", "%c"}},       {Msg::LINKCANTCRAR, {"%l"}},
-        {Msg::LINKGRNDEF, {"%l"}},         {Msg::GROUPNDEF, {"%g"}},
-        {Msg::LINKNSIGNED, {"%l", "%a"}},  {Msg::LINKCANTWRITE, {"%a", "%f"}},
-        {Msg::AREACREATED, {"%D", "%T"}},  {Msg::LOGOPENTICFILE, {"%f"}},
-        {Msg::LOGFROMFECHO, {"%a", "%e"}}, {Msg::LOGLINKNDEF, {"%a"}},
-        {Msg::LOGADDRNDEF, {"%a"}},        {Msg::LOGBADTICPWD, {"%w", "%r"}},
-        {Msg::LOGBADSIZE, {"%m", "%c"}},   {Msg::LOGBADCRC, {"%m", "%c"}},
-        {Msg::LOGLINKCANTCRAR, {"%l"}},    {Msg::LOGLINKGRNDEF, {"%l"}},
-        {Msg::LOGGROUPNDEF, {"%g"}},       {Msg::LOGLINKNSIGNED, {"%l", "%a"}},
-        {Msg::LOGLINKCANTWRITE, {"%a", "%f"}}, {Msg::LOGREMOVETIC, {"%f"}},
-        {Msg::LOGREMOVEBADFILE, {"%f"}},   {Msg::LOGREMOVEFILE, {"%f", "%d"}},
-        {Msg::HATCHFILE, {"%f", "%a"}},    {Msg::LOGHATCHBEGIN, {"%f", "%a"}},
-        {Msg::LOGHATCHSENDTO, {"%t"}},     {Msg::WORKUPMSG, {"%f"}},
-        {Msg::REQUESTFROM, {"%n", "%a"}},  {Msg::SIGNON, {"%A"}},
-        {Msg::UNSIGNON, {"%A"}},           {Msg::LOGFROM, {"%n", "%a"}},
-        {Msg::LISTSUBJ, {"%c", "%a"}},     {Msg::AVAILSUBJ, {"%c", "%a"}},
-        {Msg::QUERYSUBJ, {"%c", "%a"}},
-    };
-    return table;
 }
 
 class ShippedLanguageFile : public CatalogueTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
+    // The macros each key receives; a translation that drops one loses a value.
+    const std::pair<Msg, std::vector<std::string>> macroTable[] = {
+        {Msg::FILENOTFOUND, {"%f"}},       {Msg::CANTCREATEDIR, {"%d"}},          {Msg::ERRANNOUNCE, {"%f"}},
+        {Msg::TOSSCONSOLE, {"%f", "%a"}},  {Msg::LINKNDEF, {"%a"}},               {Msg::ADDRNDEF, {"%a"}},
+        {Msg::BADTICPWD, {"%w", "%r"}},    {Msg::BADSIZE, {"%m", "%c"}},          {Msg::BADCRC, {"%m", "%c"}},
+        {Msg::LINKCANTCRAR, {"%l"}},       {Msg::LINKGRNDEF, {"%l"}},             {Msg::GROUPNDEF, {"%g"}},
+        {Msg::LINKNSIGNED, {"%l", "%a"}},  {Msg::LINKCANTWRITE, {"%a", "%f"}},    {Msg::AREACREATED, {"%D", "%T"}},
+        {Msg::LOGOPENTICFILE, {"%f"}},     {Msg::LOGFROMFECHO, {"%a", "%e"}},     {Msg::LOGLINKNDEF, {"%a"}},
+        {Msg::LOGADDRNDEF, {"%a"}},        {Msg::LOGBADTICPWD, {"%w", "%r"}},     {Msg::LOGBADSIZE, {"%m", "%c"}},
+        {Msg::LOGBADCRC, {"%m", "%c"}},    {Msg::LOGLINKCANTCRAR, {"%l"}},        {Msg::LOGLINKGRNDEF, {"%l"}},
+        {Msg::LOGGROUPNDEF, {"%g"}},       {Msg::LOGLINKNSIGNED, {"%l", "%a"}},   {Msg::LOGLINKCANTWRITE, {"%a", "%f"}},
+        {Msg::LOGREMOVETIC, {"%f"}},       {Msg::LOGREMOVEBADFILE, {"%f"}},       {Msg::LOGREMOVEFILE, {"%f", "%d"}},
+        {Msg::HATCHFILE, {"%f", "%a"}},    {Msg::LOGHATCHBEGIN, {"%f", "%a"}},    {Msg::LOGHATCHSENDTO, {"%t"}},
+        {Msg::WORKUPMSG, {"%f"}},          {Msg::REQUESTFROM, {"%n", "%a"}},      {Msg::SIGNON, {"%A"}},
+        {Msg::UNSIGNON, {"%A"}},           {Msg::LOGFROM, {"%n", "%a"}},          {Msg::LISTSUBJ, {"%c", "%a"}},
+        {Msg::AVAILSUBJ, {"%c", "%a"}},    {Msg::QUERYSUBJ, {"%c", "%a"}},
+    };
     LoadCatalogue(SourceDir() + "lang/" + GetParam());
     for (int i = 0; i < MessageKeyCount; ++i) {
         Msg key = static_cast<Msg>(i);
@@ -151,10 +115,9 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         // A text at the limit was probably cut.
         EXPECT_LT(MessageText(key).size(), MaxMessageText) << MessageKeyName(key);
     }
-    for (const KeyMacros& entry : MacroTable())
-        for (const std::string& macro : entry.macros)
-            EXPECT_NE(MessageText(entry.key).find(macro), std::string::npos)
-                << MessageKeyName(entry.key) << " lacks " << macro;
+    for (const auto& [key, macros] : macroTable)
+        for (const std::string& macro : macros)
+            EXPECT_NE(MessageText(key).find(macro), std::string::npos) << MessageKeyName(key) << " lacks " << macro;
     // The toss screen shows its labels cut to these widths.
     for (Msg key : {Msg::TOSSSCRRECEIVEFILE, Msg::TOSSSCRRECEIVEFROM, Msg::TOSSSCRORIGIN, Msg::TOSSSCRFILEECHO,
                     Msg::TOSSSCRDESC})

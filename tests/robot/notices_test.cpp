@@ -7,6 +7,7 @@
 
 #include "frame/catalogue.h"
 #include "frame/console.h"
+#include "frame/utils.h"
 #include "robot/netmail.h"
 #include "testkit.h"
 
@@ -44,7 +45,7 @@ protected:
     GroupRecord group;
 };
 
-TEST_F(NoticesTest, NewAreaFillsTheTemplate) {
+TEST_F(NoticesTest, NewAreaFillsTheTemplateWithoutExpandingValuesAgain) {
     WriteFileBytes(dir / "newarea.tpl",
                    "Area @FILEECHO (@Desc) created\n"
                    "Group @GROUPCOMMENT / @GROUP, again @GROUP\n"
@@ -55,35 +56,29 @@ TEST_F(NoticesTest, NewAreaFillsTheTemplate) {
 
     ASSERT_EQ(Messages(), std::vector<std::string>{"2.msg"});
     NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
-    EXPECT_EQ(m.Header.FromName, "Brenmoor");
-    EXPECT_EQ(m.Header.ToName, "SysOp");
-    EXPECT_EQ(m.Header.Subject, "New file echo created");
-    EXPECT_EQ(m.Header.OrigZone, 2);
-    EXPECT_EQ(m.Header.OrigNet, 5020);
-    EXPECT_EQ(m.Header.OrigNode, 100);
-    EXPECT_EQ(m.Header.DestNode, 100);
-    EXPECT_EQ(m.Header.Attribute, 1 + 256);  // PVT LOC
-    std::vector<std::string> body = {
-        "Area NEW.ECHO (New files) created",
-        "Group Main group / A, again @GROUP",
-        "by 2:5020/1, NEW.ECHO @FILEECHO",
-        "no macro here",
-        "",
-        "--- Brenmoor v.1.29.Linux",
-        " * Origin: Brenmoor node (2:5020/100)",
-    };
-    EXPECT_EQ(m.Body, body);
+    const NetmailHeader& h = m.Header;
+    EXPECT_EQ(h.FromName + "|" + h.ToName + "|" + h.Subject, "Brenmoor|SysOp|New file echo created");
+    EXPECT_EQ(FormatAddressParts(h.OrigZone, h.OrigNet, h.OrigNode, h.OrigPoint), "2:5020/100");
+    EXPECT_EQ(FormatAddressParts(h.DestZone, h.DestNet, h.DestNode, h.DestPoint), "2:5020/100");
+    EXPECT_EQ(h.Attribute, 1 + 256);  // PVT LOC
+    EXPECT_EQ(m.Body, (std::vector<std::string>{
+                          "Area NEW.ECHO (New files) created",
+                          "Group Main group / A, again @GROUP",
+                          "by 2:5020/1, NEW.ECHO @FILEECHO",
+                          "no macro here",
+                          "",
+                          "--- Brenmoor v.1.29.Linux",
+                          " * Origin: Brenmoor node (2:5020/100)",
+                      }));
     // The body file is gone, the template stays.
     EXPECT_TRUE(ListDir(dir / "temp").empty());
     EXPECT_TRUE(PathExists(dir / "newarea.tpl"));
-}
 
-TEST_F(NoticesTest, ValuesAreNotExpandedAgainAndLongLinesAreCut) {
+    // Values are not expanded again, and long lines are cut.
     area.Desc = "Files for @LINK and @GROUP " + std::string(300, 'd');
     WriteFileBytes(dir / "newarea.tpl", "@GROUP: @DESC by @LINK\n");
-    config.announceNewAreaTpl = dir / "newarea.tpl";
     NotifyNewArea(config, area, link, group);
-    NetmailMessage m = ReadNetmail(dir / "netmail/2.msg");
+    m = ReadNetmail(dir / "netmail/3.msg");
     ASSERT_FALSE(m.Body.empty());
     EXPECT_EQ(m.Body[0], ("A: Files for @LINK and @GROUP " + std::string(300, 'd')).substr(0, 255));
 }
@@ -96,40 +91,27 @@ TEST_F(NoticesTest, ReadOnlyNoticeGoesToTheLink) {
 
     ASSERT_EQ(Messages(), (std::vector<std::string>{"2.msg", "3.msg"}));
     NetmailMessage m = ReadNetmail(dir / "netmail/3.msg");
-    EXPECT_EQ(m.Header.Subject, "Read-only file echo");
-    EXPECT_EQ(m.Header.OrigNode, 100);
-    EXPECT_EQ(m.Header.OrigPoint, 5);
-    EXPECT_EQ(m.Header.DestNode, 1);
-    EXPECT_EQ(m.Header.DestPoint, 0);
-    EXPECT_EQ(m.Header.Attribute, 1 + 128 + 256);  // PVT LOC K/S
-    std::vector<std::string> body = {
-        "Your file file.zip was refused in PROTECTED.",
-        "",
-        "--- Brenmoor v.1.29.Linux",
-        " * Origin: Brenmoor node (2:5020/100.5)",
-    };
-    EXPECT_EQ(m.Body, body);
+    const NetmailHeader& h = m.Header;
+    EXPECT_EQ(h.Subject, "Read-only file echo");
+    EXPECT_EQ(FormatAddressParts(h.OrigZone, h.OrigNet, h.OrigNode, h.OrigPoint), "2:5020/100.5");
+    EXPECT_EQ(FormatAddressParts(h.DestZone, h.DestNet, h.DestNode, h.DestPoint), "2:5020/1");
+    EXPECT_EQ(h.Attribute, 1 + 128 + 256);  // PVT LOC K/S
+    EXPECT_EQ(m.Body, (std::vector<std::string>{"Your file file.zip was refused in PROTECTED.", "",
+                                                "--- Brenmoor v.1.29.Linux", " * Origin: Brenmoor node (2:5020/100.5)"}));
     EXPECT_TRUE(ListDir(dir / "temp").empty());
 }
 
-TEST_F(NoticesTest, NothingIsSentWithoutATemplate) {
-    NotifyNewArea(config, area, link, group);
-    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
-    EXPECT_TRUE(Messages().empty());
-
-    // A configured template that has gone missing sends nothing either.
-    config.announceNewAreaTpl = dir / "gone.tpl";
-    config.notifyRoTpl = dir / "gone.tpl";
-    NotifyNewArea(config, area, link, group);
-    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
-    EXPECT_TRUE(Messages().empty());
-
-    // So does a body file that cannot be written.
+TEST_F(NoticesTest, NothingIsSentWithoutATemplateOrABodyFile) {
+    // Not configured, configured but gone, or a body file that cannot be written.
     WriteFileBytes(dir / "ro.tpl", "text\n");
-    config.notifyRoTpl = dir / "ro.tpl";
-    config.tempDir = dir / "no-such-temp/";
-    NotifyReadOnly(config, link, "PROTECTED", "file.zip");
-    EXPECT_TRUE(Messages().empty());
+    for (const std::string tpl : {"", "gone.tpl", "ro.tpl"}) {
+        SCOPED_TRACE(tpl);
+        config.announceNewAreaTpl = config.notifyRoTpl = tpl.empty() ? "" : dir / tpl;
+        config.tempDir = dir / (tpl == "ro.tpl" ? "no-such-temp/" : "temp/");
+        NotifyNewArea(config, area, link, group);
+        NotifyReadOnly(config, link, "PROTECTED", "file.zip");
+        EXPECT_TRUE(Messages().empty());
+    }
 }
 
 }  // namespace

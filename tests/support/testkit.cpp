@@ -61,6 +61,15 @@ std::vector<std::string> ListDir(const std::string& path) {
     return names;
 }
 
+CurrentDirectory::CurrentDirectory(const std::string& dir) : saved(fs::current_path().string()) {
+    fs::current_path(dir);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    std::error_code ec;
+    fs::current_path(saved, ec);
+}
+
 static std::string DrainFd(int fd) {
     std::string data;
     char buf[65536];
@@ -134,4 +143,44 @@ void CopySampleNode(const std::string& dir) {
 
 void InstallLanguageFile(const std::string& dir) {
     fs::copy_file(SourceDir() + "lang/brenmoor.lng", fs::path(dir) / "brenmoor.lng", fs::copy_options::overwrite_existing);
+}
+
+std::string LanguageText(const std::string& key) {
+    static const std::map<std::string, std::string> texts = [] {
+        std::map<std::string, std::string> result;
+        std::istringstream content(ReadFileBytes(SourceDir() + "lang/brenmoor.lng"));
+        for (std::string line; std::getline(content, line);) {
+            line = line.substr(0, line.find(';'));
+            while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+            std::size_t blank = line.find(' ');
+            if (blank == std::string::npos) continue;
+            result[line.substr(0, blank)] = line.substr(line.find_first_not_of(' ', blank));
+        }
+        return result;
+    }();
+    auto it = texts.find(key);
+    return it == texts.end() ? std::string() : it->second;
+}
+
+std::string ReadingOk(const std::string& key) { return LanguageText(key) + LanguageText("OK") + "\n"; }
+
+std::string VersionLine() { return "Brenmoor version 1.29.Linux\n"; }
+
+std::string StartupReadOk() {
+    std::string out = VersionLine();
+    for (const char* key : {"READINGBRENMOORCTL", "READINGLINKSCTL", "READINGGROUPSCTL", "READINGARCCTL",
+                            "READINGBBSSOFTCTL", "READINGCOLORSCTL"})
+        out += ReadingOk(key);
+    return out;
+}
+
+std::vector<std::string> CrLfLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::string content = ReadFileBytes(path);
+    for (std::size_t start = 0; start < content.size();) {
+        std::size_t end = std::min(content.find("\r\n", start), content.size());
+        lines.push_back(content.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
 }

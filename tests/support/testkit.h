@@ -22,6 +22,15 @@ void MakeDirs(const std::string& path);
 // Names in a directory, sorted; empty when it does not exist.
 std::vector<std::string> ListDir(const std::string& path);
 
+// Makes dir the current directory for the object's lifetime.
+struct CurrentDirectory {
+    explicit CurrentDirectory(const std::string& dir);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+    std::string saved;
+};
+
 struct RunResult {
     int exitCode = -1;
     std::string out;  // standard output
@@ -43,3 +52,25 @@ void CopySampleNode(const std::string& dir);
 
 // Writes the English language file of the build into dir.
 void InstallLanguageFile(const std::string& dir);
+
+// The text of a key in the shipped English language file ("" when absent).
+std::string LanguageText(const std::string& key);
+// "Reading X... OK" as the start-up prints it for one control file.
+std::string ReadingOk(const std::string& key);
+// The version line every run prints first.
+std::string VersionLine();
+// Version line and every control file read without a fault.
+std::string StartupReadOk();
+// Lines of a file whose lines end in CR LF.
+std::vector<std::string> CrLfLines(const std::string& path);
+
+// The code of the exit thrown by f (the program's ProgramExit), -1 when f returns.
+template <class Exit, class F>
+int ExitCodeOf(F f) {
+    try {
+        f();
+    } catch (const Exit& end) {
+        return end.code;
+    }
+    return -1;
+}

@@ -1,6 +1,7 @@
 // Recognising archives and taking file_id.diz out of them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "frame/platform.h"
@@ -8,6 +9,8 @@
 #include "tic/archivers.h"
 
 namespace {
+
+using Lines = std::vector<std::string>;
 
 ArchiverRecord Archiver(const std::string& name, const std::string& signature, std::int32_t offset,
                         const std::string& extract = "") {
@@ -19,31 +22,29 @@ ArchiverRecord Archiver(const std::string& name, const std::string& signature, s
     return archiver;
 }
 
-std::vector<ArchiverRecord> SampleArchivers() {
-    return {Archiver("ARJ", "60EA", 0), Archiver("ZIP", "504B0304", 0), Archiver("LZH", "2D6C68", 2),
-            Archiver("NUL", "00FF", 0)};
-}
-
-}  // namespace
-
 TEST(ArchiverSignature, FirstMatchingArchiverWins) {
     ScratchDir dir;
-    WriteFileBytes(dir / "a.zip", std::string("PK\x03\x04", 4) + "rest of archive");
-    WriteFileBytes(dir / "a.lzh", "xx-lh5-rest");
-    WriteFileBytes(dir / "short", "PK");
-    WriteFileBytes(dir / "text", "Hello");
-    WriteFileBytes(dir / "empty", "");
-    WriteFileBytes(dir / "zero", std::string("\0\x11", 2));
-    auto archivers = SampleArchivers();
-    EXPECT_EQ(FindArchiver(dir / "a.zip", archivers).Name, "ZIP");
-    EXPECT_EQ(FindArchiver(dir / "a.lzh", archivers).Name, "LZH");
-    EXPECT_EQ(FindArchiver(dir / "short", archivers).Name, "ZIP");  // compared over the bytes it has
-    EXPECT_EQ(FindArchiver(dir / "text", archivers).Name, "");
-    EXPECT_EQ(FindArchiver(dir / "empty", archivers).Name, "");
+    const std::vector<ArchiverRecord> archivers = {Archiver("ARJ", "60EA", 0), Archiver("ZIP", "504B0304", 0),
+                                                   Archiver("LZH", "2D6C68", 2), Archiver("NUL", "00FF", 0)};
+    const struct {
+        std::string content;
+        const char* kind;
+    } cases[] = {
+        {std::string("PK\x03\x04", 4) + "rest of archive", "ZIP"},
+        {"xx-lh5-rest", "LZH"},
+        {"PK", "ZIP"},  // compared over the bytes it has
+        {"Hello", ""},
+        {"", ""},
+        {std::string("\0\x11", 2), "NUL"},  // compared up to the common zero byte
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(dir / "f", c.content);
+        EXPECT_EQ(FindArchiver(dir / "f", archivers).Name, c.kind) << testing::PrintToString(c.content);
+    }
     EXPECT_EQ(FindArchiver(dir / "missing", archivers).Name, "");
-    EXPECT_EQ(FindArchiver(dir / "zero", archivers).Name, "NUL");  // compared up to the common zero byte
-    EXPECT_EQ(FindArchiver(dir / "a.zip", {}).Name, "");
-    EXPECT_EQ(FindArchiver(dir / "a.zip", {Archiver("FAR", "504B", 1000)}).Name, "");
+    EXPECT_EQ(FindArchiver(dir / "f", {}).Name, "");
+    WriteFileBytes(dir / "f", "PK");
+    EXPECT_EQ(FindArchiver(dir / "f", {Archiver("FAR", "504B", 1000)}).Name, "");
 }
 
 TEST(ArchiverCommand, MacrosAreReplacedOnceAndValuesQuotedForTheShell) {
@@ -60,37 +61,38 @@ TEST(ArchiverCommand, MacrosAreReplacedOnceAndValuesQuotedForTheShell) {
     EXPECT_EQ(ExtractCommandLine(Archiver("X", "", 0, "tool %A"), "/a", "/t/"), "tool /a");
 }
 
-TEST(ArchiverExtract, RealZipWithTheSampleArcCtl) {
+TEST(ArchiverExtract, RealArchivesWithTheSampleArcCtl) {
     ASSERT_FALSE(FindProgram("zip").empty());
     ASSERT_FALSE(FindProgram("unzip").empty());
-    ScratchDir dir;
-    MakeDirs(dir / "src");
-    MakeDirs(dir / "temp");
-    WriteFileBytes(dir / "src/file_id.diz", "Brenmoor test archive\r\nSecond line of the diz\r\n");
-    WriteFileBytes(dir / "src/PROGRAM.EXE", "MZ program");
-    ASSERT_EQ(RunCommand("zip", "-q -j " + dir.path + "test.zip " + dir.path + "src/file_id.diz " + dir.path +
-                                    "src/PROGRAM.EXE"),
-              0);
-
-    std::vector<ArchiverRecord> archivers = ReadArchivers(SourceDir() + "examples/node/arc.ctl");
-    ArchiverRecord zip = FindArchiver(dir / "test.zip", archivers);
-    ASSERT_EQ(zip.Name, "ZIP");
-    EXPECT_EQ(ExtractDescription(zip, dir / "test.zip", dir.path + "temp/"),
-              (std::vector<std::string>{"Brenmoor test archive", "Second line of the diz"}));
-    EXPECT_TRUE(ListDir(dir / "temp").empty());
-
-    // An archive holding FILE_ID.DIZ in upper case, named with a blank.
-    WriteFileBytes(dir / "src/FILE_ID.DIZ", "Upper case diz\x1A");
-    ASSERT_EQ(RunCommand("zip", "-q -j '" + dir.path + "my arc.zip' " + dir.path + "src/FILE_ID.DIZ"), 0);
-    EXPECT_EQ(ExtractDescription(zip, dir / "my arc.zip", dir.path + "temp/"),
-              std::vector<std::string>{"Upper case diz"});
-    EXPECT_TRUE(ListDir(dir / "temp").empty());
-
-    // An archive without a description gives nothing, and an old one is not reused.
-    WriteFileBytes(dir / "temp/file_id.diz", "stale");
-    ASSERT_EQ(RunCommand("zip", "-q -j " + dir.path + "nodiz.zip " + dir.path + "src/PROGRAM.EXE"), 0);
-    EXPECT_TRUE(ExtractDescription(zip, dir / "nodiz.zip", dir.path + "temp/").empty());
-    EXPECT_TRUE(ListDir(dir / "temp").empty());
+    const std::vector<ArchiverRecord> archivers = ReadArchivers(SourceDir() + "examples/node/arc.ctl");
+    const struct {
+        const char *tool, *diz, *dizText, *pack, *archive, *kind;
+        Lines lines;
+    } cases[] = {
+        {"zip", "file_id.diz", "Brenmoor test archive\r\n  the second line\r\n", "zip -q a.zip file_id.diz x.exe",
+         "a.zip", "ZIP", {"Brenmoor test archive", "  the second line"}},
+        // Upper-case FILE_ID.DIZ with an end-of-file mark, in an archive named with a blank.
+        {"zip", "FILE_ID.DIZ", "Upper case diz\x1A", "zip -q 'my arc.zip' FILE_ID.DIZ", "my arc.zip", "ZIP",
+         {"Upper case diz"}},
+        // No description: nothing, and an old one left in the temporary directory is not reused.
+        {"zip", "", "", "zip -q nodiz.zip x.exe", "nodiz.zip", "ZIP", {}},
+        {"7z", "FILE_ID.DIZ", "Sample tool v1.0\r\n", "7z a -bd a.7z FILE_ID.DIZ x.exe", "a.7z", "7Z",
+         {"Sample tool v1.0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.archive);
+        if (FindProgram(c.tool).empty()) continue;  // 7z is optional for a node
+        ScratchDir dir;
+        MakeDirs(dir / "temp");
+        WriteFileBytes(dir / "temp/file_id.diz", "stale");
+        WriteFileBytes(dir / "x.exe", "MZ program");
+        if (*c.diz) WriteFileBytes(dir / c.diz, c.dizText);
+        ASSERT_EQ(std::system(("cd '" + dir.path + "' && " + c.pack + " >/dev/null 2>&1").c_str()), 0);
+        ArchiverRecord archiver = FindArchiver(dir / c.archive, archivers);
+        ASSERT_EQ(archiver.Name, c.kind);
+        EXPECT_EQ(ExtractDescription(archiver, dir / c.archive, dir / "temp/"), c.lines);
+        EXPECT_TRUE(ListDir(dir / "temp").empty());
+    }
 }
 
 TEST(ArchiverExtract, ProgramNotOnPathIsNotRun) {
@@ -98,9 +100,9 @@ TEST(ArchiverExtract, ProgramNotOnPathIsNotRun) {
     MakeDirs(dir / "temp");
     WriteFileBytes(dir / "temp/file_id.diz", "stale");
     ArchiverRecord missing = Archiver("X", "504B", 0, "brenmoor-no-such-archiver -x %A %F %T");
-    EXPECT_TRUE(ExtractDescription(missing, dir / "a.zip", dir.path + "temp/").empty());
+    EXPECT_TRUE(ExtractDescription(missing, dir / "a.zip", dir / "temp/").empty());
     EXPECT_TRUE(ListDir(dir / "temp").empty());
-    EXPECT_TRUE(ExtractDescription(Archiver("E", "", 0, ""), dir / "a.zip", dir.path + "temp/").empty());
+    EXPECT_TRUE(ExtractDescription(Archiver("E", "", 0, ""), dir / "a.zip", dir / "temp/").empty());
 }
 
 TEST(ArchiverExtract, ArchiveNameCannotBecomeACommand) {
@@ -111,10 +113,10 @@ TEST(ArchiverExtract, ArchiveNameCannotBecomeACommand) {
     std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
     std::string archive = dir / "x;touch PWNED;$(touch PWNED2) `touch PWNED3`.zip";
     WriteFileBytes(archive, "Description from a strange name\n");
-    ArchiverRecord fake = Archiver("FAKE", "44", 0, tool + " %A %T");
-    EXPECT_EQ(ExtractDescription(fake, archive, dir.path + "temp/"),
-              std::vector<std::string>{"Description from a strange name"});
-    EXPECT_FALSE(std::filesystem::exists("PWNED"));
-    EXPECT_FALSE(std::filesystem::exists("PWNED2"));
-    EXPECT_FALSE(std::filesystem::exists("PWNED3"));
+    CurrentDirectory here(dir.path);  // whatever an injected command makes lands here
+    EXPECT_EQ(ExtractDescription(Archiver("FAKE", "44", 0, tool + " %A %T"), archive, dir / "temp/"),
+              Lines{"Description from a strange name"});
+    for (const char* made : {"PWNED", "PWNED2", "PWNED3"}) EXPECT_FALSE(PathExists(dir / made)) << made;
 }
+
+}  // namespace

@@ -1,8 +1,7 @@
-#include "tic/archivers.h"
-
 #include <gtest/gtest.h>
 
 #include "testkit.h"
+#include "tic/archivers.h"
 
 namespace {
 
@@ -11,7 +10,12 @@ std::vector<ArchiverRecord> LoadText(const ScratchDir& dir, const std::string& t
     return ReadArchivers(dir / "arc.ctl");
 }
 
-TEST(ReadArchivers, BlocksInFileOrder) {
+// An archiver as "NAME offset,signature|extract|add".
+std::string Fields(const ArchiverRecord& a) {
+    return a.Name + " " + std::to_string(a.Offset) + "," + a.Signature + "|" + a.ExtractFile + "|" + a.AddFile;
+}
+
+TEST(ReadArchivers, BlocksInFileOrderAndSignatureValues) {
     ScratchDir dir;
     auto archivers = LoadText(dir,
                               "; archivers\r\n"
@@ -20,43 +24,22 @@ TEST(ReadArchivers, BlocksInFileOrder) {
                               "Signature 0,504b0304   ; PK\r\n"
                               "ExtractFile unzip -o -qq -j %A %F -d %T\r\n"
                               "AddFile zip -q -j %A %F\r\n"
-                              "Archiver Lha\r\n"
-                              "Signature 2,2D6C68\r\n"
-                              "ExtractFile /usr/bin/LHA e %A %F\r\n"
-                              "Archiver ZIP\r\n"
-                              "Signature 1A, 1F8B\r\n");
-    ASSERT_EQ(archivers.size(), 3u);
-    EXPECT_EQ(archivers[0].Name, "ZIP");
-    EXPECT_EQ(archivers[0].Offset, 0);
-    EXPECT_EQ(archivers[0].Signature, "504B0304");
-    EXPECT_EQ(archivers[0].ExtractFile, "unzip -o -qq -j %A %F -d %T");
-    EXPECT_EQ(archivers[0].AddFile, "zip -q -j %A %F");
-    EXPECT_EQ(archivers[1].Name, "LHA");
-    EXPECT_EQ(archivers[1].Offset, 2);
-    EXPECT_EQ(archivers[1].ExtractFile, "/usr/bin/LHA e %A %F");
-    EXPECT_EQ(archivers[1].AddFile, "");
-    // A second block of the same name is a second archiver.
-    EXPECT_EQ(archivers[2].Name, "ZIP");
-    EXPECT_EQ(archivers[2].Offset, 0x1A);
-    EXPECT_EQ(archivers[2].Signature, "1F8B");
-}
-
-TEST(ReadArchivers, SignatureValues) {
-    ScratchDir dir;
-    auto archivers = LoadText(dir,
-                              "ARCHIVER A\nSIGNATURE 504B0304\n"
-                              "ARCHIVER B\nSIGNATURE zz,504B\n"
-                              "ARCHIVER C\nSIGNATURE 10,\n"
+                              "Archiver Lha\r\nSignature 2,2D6C68\r\nExtractFile /usr/bin/LHA e %A %F\r\n"
+                              "Archiver ZIP\r\nSignature 1A, 1F8B\r\n"  // the same name again is another archiver
+                              "ARCHIVER A\nSIGNATURE 504B0304\n"       // no comma: ignored
+                              "ARCHIVER B\nSIGNATURE zz,504B\nARCHIVER C\nSIGNATURE 10,\n"
                               "ARCHIVER D\nSIGNATURE 1,2,3\n");
-    ASSERT_EQ(archivers.size(), 4u);
-    EXPECT_EQ(archivers[0].Signature, "");  // no comma: ignored
-    EXPECT_EQ(archivers[0].Offset, 0);
-    EXPECT_EQ(archivers[1].Offset, 0);
-    EXPECT_EQ(archivers[1].Signature, "504B");
-    EXPECT_EQ(archivers[2].Offset, 16);
-    EXPECT_EQ(archivers[2].Signature, "");
-    EXPECT_EQ(archivers[3].Offset, 1);
-    EXPECT_EQ(archivers[3].Signature, "2,3");
+    std::vector<std::string> fields;
+    for (const ArchiverRecord& a : archivers) fields.push_back(Fields(a));
+    EXPECT_EQ(fields, (std::vector<std::string>{
+                          "ZIP 0,504B0304|unzip -o -qq -j %A %F -d %T|zip -q -j %A %F",
+                          "LHA 2,2D6C68|/usr/bin/LHA e %A %F|",
+                          "ZIP 26,1F8B||",
+                          "A 0,||",
+                          "B 0,504B||",
+                          "C 16,||",
+                          "D 1,2,3||",
+                      }));
 }
 
 TEST(ReadArchivers, BadFiles) {

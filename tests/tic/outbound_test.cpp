@@ -32,30 +32,18 @@ protected:
     void SetUp() override {
         InitConsoleForTest(80, 25, false, &console);
         SetMessageText(Msg::LOGHATCHSENDTO, "Sending to %t");
-        nodeDir = dir / "node/";
-        MakeDirs(nodeDir);
-        MakeDirs(dir / "out");
-        MakeDirs(dir / "netmail");
-        filePath = dir / "files/test.zip";
+        for (const char* made : {"node", "out", "netmail"}) MakeDirs(dir / made);
         WriteFileBytes(filePath, "hello");
 
         config.mainAddress = "2:5020/100";
-        config.outbound = dir / "out/";
-        config.binkStyleOutbound = dir / "bink/";
-        config.fileBoxes = dir / "boxes/";
-        config.netmailOut = dir / "netmail/";
-        config.logName = dir / "brenmoor.log";
         config.mode = "BINK";
+        config.outbound = dir / "out/", config.binkStyleOutbound = dir / "bink/", config.fileBoxes = dir / "boxes/";
+        config.netmailOut = dir / "netmail/", config.logName = dir / "brenmoor.log";
 
-        tic.Area = "TEST.AREA";
-        tic.File = "TEST.ZIP";
-        tic.Desc = "A test file";
-        tic.From = "2:5020/4";
-        tic.To = "2:5020/100";
-        tic.Pw = "SECRET";
-        tic.Origin = "2:5020/4";
-        tic.SeenBy = {"2:5020/4", "2:5020/7"};
-        tic.Path = {"2:5020/4 1700000000 Tue Nov 14 22:13:20 2023 UTC"};
+        ParseTic("Area TEST.AREA\nFile TEST.ZIP\nDesc A test file\nFrom 2:5020/4\nTo 2:5020/100\nPw SECRET\n"
+                 "Origin 2:5020/4\nSeenBy 2:5020/4\nSeenBy 2:5020/7\n"
+                 "Path 2:5020/4 1700000000 Tue Nov 14 22:13:20 2023 UTC\n",
+                 tic);
     }
 
     void WriteAreas(const std::string& links, int securityRead = 5) {
@@ -79,8 +67,7 @@ protected:
 
     std::string console;
     ScratchDir dir;
-    std::string nodeDir;
-    std::string filePath;
+    std::string nodeDir = dir / "node/", filePath = dir / "files/test.zip";
     MainConfig config;
     std::vector<LinkRecord> links;
     TicRecord tic;
@@ -88,9 +75,8 @@ protected:
 
 TEST_F(OutboundTest, ChoosesReceiversAndSharesOneSeenByList) {
     WriteAreas("1 2 3 4 5 6 7 2:5020/8");
-    links = {Link("2:5020/1", "DIRECT"),       Link("2:5020/2", "HOLD"),
-             Link("2:5020/3", "CRASH"),        Link("2:5020/4", "DIRECT"),
-             Link("2:5020/5", "", 10, true),   Link("2:5020/6", "", 1),
+    links = {Link("2:5020/1", "DIRECT"), Link("2:5020/2", "HOLD"),     Link("2:5020/3", "CRASH"),
+             Link("2:5020/4", "DIRECT"), Link("2:5020/5", "", 10, true), Link("2:5020/6", "", 1),
              Link("2:5020/7", "DIRECT")};
     Send();
 
@@ -102,17 +88,13 @@ TEST_F(OutboundTest, ChoosesReceiversAndSharesOneSeenByList) {
         SCOPED_TRACE(to);
         ASSERT_EQ(tics.count(to), 1u);
         const TicRecord& t = tics[to].second;
-        EXPECT_EQ(t.File, "test.zip");
-        EXPECT_EQ(t.Size, 5);
+        EXPECT_EQ(t.File + "|" + std::to_string(t.Size) + "|" + t.From + "|" + t.Pw + "|" + t.AreaDesc + "|" + t.Desc,
+                  "test.zip|5|2:5020/100|PW" + to.substr(7) + "|Test files|A test file");
         EXPECT_EQ(t.Crc, crc);
-        EXPECT_EQ(t.From, "2:5020/100");
-        EXPECT_EQ(t.Pw, "PW" + to.substr(7));
-        EXPECT_EQ(t.AreaDesc, "Test files");
-        EXPECT_EQ(t.Desc, "A test file");
         EXPECT_EQ(t.SeenBy, seenBy);
         ASSERT_EQ(t.Path.size(), 2u);
         EXPECT_EQ(t.Path[0], tic.Path[0]);
-        EXPECT_EQ(t.Path[1].rfind("2:5020/100 ", 0), 0u);
+        EXPECT_TRUE(t.Path[1].starts_with("2:5020/100 "));
     }
 
     // One flow file per receiver, each in the link's own flavour: the link
@@ -123,11 +105,9 @@ TEST_F(OutboundTest, ChoosesReceiversAndSharesOneSeenByList) {
     EXPECT_EQ(ReadFileBytes(dir / "bink/139c0003.flo"),
               filePath + "\n^" + dir.path + "out/" + tics["2:5020/3"].first + "\n");
 
-    std::string log = ReadFileBytes(config.logName);
-    EXPECT_NE(log.find("Sending to 2:5020/1\r\n"), std::string::npos);
-    EXPECT_NE(log.find("Sending to 2:5020/3\r\n"), std::string::npos);
-    EXPECT_EQ(log.find("Sending to 2:5020/5"), std::string::npos);
-    EXPECT_EQ(log.find("Sending to 2:5020/8"), std::string::npos);
+    std::vector<std::string> lines = CrLfLines(config.logName), logged;  // after the header, without the time
+    for (std::size_t i = 3; i < lines.size(); ++i) logged.push_back(lines[i].substr(9));
+    EXPECT_EQ(logged, (std::vector<std::string>{"Sending to 2:5020/1", "Sending to 2:5020/2", "Sending to 2:5020/3"}));
 }
 
 TEST_F(OutboundTest, LinkMissingFromTheLinksFile) {
@@ -177,44 +157,32 @@ TEST_F(OutboundTest, ZoneAndPointDirectories) {
 }
 
 TEST_F(OutboundTest, FileBoxesCopyTheFileAndMoveTheTic) {
-    config.mode = "FILEBOX";
+    const struct {
+        const char* mode;
+        std::vector<std::string> boxes;
+    } cases[] = {
+        {"FILEBOX", {"024SS001.00", "024SS002.00H", "024SS003.00"}},
+        {"LFILEBOX", {"2.5020.1.0", "2.5020.2.0.H", "2.5020.3.0"}},
+    };
     WriteAreas("1 2 3");
-    links = {Link("2:5020/1", "DIRECT"), Link("2:5020/2", "HOLD"), Link("2:5020/3", "")};
-    Send();
-    EXPECT_EQ(ListDir(dir / "boxes"), (std::vector<std::string>{"024SS001.00", "024SS002.00H", "024SS003.00"}));
-    for (std::string box : {"024SS001.00", "024SS002.00H", "024SS003.00"}) {
-        SCOPED_TRACE(box);
-        std::vector<std::string> names = ListDir(dir / "boxes/" + box);
-        ASSERT_EQ(names.size(), 2u);
-        EXPECT_EQ(names[0].substr(0, 2), "BM");
-        EXPECT_EQ(names[1], "test.zip");
-        EXPECT_EQ(ReadFileBytes(dir / "boxes/" + box + "/test.zip"), "hello");
+    links = {Link("2:5020/1", "DIRECT"), Link("2:5020/2", "HOLD"), Link("2:5020/3", "CRASH")};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        config.mode = c.mode;
+        config.fileBoxes = dir / c.mode + "/";
+        Send();
+        EXPECT_EQ(ListDir(config.fileBoxes), c.boxes);
+        for (const std::string& box : c.boxes) {
+            std::vector<std::string> names = ListDir(config.fileBoxes + box);
+            ASSERT_EQ(names.size(), 2u) << box;
+            EXPECT_EQ(names[0].substr(0, 2), "BM");
+            EXPECT_EQ(ReadFileBytes(config.fileBoxes + box + "/test.zip"), "hello");
+        }
+        // The TICs were moved into the boxes; the file itself stays in its area.
+        EXPECT_TRUE(ListDir(dir / "out").empty());
+        EXPECT_EQ(ReadFileBytes(filePath), "hello");
     }
-    // The TICs were moved into the boxes; the file itself stays in its area.
-    EXPECT_TRUE(ListDir(dir / "out").empty());
-    EXPECT_EQ(ReadFileBytes(filePath), "hello");
 }
-
-TEST_F(OutboundTest, LongFileBoxes) {
-    config.mode = "LFILEBOX";
-    WriteAreas("1 2");
-    links = {Link("2:5020/1", "CRASH"), Link("2:5020/2", "HOLD")};
-    Send();
-    EXPECT_EQ(ListDir(dir / "boxes"), (std::vector<std::string>{"2.5020.1.0", "2.5020.2.0.H"}));
-    EXPECT_EQ(ListDir(dir / "boxes/2.5020.2.0.H").size(), 2u);
-    EXPECT_TRUE(ListDir(dir / "out").empty());
-}
-
-class CurrentDirectory {
-public:
-    explicit CurrentDirectory(const std::string& dir) : saved_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir);
-    }
-    ~CurrentDirectory() { std::filesystem::current_path(saved_); }
-
-private:
-    std::filesystem::path saved_;
-};
 
 TEST_F(OutboundTest, ListsNameFilesByAbsolutePath) {
     CurrentDirectory here(dir.path);
@@ -256,47 +224,48 @@ TEST_F(OutboundTest, FileAttachNetmail) {
     ASSERT_EQ(ListDir(dir / "netmail"),
               (std::vector<std::string>{"2.msg", "3.msg", "4.msg", "5.msg", "6.msg", "7.msg"}));
 
-    struct Expected {
+    // PVT ATT K/S LOC, HLD for the held link; the origin is the link's AKA.
+    const std::string file = filePath, ticDir = dir.path + "out/";
+    const struct {
         std::string msg, subject;
-        std::uint16_t attribute;
+        std::uint16_t attribute, destNode, origPoint;
         std::string flags;
-        std::uint16_t destNode;
+    } expected[] = {
+        {"2.msg", file, 401, 1, 1, "\x01" "FLAGS DIR \r"},
+        {"3.msg", ticDir + tics["2:5020/1"].first, 401, 1, 1, "\x01" "FLAGS DIR KFS\r"},
+        {"4.msg", file, 913, 2, 0, ""},
+        {"5.msg", ticDir + tics["2:5020/2"].first, 913, 2, 0, "\x01" "FLAGS KFS\r"},
+        {"6.msg", file, 401, 3, 0, ""},
+        {"7.msg", ticDir + tics["2:5020/3"].first, 401, 3, 0, "\x01" "FLAGS KFS\r"},
     };
-    const std::uint16_t common = 1 + 16 + 128 + 256;  // PVT ATT K/S LOC
-    std::vector<Expected> expected = {
-        {"2.msg", filePath, common, "\x01" "FLAGS DIR \r", 1},
-        {"3.msg", dir.path + "out/" + tics["2:5020/1"].first, common, "\x01" "FLAGS DIR KFS\r", 1},
-        {"4.msg", filePath, common + 512, "", 2},
-        {"5.msg", dir.path + "out/" + tics["2:5020/2"].first, common + 512, "\x01" "FLAGS KFS\r", 2},
-        {"6.msg", filePath, common, "", 3},
-        {"7.msg", dir.path + "out/" + tics["2:5020/3"].first, common, "\x01" "FLAGS KFS\r", 3},
-    };
-    for (const Expected& e : expected) {
+    for (const auto& e : expected) {
         SCOPED_TRACE(e.msg);
-        std::string path = dir / "netmail/" + e.msg;
-        NetmailMessage m = ReadNetmail(path);
-        EXPECT_EQ(m.Header.FromName, "Brenmoor");
-        EXPECT_EQ(m.Header.ToName, "SysOp");
-        EXPECT_EQ(m.Header.Subject, e.subject);
+        NetmailMessage m = ReadNetmail(dir / "netmail/" + e.msg);
+        EXPECT_EQ(m.Header.FromName + "|" + m.Header.ToName + "|" + m.Header.Subject, "Brenmoor|SysOp|" + e.subject);
         EXPECT_EQ(m.Header.Attribute, e.attribute);
         EXPECT_EQ(m.Header.DestNode, e.destNode);
         EXPECT_EQ(m.Header.OrigNode, 100);
-        EXPECT_EQ(m.Header.OrigPoint, e.destNode == 1 ? 1 : 0);
+        EXPECT_EQ(m.Header.OrigPoint, e.origPoint);
         EXPECT_TRUE(m.Body.empty());
-        std::string bytes = ReadFileBytes(path);
+        // A kludge for the flag words only when there are any; no tear line; one NUL at the end.
+        std::string bytes = ReadFileBytes(dir / "netmail/" + e.msg);
         EXPECT_EQ(bytes.find("FLAGS") == std::string::npos, e.flags.empty());
-        if (!e.flags.empty()) {
-            EXPECT_NE(bytes.find(e.flags), std::string::npos);
-        }
+        EXPECT_TRUE(e.flags.empty() || bytes.find(e.flags) != std::string::npos);
         EXPECT_EQ(bytes.find("---"), std::string::npos);
         EXPECT_EQ(bytes.back(), '\0');
     }
 }
 
-TEST_F(OutboundTest, OtherModesWriteOnlyTheTics) {
-    config.mode = "NONE";
+TEST_F(OutboundTest, OtherModesWriteOnlyTheTicsAndAnUnknownAreaNothing) {
     WriteAreas("1");
     links = {Link("2:5020/1", "DIRECT")};
+    tic.Area = "OTHER.AREA";
+    Send();
+    EXPECT_TRUE(ListDir(dir / "out").empty());
+    EXPECT_FALSE(PathExists(dir / "bink"));
+
+    tic.Area = "TEST.AREA";
+    config.mode = "NONE";
     Send();
     EXPECT_EQ(Tics().size(), 1u);
     EXPECT_FALSE(PathExists(dir / "bink"));
@@ -304,31 +273,12 @@ TEST_F(OutboundTest, OtherModesWriteOnlyTheTics) {
     EXPECT_TRUE(ListDir(dir / "netmail").empty());
 }
 
-TEST_F(OutboundTest, UnknownAreaSendsNothing) {
-    WriteAreas("1");
-    links = {Link("2:5020/1", "DIRECT")};
-    tic.Area = "OTHER.AREA";
-    Send();
-    EXPECT_TRUE(ListDir(dir / "out").empty());
-    EXPECT_FALSE(PathExists(dir / "bink"));
-}
-
-TEST(OutboundNames, FileBoxNames) {
-    EXPECT_EQ(FileBoxName("2:5020/1", false), "024SS001.00");
-    EXPECT_EQ(FileBoxName("2:5020/1", true), "024SS001.00H");
+TEST(OutboundNames, BoxesFlavoursAndFlowFiles) {
     EXPECT_EQ(FileBoxName("2:5020/1.33", false), "024SS001.11");
     EXPECT_EQ(FileBoxName("65535:65535/65535.1023", false), "VVVVVVVV.VV");
-    EXPECT_EQ(LongFileBoxName("2:5020/1", false), "2.5020.1.0");
-    EXPECT_EQ(LongFileBoxName("2:5020/1", true), "2.5020.1.0.H");
     EXPECT_EQ(LongFileBoxName("2:5020/1.7", true), "2.5020.1.7.H");
-    EXPECT_EQ(LongFileBoxName("2:5020/1.0", false), "2.5020.1.0");
-}
-
-TEST(OutboundNames, FlavoursAndFlowFiles) {
-    EXPECT_EQ(LinkFlavour("DIRECT"), "DIR");
     EXPECT_EQ(LinkFlavour("hold"), "HLD");
     EXPECT_EQ(LinkFlavour("CRASH"), "");
-    EXPECT_EQ(LinkFlavour(""), "");
     EXPECT_EQ(AttachAttributes("DIRECT"), "DIR PVT LOC K/S ATT");
     EXPECT_EQ(AttachAttributes("HOLD"), "HLD PVT LOC K/S ATT");
     EXPECT_EQ(AttachAttributes("NORMAL"), "PVT LOC K/S ATT");
@@ -337,7 +287,6 @@ TEST(OutboundNames, FlavoursAndFlowFiles) {
     MainConfig config;
     config.mainAddress = "2:5020/100";
     std::string base = dir / "outbound/";
-    EXPECT_EQ(BinkFlowFile(base, config, "2:5020/1", "DIR"), dir / "outbound/139c0001.dlo");
     EXPECT_EQ(BinkFlowFile(base, config, "2:5020/1", "DIR KFS"), dir / "outbound/139c0001.dlo");
     EXPECT_EQ(BinkFlowFile(base, config, "2:5020/1", "KFS"), dir / "outbound/139c0001.flo");
     EXPECT_EQ(BinkFlowFile(base, config, "1:23/4.5", "HLD"), dir / "outbound.001/00170004.pnt/00000005.hlo");

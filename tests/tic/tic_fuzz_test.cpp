@@ -38,16 +38,13 @@ std::string RandomLineText(std::mt19937& rng, const std::vector<std::string>& wo
 
 void CheckTic(const TicRecord& tic) {
     for (const std::string* text : {&tic.File, &tic.FullName, &tic.Desc, &tic.Area, &tic.AreaDesc, &tic.From, &tic.To,
-                                    &tic.Origin, &tic.Destination, &tic.Replaces, &tic.Pw}) {
+                                    &tic.Origin, &tic.Destination, &tic.Replaces, &tic.Pw})
         ASSERT_LE(text->size(), 255u);
-    }
     for (const std::string& line : tic.LDesc) ASSERT_LE(line.size(), 255u);
     for (const std::string& line : tic.SeenBy) ASSERT_LE(line.size(), 29u);
     for (const std::string& line : tic.Path) ASSERT_LE(line.size(), 80u);
     ASSERT_EQ(tic.Area.find_first_of("abcdefghijklmnopqrstuvwxyz"), std::string::npos);
-    if (!tic.File.empty()) {
-        ASSERT_FALSE(tic.FullName.empty());
-    }
+    ASSERT_TRUE(tic.File.empty() || !tic.FullName.empty());
 }
 
 }  // namespace
@@ -56,23 +53,14 @@ TEST(Fuzz, TicReader) {
     std::mt19937 rng(FuzzSeed);
     const std::vector<std::string> keywords{"File", "AREA", "desc", "Ldesc", "Path", "SEENBY", "Crc", "Size",
                                             "To", "From", "Pw", "Fullname", "Magic", "Created", ""};
-    TicRecord base;
-    base.File = "FOO.ZIP";
-    base.Area = "ECHO";
-    base.LDesc = {"one", "two"};
-    base.Path = {"2:5020/1 1 x"};
-    base.SeenBy = {"2:5020/1"};
-    LocalDateTime when;
-    const std::string valid = FormatTic(base, when);
+    const std::string valid = "File FOO.ZIP\r\nLdesc one\r\nLdesc two\r\nArea ECHO\r\nCrc FFFFFFFF\r\n"
+                              "Path 2:5020/1 1 x\r\nSeenBy 2:5020/1\r\nPw \r\n";
 
     ScratchDir dir;
     for (int i = 0; i < 3000; ++i) {
-        std::string input;
-        switch (i % 3) {
-            case 0: input = RandomBytes(rng, 2000); break;
-            case 1: input = RandomLineText(rng, keywords); break;
-            default: input = valid.substr(0, rng() % (valid.size() + 1)); break;
-        }
+        std::string input = i % 3 == 0   ? RandomBytes(rng, 2000)
+                            : i % 3 == 1 ? RandomLineText(rng, keywords)
+                                         : valid.substr(0, rng() % (valid.size() + 1));
         TicRecord tic;
         ParseTic(input, tic);
         CheckTic(tic);
@@ -89,7 +77,7 @@ TEST(Fuzz, DupeReaderAndWriter) {
     ScratchDir dir;
     AreaRecord area;
     area.Name = "ECHO";
-    // A valid ring to cut and damage.
+    // A valid ring to cut, damage and extend.
     const std::string ring = dir / "ring.dat";
     for (int i = 0; i < 6; ++i) AddDupe(ring, 8, area, "F" + std::to_string(i), static_cast<std::uint32_t>(i), i);
     const std::string valid = ReadFileBytes(ring);
