@@ -37,13 +37,14 @@ void OnMappedReadFault(int) {
     ::raise(SIGBUS);
 }
 
-// Hands the file's first `size` bytes to consume through mapped windows,
+// Runs update over the file's first `size` bytes through mapped windows,
 // which spares the copy a read() makes. A file that shrinks under the
-// mapping raises SIGBUS; that is caught and reported as EIO. Returns 0, an
-// errno, or -1 when mapping is not possible from `offset` on (the caller
-// reads the rest).
-int ConsumeMapped(int fd, std::uint64_t size, std::size_t blockSize, const BlockConsumer& consume,
-                  std::uint64_t& offset) {
+// mapping raises SIGBUS; that is caught and reported as EIO. Only a plain
+// function runs on the mapping, so jumping out of it leaves nothing behind.
+// Returns 0, an errno, or -1 when mapping is not possible from `offset` on
+// (the caller reads the rest).
+int ChecksumMapped(int fd, std::uint64_t size, std::size_t blockSize, ChecksumUpdate update, std::uint32_t& value,
+                   std::uint64_t& offset) {
     const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     const std::size_t window = std::max(page, (blockSize + page - 1) / page * page);
     struct sigaction onFault {}, previous {};
@@ -56,6 +57,7 @@ int ConsumeMapped(int fd, std::uint64_t size, std::size_t blockSize, const Block
     volatile std::size_t mappedLength = 0;
     volatile std::uint64_t done = 0;
     volatile int result = 0;
+    volatile std::uint32_t running = value;
     if (sigsetjmp(jump, 1) == 0) {
         g_mappedReadJump = &jump;
         while (done < size) {
@@ -68,7 +70,7 @@ int ConsumeMapped(int fd, std::uint64_t size, std::size_t blockSize, const Block
             mapped = view;
             mappedLength = length;
             ::madvise(view, length, MADV_SEQUENTIAL);
-            consume(static_cast<const unsigned char*>(view), length);
+            running = update(running, static_cast<const unsigned char*>(view), length);
             mapped = nullptr;
             ::munmap(view, length);
             done = done + length;
@@ -80,6 +82,7 @@ int ConsumeMapped(int fd, std::uint64_t size, std::size_t blockSize, const Block
     if (mapped != nullptr) ::munmap(mapped, mappedLength);
     ::sigaction(SIGBUS, &previous, nullptr);
     offset = done;
+    value = running;
     return result;
 }
 
@@ -148,13 +151,26 @@ int ReadFileBlocks(const std::string& path, std::size_t blockSize,
                    const std::function<void(const unsigned char* data, std::size_t size)>& consume) {
     int fd = OpenExisting(path, O_RDONLY);
     if (fd < 0) return errno;
+    int error = ConsumeRead(fd, 0, std::clamp<std::size_t>(blockSize, 1, ReadBufferLimit), consume);
+    ::close(fd);
+    return error;
+}
+
+int ChecksumFile(const std::string& path, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value) {
+    int fd = OpenExisting(path, O_RDONLY);
+    if (fd < 0) return errno;
     std::uint64_t offset = 0;
     int error = -1;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        error = ConsumeMapped(fd, static_cast<std::uint64_t>(st.st_size), blockSize, consume, offset);
+        error = ChecksumMapped(fd, static_cast<std::uint64_t>(st.st_size), windowSize, update, value, offset);
     // Also what a file that grew after fstat() gained, and files that cannot be mapped.
-    if (error <= 0) error = ConsumeRead(fd, offset, std::clamp<std::size_t>(blockSize, 1, ReadBufferLimit), consume);
+    if (error <= 0) {
+        std::uint32_t running = value;
+        error = ConsumeRead(fd, offset, std::clamp<std::size_t>(windowSize, 1, ReadBufferLimit),
+                            [&](const unsigned char* data, std::size_t size) { running = update(running, data, size); });
+        value = running;
+    }
     ::close(fd);
     return error;
 }

@@ -17,12 +17,21 @@ int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t siz
 int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_view bytes);
 
 // Hands the whole file to consume in order, in blocks of up to blockSize
-// bytes: mapped windows where the file can be mapped (no copy), a read()
-// buffer of at most 1 MiB otherwise. A file that shrinks while it is read
-// gives EIO, never a crash. Returns 0 or errno (the blocks seen so far were
-// consumed).
+// bytes (a read() buffer of at most 1 MiB). Returns 0 or errno (the blocks
+// seen so far were consumed).
 int ReadFileBlocks(const std::string& path, std::size_t blockSize,
                    const std::function<void(const unsigned char* data, std::size_t size)>& consume);
+
+// A running checksum over a block, such as zlib's crc32.
+using ChecksumUpdate = std::uint32_t (*)(std::uint32_t value, const unsigned char* data, std::size_t size);
+
+// Runs update over the whole file in order: over mapped windows of up to
+// windowSize bytes where the file can be mapped (no copy out of the page
+// cache), through a read() buffer otherwise. A file that shrinks under the
+// mapping abandons the update midway and gives EIO, never a crash, so update
+// must be a plain function that allocates and holds nothing. Returns 0 or
+// errno; value holds the checksum when 0 is returned.
+int ChecksumFile(const std::string& path, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value);
 
 // True when both paths (after ResolvePath) name one existing file.
 bool IsSameFile(const std::string& a, const std::string& b);

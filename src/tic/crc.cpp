@@ -10,13 +10,14 @@ namespace {
 // speed of zlib's crc32 over memory.
 constexpr std::size_t CrcBlockSize = 16 << 20;
 
+std::uint32_t UpdateCrc(std::uint32_t crc, const unsigned char* data, std::size_t size) {
+    return static_cast<std::uint32_t>(crc32_z(crc, data, size));
+}
+
 }  // namespace
 
 std::uint32_t FileCrc32(const std::string& path) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    int error = ReadFileBlocks(path, CrcBlockSize, [&crc](const unsigned char* data, std::size_t size) {
-        crc = crc32(crc, data, static_cast<uInt>(size));
-    });
-    if (error != 0) return NoTicCrc;
-    return static_cast<std::uint32_t>(crc);
+    std::uint32_t crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+    if (ChecksumFile(path, CrcBlockSize, UpdateCrc, crc) != 0) return NoTicCrc;
+    return crc;
 }

@@ -1,11 +1,13 @@
-// Block reads of whole files, as the file CRC uses them: windows, files
-// that change while they are read, and files that cannot be mapped.
+// Block reads of whole files, and the mapped checksum the file CRC uses:
+// windows, files that change while they are read, files that cannot be mapped.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <csignal>
-#include <filesystem>
-#include <functional>
-#include <utility>
+#include <cstdio>
+#include <cstdlib>
 
 #include "frame/platform_blockio.h"
 #include "testkit.h"
@@ -18,12 +20,10 @@ std::string Pattern(std::size_t size) {
     return bytes;
 }
 
-// Reads path in windows of the given size; seen gets the bytes, then each block is handed to after.
-int ReadAll(const std::string& path, std::size_t window, std::string& seen,
-            const std::function<void()>& after = [] {}) {
+// Reads path in blocks of the given size; seen gets the bytes.
+int ReadAll(const std::string& path, std::size_t window, std::string& seen) {
     return ReadFileBlocks(path, window, [&](const unsigned char* data, std::size_t size) {
         seen.append(reinterpret_cast<const char*>(data), size);
-        after();
     });
 }
 
@@ -44,29 +44,74 @@ TEST(BlockRead, WindowsCoverTheFileInOrder) {
     EXPECT_NE(seen.find("Name:"), std::string::npos);
 }
 
-TEST(BlockRead, FileShrinkingWhileReadIsAnErrorNotACrash) {
+// Checksum updates for ChecksumFile: order-sensitive, and able to change the
+// file under the read after the first window (plain functions, as it needs).
+char g_changedFile[4096];
+int g_updates = 0;
+enum class Change { None, Shrink, Grow } g_change = Change::None;
+
+std::uint32_t Mix(std::uint32_t value, const unsigned char* data, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) value = value * 31 + data[i];
+    if (g_updates++ == 0) {
+        if (g_change == Change::Shrink && ::truncate(g_changedFile, 100) != 0) std::abort();
+        if (g_change == Change::Grow) {
+            int fd = ::open(g_changedFile, O_WRONLY | O_APPEND);
+            if (fd < 0 || ::write(fd, "tail", 4) != 4) std::abort();
+            ::close(fd);
+        }
+    }
+    return value;
+}
+
+std::uint32_t MixOf(const std::string& bytes) {
+    return Mix(0, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+int Checksum(const std::string& path, std::size_t window, Change change, std::uint32_t& value) {
+    std::snprintf(g_changedFile, sizeof g_changedFile, "%s", path.c_str());
+    g_change = change;
+    g_updates = 0;
+    value = 0;
+    int error = ChecksumFile(path, window, Mix, value);
+    g_change = Change::None;
+    return error;
+}
+
+TEST(ChecksumFile, MappedWindowsCoverTheFileInOrder) {
+    ScratchDir dir;
+    std::string bytes = Pattern(3 * 4096 + 17);
+    WriteFileBytes(dir / "f.bin", bytes);
+    const std::uint32_t expected = MixOf(bytes);
+    for (std::size_t window : {std::size_t{1}, std::size_t{4096}, std::size_t{5000}, std::size_t{1} << 24}) {
+        std::uint32_t value = 0;
+        EXPECT_EQ(Checksum(dir / "f.bin", window, Change::None, value), 0);
+        EXPECT_EQ(value, expected) << "window " << window;
+    }
+    std::uint32_t value = 0;
+    EXPECT_NE(Checksum(dir / "missing", 4096, Change::None, value), 0);
+    EXPECT_NE(Checksum(dir.path, 4096, Change::None, value), 0);
+}
+
+TEST(ChecksumFile, FileShrinkingUnderTheMappingIsAnErrorNotACrash) {
     ScratchDir dir;
     const std::string path = dir / "f.bin";
     WriteFileBytes(path, Pattern(8 * 4096));
     struct sigaction before {}, after {};
     sigaction(SIGBUS, nullptr, &before);
-    std::string seen;
-    EXPECT_NE(ReadAll(path, 4096, seen, [&] { std::filesystem::resize_file(path, 100); }), 0);
+    std::uint32_t value = 0;
+    EXPECT_NE(Checksum(path, 4096, Change::Shrink, value), 0);
     sigaction(SIGBUS, nullptr, &after);
     EXPECT_EQ(before.sa_handler, after.sa_handler);  // the program's own handling is back
 }
 
-TEST(BlockRead, FileGrowingWhileReadIsReadToItsEnd) {
+TEST(ChecksumFile, FileGrowingWhileReadIsReadToItsEnd) {
     ScratchDir dir;
     const std::string path = dir / "f.bin";
-    std::string bytes = Pattern(2 * 4096), seen;
+    std::string bytes = Pattern(2 * 4096);
     WriteFileBytes(path, bytes);
-    bool grown = false;
-    EXPECT_EQ(ReadAll(path, 4096, seen, [&] {
-                  if (!std::exchange(grown, true)) WriteFileBytes(path, bytes + "tail");
-              }),
-              0);
-    EXPECT_TRUE(seen == bytes + "tail");
+    std::uint32_t value = 0;
+    EXPECT_EQ(Checksum(path, 4096, Change::Grow, value), 0);
+    EXPECT_EQ(value, MixOf(bytes + "tail"));
 }
 
 }  // namespace
