@@ -66,24 +66,20 @@ std::uint16_t ZoneOf(std::string_view address) {
     return colon == std::string_view::npos ? 0 : ParseWordValue(address.substr(0, colon));
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-    return text.substr(0, prefix.size()) == prefix;
-}
-
 void ApplyKludge(std::string_view kludge, NetmailHeader& header) {
-    if (StartsWith(kludge, "REPLY:")) {
+    if (kludge.starts_with("REPLY:")) {
         std::string_view rest = kludge.substr(6);
         header.DestZone = ZoneOf(NextWord(rest));
-    } else if (StartsWith(kludge, "MSGID:")) {
+    } else if (kludge.starts_with("MSGID:")) {
         std::string_view rest = kludge.substr(6);
         header.OrigZone = ZoneOf(NextWord(rest));
-    } else if (StartsWith(kludge, "TOPT")) {
+    } else if (kludge.starts_with("TOPT")) {
         std::string_view rest = kludge.substr(4);
         header.DestPoint = ParseWordValue(NextWord(rest));
-    } else if (StartsWith(kludge, "FMPT")) {
+    } else if (kludge.starts_with("FMPT")) {
         std::string_view rest = kludge.substr(4);
         header.OrigPoint = ParseWordValue(NextWord(rest));
-    } else if (StartsWith(kludge, "INTL")) {
+    } else if (kludge.starts_with("INTL")) {
         std::string_view rest = kludge.substr(4);
         header.DestZone = ZoneOf(NextWord(rest));
         header.OrigZone = ZoneOf(NextWord(rest));

@@ -21,7 +21,7 @@ std::string EntryKey(std::string_view fileName) {
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
-    return !prefix.empty() && text.substr(0, prefix.size()) == prefix;
+    return !prefix.empty() && text.starts_with(prefix);
 }
 
 // A line that carries on the entry above it.

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <limits>
 
 #include "config/areas.h"
 #include "frame/catalogue.h"
@@ -152,16 +151,15 @@ void SendLongFileBox(const std::string& boxesDir, std::string_view linkAddress, 
 
 void SendToLinks(const std::string& filePath, const std::string& configDir, const std::vector<LinkRecord>& links,
                  const MainConfig& config, const TicRecord& tic) {
-    AreaRecord area = ReadArea(configDir + "areas.ctl", tic.Area);
+    SendToLinks(filePath, ReadArea(configDir + "areas.ctl", tic.Area), links, config, tic);
+}
 
+void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
+                 const MainConfig& config, const TicRecord& tic) {
     TicRecord out = tic;
     out.File = ExtractFileName(filePath);
     std::uint64_t size = 0;
-    if (GetFileSize(filePath, size))
-        out.Size = static_cast<std::int32_t>(
-            size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())
-                ? std::numeric_limits<std::int32_t>::max()
-                : size);
+    if (GetFileSize(filePath, size)) out.Size = TicSize(size);
     out.From.clear();
     out.To.clear();
     out.Pw.clear();
@@ -245,6 +243,3 @@ void SendToLinks(const std::string& filePath, const std::string& configDir, cons
     ClearErrorNumber();
 }
 
-void SendToLinks(const std::string& filePath, const NodeConfig& node, const TicRecord& tic) {
-    SendToLinks(filePath, node.programDir, node.links, node.main, tic);
-}

@@ -9,7 +9,7 @@
 
 #include "config/links.h"
 #include "config/mainconfig.h"
-#include "config/node.h"
+#include "config/areas.h"
 #include "tic/tic.h"
 
 // Flavour of a link: "DIR" for FilesSend "DIRECT", "HLD" for "HOLD", empty
@@ -25,7 +25,9 @@ std::string AttachAttributes(std::string_view filesSend);
 // area tic.Area (read from configDir + "areas.ctl") that may receive it.
 void SendToLinks(const std::string& filePath, const std::string& configDir, const std::vector<LinkRecord>& links,
                  const MainConfig& config, const TicRecord& tic);
-void SendToLinks(const std::string& filePath, const NodeConfig& node, const TicRecord& tic);
+// The same for an area the caller has already read (the toss has it in hand).
+void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
+                 const MainConfig& config, const TicRecord& tic);
 
 // Appends the line for path to the link's flow file under outboundBase:
 // ".dlo" (DIR), ".hlo" (HLD) or ".flo" (normal); "^" in front when the

@@ -1,6 +1,8 @@
 // Reading and writing TIC files, TIC names and this node's Path line.
 #include "tic/tic.h"
 
+#include <algorithm>
+#include <limits>
 #include <new>
 
 #include "config/ctlline.h"
@@ -131,6 +133,11 @@ std::string FormatTic(const TicRecord& tic, const LocalDateTime& now) {
 
 int WriteTic(const std::string& path, const TicRecord& tic) {
     return WriteWholeFile(path, FormatTic(tic, LocalNow()));
+}
+
+std::int32_t TicSize(std::uint64_t bytes) {
+    constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(std::min(bytes, limit));
 }
 
 std::string NewTicName() {

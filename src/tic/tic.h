@@ -53,6 +53,9 @@ int WriteTic(const std::string& path, const TicRecord& tic);
 // the name is free in the directory it writes to.
 std::string NewTicName();
 
+// A file size as the TIC's Size field holds it: beyond 2^31-1 bytes it stays there.
+std::int32_t TicSize(std::uint64_t bytes);
+
 // The Path entry this node adds when it sends a file on: the area's AKA,
 // the Unix time, the message date and the program's version, cut to 80.
 std::string ThisNodePathLine(std::string_view aka);

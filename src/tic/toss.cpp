@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
 #include <set>
 #include <vector>
 
@@ -51,11 +50,6 @@ std::string Fill(std::string_view text, std::string_view macro, std::string_view
 std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
                  std::string_view value2) {
     return SubstituteMacros(text, macro1, macro2, value1, value2);
-}
-
-std::int32_t ClampSize(std::uint64_t size) {
-    constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
-    return static_cast<std::int32_t>(std::min(size, limit));
 }
 
 // Everything one TIC is worked with.
@@ -152,7 +146,7 @@ int CheckTic(TicWork& work) {
     int status = Accepted;
     std::uint64_t size = 0;
     bool exists = IsRegularFile(inboundFile);
-    if (exists && GetFileSize(inboundFile, size)) work.inboundSize = ClampSize(size);
+    if (exists && GetFileSize(inboundFile, size)) work.inboundSize = TicSize(size);
     if (!exists) status = FileMissing;
     // A mailer receiving a file keeps it hidden until it is complete.
     if (tic.File[0] == '.') status = FileReceiving;
@@ -389,7 +383,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area) {
     if (!area.CreateFlag.empty()) WriteWholeFile(ResolveConfigPath(work.node.programDir, area.CreateFlag), "");
 
     tic.Area = area.Name;
-    SendToLinks(storedFile, work.node, tic);
+    SendToLinks(storedFile, area, work.node.links, config, tic);
 
     DeleteFile(config.inbound + work.ticName);
     Log(work, MessageText(Msg::LOGDELETETICFILE));
@@ -495,7 +489,8 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         LeaveInPlace(work);
         return false;
     }
-    if (tic.To.empty()) tic.To = FindLink(node.links, tic.From).AKA;
+    work.sender = FindLink(node.links, tic.From);
+    if (tic.To.empty()) tic.To = work.sender.AKA;
 
     Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", ticPath));
     Log(work, Fill(MessageText(Msg::LOGFROMFECHO), "%a", tic.From, "%e", tic.Area));
@@ -503,8 +498,6 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     if (tic.Desc.empty()) tic.Desc = config.defaultDesc;
     CutText(tic.Desc, MaxTicDesc);
     ShowTic(work);
-
-    work.sender = FindLink(node.links, tic.From);
 
     // File comes from the sender: it may only name a file of the inbound.
     // One with a path is never touched; only the TIC is moved aside.
