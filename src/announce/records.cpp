@@ -25,29 +25,19 @@ void PutText(char* field, std::size_t size, std::string_view text) {
     std::memcpy(field, text.data(), text.size() < size ? text.size() : size);
 }
 
-void PutWord(std::string& bytes, std::size_t at, std::uint16_t value) {
-    bytes[at] = static_cast<char>(value & 0xFF);
-    bytes[at + 1] = static_cast<char>(value >> 8);
-}
-
-std::uint16_t GetWord(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
-}
-
 void PutAddress(std::string& bytes, std::size_t at, const FidoAddress& address) {
-    PutWord(bytes, at, address.zone);
-    PutWord(bytes, at + 2, address.net);
-    PutWord(bytes, at + 4, address.node);
-    PutWord(bytes, at + 6, address.point);
+    SetLittleEndianWord(bytes, at, address.zone);
+    SetLittleEndianWord(bytes, at + 2, address.net);
+    SetLittleEndianWord(bytes, at + 4, address.node);
+    SetLittleEndianWord(bytes, at + 6, address.point);
 }
 
 FidoAddress GetAddress(std::string_view bytes, std::size_t at) {
     FidoAddress address;
-    address.zone = GetWord(bytes, at);
-    address.net = GetWord(bytes, at + 2);
-    address.node = GetWord(bytes, at + 4);
-    address.point = GetWord(bytes, at + 6);
+    address.zone = LittleEndianWord(bytes, at);
+    address.net = LittleEndianWord(bytes, at + 2);
+    address.node = LittleEndianWord(bytes, at + 4);
+    address.point = LittleEndianWord(bytes, at + 6);
     return address;
 }
 

@@ -439,3 +439,27 @@ std::string_view MonthAbbreviation(int month) {
     if (month < 1 || month > 12) return "???";
     return Names[month - 1];
 }
+
+std::uint16_t LittleEndianWord(std::string_view bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      static_cast<unsigned char>(bytes[at + 1]) << 8);
+}
+
+std::uint32_t LittleEndianLong(std::string_view bytes, std::size_t at) {
+    return LittleEndianWord(bytes, at) | static_cast<std::uint32_t>(LittleEndianWord(bytes, at + 2)) << 16;
+}
+
+void AppendLittleEndianWord(std::string& bytes, std::uint16_t value) {
+    bytes.push_back(static_cast<char>(value & 0xFF));
+    bytes.push_back(static_cast<char>(value >> 8));
+}
+
+void AppendLittleEndianLong(std::string& bytes, std::uint32_t value) {
+    AppendLittleEndianWord(bytes, static_cast<std::uint16_t>(value & 0xFFFF));
+    AppendLittleEndianWord(bytes, static_cast<std::uint16_t>(value >> 16));
+}
+
+void SetLittleEndianWord(std::string& bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+}

@@ -95,6 +95,14 @@ void SplitKeywordValue(std::string_view line, std::string& keyword, std::string&
 // SplitKeywordValue. False for a line that is empty after cleaning.
 bool SplitControlLine(std::string line, std::string& keyword, std::string& value);
 
+// ---- Little-endian numbers of the binary files ------------------------------------
+
+std::uint16_t LittleEndianWord(std::string_view bytes, std::size_t at);
+std::uint32_t LittleEndianLong(std::string_view bytes, std::size_t at);
+void AppendLittleEndianWord(std::string& bytes, std::uint16_t value);
+void AppendLittleEndianLong(std::string& bytes, std::uint32_t value);
+void SetLittleEndianWord(std::string& bytes, std::size_t at, std::uint16_t value);
+
 // ---- Paths -------------------------------------------------------------------------
 
 void AddTrailingSlash(std::string& path);

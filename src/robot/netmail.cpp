@@ -30,20 +30,10 @@ void PutField(std::string& out, std::string_view text, std::size_t size) {
     out.append(size - text.size(), '\0');
 }
 
-void PutWord(std::string& out, std::uint16_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>(value >> 8));
-}
-
 std::string GetField(std::string_view bytes, std::size_t offset, std::size_t size) {
     std::string_view field = bytes.substr(offset, size);
     std::size_t nul = field.find('\0');
     return std::string(nul == std::string_view::npos ? field : field.substr(0, nul));
-}
-
-std::uint16_t GetWord(std::string_view bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[offset]) |
-                                      (static_cast<unsigned char>(bytes[offset + 1]) << 8));
 }
 
 std::string_view SkipBlanks(std::string_view text) {
@@ -106,7 +96,7 @@ std::string EncodeNetmailHeader(const NetmailHeader& header) {
     for (std::uint16_t value : {header.TimesRead, header.DestNode, header.OrigNode, header.Cost, header.OrigNet,
                                 header.DestNet, header.DestZone, header.OrigZone, header.DestPoint, header.OrigPoint,
                                 header.ReplyTo, header.Attribute, header.NextReply})
-        PutWord(out, value);
+        AppendLittleEndianWord(out, value);
     return out;
 }
 
@@ -117,19 +107,19 @@ NetmailHeader DecodeNetmailHeader(std::string_view bytes) {
     header.ToName = GetField(bytes, 36, NetmailNameSize);
     header.Subject = GetField(bytes, 72, NetmailSubjectSize);
     header.DateTime = GetField(bytes, 144, NetmailDateSize);
-    header.TimesRead = GetWord(bytes, 164);
-    header.DestNode = GetWord(bytes, 166);
-    header.OrigNode = GetWord(bytes, 168);
-    header.Cost = GetWord(bytes, 170);
-    header.OrigNet = GetWord(bytes, 172);
-    header.DestNet = GetWord(bytes, 174);
-    header.DestZone = GetWord(bytes, 176);
-    header.OrigZone = GetWord(bytes, 178);
-    header.DestPoint = GetWord(bytes, 180);
-    header.OrigPoint = GetWord(bytes, 182);
-    header.ReplyTo = GetWord(bytes, 184);
-    header.Attribute = GetWord(bytes, 186);
-    header.NextReply = GetWord(bytes, 188);
+    header.TimesRead = LittleEndianWord(bytes, 164);
+    header.DestNode = LittleEndianWord(bytes, 166);
+    header.OrigNode = LittleEndianWord(bytes, 168);
+    header.Cost = LittleEndianWord(bytes, 170);
+    header.OrigNet = LittleEndianWord(bytes, 172);
+    header.DestNet = LittleEndianWord(bytes, 174);
+    header.DestZone = LittleEndianWord(bytes, 176);
+    header.OrigZone = LittleEndianWord(bytes, 178);
+    header.DestPoint = LittleEndianWord(bytes, 180);
+    header.OrigPoint = LittleEndianWord(bytes, 182);
+    header.ReplyTo = LittleEndianWord(bytes, 184);
+    header.Attribute = LittleEndianWord(bytes, 186);
+    header.NextReply = LittleEndianWord(bytes, 188);
     return header;
 }
 

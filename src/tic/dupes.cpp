@@ -13,16 +13,6 @@ constexpr std::size_t DupeAreaLength = 20;
 constexpr std::size_t DupeNameLength = 12;
 constexpr std::size_t DupeNumberOffset = 40;
 
-void PutInt32(std::string& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-std::uint32_t GetInt32(std::string_view bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
-    return value;
-}
-
 std::string PaddedField(std::string_view text, std::size_t length) {
     std::string field = UpperCase(text.substr(0, std::min(text.size(), length)));
     field.resize(length, ' ');
@@ -32,16 +22,16 @@ std::string PaddedField(std::string_view text, std::size_t length) {
 std::string HeaderBytes(std::int32_t last) {
     std::string header(DupeSignature);
     header.append(20, '\0');
-    PutInt32(header, static_cast<std::uint32_t>(last));
+    AppendLittleEndianLong(header, static_cast<std::uint32_t>(last));
     return header;
 }
 
 std::string RecordBytes(std::string_view area, std::string_view fileName, std::uint32_t crc, std::int32_t size,
                         std::int32_t number) {
     std::string record = PaddedField(area, DupeAreaLength) + PaddedField(fileName, DupeNameLength);
-    PutInt32(record, crc);
-    PutInt32(record, static_cast<std::uint32_t>(size));
-    PutInt32(record, static_cast<std::uint32_t>(number));
+    AppendLittleEndianLong(record, crc);
+    AppendLittleEndianLong(record, static_cast<std::uint32_t>(size));
+    AppendLittleEndianLong(record, static_cast<std::uint32_t>(number));
     return record;
 }
 
@@ -87,7 +77,7 @@ bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view
     std::string_view bytes(content);
     for (std::size_t position = 1; position < records; ++position) {
         std::string_view record = bytes.substr(position * DupeRecordSize, DupeRecordSize);
-        if (GetInt32(record, 32) != crc || GetInt32(record, 36) != static_cast<std::uint32_t>(size)) continue;
+        if (LittleEndianLong(record, 32) != crc || LittleEndianLong(record, 36) != static_cast<std::uint32_t>(size)) continue;
         if (ComparableField(record.substr(0, DupeAreaLength), DupeAreaLength) != wantedArea) continue;
         if (ComparableField(record.substr(DupeAreaLength, DupeNameLength), DupeNameLength) != wantedName) continue;
         return true;
@@ -123,7 +113,7 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
     // never write over the header, and never leave a hole after the last
     // complete record.
     const std::int64_t complete = static_cast<std::int64_t>(fileSize / DupeRecordSize) - 1;
-    std::int64_t next = static_cast<std::int32_t>(GetInt32(header, DupeNumberOffset));
+    std::int64_t next = static_cast<std::int32_t>(LittleEndianLong(header, DupeNumberOffset));
     next = next < 0 ? 1 : next + 1;
     if (next > ringSize) next = 1;
     else if (next > complete + 1) next = complete + 1;
@@ -133,7 +123,7 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
                            RecordBytes(area.Name, fileName, crc, size, number));
     if (error == 0) {
         std::string numberBytes;
-        PutInt32(numberBytes, static_cast<std::uint32_t>(number));
+        AppendLittleEndianLong(numberBytes, static_cast<std::uint32_t>(number));
         error = WriteFileRange(dupeFile, DupeNumberOffset, numberBytes);
     }
     if (error != 0) DupeFileFailure(error);
