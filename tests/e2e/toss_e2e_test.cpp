@@ -41,25 +41,9 @@ std::vector<std::string> Lines(const std::string& content) {
     return lines;
 }
 
-const std::map<std::string, std::string>& Texts() {
-    static const std::map<std::string, std::string> texts = [] {
-        std::map<std::string, std::string> result;
-        for (std::string line : Lines(ReadFileBytes(SourceDir() + "lang/brenmoor.lng"))) {
-            line = line.substr(0, line.find(';'));
-            while (!line.empty() && line.back() == ' ') line.pop_back();
-            std::size_t blank = line.find(' ');
-            if (blank == std::string::npos) continue;
-            result[line.substr(0, blank)] = line.substr(line.find_first_not_of(' ', blank));
-        }
-        return result;
-    }();
-    return texts;
-}
-
 // The key's text with the first occurrence of each macro filled in.
 std::string Text(const std::string& key, const Macros& macros = {}) {
-    auto it = Texts().find(key);
-    std::string text = it == Texts().end() ? std::string() : it->second;
+    std::string text = LanguageText(key);
     for (const auto& [macro, value] : macros) {
         std::size_t at = text.find(macro);
         if (at != std::string::npos) text.replace(at, macro.size(), value);
@@ -67,13 +51,8 @@ std::string Text(const std::string& key, const Macros& macros = {}) {
     return text;
 }
 
-std::string AllReadOk() {
-    std::string out = "Brenmoor version 1.29.Linux\n";
-    for (const char* key : {"READINGBRENMOORCTL", "READINGLINKSCTL", "READINGGROUPSCTL", "READINGARCCTL",
-                            "READINGBBSSOFTCTL", "READINGCOLORSCTL"})
-        out += Text(key) + Text("OK") + "\n";
-    return out + "\n";
-}
+// The start-up lines and the toss's blank line before its first TIC.
+std::string AllReadOk() { return StartupReadOk() + "\n"; }
 
 // The summary at the end of a toss, with the exit routine's blank line.
 std::string Summary(int processed, int bad) {
