@@ -260,7 +260,7 @@ std::string FormatAreaBlock(const AreaRecord& area) {
 int AppendArea(const std::string& file, const AreaRecord& area) {
     std::string text(LineEnd);
     text += FormatAreaBlock(area);
-    return AppendToFile(ResolvePath(file), text) == 0 ? 0 : 1;
+    return AppendToFile(file, text) == 0 ? 0 : 1;
 }
 
 int ReplaceArea(const std::string& file, const AreaRecord& area) {

@@ -90,7 +90,7 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
     // A list edited by hand may lack its last line end; the new entry must
     // not run into the last line.
     std::uint64_t size = 0;
-    if (GetFileSize(ResolvePath(descFile), size) && size > 0) {
+    if (GetFileSize(descFile, size) && size > 0) {
         std::string last;
         if (ReadFileRange(descFile, size - 1, 1, last) == 0 && last != "\n" && last != "\r")
             text.insert(0, LineEnd);

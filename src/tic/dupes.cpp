@@ -91,20 +91,20 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
     const std::uint16_t ringSize = static_cast<std::uint16_t>(maxRecords);
 
     std::uint64_t fileSize = 0;
-    if (!FileExists(dupeFile) || (GetFileSize(ResolvePath(dupeFile), fileSize) && fileSize == 0)) {
+    if (!FileExists(dupeFile) || (GetFileSize(dupeFile, fileSize) && fileSize == 0)) {
         CreateDupeFile(dupeFile, RecordBytes(area.Name, fileName, crc, size, 1));
         return DupeAddStatus::Added;
     }
-    if (!IsRegularFile(ResolvePath(dupeFile))) return DupeAddStatus::ForeignKept;
+    if (!IsRegularFile(dupeFile)) return DupeAddStatus::ForeignKept;
     std::string header;
     int error = ReadFileRange(dupeFile, 0, DupeRecordSize, header);
     if (error != 0) DupeFileFailure(error);
-    GetFileSize(ResolvePath(dupeFile), fileSize);
+    GetFileSize(dupeFile, fileSize);
 
     if (!HasDupeHeader(header)) {
         // Not ours: keep it for its owner and start a new database.
         std::string target = ForeignDupeFileName(dupeFile);
-        if (FileExists(target) || RenameFile(ResolvePath(dupeFile), target) != 0) return DupeAddStatus::ForeignKept;
+        if (FileExists(target) || RenameFile(dupeFile, target) != 0) return DupeAddStatus::ForeignKept;
         CreateDupeFile(dupeFile, RecordBytes(area.Name, fileName, crc, size, 1));
         return DupeAddStatus::ForeignMoved;
     }

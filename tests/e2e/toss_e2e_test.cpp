@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <initializer_list>
-#include <map>
 #include <regex>
 #include <string>
 #include <thread>
