@@ -527,6 +527,12 @@ int RunCommand(const std::string& program, const std::string& params) {
 LocalDateTime LocalNow() {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
+    // Tests fix the clock, as git's tests fix their dates: seconds since 1970.
+    const char* fixed = std::getenv("BRENMOOR_TEST_TIME");
+    if (fixed != nullptr && *fixed != '\0') {
+        now.tv_sec = static_cast<time_t>(std::strtoll(fixed, nullptr, 10));
+        now.tv_nsec = 0;
+    }
     struct tm parts {};
     ::localtime_r(&now.tv_sec, &parts);
     LocalDateTime t;

@@ -127,6 +127,7 @@ struct LocalDateTime {
     int weekday = 4;  // 0 = Sunday
 };
 
+// The local clock; BRENMOOR_TEST_TIME (seconds since 1970) fixes it for tests.
 LocalDateTime LocalNow();
 std::uint64_t MillisecondTick();
 
