@@ -275,14 +275,28 @@ TEST_P(TossScreen, FieldsCountsAndFileEchoCut) {
 INSTANTIATE_TEST_SUITE_P(Console, TossScreen, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Terminal" : "Plain"; });
 
-TEST_F(ConsoleTest, TossScreenIsDrawnInBoxCharacters) {
-    Terminal();
-    ClearCatalogue();
-    DrawTossScreen();
-    EXPECT_EQ(output.substr(0, 6), "\x1b[1;1H");
-    EXPECT_NE(output.find("\x1b[0;97;100m\xE2\x95\x94\xE2\x95\x90"), std::string::npos);
-    EXPECT_NE(output.find("\x1b[8;47H\x1b[0;96;100m\xE2\x96\x91"), std::string::npos);
-    EXPECT_EQ(output.find('\xC9'), std::string::npos);
+TEST_F(ConsoleTest, EveryByteReachesATerminalAsAGlyphNeverAsACommand) {
+    // The bytes at the edges of the control and printable ranges decide
+    // whether a name from a TIC can move the cursor or clear the screen.
+    const struct {
+        unsigned char byte;
+        const char *utf8, *plain;
+    } cases[] = {
+        {0x00, " ", " "},         {0x01, "\u263A", "?"}, {0x07, "\u2022", "?"}, {0x1B, "\u2190", "?"},
+        {0x1F, "\u25BC", "?"},    {0x20, " ", " "},       {0x7E, "~", "~"},       {0x7F, "\u2302", "?"},
+        {0x80, "\u0410", "\x80"}, {0xB0, "\u2591", "\xB0"}, {0xFF, "\u00A0", "\xFF"},
+    };
+    for (bool utf8 : {true, false}) {
+        Terminal();
+        Console().utf8 = utf8;
+        WriteAt(1, 1, 7, "x");
+        for (const auto& c : cases) {
+            Take();
+            WriteAt(1, 1, 7, std::string(1, static_cast<char>(c.byte)));
+            const std::string glyph = utf8 ? c.utf8 : c.plain;
+            EXPECT_EQ(Take().substr(0, 6 + glyph.size()), "\x1b[1;1H" + glyph) << int(c.byte) << " utf8 " << utf8;
+        }
+    }
 }
 
 // ---- Keys ---------------------------------------------------------------------

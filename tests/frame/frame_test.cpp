@@ -1,35 +1,19 @@
+// The language-file grammar, the shipped language files, the command line
+// and the exit codes of the exit routine.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
+#include <vector>
 
 #include "frame/catalogue.h"
 #include "frame/console.h"
+#include "frame/driver.h"
 #include "frame/exit.h"
 #include "testkit.h"
 
 namespace {
 
-class CatalogueTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        InitConsoleForTest(80, 25, false, &output);
-        ClearCatalogue();
-    }
-    void TearDown() override { ClearCatalogue(); }
-    std::string output;
-};
-
-TEST_F(CatalogueTest, KeyNamesAreDistinct) {
-    // The first and the last key of the list.
-    EXPECT_EQ(MessageKeyName(Msg::OK), "OK");
-    EXPECT_EQ(MessageKeyName(Msg::ALLUNLINKED), "ALLUNLINKED");
-    std::set<std::string_view> names;
-    for (int i = 0; i < MessageKeyCount; ++i) names.insert(MessageKeyName(static_cast<Msg>(i)));
-    EXPECT_EQ(names.size(), static_cast<std::size_t>(MessageKeyCount));
-}
-
-TEST_F(CatalogueTest, LanguageFileLines) {
+TEST(LanguageFile, Lines) {
     const std::string lineEnds = "OK one\r\nERROR two\rNEEDCMD three\nPURGE four";
     const struct {
         std::string content;
@@ -46,6 +30,9 @@ TEST_F(CatalogueTest, LanguageFileLines) {
         {"ERROR bad\nERROR\n", Msg::ERROR, ""},  // a bare key sets an empty text
         // The line is cut at 255 first: this text would start at column 258.
         {"NEEDCMD" + std::string(250, ' ') + "lost\n", Msg::NEEDCMD, ""},
+        {"OKAY yes\nOK\n", Msg::OK, ""},  // a longer word is no key
+        {std::string("RELINK te\0xt\n", 13), Msg::RELINK, std::string("te\0xt", 5)},
+        {std::string("\0PURGE hidden\n", 14), Msg::PURGE, ""},
         {lineEnds, Msg::OK, "one"}, {lineEnds, Msg::ERROR, "two"},
         {lineEnds, Msg::NEEDCMD, "three"}, {lineEnds, Msg::PURGE, "four"},
     };
@@ -56,39 +43,10 @@ TEST_F(CatalogueTest, LanguageFileLines) {
     }
     SetMessageText(Msg::TOSSSCRDESC, std::string(300, 'd'));
     EXPECT_EQ(MessageText(Msg::TOSSSCRDESC), std::string(128, 'd'));
+    ClearCatalogue();
 }
 
-TEST_F(CatalogueTest, UnknownKeysPrefixesAndBinaryContentDoNoHarm) {
-    ParseCatalogueText("OKAY yes\nNOSUCHKEY text\nREADING text\n");
-    for (int i = 0; i < MessageKeyCount; ++i) EXPECT_EQ(MessageText(static_cast<Msg>(i)), "");
-
-    std::string junk;
-    for (int round = 0; round < 40; ++round)
-        for (int c = 0; c < 256; ++c) junk += static_cast<char>((c * 7 + round) & 0xFF);
-    ParseCatalogueText(junk + "\nOK after junk\n" + std::string(10000, 'Z') + "\n" +
-                       std::string("RELINK te\0xt\n", 13) + std::string("\0PURGE hidden\n", 14) + "ERROR " +
-                       std::string(10000, 'e'));
-    EXPECT_EQ(MessageText(Msg::OK), "after junk");
-    EXPECT_EQ(MessageText(Msg::RELINK), std::string("te\0xt", 5));
-    EXPECT_EQ(MessageText(Msg::PURGE), "");
-    EXPECT_EQ(MessageText(Msg::ERROR), std::string(128, 'e'));
-}
-
-TEST_F(CatalogueTest, LoadEmptiesEveryEntryFirstAndAMissingFileEndsWithTwo) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "brenmoor.lng", "OK fine\n");
-    SetMessageText(Msg::ERROR, "left over");
-    LoadCatalogue(dir / "brenmoor.lng");
-    EXPECT_EQ(MessageText(Msg::OK), "fine");
-    EXPECT_EQ(MessageText(Msg::ERROR), "");
-    EXPECT_EQ(output, "");
-
-    EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { LoadCatalogue(dir / "none.lng"); }), 2);
-    EXPECT_EQ(output, "Language file not found.\n\n");
-    EXPECT_EQ(Console().attr, 7);
-}
-
-class ShippedLanguageFile : public CatalogueTest, public ::testing::WithParamInterface<const char*> {};
+class ShippedLanguageFile : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
     // The macros each key receives; a translation that drops one loses a value.
@@ -124,8 +82,60 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         EXPECT_LE(MessageText(key).size(), 41u) << MessageKeyName(key);
     for (Msg key : {Msg::TOSSSCRALLWORKUPTIC, Msg::TOSSSCRBADTICFILES, Msg::TOSSSCRCOMPLETE})
         EXPECT_LE(MessageText(key).size(), 25u) << MessageKeyName(key);
+    ClearCatalogue();
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ShippedLanguageFile, ::testing::Values("brenmoor.lng", "russian.lng"));
+
+TEST(CommandLine, WordArgumentsAndHatchOptions) {
+    EXPECT_EQ(ParseCommandLine({"tossScan"}).commandWord, "TOSSSCAN");
+    EXPECT_EQ(ParseCommandLine({"x\xA0y"}).commandWord, "X\xA0Y");  // code page 866 letters keep their case
+    EXPECT_EQ(ParseCommandLine({std::string(300, 'a')}).commandWord, std::string(255, 'A'));
+    CommandLine line = ParseCommandLine({"HATCH", "file.zip", "AREA"});
+    EXPECT_EQ(CommandArgument(line, 3), "AREA");
+    EXPECT_EQ(CommandArgument(line, 4), "");
+    EXPECT_EQ(CommandArgument(line, 0), "");
+
+    const struct {
+        std::vector<std::string> args;
+        bool immediate, copy;
+        std::string description;
+    } cases[] = {
+        // Any letter case; the description keeps its own.
+        {{"hatch", "file.zip", "AREA", "-n", "-c", "-dNew Release 2.0"}, true, true, "New Release 2.0"},
+        // Options count from argument 4 on, so these are file and area.
+        {{"HATCH", "-N", "-C", "-DText"}, false, false, "Text"},
+        // Only whole arguments are flags; "-D" alone is an empty description.
+        {{"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"}, false, false, ""},
+        // The last description wins and is cut.
+        {{"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')}, false, false, std::string(255, 'd')},
+    };
+    for (const auto& c : cases) {
+        CommandLine parsed = ParseCommandLine(c.args);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(parsed.immediateHatch, c.immediate);
+        EXPECT_EQ(parsed.copyToArea, c.copy);
+        EXPECT_EQ(parsed.hatchDescription, c.description);
+    }
+}
+
+TEST(ExitRoutine, CodesAndOutput) {
+    std::string output;
+    InitConsoleForTest(80, 25, false, &output);
+    SetTextColor(12);
+    EXPECT_EQ(ExitCodeOf<ProgramExit>([] { ExitProgram(3); }), 3);
+    EXPECT_EQ(output, "\n");
+    EXPECT_EQ(Console().attr, 7);
+    // A run-time error is never success, and stands on a line of its own.
+    const struct {
+        int error, code;
+    } cases[] = {{13, 13}, {0, 5}, {-4, 5}, {300, 255}};
+    for (const auto& c : cases) {
+        output.clear();
+        WriteText("Reading...");
+        EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { RuntimeError(c.error); }), c.code);
+        EXPECT_EQ(output, "Reading...\nRuntime error " + std::to_string(c.code) + "\n");
+    }
+}
 
 }  // namespace

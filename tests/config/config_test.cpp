@@ -1,0 +1,301 @@
+// BRENMOOR.CTL's defaults and value handling, the area list's link entries,
+// lookups and rewrites, and the rewrite of a link. What a toss shows of the
+// control files is in the scenarios.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "config/areas.h"
+#include "config/links.h"
+#include "config/mainconfig.h"
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "testkit.h"
+
+namespace {
+
+MainConfig LoadConfig(const std::string& text) {
+    static std::string screen;
+    InitConsoleForTest(80, 25, false, &screen);
+    ScratchDir dir;
+    WriteFileBytes(dir / "BRENMOOR.CTL", text);
+    MainConfig config;
+    LoadMainConfig(dir / "BRENMOOR.CTL", config);
+    return config;
+}
+
+using Field = std::function<std::string(const MainConfig&)>;
+std::string Bool(bool value) { return value ? "Yes" : "No"; }
+
+TEST(MainConfig, EveryDefault) {
+    const MainConfig c = LoadConfig("");
+    const struct {
+        const char* keyword;
+        std::string value;
+        const char* expected;
+    } defaults[] = {
+        {"MODE", c.mode, "AMA"},                      {"DESCMODE", c.descMode, "DESC"},
+        {"EXECUTEMODE", c.executeMode, "WINDOW"},     {"DEFAULTDESC", c.defaultDesc, "Description not available"},
+        {"REMOTEPROGRAM", c.remoteProgram, "AllFix"}, {"MESSAGEATTRDIR", c.messageAttrDir, "DIR PVT LOC K/S"},
+        {"MESSAGEATTRHLD", c.messageAttrHld, "HLD PVT LOC K/S"}, {"INTERFACE", c.interface, "STANDART"},
+        {"SORTBY", c.sortBy, "EXT"},                  {"BASEDIR", c.baseDir, "/"},
+        {"INBOUND", c.inbound, ""},                   {"DUPEDIR", c.dupeDir, ""},
+        {"DESCFILE", c.descFile, ""},                 {"LONGDESCCHARS", c.longDescChars, ""},
+        {"SEMAPHORES", c.semaphores, ""},             {"LOGNAME", c.logName, ""},
+        {"ADDRESS", c.mainAddress, ""},               {"GROUP1", c.fileGroups[0], ""},
+        {"MSGMAXLINES", std::to_string(c.msgMaxLines), "400"}, {"DLCPOS", std::to_string(c.dlcPos), "14"},
+        {"DESCPOS", std::to_string(c.descPos), "14"}, {"MAXDUPEREC", std::to_string(c.maxDupeRec), "1"},
+        {"SEPARATOR", std::to_string(c.separator), "0"},
+        {"LFNCHANGEPOINT", Bool(c.lfnChangePoint), "Yes"}, {"LFN", Bool(c.lfn), "No"},
+        {"USEEXT", Bool(c.useExt), "No"},             {"AUTOADDINGPLUS", Bool(c.autoAddingPlus), "No"},
+        {"DELBADTIC", Bool(c.delBadTic), "No"},       {"CALCULATIONCRC", Bool(c.calculationCrc), "No"},
+        {"WAITFILE", Bool(c.waitFile), "No"},         {"REPLACES", Bool(c.replaces), "No"},
+        {"ANNOUNCEPASSTROUGH", Bool(c.announcePassThrough), "No"},
+        {"USEGROUPCOMMENT", Bool(c.useGroupComment), "No"}, {"USETOBESENTFILE", Bool(c.useToBeSentFile), "No"},
+    };
+    for (const auto& d : defaults) EXPECT_EQ(d.value, d.expected) << d.keyword;
+    EXPECT_TRUE(c.addresses.empty() && c.aliases.empty());
+}
+
+TEST(MainConfig, Values) {
+    const struct {
+        std::string lines;
+        Field field;
+        std::string expected;
+    } cases[] = {
+        // Quotes, numbers and switches.
+        {"LONGDESCCHARS '  +'", [](auto& c) { return c.longDescChars; }, "  +"},
+        {"LONGDESCCHARS ''x''", [](auto& c) { return c.longDescChars; }, "'x'"},
+        {"SEPARATOR ','", [](auto& c) { return std::string(1, c.separator); }, ","},
+        {"SEPARATOR ''", [](auto& c) { return std::to_string(c.separator); }, "0"},
+        {"DLCPOS 0\nDESCPOS 0", [](auto& c) { return std::to_string(c.dlcPos) + "/" + std::to_string(c.descPos); },
+         "14/0"},
+        {"DLCPOS -3\nDESCPOS 300", [](auto& c) { return std::to_string(c.dlcPos) + "/" + std::to_string(c.descPos); },
+         "14/0"},
+        {"MSGMAXLINES 12x", [](auto& c) { return std::to_string(c.msgMaxLines); }, "0"},
+        {"MSGMAXLINES 70000", [](auto& c) { return std::to_string(c.msgMaxLines); }, "0"},
+        {"MAXDUPEREC 5000", [](auto& c) { return std::to_string(c.maxDupeRec); }, "5000"},
+        {"MAXDUPEREC 99999999999", [](auto& c) { return std::to_string(c.maxDupeRec); }, "0"},
+        {"DELBADTIC yes\nWAITFILE +\nLFN YES\nUSEEXT 1\nREPLACES\nLFNCHANGEPOINT no",
+         [](auto& c) {
+             return Bool(c.delBadTic) + Bool(c.waitFile) + Bool(c.lfn) + Bool(c.useExt) + Bool(c.replaces) +
+                    Bool(c.lfnChangePoint);
+         },
+         "YesYesYesNoNoNo"},
+        // A TAB separates like a blank; comments and short lines count for nothing.
+        {"CALCULATIONCRC\tYes\n;WAITFILE yes\nab", [](auto& c) { return Bool(c.calculationCrc) + Bool(c.waitFile); },
+         "YesNo"},
+        // Texts cut to their fields, mode words upper-cased.
+        {"DESCFILE files.bbs.longer.name", [](auto& c) { return c.descFile; }, "files.bbs.lo"},
+        {"DEFAULTDESC " + std::string(100, 'd'), [](auto& c) { return c.defaultDesc; }, std::string(80, 'd')},
+        {"REMOTEPROGRAM VeryLongRobotName", [](auto& c) { return c.remoteProgram; }, "VeryLongRobo"},
+        {"INTERFACE standard-plain\nSORTBY extension", [](auto& c) { return c.interface + "/" + c.sortBy; },
+         "STANDARD/EXTENS"},
+        {"LONGDESCCHARS '" + std::string(30, '+') + "'", [](auto& c) { return c.longDescChars; },
+         std::string(20, '+')},
+        {"ORIGIN " + std::string(10000, 'o'), [](auto& c) { return c.origin; }, std::string(255 - 7, 'o')},
+        {"mode bink\nDescMode smart\nMessageAttrDir dir pvt",
+         [](auto& c) { return c.mode + "/" + c.descMode + "/" + c.messageAttrDir; }, "BINK/SMART/dir pvt"},
+        // Empty values overwrite the defaults; only some come back.
+        {"REMOTEPROGRAM\nMODE\nDESCMODE\nMESSAGEATTRHLD\nDEFAULTDESC",
+         [](auto& c) {
+             return c.remoteProgram + "/" + c.mode + "/" + c.descMode + "/" + c.messageAttrHld + "/" + c.defaultDesc;
+         },
+         "Brenmoor/AMA//HLD PVT LOC K/S/Description not available"},
+        // Lists, file groups, line ends, binary junk.
+        {"ADDRESS 2:5020/100\nADDRESS 2:5020/100.1\nAddress garbage",
+         [](auto& c) {
+             std::string text = c.mainAddress;
+             for (const FidoAddress& a : c.addresses) text += " " + FormatAddress(a);
+             return text;
+         },
+         "2:5020/100 2:5020/100 2:5020/100.1 0:0/0"},
+        {"Alias FileFix\nALIAS Brenmoor", [](auto& c) { return c.aliases[0] + "/" + c.aliases[1]; },
+         "FILEFIX/BRENMOOR"},
+        {"GROUP1 zip,rar\nGROUP2 ,ARJ,\nGroup7 Txt\nGROUP8 exe",
+         [](auto& c) { return c.fileGroups[0] + c.fileGroups[1] + c.fileGroups[2] + c.fileGroups[6]; },
+         ",ZIP,RAR,,ARJ,,TXT,"},
+        {"ORIGIN a b\rSORTBY name\r\nDESCFILE x.bbs",
+         [](auto& c) { return c.origin + "/" + c.sortBy + "/" + c.descFile; }, "a b/NAME/x.bbs"},
+        {std::string("\x01\xFF\0junk\xFE\n", 9) + "MODE FILEBOX", [](auto& c) { return c.mode; }, "FILEBOX"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.field(LoadConfig(c.lines)), c.expected) << c.lines.substr(0, 60);
+}
+
+// ---- Area list -----------------------------------------------------------------
+
+std::string Fields(const AreaRecord& a) {
+    return a.Name + "|" + a.Path + "|" + a.Desc + "|" + a.CreateFlag + "|" + a.Group + "|" + a.AKA + "|" + a.Links +
+           "|" + std::to_string(a.SecurityRead) + "/" + std::to_string(a.SecurityWrite) + "/" +
+           std::to_string(a.SecurityShow) + (a.PassThrough ? "|pass" : "");
+}
+
+TEST(AreaList, Lookups) {
+    const std::string file =
+        "Path /before/first/area\n"
+        "area Foo.Bar\r\n  path /srv/foobar ; where it lives\r\nDESC   Foo files\r\nGroup AB\r\nAKA 1:23/4\r\n"
+        "LINKS 1:23/45   67  .5 ; comment\r\nSecurityRead 10\r\nSECURITYWRITE 20\r\nsecurityshow 5\r\n"
+        "CreateFlag /tmp/created.flg\r\n"
+        "AREA XY\nPath /a\n"  // a header this short is never found
+        "AREA XYZ\nPath /b\n"
+        "AREA TWICE\nDesc one\nDesc two\nAKA 1:2/3\nPath\n"
+        "AREA TWICE\nDesc three\n"
+        "AREA CUTS\rAKA 12345:12345/12345.12345678\rSecurityRead ten\rSecurityWrite 70000\r"
+        "AREA LONG\nDesc " + std::string(10000, 'd') + "\nGroup Q\nAREA CUT.OFF\r\nPath /x\r\nLin";
+    const struct {
+        const char* tag;
+        std::string fields;
+    } cases[] = {
+        {"  foo.BAR ", "FOO.BAR|/srv/foobar/|Foo files|/tmp/created.flg|AB|1:23/4|1:23/45 67 .5|10/20/5"},
+        {"XY", "|||||||0/0/0"},
+        {"xyz", "XYZ|/b/||||||0/0/0"},
+        {"TWICE", "TWICE||two|||1:2/3||0/0/0|pass"},  // the first block wins, the later line in it
+        {"CUTS", "CUTS|||||12345:12345/12345.123456||0/0/0|pass"},
+        {"LONG", "LONG||" + std::string(250, 'd') + "||Q|||0/0/0|pass"},
+        {"CUT.OFF", "CUT.OFF|/x/||||||0/0/0"},
+        {"", "|||||||0/0/0"},
+    };
+    ScratchDir dir;
+    WriteFileBytes(dir / "areas.ctl", file);
+    for (const auto& c : cases) EXPECT_EQ(Fields(ReadArea(dir / "areas.ctl", c.tag)), c.fields) << c.tag;
+    EXPECT_EQ(ReadArea(dir / "missing.ctl", "FOO.BAR").Name, "");
+
+    std::vector<AreaNameEntry> names;
+    int width = 0;
+    ASSERT_EQ(ListAreaNames(dir / "areas.ctl", names, width), AreaListDone);
+    ASSERT_EQ(names.size(), 8u);
+    EXPECT_EQ(width, 9);
+    EXPECT_EQ(names[0].Text + "|" + names[1].Text + "|" + std::to_string(names[7].Number), " Foo.Bar | XY      |8");
+    std::vector<AreaLinksEntry> links;
+    ASSERT_EQ(ListAreasWithLinks(dir / "areas.ctl", links), AreaListDone);
+    ASSERT_EQ(links.size(), 8u);
+    EXPECT_EQ(links[0].Name + "|" + links[0].AKA + "|" + links[0].Links, "Foo.Bar|1:23/4|1:23/45 67 .5");
+    EXPECT_EQ(links[5].AKA, "12345:12345/12345.12345");
+    EXPECT_EQ(ListAreaNames(dir / "none.ctl", names, width), AreaListNoFile);
+    EXPECT_TRUE(names.empty());
+}
+
+TEST(AreaList, Rewrites) {
+    AreaRecord two{"two", "/srv/two/", "Two files", "", "B", "1:23/4", "45 .7", false, 3, 0, 0};
+    const std::string block = "Area           TWO\r\nPath           /srv/two/\r\nDesc           Two files\r\n"
+                              "Group          B\r\nSecurityRead   3\r\nAKA            1:23/4\r\nLinks          45 .7\r\n";
+    const std::string longComment = "; " + std::string(1000, 'c');
+    const struct {
+        std::string before;
+        bool remove;
+        std::string after;
+    } cases[] = {
+        // The last block: one empty line ends the file.
+        {"; list\r\nAREA ONE\r\nGroup A\r\n\r\nArea two\r\nGroup B\r\n; inside\r\n", false,
+         "; list\r\nAREA ONE\r\nGroup A\r\n\r\n" + block + "\r\n"},
+        // The next block's header is kept as it stands, also as the last line.
+        {"area Two ; old\nPath /old\n\n; about next\n   Area Next.One  ; keep me", false,
+         block + "\r\n   Area Next.One  ; keep me\r\n"},
+        // An unknown area leaves every line, long ones whole.
+        {longComment + "\nAREA ONE\nGroup A\n", false, longComment + "\r\nAREA ONE\r\nGroup A\r\n"},
+        // Removing keeps what stands before the block and drops what is inside.
+        {"AREA ONE\nGroup A\n\n; before two\nAREA TWO\nGroup B\n; inside two\n\nAREA THREE\nGroup C\n", true,
+         "AREA ONE\r\nGroup A\r\n\r\n; before two\r\n\r\nAREA THREE\r\nGroup C\r\n"},
+        {"AREA ONE\r\nGroup A\r\nAREA TWO\r\nGroup B\r\n", true, "AREA ONE\r\nGroup A\r\n\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.substr(0, 30));
+        ScratchDir dir;
+        WriteFileBytes(dir / "Areas.CTL", c.before);
+        EXPECT_EQ(c.remove ? RemoveArea(dir / "areas.ctl", " two ") : ReplaceArea(dir / "areas.ctl", two), 0);
+        EXPECT_EQ(ReadFileBytes(dir / "Areas.CTL"), c.after);
+        EXPECT_EQ(ReadFileBytes(dir / "areas.old"), c.before);
+    }
+    // The rewritten block reads back as the record; a failed rewrite (the
+    // backup cannot be written) leaves the list as it was.
+    ScratchDir dir;
+    WriteFileBytes(dir / "areas.ctl", block);
+    two.Name = "TWO";
+    EXPECT_EQ(Fields(ReadArea(dir / "areas.ctl", "TWO")), Fields(two));
+    WriteFileBytes(dir / "areas.old/keep", "");
+    EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 1);
+    EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), block);
+    EXPECT_EQ(RemoveArea(dir / "areas.ctl", "  "), 1);
+}
+
+TEST(AreaList, LinkEntries) {
+    const struct {
+        const char *aka, *entry, *full;
+    } expand[] = {
+        {"1:23/4", "/45", "1:23/45"},   {"1:23/4.1", "67", "1:23/67"},  {"1:23/4", ".0", "1:23/4"},
+        {"1:23/4", ".5", "1:23/4.5"},   {"1:23/4.1", ".5", "1:23/4.5"}, {"1:23/4", "45.6", "1:23/45.6"},
+        {"1:23/4", "2:5020/100.0", "2:5020/100"}, {"1:23/4", "2:5020/100.3@fidonet", "2:5020/100.3"},
+        {"1:23/4", "45  ", "1:23/45"},
+    };
+    for (const auto& c : expand) EXPECT_EQ(ExpandLinkEntry(c.aka, c.entry), c.full) << c.aka << " " << c.entry;
+    // The shortest entry expands back to the address.
+    const struct {
+        const char *aka, *address, *entry;
+    } shorten[] = {
+        {"1:23/4", "1:23/4.7", ".7"},       {"1:23/4.1", "1:23/4.7", ".7"}, {"1:23/4", "1:23/45", "45"},
+        {"1:23/4", "1:23/45.6", "45.6"},    {"1:23/4", "1:23/4", "4"},      {"1:23/4", "1:24/4", "1:24/4"},
+        {"1:23/4", "2:23/4.7", "2:23/4.7"}, {"2:5020/100", "2:5020/100.0", "100"},
+    };
+    for (const auto& c : shorten) {
+        SCOPED_TRACE(std::string(c.aka) + " " + c.address);
+        EXPECT_EQ(ShortLinkEntry(c.aka, c.address), c.entry);
+        EXPECT_EQ(ExpandLinkEntry(c.aka, c.entry), NormalizeAddress(c.address));
+    }
+
+    AreaRecord area{"", "", "", "", "", "1:23/4", "1:23/45  .5 2:5020/1", false, 0, 0, 0};
+    EXPECT_TRUE(AreaHasLink(area, "1:23/4.5"));
+    EXPECT_FALSE(AreaHasLink(area, "1:23/4"));
+    EXPECT_FALSE(AddLinkToArea(area, "1:23/45.0"));
+    EXPECT_TRUE(AddLinkToArea(area, "1:23/4.6"));
+    EXPECT_TRUE(RemoveLinkFromArea(area, "1:23/45"));
+    EXPECT_EQ(area.Links, ".5 2:5020/1 .6");
+    area.Links = std::string(248, '9');  // the Links line must still read back whole
+    EXPECT_FALSE(AddLinkToArea(area, "1:23/5"));
+    EXPECT_TRUE(SharesGroup("AB", "XB"));
+    EXPECT_FALSE(SharesGroup("AB", "CD"));
+}
+
+// ---- Rewriting a link ---------------------------------------------------------------
+
+TEST(LinksFile, RewriteLink) {
+    LinkRecord link;
+    link.Address = "2:5020/100.0";
+    link.AKA = "2:5020/1";
+    link.Group = "AB";
+    link.Pause = true;
+    link.DefaultGroup = 'A';
+    link.Security = 20;
+    link.FilesSend = "HOLD";
+    const std::string longComment = "; " + std::string(1000, 'c') + "\r\n";
+    const struct {
+        std::string before, after;
+    } cases[] = {
+        // A block up to the next link, comments inside it included, in the labelled form.
+        {"; Links\r\nLink 2:5020/100\r\nAKA 2:5020/1\r\n; inside\r\nPassword pw\r\n\r\nlink 2:5020/200\r\nAKA x\r\n",
+         "; Links\r\nLink         2:5020/100\r\nAKA          2:5020/1\r\nPause        Yes\r\nGroup        AB\r\n"
+         "DefaultGroup A\r\nSecurity     20\r\nFilesSend    HOLD\r\n\r\nlink 2:5020/200\r\nAKA x\r\n"},
+        // A table row in place; other rows and long lines whole.
+        {longComment + "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
+                       "! 2:5020/100 2:5020/1 PW2 Yes No No AB - 10 HOLD\r\n",
+         longComment + "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
+                       "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD\r\n"},
+        // Another link: the file stays as it is.
+        {"LINK 3:1/1\nAKA 3:1/2\n", "LINK 3:1/1\r\nAKA 3:1/2\r\n"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        WriteFileBytes(dir / "Links.ctl", c.before);
+        ASSERT_FALSE(RewriteLink(dir / "LINKS.CTL", link));
+        EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), c.after);
+        EXPECT_EQ(ReadFileBytes(dir / "links.old"), c.before);
+    }
+    ScratchDir dir;
+    WriteFileBytes(dir / "Links.ctl", "LINK 2:5020/100\n");
+    WriteFileBytes(dir / "links.old/keep", "");
+    EXPECT_TRUE(RewriteLink(dir / "Links.ctl", link));
+    EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), "LINK 2:5020/100\n");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// The pieces of file-echo processing that are easy to get wrong: the TIC
+// line grammar, TIC names, the file CRC, sizes in messages, directory and
+// box names, file masks, description columns and archiver command lines.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+#include "frame/platform.h"
+#include "testkit.h"
+#include "tic/archivers.h"
+#include "tic/descriptions.h"
+#include "tic/outbound.h"
+#include "tic/tic.h"
+#include "tic/toss.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TicRecord ParseText(const std::string& text) {
+    TicRecord tic;
+    ParseTic(text, tic);
+    return tic;
+}
+
+// Every read field as one line.
+std::string Fields(const TicRecord& t) {
+    std::string text = t.File + "|" + t.FullName + "|" + t.Desc + "|" + t.Area + "|" + t.From + "|" + t.To + "|" +
+                       t.Pw + "|" + std::to_string(t.Size) + "|" + HexLong(t.Crc);
+    for (const Lines* list : {&t.LDesc, &t.Path, &t.SeenBy}) {
+        text += "|";
+        for (const std::string& line : *list) text += line + ";";
+    }
+    return text;
+}
+
+TEST(TicRead, Lines) {
+    const struct {
+        std::string text, fields;
+    } cases[] = {
+        {"File foo.zip\r\ndesc  Some text \r\nLdesc one\r\nLDESC two\r\nSize 1024\r\nFrom 2:5020/1.0\r\n"
+         "aReA foo_bar\r\nArea second\r\npw MixedCase\r\nTo Sysop 2:5020/1.0\r\nCrc 1a2b3c4d\r\n",
+         "foo.zip|foo.zip|Some text|SECOND|2:5020/1|2:5020/1|MIXEDCASE|1024|1A2B3C4D|one;two;||"},
+        // LF only, TABs as blanks, unknown keywords, no final line end.
+        {"Created by OtherTosser 2.0\nArea\tNODEDIFF\nLfn Nodelist.Z12\nfile\t\tNODELIST.Z12\nFullname Long Name\n"
+         "DESC Nodelist\tdiff\nFrom 2:5020/1\nCrc DEADBEEF",
+         "NODELIST.Z12|Long Name|Nodelist diff|NODEDIFF|2:5020/1|||0|DEADBEEF|||"},
+        // Bare CR line ends; keywords without values; no CRC line.
+        {"\rArea A\r\rFile b.zip\rDesc\rReplaces\r", "b.zip|b.zip||A||||0|FFFFFFFF|||"},
+        // Bad numbers read as 0; a To without digits gives no address.
+        {"Crc xyz\r\nSize 12k\r\nTo Sysop\r\n", "|||||||0|00000000|||"},
+        {"Crc 123456789\r\nSize 99999999999\r\nTo 2:5020/100.5@fidonet", "|||||2:5020/100.5||0|00000000|||"},
+        // List entries and long lines are cut; ";" belongs to the value.
+        {"Path " + std::string(100, 'p') + "\r\nSeenBy " + std::string(40, 's') + "\r\nDesc " + std::string(300, 'd') +
+             "\r\nPw a;b",
+         "||" + std::string(250, 'd') + "||||A;B|0|FFFFFFFF||" + std::string(80, 'p') + ";|" + std::string(29, 's') +
+             ";"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Fields(ParseText(c.text)), c.fields) << c.text.substr(0, 40);
+    // Values written cannot open lines of their own.
+    TicRecord tic;
+    tic.File = "evil.zip\r\nArea OTHER";
+    tic.Area = "MINE";
+    EXPECT_EQ(ParseText(FormatTic(tic, LocalNow())).Area, "MINE");
+}
+
+TEST(TicNames, ShapeAndSpread) {
+    SeedRandom();
+    std::regex shape("BM[0-9A-Z]{6}\\.TIC");
+    std::set<std::string> names;
+    std::set<char> characters;
+    for (int i = 0; i < 2000; ++i) {
+        std::string name = NewTicName();
+        ASSERT_TRUE(std::regex_match(name, shape)) << name;
+        names.insert(name);
+        characters.insert(name.begin() + 2, name.begin() + 8);
+    }
+    EXPECT_GT(names.size(), 1990u);
+    EXPECT_EQ(characters.size(), 36u);  // every digit and letter turns up
+}
+
+TEST(FileCrc, KnownValuesAndBlockBoundaries) {
+    ScratchDir dir;
+    const struct {
+        std::string bytes;
+        std::uint32_t crc;
+    } cases[] = {{"abc", 0x352441C2u}, {"", 0}, {"123456789", 0xCBF43926u}, {std::string(65537, 'a'), 0xC576715Fu}};
+    for (const auto& c : cases) {
+        WriteFileBytes(dir / "f", c.bytes);
+        EXPECT_EQ(FileCrc32(dir / "f"), c.crc) << c.bytes.size();
+    }
+    EXPECT_EQ(FileCrc32(dir / "missing"), NoTicCrc);
+    EXPECT_EQ(FileCrc32(dir.path), NoTicCrc);
+}
+
+TEST(TossNames, SizesDirectoriesAndPlainNames) {
+    const struct {
+        std::int64_t value;
+        char separator;
+        const char* text;
+    } sizes[] = {{1234567, ',', "1,234,567"}, {123456, ',', "123,456"}, {12345, ' ', "12 345"}, {1000, ',', "1,000"},
+                 {999, ',', "999"}, {2147483647, '.', "2.147.483.647"}, {1234567, 0, "1234567"}, {0, ',', "0"},
+                 {-5, ',', "0"}};
+    for (const auto& c : sizes) EXPECT_EQ(SizeText(c.value, c.separator), c.text) << c.value;
+
+    const struct {
+        const char* tag;
+        bool lfn, changePoint, useExt;
+        const char* name;
+    } dirs[] = {
+        {"SAMPLE.NODELIST.DIFFS", true, true, false, "SAMPLE_NODELIST_DIFFS"},
+        {"SAMPLE.NODELIST.DIFFS", true, false, false, "SAMPLE.NODELIST.DIFFS"},
+        {"SAMPLE.NODELIST", false, true, false, "SAMPLE_N"},  {"SAMPLE.NODELIST", false, false, false, "SAMPLE.N"},
+        {"AB.CD.EFGH", false, true, true, "AB_CD_EF.GH"},     {"AB.CD.EFGH", false, false, true, "AB_CD_EF.GH"},
+        {"ABCDEFGHIJK", false, false, true, "ABCDEFGH.IJK"}, {"ABCDEFGHIJKLMNOP", false, false, true, "ABCDEFGH.IJK"},
+        {"ABCDEFGHI", false, false, true, "ABCDEFGH.I"},     {"ABCDEFGH_IJKLMN", false, false, true, "ABCDEFGH.IJK"},
+        {"ABCDEFGH", false, false, true, "ABCDEFGH"},        {"A.B", false, false, true, "A_B"},
+    };
+    for (const auto& c : dirs)
+        EXPECT_EQ(AreaDirectoryName(c.tag, c.lfn, c.changePoint, c.useExt), c.name) << c.tag << c.lfn << c.useExt;
+
+    // Whatever the settings make of a tag, a path in it must be seen.
+    const struct {
+        std::string name;
+        bool plain;
+    } names[] = {{"NODELIST.341", true}, {"Long name.zip", true}, {"*.ZIP", true}, {"....", true},
+                 {".hidden", true},      {"", false},             {".", false},     {"..", false},
+                 {"../etc/passwd", false}, {"/etc", false},      {"file.zip/", false}, {std::string("f\0/x", 4), false},
+                 {AreaDirectoryName("../../ESCAPE", true, false, false), false},
+                 {AreaDirectoryName("A/B", false, true, true), false}, {AreaDirectoryName("..", true, true, false), true}};
+    for (const auto& c : names) EXPECT_EQ(IsPlainName(c.name), c.plain) << c.name;
+}
+
+TEST(Outbound, BoxNamesAndFlavours) {
+    const struct {
+        const char* address;
+        bool hold;
+        const char *box, *longBox;
+    } boxes[] = {
+        {"2:5020/1", false, "024SS001.00", "2.5020.1.0"},       {"2:5020/1", true, "024SS001.00H", "2.5020.1.0.H"},
+        {"2:5020/1.33", false, "024SS001.11", "2.5020.1.33"},   {"65535:65535/65535.1023", false, "VVVVVVVV.VV",
+                                                                 "65535.65535.65535.1023"},
+    };
+    for (const auto& c : boxes) {
+        EXPECT_EQ(FileBoxName(c.address, c.hold), c.box) << c.address;
+        EXPECT_EQ(LongFileBoxName(c.address, c.hold), c.longBox) << c.address;
+    }
+    const struct {
+        const char *filesSend, *flavour, *attributes;
+    } flavours[] = {{"DIRECT", "DIR", "DIR PVT LOC K/S ATT"}, {" hold ", "HLD", "HLD PVT LOC K/S ATT"},
+                    {"CRASH", "", "PVT LOC K/S ATT"},        {"", "", "PVT LOC K/S ATT"}};
+    for (const auto& c : flavours) {
+        EXPECT_EQ(LinkFlavour(c.filesSend), c.flavour) << c.filesSend;
+        EXPECT_EQ(AttachAttributes(c.filesSend), c.attributes) << c.filesSend;
+    }
+}
+
+TEST(Descriptions, ColumnsAndMasks) {
+    const Lines ldesc{"First", "Second", "Third"};
+    const struct {
+        const char *mode, *name;
+        Lines ldesc;
+        int descPos, dlcPos;
+        const char *counter, *prefix;
+        Lines lines;
+    } cases[] = {
+        {"DESC", "FOO.ZIP", {}, 20, 14, "[00]", "", {"FOO.ZIP      [00]  Test"}},
+        // The name part longer than DESCPOS: the description follows directly.
+        {"DESC", "A_VERY_LONG_NAME.ZIP", {}, 14, 14, "[00]", "", {"A_VERY_LONG_NAME.ZIP[00]Test"}},
+        {"LDESC", "FOO.ZIP", ldesc, 14, 14, "", " +", {"FOO.ZIP      First", " +Second", " +Third"}},
+        {"EXTRACT", "FOO.ZIP", ldesc, 6, 3, "", "", {"FOO.ZIPFirst", "     Second", "     Third"}},
+        // DESC mode and an empty long description both give the one-line form.
+        {"DESC", "FOO.ZIP", ldesc, 14, 14, "", " +", {"FOO.ZIP      Test"}},
+        {"LDESC", "FOO.ZIP", {}, 14, 14, "", " +", {"FOO.ZIP      Test"}},
+        {"DESC", "A\r\nB", {}, 1, 1, "", "", {"A  BTest"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FormatDescription(c.mode, c.name, "Test", c.ldesc, c.descPos, c.dlcPos, c.counter, c.prefix), c.lines)
+            << c.mode << " " << c.name;
+
+    const struct {
+        const char *name, *mask;
+        bool matches;
+    } masks[] = {
+        {"FOO.ZIP", "FOO.*", true},    {"foo.zip", "F?O.Z*", true},   {"README", "*.*", true},
+        {"README", "README", true},    {"ARC.TAR.GZ", "ARC.*", true}, {"FOOD.ZIP", "FOO.*", false},
+        {"FOO.ZIP", "FOO.ARJ", false}, {"FOO", "FOO.ZIP", false},
+    };
+    for (const auto& c : masks) EXPECT_EQ(MatchFileMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+}
+
+TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
+    ArchiverRecord unzip{"ZIP", "504B0304", "unzip -o %a %F -d %T %A", "", 0};
+    const struct {
+        const char *archive, *temp, *command;
+    } cases[] = {
+        {"/in/x.zip", "/tmp/t/", "unzip -o /in/x.zip file_id.diz -d /tmp/t/ %A"},
+        // Text of a path is never taken for a macro.
+        {"/in/x%Ty.zip", "/tmp/%A/", "unzip -o /in/x%Ty.zip file_id.diz -d /tmp/%A/ %A"},
+        {"/in/my file;rm x.zip", "/tmp/t/", "unzip -o '/in/my file;rm x.zip' file_id.diz -d /tmp/t/ %A"},
+        {"/in/it's.zip", "/tmp/t/", "unzip -o '/in/it'\\''s.zip' file_id.diz -d /tmp/t/ %A"},
+        {"/in/$(reboot).zip", "/tmp/t/", "unzip -o '/in/$(reboot).zip' file_id.diz -d /tmp/t/ %A"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExtractCommandLine(unzip, c.archive, c.temp), c.command) << c.archive;
+}
+
+}  // namespace
