@@ -75,6 +75,8 @@ class Run:
         self.output = []
         self.baseline = None
         self.old_names = set()
+        self.steps = []       # the run lines so far, for the interrupted copies
+        self.failures = []
 
     def environment(self, extra):
         env = {k: v for k, v in os.environ.items() if not k.startswith(('LC_', 'BRENMOOR', 'ASAN', 'UBSAN'))}
@@ -102,11 +104,15 @@ class Run:
                                     capture_output=True)
             if result.returncode != 0:
                 raise RuntimeError('step failed: %s\n%s' % (line, (result.stdout + result.stderr).decode()))
+            self.steps.append(line)
             return
         if self.baseline is None:
             self.baseline, self.old_names = snapshot(self.root)
         words = shlex.split(line)
         tty = None
+        interrupted = words[0] == 'interrupted'
+        if interrupted:
+            words = words[1:]
         if words[0] == 'tty':
             tty = words[1]
             words = words[2:]
@@ -122,16 +128,70 @@ class Run:
         if tty:
             text, code = self.in_terminal(tty, args, env)
         else:
-            proc = subprocess.Popen([self.binary] + args, cwd=self.work, env=env, stdin=subprocess.DEVNULL,
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-            self.pids.append(proc.pid)
-            out, err = proc.communicate(timeout=120)
-            code = proc.returncode
-            text = out.decode('utf-8', 'backslashreplace')
-            if err:
-                text += '--- stderr\n' + err.decode('utf-8', 'backslashreplace')
-        self.output.append(text.rstrip('\n'))
+            text, code = self.run_program(args, env)
+        self.output.append(self.mask(text).rstrip('\n'))
         self.output.append('exit %d' % code)
+        if interrupted:
+            self.failures += self.interrupt_everywhere(words[1:], extra)
+        self.steps.append(line[len('interrupted '):] if interrupted else line)
+
+    def run_program(self, args, env):
+        proc = subprocess.Popen([self.binary] + args, cwd=self.work, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.pids.append(proc.pid)
+        out, err = proc.communicate(timeout=120)
+        try:
+            text = out.decode('utf-8')
+        except UnicodeDecodeError:  # bytes of another character set: every high byte as \xNN
+            text = ''.join(chr(b) if b < 0x80 else '\\x%02x' % b for b in out)
+        if err:
+            text += '--- stderr\n' + err.decode('utf-8', 'backslashreplace')
+        return text, proc.returncode
+
+    def interrupt_everywhere(self, words, extra):
+        """The command again on fresh copies, killed ("stop:N") or failing
+        ("fail:N") at its N-th file operation, then run once more: the
+        second run must leave every file as the uninterrupted run did."""
+        def files(run):
+            # A TIC left for the next run is done after the others, so only
+            # the order of lines and ring records may differ.
+            def lines(content):
+                content = re.sub(r'(?m)^\d+: | number \d+$| last \d+$', '', content)
+                return '\n'.join(sorted(content.splitlines())) + '\n'
+            shown, messages = {}, []
+            for path, content in run.actual().items():
+                if path == 'output' or path.endswith(('.log', 'msgid.dat')):  # serials only grow
+                    continue
+                if path.endswith('.msg'):  # numbered in the order written
+                    messages.append(re.sub(r'\$MSGID\d+', '$MSGID', lines(content)))
+                else:
+                    shown[path] = lines(content)
+            shown['every *.msg'] = '\n'.join(sorted(messages))
+            return shown
+        reference = files(self)
+        failures = []
+        for n in range(1, 10000):
+            killed = False
+            for mode in ('stop', 'fail'):
+                trial = Run(self.folder, self.binary)
+                try:
+                    trial.prepare()
+                    for step in self.steps:
+                        trial.execute(step)
+                    trial.baseline, trial.old_names = snapshot(trial.root)
+                    args = [expand(w, trial.root) for w in words]
+                    fault = dict(extra, BRENMOOR_FAULT='%s:%d' % (mode, n))
+                    _, code = trial.run_program(args, trial.environment(fault))
+                    killed = killed or (mode == 'stop' and code == -9)
+                    trial.run_program(args, trial.environment(extra))
+                    report = compare(reference, files(trial))
+                finally:
+                    shutil.rmtree(trial.root, ignore_errors=True)
+                if report:
+                    failures.append('after %s:%d and a second run\n%s' % (mode, n, '\n'.join(report)))
+            if not killed or failures:
+                return failures
+        return failures
 
     def in_terminal(self, size, args, env):
         """Runs the program in a tmux window; its output is the final screen."""
@@ -255,6 +315,8 @@ def run_scenario(folder, binary, update, keep):
             if line and not line.startswith('#'):
                 run.execute(line)
         actual = run.actual()
+        if run.failures:
+            return run.failures
     finally:
         if keep:
             print('kept in', run.root)

@@ -1,0 +1,2 @@
+; no Archiver line
+Signature 0,504B0304

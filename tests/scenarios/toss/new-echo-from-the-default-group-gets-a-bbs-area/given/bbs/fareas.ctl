@@ -1,0 +1,5 @@
+; The BBS's file areas
+[FileArea]
+Name          "sample.файлы"
+DLPath        files/fido/files/
+;
