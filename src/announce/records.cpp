@@ -107,12 +107,6 @@ AnnouncementRecord AnnouncementRecordFromBytes(std::string_view bytes) {
     return record;
 }
 
-std::string RecordText(const char* field, std::size_t size) {
-    std::string text(field, size);
-    TrimRight(text);
-    return text;
-}
-
 std::string AnnouncementFileName(std::string_view dateText) {
     std::string name(dateText);
     if (name.size() >= 8) name.erase(6, 2);  // DD-MM-YYYY -> DD-MM-YY

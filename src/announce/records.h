@@ -52,12 +52,6 @@ AnnouncementRecord MakeAnnouncementRecord(std::string_view fileEcho, std::string
 std::string AnnouncementRecordBytes(const AnnouncementRecord& record);
 AnnouncementRecord AnnouncementRecordFromBytes(std::string_view bytes);
 
-// A text field without its padding (trailing blanks removed).
-std::string RecordText(const char* field, std::size_t size);
-template <std::size_t N>
-std::string RecordText(const char (&field)[N]) {
-    return RecordText(field, N);
-}
 
 // Name of the record file of a day: "DD-MM-YYYY" (TodayText, YesterdayText)
 // becomes "DD-MM-YY.ann".

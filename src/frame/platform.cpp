@@ -264,12 +264,6 @@ bool IsReadOnlyFile(const std::string& path) {
     return StatPath(ResolvePath(path), st) && (st.st_mode & S_IWUSR) == 0;
 }
 
-void SetArchiveOnly(const std::string& path) {
-    std::string resolved = ResolvePath(path);
-    struct stat st {};
-    if (StatPath(resolved, st)) ::chmod(resolved.c_str(), (st.st_mode & 07777) | S_IWUSR);
-}
-
 bool GetFileSize(const std::string& path, std::uint64_t& size) {
     struct stat st {};
     if (!StatPath(ResolvePath(path), st)) return false;
@@ -585,8 +579,6 @@ std::uint64_t MemoryAvailable() {
 int LastErrorNumber() { return errno; }
 
 void ClearErrorNumber() { errno = 0; }
-
-std::string_view PlatformName() { return PlatformWord; }
 
 // ---- Current directory (for utils' AbsolutePath) -------------------------------
 

@@ -50,7 +50,6 @@ bool FileExists(const std::string& path);       // a directory counts
 bool DirectoryExists(const std::string& path);  // trailing "/" ignored
 bool IsRegularFile(const std::string& path);
 bool IsReadOnlyFile(const std::string& path);   // no owner write permission
-void SetArchiveOnly(const std::string& path);   // gives the owner write permission
 bool GetFileSize(const std::string& path, std::uint64_t& size);
 bool GetFileTime(const std::string& path, std::time_t& modified);
 bool SetFileTime(const std::string& path, std::time_t modified);
@@ -140,5 +139,3 @@ std::uint64_t MemoryAvailable();
 int LastErrorNumber();  // errno
 void ClearErrorNumber();
 
-// Identity for PID lines and the like, e.g. "Linux".
-std::string_view PlatformName();

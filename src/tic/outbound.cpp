@@ -149,11 +149,6 @@ void SendLongFileBox(const std::string& boxesDir, std::string_view linkAddress, 
     SendToBox(box, path, flavour, useToBeSent);
 }
 
-void SendToLinks(const std::string& filePath, const std::string& configDir, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic) {
-    SendToLinks(filePath, ReadArea(configDir + "areas.ctl", tic.Area), links, config, tic);
-}
-
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
                  const MainConfig& config, const TicRecord& tic) {
     TicRecord out = tic;

@@ -22,10 +22,7 @@ std::string LinkFlavour(std::string_view filesSend);
 std::string AttachAttributes(std::string_view filesSend);
 
 // Forwards the stored file at filePath with its TIC to every link of the
-// area tic.Area (read from configDir + "areas.ctl") that may receive it.
-void SendToLinks(const std::string& filePath, const std::string& configDir, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic);
-// The same for an area the caller has already read (the toss has it in hand).
+// area that may receive it.
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
                  const MainConfig& config, const TicRecord& tic);
 

@@ -131,10 +131,6 @@ std::string FormatTic(const TicRecord& tic, const LocalDateTime& now) {
     return out;
 }
 
-int WriteTic(const std::string& path, const TicRecord& tic) {
-    return WriteWholeFile(path, FormatTic(tic, LocalNow()));
-}
-
 std::int32_t TicSize(std::uint64_t bytes) {
     constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
     return static_cast<std::int32_t>(std::min(bytes, limit));

@@ -43,11 +43,9 @@ TicReadStatus ReadTic(const std::string& path, TicRecord& tic);
 // The same from TIC text already in memory.
 void ParseTic(std::string_view content, TicRecord& tic);
 
-// The TIC text as WriteTic writes it, with the Created line of the given moment.
+// The TIC text, with the Created line of the given moment.
 std::string FormatTic(const TicRecord& tic, const LocalDateTime& now);
 
-// Creates or overwrites the file with the TIC (CR LF lines). Returns 0 or errno.
-int WriteTic(const std::string& path, const TicRecord& tic);
 
 // "BM" + six random characters of 0-9 A-Z + ".TIC". The caller makes sure
 // the name is free in the directory it writes to.

@@ -31,11 +31,6 @@ std::uint8_t ColorValue(const std::string& value) {
 
 }  // namespace
 
-std::string_view ColorKeyName(ColorItem item) {
-    if (item < 0 || item >= ColorItemCount) return {};
-    return ColorKeys[item];
-}
-
 void ReadColorScheme(const std::string& path, ColorScheme& scheme) {
     scheme = ColorScheme{};
     std::vector<std::string> lines;

@@ -41,8 +41,6 @@ struct ColorScheme {
     std::uint8_t operator[](ColorItem item) const { return attr[static_cast<std::size_t>(item)]; }
 };
 
-// The key of an item as written in the file ("FILEPANEL_CURSOR").
-std::string_view ColorKeyName(ColorItem item);
 
 // Fills the scheme from the file (reset first); the caller has made sure the
 // file exists. Values are decimal or "$" hexadecimal; the low 8 bits count.

@@ -28,6 +28,8 @@ TEST(ReadAnnouncementRecordsTest, OddFiles) {
     ASSERT_EQ(records.size(), 1000u);
     for (std::size_t i : {0, 63, 64, 999})
         EXPECT_EQ(AnnouncementRecordBytes(records[i]), noise.substr(i * 374, 374)) << i;
+    EXPECT_EQ(ReadAnnouncementRecords(dir / "noise.ann").size(), 1000u);
+    EXPECT_TRUE(ReadAnnouncementRecords(dir / "missing.ann").empty());
 }
 
 TEST(ResolveRecordedFileTest, CutNamesFindTheirFile) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 #include <utility>
 
 #include "frame/catalogue.h"
@@ -336,6 +337,25 @@ TEST(DecodeKeyBytes, TerminalSequencesBecomePcKeyCodes) {
     std::size_t consumed = 0;
     EXPECT_EQ(DecodeKeyBytes("\xD0\x90", consumed, false), 0xD0);
     EXPECT_EQ(consumed, 1u);
+}
+
+// Keys read from standard input: a sequence whole, an Esc that nothing follows
+// within the wait as a key of its own, and Esc when the input has ended.
+TEST_F(ConsoleTest, KeysFromStandardInput) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    const int savedInput = dup(0);
+    dup2(fds[0], 0);
+    const std::string typed = "\x1b[Aq\x1b[6~\r";
+    ASSERT_EQ(write(fds[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    for (int expected : {72 << 8, int('q'), 81 << 8, 13}) EXPECT_EQ(ReadKeyCode(), expected);
+    ASSERT_EQ(write(fds[1], "\x1b", 1), 1);
+    EXPECT_EQ(ReadKeyCode(), 27);
+    close(fds[1]);
+    EXPECT_EQ(ReadKeyCode(), 27);
+    dup2(savedInput, 0);
+    close(savedInput);
+    close(fds[0]);
 }
 
 // ---- Code page 866 -------------------------------------------------------------------

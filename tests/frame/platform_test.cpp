@@ -189,6 +189,19 @@ TEST(Processes, FindAndRun) {
     std::filesystem::current_path(before);
 }
 
+TEST(AbsolutePath, FromTheCurrentDirectory) {
+    ScratchDir dir;
+    const std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path);
+    const std::string cwd = std::filesystem::current_path().string() + "/";
+    const struct {
+        const char *path, *absolute;
+    } cases[] = {{"out/x.tic", "out/x.tic"}, {"./out", "out"}, {".//./a", "a"}, {".", ""}, {"/abs/a", "/abs/a"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(AbsolutePath(c.path), c.absolute[0] == '/' ? c.absolute : cwd + c.absolute) << c.path;
+    std::filesystem::current_path(before);
+}
+
 TEST(ProgramDirectory, EnvironmentOrExecutable) {
     const char* saved = getenv("BRENMOOR_DIR");
     std::string keep = saved ? saved : "";

@@ -132,6 +132,12 @@ TEST_F(NetmailTest, ShortOrMissingMessageFiles) {
     EXPECT_EQ(ReadFileBytes(dir / "2.msg"), shortBytes);
     EXPECT_NE(console.find("Runtime error"), std::string::npos);
     EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { ReadNetmail(dir / "missing.msg"); }), 2);  // ENOENT
+
+    // A whole message reads back, header alone or with its lines.
+    WriteFileBytes(dir / "3.msg", ForeignMessage("line one\r"));
+    ASSERT_TRUE(ReadNetmailHeader(dir / "3.msg", header));
+    EXPECT_EQ(header.Subject, "PASSWORD");
+    EXPECT_EQ(ReadNetmail(dir / "3.msg").Body, std::vector<std::string>{"line one"});
 }
 
 TEST_F(NetmailTest, MissingBodyFileOrUnwritableMessageLeavesNoMessage) {

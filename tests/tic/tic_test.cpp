@@ -63,6 +63,11 @@ TEST(TicRead, Lines) {
     tic.File = "evil.zip\r\nArea OTHER";
     tic.Area = "MINE";
     EXPECT_EQ(ParseText(FormatTic(tic, LocalNow())).Area, "MINE");
+    // A TIC that cannot be read leaves nothing behind.
+    ScratchDir dir;
+    tic.File = "kept?";
+    EXPECT_EQ(ReadTic(dir.path, tic), TicReadStatus::CannotRead);
+    EXPECT_EQ(tic.File, "");
 }
 
 TEST(TicNames, ShapeAndSpread) {
@@ -188,6 +193,38 @@ TEST(Descriptions, ColumnsAndMasks) {
         {"FOO.ZIP", "FOO.ARJ", false}, {"FOO", "FOO.ZIP", false},
     };
     for (const auto& c : masks) EXPECT_EQ(MatchFileMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+}
+
+TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
+    const Lines list{"OTHER.ZIP    Other",
+                     "FOO.ZIP [00] First line", " +second", "   blank-led without prefix", " +third",
+                     "BAR.ZIP      Bar", "             bar 2", "             bar 3",
+                     "NEXT.ZIP     Next", " +FOO.TXT is mentioned", "bare.zip"};
+    const struct {
+        const char *name, *prefix;
+        int descPos;
+        Lines entry;
+    } cases[] = {
+        {"foo.zip  ", " +", 14, {"First line", "second", "   blank-led without prefix", "third"}},
+        {"BAR.ZIP", "", 14, {"Bar", "bar 2", "bar 3"}},
+        {"OTHER.ZIP", "", 40, {""}},
+        {"OTHER.ZIP", "", 0, {"OTHER.ZIP    Other"}},
+        {"NONE.ZIP", "", 14, {}},
+        {"FOO.TXT", " +", 14, {}},  // named in a continuation only
+    };
+    for (const auto& c : cases) EXPECT_EQ(FindDescription(list, c.name, c.prefix, c.descPos), c.entry) << c.name;
+
+    ScratchDir dir;
+    const std::string file = dir / "files.bbs";
+    EXPECT_TRUE(ReadDescription(file, "FOO.ZIP", "", 14).empty());
+    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP"));
+    // A list edited by hand without its last line end: the new entry starts a line of its own.
+    WriteFileBytes(file, "bare.zip");
+    ASSERT_EQ(AddDescription("DESC", "NEW.ZIP", file, "New", {}, 14, 14, "", ""), 0);
+    EXPECT_EQ(ReadFileBytes(file), "bare.zip\r\nNEW.ZIP      New\r\n");
+    EXPECT_EQ(ReadDescription(file, "new.zip", "", 14), Lines{"New"});
+    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP "));
+    EXPECT_FALSE(DescriptionExists(file, "BARE"));
 }
 
 TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
