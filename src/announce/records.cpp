@@ -113,21 +113,24 @@ std::string AnnouncementFileName(std::string_view dateText) {
     return name + ".ann";
 }
 
+std::string AnnouncementFilePath(std::string_view directory, const LocalDateTime& when) {
+    std::string dir(directory);
+    AddTrailingSlash(dir);
+    if (dir.empty() || dir.size() == 1) return std::string();
+    return ResolvePath(dir + AnnouncementFileName(DateText(when)));
+}
+
 bool AppendAnnouncementRecord(std::string_view directory, std::string_view fileEcho, std::string_view comment,
                               std::string_view fileName, std::string_view fileDirectory,
                               std::string_view originText, std::string_view fromText, std::string_view group) {
-    return AppendAnnouncementRecordAt(LocalNow(), directory, fileEcho, comment, fileName, fileDirectory,
-                                      originText, fromText, group);
+    return AppendAnnouncementRecordTo(AnnouncementFilePath(directory, LocalNow()), fileEcho, comment, fileName,
+                                      fileDirectory, originText, fromText, group);
 }
 
-bool AppendAnnouncementRecordAt(const LocalDateTime& when, std::string_view directory, std::string_view fileEcho,
-                                std::string_view comment, std::string_view fileName,
-                                std::string_view fileDirectory, std::string_view originText,
-                                std::string_view fromText, std::string_view group) {
-    std::string dir(directory);
-    AddTrailingSlash(dir);
-    if (dir.empty() || dir.size() == 1) return false;
-    const std::string path = ResolvePath(dir + AnnouncementFileName(DateText(when)));
+bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,
+                                std::string_view fileName, std::string_view fileDirectory,
+                                std::string_view originText, std::string_view fromText, std::string_view group) {
+    if (path.empty()) return false;
     const std::string bytes = AnnouncementRecordBytes(
         MakeAnnouncementRecord(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
 

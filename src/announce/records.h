@@ -67,11 +67,14 @@ bool AppendAnnouncementRecord(std::string_view directory, std::string_view fileE
                               std::string_view fileName, std::string_view fileDirectory,
                               std::string_view originText, std::string_view fromText, std::string_view group);
 
-// The same for the record file of the day of when.
-bool AppendAnnouncementRecordAt(const LocalDateTime& when, std::string_view directory, std::string_view fileEcho,
-                                std::string_view comment, std::string_view fileName,
-                                std::string_view fileDirectory, std::string_view originText,
-                                std::string_view fromText, std::string_view group);
+// The record file of the day of when in directory; empty when directory is
+// empty or "/".
+std::string AnnouncementFilePath(std::string_view directory, const LocalDateTime& when);
+
+// The same append to the record file at path (nothing for an empty path).
+bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,
+                                std::string_view fileName, std::string_view fileDirectory,
+                                std::string_view originText, std::string_view fromText, std::string_view group);
 
 // Every whole record of a record file, in file order. A trailing partial
 // record is ignored. Returns 0 or the error number of a failed open or read

@@ -3,6 +3,8 @@
 // rebuild the content and let the platform put it in place safely.
 #include "config/areas.h"
 
+#include <map>
+
 #include <new>
 
 #include "config/ctlline.h"
@@ -87,6 +89,11 @@ void AddField(std::string& out, std::string_view label, std::string_view value) 
     out += LineEnd;
 }
 
+// The header line of the wanted area's block.
+bool IsHeaderOf(std::string_view clean, bool areaLine, std::string_view value, std::string_view wanted) {
+    return areaLine && clean.size() >= 8 && EqualNoCase(value, wanted);
+}
+
 // Copies the list with the block of the tag replaced by the block given (or
 // dropped when it is empty) and puts the result in place of the file.
 int RewriteAreaList(const std::string& file, const std::string& wanted, const std::string& block) {
@@ -97,7 +104,7 @@ int RewriteAreaList(const std::string& file, const std::string& wanted, const st
 
     std::string out;
     out.reserve(content.size() + block.size() + 64);
-    bool skipping = false;
+    bool skipping = false, done = false;
     LineCursor cursor(content);
     std::string_view raw;
     while (cursor.Next(raw)) {
@@ -113,9 +120,11 @@ int RewriteAreaList(const std::string& file, const std::string& wanted, const st
             skipping = false;
             continue;
         }
-        if (areaLine && EqualNoCase(value, wanted)) {
+        // Only the block ReadArea returns: a second block of the same tag is
+        // another area's to the reader and stays as it stands.
+        if (!done && IsHeaderOf(CleanLine(raw), areaLine, value, wanted)) {
             out += block;
-            skipping = true;
+            skipping = done = true;
             continue;
         }
         // Lines the rewrite does not touch keep their full length.
@@ -145,7 +154,7 @@ AreaRecord ReadArea(const std::string& file, std::string_view tag) {
         SplitKeywordView(clean, keyword, value);
         const bool areaLine = EqualNoCase(keyword, "AREA");
         if (!found) {
-            if (areaLine && clean.size() >= 8 && EqualNoCase(value, wanted)) {
+            if (IsHeaderOf(clean, areaLine, value, wanted)) {
                 found = true;
                 area.Name = wanted;
             }
@@ -210,6 +219,41 @@ int ListAreaNames(const std::string& file, std::vector<AreaNameEntry>& entries, 
     }
     width = static_cast<int>(longest + 2);
     return status;
+}
+
+std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::string& programDir) {
+    const std::string name = ExtractFileName(file);
+    std::string content;
+    if (!ReadWholeFile(file, content)) return {{name, 0, "cannot be read"}};
+    std::vector<ConfigProblem> problems;
+    std::map<std::string, std::size_t> firstLine;
+    LineCursor cursor(content);
+    std::string_view raw;
+    for (std::size_t number = 1; cursor.Next(raw); ++number) {
+        std::string_view clean = CleanLine(raw);
+        std::string_view keyword, value;
+        SplitKeywordView(clean, keyword, value);
+        if (IsHeaderOf(clean, EqualNoCase(keyword, "AREA"), value, value)) {
+            auto [at, fresh] = firstLine.emplace(WantedTag(value), number);
+            if (!fresh)
+                problems.push_back({name, number, "area " + at->first + " again (first at line " +
+                                                      std::to_string(at->second) + "): only the first block counts"});
+        } else if (EqualNoCase(keyword, "PATH") && !value.empty()) {
+            // A missing directory is made by the first file that arrives,
+            // when the directory above it lets the program make it.
+            std::string dir = ResolveConfigPath(programDir, std::string(value));
+            std::string existing = dir;
+            while (!existing.empty() && !DirectoryExists(existing)) {
+                while (existing.size() > 1 && existing.back() == PathSeparator) existing.pop_back();
+                existing = ExtractDir(existing);
+            }
+            if (!DirectoryExists(dir) && !IsWritableDirectory(existing))
+                problems.push_back({name, number, "directory " + dir + " is missing and cannot be made"});
+            else if (DirectoryExists(dir) && !IsWritableDirectory(dir))
+                problems.push_back({name, number, "directory " + dir + " is not writable"});
+        }
+    }
+    return problems;
 }
 
 int ListAreasWithLinks(const std::string& file, std::vector<AreaLinksEntry>& entries) {

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "config/mainconfig.h"
+
 constexpr std::size_t MaxAreaAka = 24;      // AKA field of an area
 constexpr std::size_t MaxListedTag = 50;    // tag in AreaLinksEntry
 constexpr std::size_t MaxListedAka = 23;    // AKA in AreaLinksEntry
@@ -91,3 +93,8 @@ bool RemoveLinkFromArea(AreaRecord& area, std::string_view address);
 
 // True when a character of group string a occurs in group string b.
 bool SharesGroup(std::string_view a, std::string_view b);
+
+// For `brenmoor check`: every area tag that a block before it has already
+// used (the reader only ever finds the first), and PATH directories that are
+// missing (relative ones taken in programDir).
+std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::string& programDir);

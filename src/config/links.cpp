@@ -17,16 +17,20 @@ std::string TakeColumn(std::string& rest) {
     return column;
 }
 
+// "-" stands for an empty column, so that the columns after it keep their
+// places.
+std::string ColumnValue(std::string column) { return column == "-" ? std::string() : column; }
+std::string ColumnText(const std::string& value) { return value.empty() ? std::string("-") : value; }
+
 // The ten columns of a table row; missing trailing columns keep the defaults.
 void FillFromRow(std::string rest, LinkRecord& link) {
     link.Address = TakeColumn(rest);
-    link.AKA = TakeColumn(rest);
-    link.Password = TakeColumn(rest);
-    if (link.Password == "-") link.Password.clear();
+    link.AKA = ColumnValue(TakeColumn(rest));
+    link.Password = ColumnValue(TakeColumn(rest));
     link.CreateArea = ParseYesNo(TakeColumn(rest));
     link.PlusAll = ParseYesNo(TakeColumn(rest));
     link.Pause = ParseYesNo(TakeColumn(rest));
-    link.Group = TakeColumn(rest);
+    link.Group = ColumnValue(TakeColumn(rest));
     std::string defaultGroup = TakeColumn(rest);
     link.DefaultGroup = defaultGroup == "-" ? ' ' : DefaultGroupOf(defaultGroup);
     link.Security = ParseWordValue(TakeColumn(rest));
@@ -87,9 +91,9 @@ void AddBlock(std::string& out, const LinkRecord& link, const std::string& addre
 }
 
 std::string Row(const LinkRecord& link, const std::string& address) {
-    return "! " + address + " " + link.AKA + " " + (link.Password.empty() ? std::string("-") : link.Password) + " " +
+    return "! " + address + " " + ColumnText(link.AKA) + " " + ColumnText(link.Password) + " " +
            YesNoText(link.CreateArea) + " " + YesNoText(link.PlusAll) + " " + YesNoText(link.Pause) + " " +
-           link.Group + " " + (HasDefaultGroup(link) ? std::string(1, link.DefaultGroup) : std::string("-")) + " " +
+           ColumnText(link.Group) + " " + (HasDefaultGroup(link) ? std::string(1, link.DefaultGroup) : std::string("-")) + " " +
            NumberText(link.Security) + " " + link.FilesSend;
 }
 

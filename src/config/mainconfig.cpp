@@ -213,6 +213,66 @@ void CompleteConfig(MainConfig& config) {
 
 }  // namespace
 
+bool IsAddressText(std::string_view text) {
+    text = text.substr(0, text.find('@'));
+    std::size_t colon = text.find(':'), slash = text.find('/');
+    if (colon == std::string_view::npos || slash == std::string_view::npos || slash < colon) return false;
+    std::size_t dot = text.find('.', slash);
+    auto number = [](std::string_view digits) {
+        return !digits.empty() && digits.size() <= 5 &&
+               digits.find_first_not_of("0123456789") == std::string_view::npos && ParseNumber(digits) <= 65535;
+    };
+    return number(text.substr(0, colon)) && number(text.substr(colon + 1, slash - colon - 1)) &&
+           number(text.substr(slash + 1, dot == std::string_view::npos ? std::string_view::npos : dot - slash - 1)) &&
+           (dot == std::string_view::npos || number(text.substr(dot + 1)));
+}
+
+std::vector<ConfigProblem> CheckMainConfig(const std::string& path, const MainConfig& config) {
+    std::vector<ConfigProblem> problems;
+    const std::string file = ExtractFileName(path);
+    std::vector<std::string> lines;
+    if (!ReadTextLines(path, lines)) return {{file, 0, "cannot be read"}};
+    auto isNumber = [](const std::string& value) {
+        std::string text = value;
+        Trim(text);
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string keyword, value;
+        if (!SplitControlLine(lines[i], keyword, value)) continue;
+        auto report = [&](const std::string& text) { problems.push_back({file, i + 1, keyword + ": " + text}); };
+        bool known = FileGroupIndex(keyword) >= 0;
+        for (const TextKeyword& entry : TextKeywords) known = known || keyword == entry.keyword;
+        for (const SwitchKeyword& entry : SwitchKeywords) {
+            if (keyword != entry.keyword) continue;
+            known = true;
+            std::string word = UpperCase(value);
+            if (word != "YES" && word != "NO" && word != "+" && word != "-") report("\"" + value + "\" is not Yes or No");
+        }
+        if (keyword == "MSGMAXLINES" || keyword == "MAXDUPEREC" || keyword == "DESCPOS" || keyword == "DLCPOS") {
+            known = true;
+            if (!isNumber(value)) report("\"" + value + "\" is not a number");
+        }
+        if (keyword == "ADDRESS") {
+            known = true;
+            if (!IsAddressText(value)) report("\"" + value + "\" is not an address");
+        }
+        known = known || keyword == "ALIAS" || keyword == "LONGDESCCHARS" || keyword == "SEPARATOR" ||
+                keyword == "BASEDIR";
+        if (!known) report("unknown keyword");
+    }
+    for (const TextKeyword& entry : TextKeywords) {
+        if (entry.handling != Handling::Dir) continue;
+        const std::string& dir = config.*entry.field;
+        if (dir.empty()) continue;
+        if (!DirectoryExists(dir)) problems.push_back({file, 0, std::string(entry.keyword) + ": " + dir + " is missing"});
+        else if (!IsWritableDirectory(dir))
+            problems.push_back({file, 0, std::string(entry.keyword) + ": " + dir + " is not writable"});
+    }
+    if (config.inbound.empty()) problems.push_back({file, 0, "INBOUND is not set: nothing can be tossed"});
+    return problems;
+}
+
 std::string ResolveConfigPath(const std::string& baseDir, const std::string& value) {
     if (value.empty() || value.front() == PathSeparator) return value;
     return baseDir + value;

@@ -84,6 +84,23 @@ struct MainConfig {
 // the same whatever the current directory is.
 void LoadMainConfig(const std::string& path, MainConfig& config);
 
+// A problem `brenmoor check` reports: the file, its line (0: the file as a
+// whole) and what is wrong.
+struct ConfigProblem {
+    std::string file;
+    std::size_t line = 0;
+    std::string text;
+};
+
+// The lines of BRENMOOR.CTL whose keyword is unknown or whose value does not
+// parse (numbers, Yes/No switches, addresses), every configured directory
+// that is missing or not writable, and an INBOUND that is not set. config is
+// the file as loaded.
+std::vector<ConfigProblem> CheckMainConfig(const std::string& path, const MainConfig& config);
+
+// Whole addresses only: zone:net/node with an optional .point and @domain.
+bool IsAddressText(std::string_view text);
+
 // A path value of a control file: empty and absolute values unchanged, a
 // relative one prefixed with baseDir (which ends in "/").
 std::string ResolveConfigPath(const std::string& baseDir, const std::string& value);

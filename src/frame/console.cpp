@@ -161,6 +161,21 @@ void AppendGlyph(std::string& out, unsigned char ch) {
     }
 }
 
+// Output to a pipe or file (cron mail, a mailer's log) is text in the
+// locale's character set: code page 866 becomes UTF-8 in a UTF-8 locale, and
+// stays as it is in any other.
+std::string PlainText(std::string_view text) {
+    if (!Console().utf8) return std::string(text);
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char c : text) {
+        unsigned char ch = static_cast<unsigned char>(c);
+        if (ch < 0x80) out += c;
+        else AppendUtf8(out, HighCodePoints[ch - 128]);
+    }
+    return out;
+}
+
 // Console colour order (blue = 1, red = 4) to ANSI order (red = 1, blue = 4).
 constexpr int AnsiColour[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
@@ -233,7 +248,7 @@ void DoWriteText(std::string_view text) {
     ConsoleState& console = Console();
     EnsureCells();
     if (!console.terminal) {
-        Out(text);
+        Out(PlainText(text));
     } else {
         SyncCursor();
         EmitAttr(console.attr);

@@ -10,6 +10,8 @@
 #include "frame/log.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
+#include "config/areas.h"
+#include "robot/netmail.h"
 #include "tic/toss.h"
 
 namespace {
@@ -23,7 +25,7 @@ struct UsagePiece {
 };
 
 constexpr UsagePiece UsageText[] = {
-    {10, "Brenmoor.exe ", false},
+    {10, "brenmoor ", false},
     {13, "<\xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB>", true},  // <параметры>
     {11, "\x8F\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB:", true},  // Параметры:
     {13, "Toss", false},
@@ -65,6 +67,30 @@ void PrintUsage() {
     }
 }
 
+// "check": every problem of the control files that loading let pass, one
+// line each with its file and line; exit 0 only when there is none.
+[[noreturn]] void RunCheck(const NodeConfig& node) {
+    const std::string& dir = node.programDir;
+    std::vector<ConfigProblem> problems = CheckMainConfig(dir + "BRENMOOR.CTL", node.main);
+    for (ConfigProblem& problem : CheckAreaList(ResolvePath(dir + "areas.ctl"), dir)) problems.push_back(problem);
+    for (const LinkRecord& link : node.links)
+        if (!IsAddressText(link.Address)) problems.push_back({"Links.ctl", 0, "\"" + link.Address + "\" is not an address"});
+    for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
+        std::string content;
+        const std::string path = ResolvePath(dir + list);
+        if (FileExists(path) && !ReadWholeFile(path, content)) problems.push_back({list, 0, "cannot be read"});
+    }
+    WriteLine("");
+    for (const ConfigProblem& problem : problems) {
+        SetTextColor(12);
+        WriteLine(problem.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : std::string()) + ": " +
+                  problem.text);
+    }
+    SetTextColor(problems.empty() ? 10 : 12);
+    WriteLine(problems.empty() ? std::string("No problems found") : std::to_string(problems.size()) + " problem(s) found");
+    ExitProgram(problems.empty() ? 0 : 1);
+}
+
 // Everything the driver sets up for the rest of the run.
 struct RunState {
     int screenColumns = 80;
@@ -103,16 +129,23 @@ void Run(int argc, char** argv) {
 
     State.node.programDir = State.programDir;
     LoadNodeConfig(State.node);
+    SetMsgIdSerialFile(State.programDir + "msgid.dat");
     CheckBusyFlag(State.node.main);
     StartLogRun(State.node.main.logName);
     ClearErrorNumber();
 
     const std::string& command = State.commandLine.commandWord;
+    // Commands that change files hold the flag, so that no two of them
+    // rewrite areas.ctl or a flow file at once.
+    for (std::string_view word : {"TOSS", "SCAN", "TOSSSCAN", "HATCH", "AUTOHATCH", "PURGE", "RELINK"})
+        if (command == word) AcquireBusyFlag(State.node.main);
     if (command == "TOSS" || command == "TOSSSCAN") {
-        RunToss(State.node, BusyFlagPath(State.node.main), State.screenRows);
+        RunToss(State.node, State.screenRows);
         SetCursorVisible(true);
         ExitProgram(0);
     }
+
+    if (command == "CHECK") RunCheck(State.node);
 
     // Every other command word ends normally.
     EndProgram(0);
@@ -136,6 +169,7 @@ int RunBrenmoor(int argc, char** argv) {
         // Memory ran out again while reporting it.
         code = 10;
     }
+    ReleaseBusyFlag();
     RestoreTerminal();
     return code;
 }

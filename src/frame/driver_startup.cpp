@@ -1,5 +1,6 @@
 #include "frame/driver_startup.h"
 
+#include <cerrno>
 #include <new>
 
 #include "frame/catalogue.h"
@@ -7,6 +8,7 @@
 #include "frame/exit.h"
 #include "frame/log.h"
 #include "frame/platform.h"
+#include "frame/utils.h"
 
 namespace {
 
@@ -28,6 +30,18 @@ void LoadEverything(NodeConfig& config) {
         ExitProgram(3);
     }
     LoadMainConfig(dir + "BRENMOOR.CTL", config.main);
+    // Without a setting, work files and the busy flag stay with the node:
+    // cron and the mailer start the program from other directories.
+    if (config.main.semaphores.empty()) config.main.semaphores = dir;
+    if (config.main.tempDir.empty()) {
+        config.main.tempDir = dir + "tmp/";
+        if (!ForceDirectories(config.main.tempDir)) {
+            WriteLine(MessageText(Msg::ERROR));
+            SetTextColor(12);
+            WriteLine(SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", config.main.tempDir));
+            ExitProgram(2);
+        }
+    }
     if (config.main.mode == "BINK" && config.main.binkStyleOutbound.empty()) {
         WriteLine(MessageText(Msg::ERROR));
         SetTextColor(12);
@@ -78,10 +92,71 @@ void LoadNodeConfig(NodeConfig& config) {
 
 std::string BusyFlagPath(const MainConfig& config) { return config.semaphores + "BRENMOOR.BSY"; }
 
-void CheckBusyFlag(const MainConfig& config) {
-    if (!FileExists(BusyFlagPath(config))) return;
+namespace {
+
+std::string OwnedFlag;  // the flag this run created, removed when it ends
+
+[[noreturn]] void OtherCopyRuns() {
     SetTextColor(12);
     WriteLine(MessageText(Msg::DETECTBUSYFLAG));
     WriteLine(MessageText(Msg::RUNINGOTHERCOPY));
     ExitProgram(8);
+}
+
+// A flag is stale when the process it names is gone, or when it names none
+// and is older than a minute (a run killed between creating and filling it).
+bool IsStale(const std::string& flag) {
+    std::string content;
+    if (!ReadWholeFile(flag, content)) return false;
+    std::string text = content.substr(0, content.find_first_of("\r\n"));
+    Trim(text);
+    if (!text.empty()) {
+        long long pid = ParseNumber(text);
+        return pid > 0 && pid <= 0x7FFFFFFF && !ProcessExists(static_cast<int>(pid));
+    }
+    std::int64_t age = 0;
+    return GetFileAge(flag, age) && age > 60;
+}
+
+// The flag as it stands in the directory, in any letter case; empty when none.
+std::string ExistingFlag(const MainConfig& config) {
+    const std::string flag = ResolvePath(BusyFlagPath(config));
+    return FileExists(flag) ? flag : std::string();
+}
+
+// Removes a stale flag with a log line; false while another run holds it.
+bool ClearStaleFlag(const MainConfig& config, const std::string& flag) {
+    if (!IsStale(flag)) return false;
+    WriteLog(config.logName, "Stale busy flag " + flag + " removed");
+    DeleteFile(flag);
+    return true;
+}
+
+}  // namespace
+
+void CheckBusyFlag(const MainConfig& config) {
+    const std::string flag = ExistingFlag(config);
+    if (!flag.empty() && !ClearStaleFlag(config, flag)) OtherCopyRuns();
+}
+
+void AcquireBusyFlag(const MainConfig& config) {
+    const std::string flag = BusyFlagPath(config);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::string existing = ExistingFlag(config);
+        if (!existing.empty() && !ClearStaleFlag(config, existing)) OtherCopyRuns();
+        // Created exclusively: of two runs started together only one wins.
+        int error = CreateNewFile(flag, NumberText(CurrentProcessId()) + "\n");
+        if (error == 0) {
+            OwnedFlag = flag;
+            return;
+        }
+        if (error != EEXIST) RuntimeError(error);
+    }
+    OtherCopyRuns();
+}
+
+void ReleaseBusyFlag() {
+    if (OwnedFlag.empty()) return;
+    DeleteFile(OwnedFlag);
+    OwnedFlag.clear();
 }

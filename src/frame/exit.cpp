@@ -3,6 +3,7 @@
 #include <string>
 
 #include "frame/console.h"
+#include "frame/platform.h"
 #include "frame/utils.h"
 
 void ExitProgram(int code) {
@@ -23,6 +24,6 @@ void RuntimeError(int errorNumber) {
     if (errorNumber <= 0) errorNumber = 5;
     if (errorNumber > 255) errorNumber = 255;
     if (WhereX() > 0) WriteLine("");
-    WriteLine("Runtime error " + NumberText(errorNumber));
+    WriteLine("Runtime error " + ErrorText(errorNumber));
     EndProgram(errorNumber);
 }

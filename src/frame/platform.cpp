@@ -3,6 +3,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -62,6 +64,33 @@ bool GlobNoCase(std::string_view name, std::string_view mask) {
     return m == mask.size();
 }
 
+}  // namespace
+
+int InjectedFault(bool reported) {
+#ifdef BRENMOOR_FAULT_INJECTION
+    static long long count = 0, target = -1;
+    static bool stop = false;
+    if (target < 0) {
+        target = 0;
+        const char* value = std::getenv("BRENMOOR_FAULT");
+        std::string_view text = value ? value : "";
+        if (text.starts_with("stop:") || text.starts_with("fail:")) {
+            stop = text.starts_with("stop:");
+            target = std::atoll(value + 5);
+        }
+    }
+    if (target > 0 && ++count == target) {
+        if (stop) ::kill(::getpid(), SIGKILL);
+        return reported ? EIO : 0;
+    }
+#else
+    (void)reported;
+#endif
+    return 0;
+}
+
+namespace {
+
 int WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         ssize_t written = ::write(fd, data, size);
@@ -83,6 +112,7 @@ int CloseChecked(int fd) {
 
 // Writes content to a file opened with the given flags; 0 or errno.
 int WriteFileWithFlags(const std::string& path, std::string_view content, int flags) {
+    if (int fault = InjectedFault()) return fault;
     int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
     int error = WriteAll(fd, content.data(), content.size());
@@ -95,7 +125,8 @@ enum class CopyStage { Done, SourceOpen, TargetCreate, Transfer };
 // The copy behind CopyFile and TryCopyFile. A partly written target is
 // removed, so a failed copy never looks like a complete one.
 CopyStage CopyFileContents(const std::string& source, const std::string& target, int& error) {
-    error = 0;
+    error = InjectedFault();
+    if (error != 0) return CopyStage::TargetCreate;
     std::string from = ResolvePath(source);
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
@@ -254,6 +285,10 @@ bool DirectoryExists(const std::string& path) {
     return StatPath(dir, st) && S_ISDIR(st.st_mode) && ::access(dir.c_str(), X_OK) == 0;
 }
 
+bool IsWritableDirectory(const std::string& path) {
+    return DirectoryExists(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
     return StatPath(ResolvePath(path), st) && S_ISREG(st.st_mode);
@@ -297,7 +332,8 @@ bool ForceDirectories(const std::string& path) {
     if (full.back() != PathSeparator) full += PathSeparator;
     for (std::size_t slash = full.find(PathSeparator, 1); slash != std::string::npos;
          slash = full.find(PathSeparator, slash + 1)) {
-        ::mkdir(full.substr(0, slash).c_str(), 0777);
+        const std::string part = full.substr(0, slash);
+        if (!DirectoryExists(part) && InjectedFault() == 0) ::mkdir(part.c_str(), 0777);
     }
     return DirectoryExists(full);
 }
@@ -307,7 +343,7 @@ void DeleteFile(const std::string& path) {
     std::string resolved = ResolvePath(path);
     struct stat st {};
     if (::lstat(resolved.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;
-    ::unlink(resolved.c_str());
+    if (InjectedFault(false) == 0) ::unlink(resolved.c_str());
 }
 
 void DeleteFiles(const std::string& pathMask) {
@@ -330,11 +366,13 @@ int TryCopyFile(const std::string& source, const std::string& target) {
 }
 
 int RenameFile(const std::string& from, const std::string& to) {
+    if (int fault = InjectedFault()) return fault;
     if (::rename(ResolvePath(from).c_str(), to.c_str()) != 0) return errno;
     return 0;
 }
 
 int MoveFile(const std::string& from, const std::string& to) {
+    if (int fault = InjectedFault()) return fault;
     std::string source = ResolvePath(from);
     if (::rename(source.c_str(), to.c_str()) == 0) return 0;
     if (errno != EXDEV) return errno;
@@ -413,6 +451,7 @@ int AppendToFile(const std::string& path, std::string_view content) {
 
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
     if (path.empty()) return ENOENT;
+    if (int fault = InjectedFault()) return fault;
     std::string target = ResolvePath(path);
     // A control file kept as a symbolic link to elsewhere: the file it names
     // is rewritten and the link stays, instead of the link being replaced.
@@ -429,6 +468,9 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
     }
     std::string dir, name;
     SplitDirectoryPart(target, dir, name);
+    // Work copies a killed rewrite of this file left behind.
+    for (const DirEntry& entry : FindFiles(dir + PathSeparator + "." + name + ".??????"))
+        if (entry.name.size() == name.size() + 8 && entry.name.compare(1, name.size(), name) == 0) ::unlink((dir + PathSeparator + entry.name).c_str());
     std::string temp = dir + PathSeparator + "." + name + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return errno;
@@ -577,6 +619,30 @@ std::uint64_t MemoryAvailable() {
 }
 
 int LastErrorNumber() { return errno; }
+
+std::string ErrorText(int errorNumber) {
+    // The C locale's English text: the log stays plain ASCII.
+    static locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    const char* text = c ? ::strerror_l(errorNumber, c) : nullptr;
+    return NumberText(errorNumber) + (text ? " (" + std::string(text) + ")" : std::string());
+}
+
+int TruncateFile(const std::string& path, std::uint64_t size) {
+    if (int fault = InjectedFault()) return fault;
+    if (::truncate(ResolvePath(path).c_str(), static_cast<off_t>(size)) != 0) return errno;
+    return 0;
+}
+
+bool GetFileAge(const std::string& path, std::int64_t& seconds) {
+    std::time_t modified = 0;
+    if (!GetFileTime(path, modified)) return false;
+    seconds = static_cast<std::int64_t>(std::time(nullptr) - modified);  // the real clock, never the test's
+    return true;
+}
+
+int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
+bool ProcessExists(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
 void ClearErrorNumber() { errno = 0; }
 

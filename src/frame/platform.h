@@ -49,6 +49,7 @@ std::string ResolvePath(const std::string& path);
 bool FileExists(const std::string& path);       // a directory counts
 bool DirectoryExists(const std::string& path);  // trailing "/" ignored
 bool IsRegularFile(const std::string& path);
+bool IsWritableDirectory(const std::string& path);  // files can be created in it
 bool IsReadOnlyFile(const std::string& path);   // no owner write permission
 bool GetFileSize(const std::string& path, std::uint64_t& size);
 bool GetFileTime(const std::string& path, std::time_t& modified);
@@ -104,7 +105,8 @@ int AppendToFile(const std::string& path, std::string_view content);
 // Rewrites a control file safely: copies the current file to backupPath (when
 // not empty and the file exists), writes content to a temporary file in the
 // same directory, flushes it and renames it over path. On any failure the
-// original file is left complete and errno is returned; 0 on success.
+// original file is left complete and errno is returned; 0 on success. Work
+// copies that an interrupted rewrite of the same file left are removed.
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath);
 
 // ---- Processes ---------------------------------------------------------------
@@ -136,6 +138,24 @@ std::uint32_t RandomNumber(std::uint32_t limit);  // 0 .. limit-1
 // MemAvailable of /proc/meminfo in bytes, 0 when unknown.
 std::uint64_t MemoryAvailable();
 
+// The fault switch of test builds, asked before every file operation that
+// changes something. BRENMOOR_FAULT "stop:N" kills the process before its
+// N-th such operation, as SIGKILL or a power cut would; "fail:N" makes that
+// operation fail with EIO, when it is one that reports failures (reported).
+// Returns the error to report, 0 to go on; always 0 in other builds.
+int InjectedFault(bool reported = true);
+
 int LastErrorNumber();  // errno
+// "28 (No space left on device)": the number and the system's English text.
+std::string ErrorText(int errorNumber);
+
+// Cuts the file to size bytes. Returns 0 or errno.
+int TruncateFile(const std::string& path, std::uint64_t size);
+
+// Seconds since the file was last changed, by the real clock.
+bool GetFileAge(const std::string& path, std::int64_t& seconds);
+
+int CurrentProcessId();
+bool ProcessExists(int pid);  // a process of that ID runs (ours or another user's)
 void ClearErrorNumber();
 

@@ -126,6 +126,7 @@ int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t siz
 }
 
 int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_view bytes) {
+    if (int fault = InjectedFault()) return fault;
     int fd = OpenExisting(path, O_WRONLY);
     if (fd < 0) return errno;
     std::size_t done = 0;

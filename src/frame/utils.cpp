@@ -1,6 +1,7 @@
 // Addresses, text cleaning, macros, paths and dates.
 #include "frame/utils.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -313,7 +314,8 @@ std::string SingleLine(std::string_view text) {
 // ---- Control-file lines ------------------------------------------------------------
 
 std::string_view CleanControlLine(std::string_view line) {
-    line = line.substr(0, line.find(';'));
+    // A NUL ends the line as a comment does: a value of NUL bytes is no value.
+    line = line.substr(0, std::min(line.find(';'), line.find('\0')));
     std::size_t first = line.find_first_not_of(' ');
     if (first == std::string_view::npos) return {};
     std::size_t last = line.find_last_not_of(' ');

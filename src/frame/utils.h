@@ -81,7 +81,7 @@ std::string SingleLine(std::string_view text);
 
 // ---- Control-file lines ------------------------------------------------------------
 
-// The part of a line before its first ";", without blanks at either end.
+// The part of a line before its first ";" or NUL, without blanks at either end.
 std::string_view CleanControlLine(std::string_view line);
 
 // Splits a cleaned line at its first blank (only the blank separates): the

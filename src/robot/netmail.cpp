@@ -1,5 +1,6 @@
 #include "robot/netmail.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -140,6 +141,34 @@ std::string FlagWords(std::string_view attributes) {
     return flags;
 }
 
+namespace {
+
+std::string SerialFile;          // where the last serial is kept between runs
+std::uint32_t LastSerial = 0;    // the last serial of this run
+
+}  // namespace
+
+void SetMsgIdSerialFile(const std::string& path) { SerialFile = path; }
+
+std::uint32_t NextMsgIdSerial() {
+    std::uint32_t last = LastSerial;
+    std::string content;
+    if (last == 0 && !SerialFile.empty() && ReadWholeFile(SerialFile, content)) {
+        std::string text = content.substr(0, content.find_first_of("\r\n"));
+        Trim(text);
+        ParseHexValue(text, last);
+    }
+    // The clock keeps serials growing across runs and nodes; last + 1 keeps
+    // them apart within one second.
+    std::uint32_t serial = std::max(last + 1, static_cast<std::uint32_t>(UnixTimeNow()));
+    LastSerial = serial;
+    if (!SerialFile.empty()) {
+        int error = ReplaceFileSafely(SerialFile, HexLong(serial) + "\n", "");
+        if (error != 0) RuntimeError(error);
+    }
+    return serial;
+}
+
 std::string NextMessageName(const std::string& directory) {
     std::string dir = directory;
     AddTrailingSlash(dir);
@@ -199,7 +228,7 @@ std::string BuildNetmail(std::string_view fromName, std::string_view toName, std
     if (!flags.empty()) kludge("FLAGS " + flags);
     // The point is always written here, also 0.
     kludge("MSGID: " + NumberText(from.zone) + ":" + NumberText(from.net) + "/" + NumberText(from.node) + "." +
-           NumberText(from.point) + " " + HexLong(static_cast<std::uint32_t>(UnixTimeNow())));
+           NumberText(from.point) + " " + HexLong(NextMsgIdSerial()));
     kludge("PID: " + product);
 
     if (bodyLines == nullptr) {

@@ -72,6 +72,12 @@ std::string FlagWords(std::string_view attributes);
 // "*.msg" names (any letter case), never 1, so an empty directory gives 2.
 std::string NextMessageName(const std::string& directory);
 
+// MSGID serials: unique per message and never repeated, also by the next run
+// a second later. The larger of the last serial + 1 and the clock; the last
+// one is kept in the file set here (the driver names it at start-up).
+void SetMsgIdSerialFile(const std::string& path);
+std::uint32_t NextMsgIdSerial();
+
 // The complete file contents of one message; bodyLines null means no body
 // file (the text is only the kludges and a NUL, no tear line).
 std::string BuildNetmail(std::string_view fromName, std::string_view toName,

@@ -8,7 +8,6 @@
 namespace {
 
 constexpr std::string_view LineEnd = "\r\n";
-constexpr std::string_view WorkCopyName = "files.bbs";
 
 void PadTo(std::string& text, int width) {
     if (width > 0 && text.size() < static_cast<std::size_t>(width)) text.resize(static_cast<std::size_t>(width), ' ');
@@ -123,30 +122,14 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
 }
 
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          const std::string& tempDir, std::string_view longChars) {
+                                          std::string_view longChars) {
     // Lines are copied whole: an unrelated long line must survive the rewrite.
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines, std::string::npos)) return RemoveDescriptionStatus::NoList;
     std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars);
+    if (kept == lines) return RemoveDescriptionStatus::Done;
     lines.clear();
-
-    // The new list replaces the old one in a single rename, so a failure
-    // leaves the old list complete.
-    const std::string workCopy = tempDir + std::string(WorkCopyName);
-    if (IsSameFile(workCopy, descFile)) {
-        // TEMPDIR is the area's own directory: the work copy would be the
-        // list itself, so the list is rewritten directly.
-        int error = ReplaceFileSafely(descFile, JoinLines(kept), "");
-        return error == 0 ? RemoveDescriptionStatus::Done : RemoveDescriptionStatus::WorkFailed;
-    }
-    DeleteFile(workCopy);
-    std::string written;
-    if (WriteWholeFile(workCopy, JoinLines(kept)) != 0 || !ReadWholeFile(workCopy, written)) {
-        DeleteFile(workCopy);
-        return RemoveDescriptionStatus::WorkFailed;
-    }
-    int error = ReplaceFileSafely(descFile, written, "");
-    DeleteFile(workCopy);
+    int error = ReplaceFileSafely(descFile, JoinLines(kept), "");
     return error == 0 ? RemoveDescriptionStatus::Done : RemoveDescriptionStatus::WorkFailed;
 }
 

@@ -23,13 +23,15 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
 enum class RemoveDescriptionStatus {
     Done,        // the list was rewritten (possibly unchanged)
     NoList,      // the list cannot be opened: nothing happened
-    WorkFailed,  // the work copy or the new list could not be written: the list is as it was
+    WorkFailed,  // the new list could not be written: the list is as it was
 };
 
 // Removes the entries of every file matching mask (MatchFileMask) with their
-// continuation lines, rebuilding the list through a work copy in tempDir.
+// continuation lines. The list is rebuilt beside itself and renamed into
+// place, never anywhere else: a failure leaves it complete. A list without
+// such an entry is not rewritten.
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          const std::string& tempDir, std::string_view longChars);
+                                          std::string_view longChars);
 
 // The same on list text in memory: the lines that stay, without line ends.
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,

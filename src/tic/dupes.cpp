@@ -6,6 +6,7 @@
 #include "frame/platform.h"
 #include "frame/platform_blockio.h"
 #include "frame/utils.h"
+#include "tic/tic.h"
 
 namespace {
 
@@ -77,7 +78,12 @@ bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view
     std::string_view bytes(content);
     for (std::size_t position = 1; position < records; ++position) {
         std::string_view record = bytes.substr(position * DupeRecordSize, DupeRecordSize);
-        if (LittleEndianLong(record, 32) != crc || LittleEndianLong(record, 36) != static_cast<std::uint32_t>(size)) continue;
+        // A record from a TIC without a Crc line holds FFFFFFFF: name and
+        // size decide for it.
+        const std::uint32_t recordCrc = LittleEndianLong(record, 32);
+        if ((recordCrc != crc && recordCrc != NoTicCrc) ||
+            LittleEndianLong(record, 36) != static_cast<std::uint32_t>(size))
+            continue;
         if (ComparableField(record.substr(0, DupeAreaLength), DupeAreaLength) != wantedArea) continue;
         if (ComparableField(record.substr(DupeAreaLength, DupeNameLength), DupeNameLength) != wantedName) continue;
         return true;

@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::string_view AttachFromName = "Brenmoor";
 constexpr std::string_view AttachToName = "SysOp";
+constexpr std::string_view AttachTooLongText = "No file attach to %t: the path %f is longer than a subject holds";
+constexpr std::size_t MaxAttachPath = 71;  // the subject field: 72 bytes with its NUL
+constexpr std::size_t TicNameLength = 12;  // "BM123456.TIC"
 constexpr std::string_view Base32Digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 
 // The flavour words are tested with a blank in front, so that "DIR" is found
@@ -42,17 +45,24 @@ std::string FlowLine(const std::string& path, std::string_view flavour) {
     return line;
 }
 
-void AppendOrFail(const std::string& file, const std::string& line) {
+// Appends the line; once: only when the file does not list it yet (a
+// delivery finished after an interrupted run).
+void AppendOrFail(const std::string& file, const std::string& line, bool once) {
+    if (once) {
+        std::string content;
+        if (ReadWholeFile(file, content) && ("\n" + content).find("\n" + line) != std::string::npos) return;
+    }
     int error = AppendToFile(file, line);
     if (error != 0) RuntimeError(error);
 }
 
-void SendToBox(const std::string& box, const std::string& path, std::string_view flavour, bool useToBeSent) {
+void SendToBox(const std::string& box, const std::string& path, std::string_view flavour, bool useToBeSent,
+               bool once) {
     ForceDirectories(box);
     std::string dir = box;
     AddTrailingSlash(dir);
     if (useToBeSent) {
-        AppendOrFail(dir + std::string(ToBeSentFileName), FlowLine(path, flavour));
+        AppendOrFail(dir + std::string(ToBeSentFileName), FlowLine(path, flavour), once);
         return;
     }
     std::string target = dir + ExtractFileName(path);
@@ -114,8 +124,8 @@ std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& conf
 }
 
 void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& path, std::string_view flavour) {
-    AppendOrFail(BinkFlowFile(outboundBase, config, linkAddress, flavour), FlowLine(path, flavour));
+              const std::string& path, std::string_view flavour, bool once) {
+    AppendOrFail(BinkFlowFile(outboundBase, config, linkAddress, flavour), FlowLine(path, flavour), once);
 }
 
 std::string FileBoxName(std::string_view address, bool hold) {
@@ -138,19 +148,72 @@ std::string LongFileBoxName(std::string_view address, bool hold) {
 }
 
 void SendFileBox(const std::string& boxesDir, std::string_view linkAddress, const std::string& path,
-                 std::string_view flavour, bool useToBeSent) {
+                 std::string_view flavour, bool useToBeSent, bool once) {
     std::string box = BoxBase(boxesDir) + FileBoxName(linkAddress, HasFlavourWord(flavour, "HLD"));
-    SendToBox(box, path, flavour, useToBeSent);
+    SendToBox(box, path, flavour, useToBeSent, once);
 }
 
 void SendLongFileBox(const std::string& boxesDir, std::string_view linkAddress, const std::string& path,
-                     std::string_view flavour, bool useToBeSent) {
+                     std::string_view flavour, bool useToBeSent, bool once) {
     std::string box = BoxBase(boxesDir) + LongFileBoxName(linkAddress, HasFlavourWord(flavour, "HLD"));
-    SendToBox(box, path, flavour, useToBeSent);
+    SendToBox(box, path, flavour, useToBeSent, once);
 }
 
+std::vector<std::string> WaitingTicFiles(const std::string& outbound) {
+    std::vector<std::string> names;
+    if (outbound.empty()) return names;
+    for (const DirEntry& entry : FindFiles(outbound + "*.tic")) {
+        TicRecord tic;
+        if (ReadTic(outbound + entry.name, tic) != TicReadStatus::Ok) continue;
+        if (!tic.File.empty()) names.push_back(tic.File);
+        if (!tic.FullName.empty() && tic.FullName != tic.File) names.push_back(tic.FullName);
+    }
+    return names;
+}
+
+namespace {
+
+// Adds the address to SEEN-BY unless it stands there already.
+void AddSeenBy(std::vector<std::string>& seenBy, const std::string& address) {
+    if (address.empty()) return;
+    FidoAddress wanted = ParseAddress(address);
+    for (const std::string& entry : seenBy)
+        if (SameAddress(ParseAddress(entry), wanted)) return;
+    std::string entry = NormalizeAddress(address);
+    CutText(entry, MaxSeenByText);
+    seenBy.push_back(entry);
+}
+
+// A name for the link's TIC: the one an interrupted run chose, or a free
+// one, noted before the TIC is written.
+std::string LinkTicName(const MainConfig& config, TossJournal& journal, const std::string& address, bool& again) {
+    std::string name = JournalValue(journal, "tic " + address);
+    again = !name.empty();
+    if (again) return name;
+    do name = NewTicName();
+    while (FileExists(config.outbound + name));
+    JournalAdd(journal, "tic " + address + " " + name);
+    return name;
+}
+
+// A file-attach netmail, under the message name an interrupted run chose
+// when it had chosen one, so that no attach is written twice.
+void Attach(const MainConfig& config, TossJournal& journal, const std::string& key, const LinkRecord& link,
+            const std::string& path, const std::string& attributes) {
+    std::string message = JournalValue(journal, key);
+    if (message.empty()) {
+        message = NextMessageName(config.netmailOut);
+        JournalAdd(journal, key + " " + message);
+    }
+    WriteNetmail(message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
+}
+
+}  // namespace
+
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic) {
+                 const MainConfig& config, const TicRecord& tic, TossJournal* journal) {
+    TossJournal memory;
+    TossJournal& done = journal ? *journal : memory;
     TicRecord out = tic;
     out.File = ExtractFileName(filePath);
     std::uint64_t size = 0;
@@ -159,8 +222,12 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
     out.To.clear();
     out.Pw.clear();
     out.Crc = tic.Crc != NoTicCrc ? tic.Crc : FileCrc32(filePath);
-    out.Path.push_back(ThisNodePathLine(area.AKA));
-
+    const std::string ownAka = area.AKA.empty() ? config.mainAddress : area.AKA;
+    out.Path.push_back(ThisNodePathLine(ownAka));
+    // This node and the sender have seen the file: a downlink that sends it
+    // back would otherwise make a loop.
+    AddSeenBy(out.SeenBy, ownAka);
+    AddSeenBy(out.SeenBy, tic.From);
     // Who receives the file. Every receiver goes into SEEN-BY before the
     // first TIC is written, so that each TIC names all of them; a link that
     // has already seen the file is dropped.
@@ -204,13 +271,22 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
             link.Pause)
             continue;
 
-        std::string ticName;
-        int error;
-        do {
-            ticName = NewTicName();
-            error = CreateNewFile(config.outbound + ticName, FormatTic(out, LocalNow()));
-        } while (error == EEXIST);
+        const std::string sent = "sent " + address;
+        if (JournalHas(done, sent)) continue;
+        // An attach names the file in the 72 bytes of the subject: a longer
+        // path would point nowhere.
+        if (mode == "AMA" && (AbsolutePath(filePath).size() > MaxAttachPath ||
+                              AbsolutePath(config.outbound).size() + TicNameLength > MaxAttachPath)) {
+            WriteLog(config.logName, SubstituteMacros(SubstituteMacros(AttachTooLongText, "%t", address), "%f",
+                                                      AbsolutePath(filePath)));
+            continue;
+        }
+
+        bool again = false;
+        const std::string ticName = LinkTicName(config, done, address, again);
         const std::string ticPath = config.outbound + ticName;
+        int error = again ? WriteWholeFile(ticPath, FormatTic(out, LocalNow()))
+                          : CreateNewFile(ticPath, FormatTic(out, LocalNow()));
         WriteLog(config.logName, SubstituteMacros(MessageText(Msg::LOGHATCHSENDTO), "%t", address));
         if (error != 0) RuntimeError(error);
 
@@ -220,20 +296,19 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         const std::string ticFlavour = flavour.empty() ? "KFS" : flavour + " KFS";
         if (mode == "AMA") {
             const std::string attributes = AttachAttributes(link.FilesSend);
-            WriteNetmail(NextMessageName(config.netmailOut), AttachFromName, AttachToName, link.AKA, link.Address,
-                         AbsolutePath(filePath), "", attributes, "");
-            WriteNetmail(NextMessageName(config.netmailOut), AttachFromName, AttachToName, link.AKA, link.Address,
-                         AbsolutePath(ticPath), "", attributes + " KFS", "");
+            Attach(config, done, "attach-file " + address, link, AbsolutePath(filePath), attributes);
+            Attach(config, done, "attach-tic " + address, link, AbsolutePath(ticPath), attributes + " KFS");
         } else if (mode == "BINK") {
-            SendBink(config.binkStyleOutbound, config, link.Address, filePath, flavour);
-            SendBink(config.binkStyleOutbound, config, link.Address, ticPath, ticFlavour);
+            SendBink(config.binkStyleOutbound, config, link.Address, filePath, flavour, again);
+            SendBink(config.binkStyleOutbound, config, link.Address, ticPath, ticFlavour, again);
         } else if (mode == "FILEBOX") {
-            SendFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile);
-            SendFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile);
+            SendFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile, again);
+            SendFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile, again);
         } else if (mode == "LFILEBOX") {
-            SendLongFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile);
-            SendLongFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile);
+            SendLongFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile, again);
+            SendLongFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile, again);
         }
+        JournalAdd(done, sent);
     }
     ClearErrorNumber();
 }

@@ -10,6 +10,7 @@
 #include "config/links.h"
 #include "config/mainconfig.h"
 #include "config/areas.h"
+#include "tic/journal.h"
 #include "tic/tic.h"
 
 // Flavour of a link: "DIR" for FilesSend "DIRECT", "HLD" for "HOLD", empty
@@ -22,16 +23,24 @@ std::string LinkFlavour(std::string_view filesSend);
 std::string AttachAttributes(std::string_view filesSend);
 
 // Forwards the stored file at filePath with its TIC to every link of the
-// area that may receive it.
+// area that may receive it. SEEN-BY names this node's AKA of the area, the
+// sender and every receiver. With a journal, each link is noted when served
+// and skipped when a journal of an interrupted run names it; a link whose
+// delivery was cut short gets the same TIC again and no flow line twice.
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic);
+                 const MainConfig& config, const TicRecord& tic, TossJournal* journal = nullptr);
+
+// The File and Fullname values of every TIC waiting in the outbound: files
+// still to be sent, which nothing may delete.
+std::vector<std::string> WaitingTicFiles(const std::string& outbound);
 
 // Appends the line for path to the link's flow file under outboundBase:
 // ".dlo" (DIR), ".hlo" (HLD) or ".flo" (normal); "^" in front when the
 // flavour holds KFS. Names are lower case: zone directory "outbound.00a",
 // point directory "139c0002.pnt", flow file "0000pppp.?lo" inside it.
+// once: only when the flow file does not list the line yet.
 void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& path, std::string_view flavour);
+              const std::string& path, std::string_view flavour, bool once = false);
 
 // The path of the flow file SendBink appends to.
 std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
@@ -41,9 +50,9 @@ std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& conf
 // "TOBESENT.$$$"; otherwise the file is copied into the box, and moved there
 // when the flavour holds KFS.
 void SendFileBox(const std::string& boxesDir, std::string_view linkAddress, const std::string& path,
-                 std::string_view flavour, bool useToBeSent);
+                 std::string_view flavour, bool useToBeSent, bool once = false);
 void SendLongFileBox(const std::string& boxesDir, std::string_view linkAddress, const std::string& path,
-                     std::string_view flavour, bool useToBeSent);
+                     std::string_view flavour, bool useToBeSent, bool once = false);
 
 // Box directory names: 2:5020/1 gives "024SS001.00" ("024SS001.00H" held)
 // and "2.5020.1.0" ("2.5020.1.0.H" held).

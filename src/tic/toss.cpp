@@ -8,6 +8,7 @@
 #include "announce/bbsareas.h"
 #include "announce/records.h"
 #include "config/areas.h"
+#include "config/ctlline.h"
 #include "config/groups.h"
 #include "config/links.h"
 #include "frame/catalogue.h"
@@ -20,6 +21,7 @@
 #include "tic/archivers.h"
 #include "tic/descriptions.h"
 #include "tic/dupes.h"
+#include "tic/journal.h"
 #include "tic/outbound.h"
 #include "tic/tic.h"
 
@@ -30,8 +32,16 @@ constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a pl
 constexpr std::string_view DescListNameText = "TIC refused: \"%f\" would replace the description list";
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
-constexpr std::string_view MoveFailedText = "Cannot move %f to %d (error %e), left in the inbound";
+constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
+constexpr std::string_view EveryFileReplacesText = "Replaces \"%f\" ignored: it would replace every file";
+constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
+constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
+constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlier run left halfway";
+constexpr std::string_view NoAreaToResumeText = "Cannot finish the toss of %f: area %a is gone, left in the inbound";
+constexpr std::string_view DescNotWrittenText = "Cannot write the description list %f: error %e";
+constexpr std::string_view RecordNotWrittenText = "Cannot write the announcement record file %f: error %e";
 constexpr std::string_view NoTargetText = "No directory for %f, left in the inbound";
+constexpr std::string_view NoInboundText = "INBOUND is not set in BRENMOOR.CTL: nothing to toss";
 constexpr std::string_view AreaNotAddedText = "Cannot add area %a to areas.ctl, left in the inbound";
 
 constexpr std::size_t MaxTicDesc = 80;
@@ -89,7 +99,7 @@ std::string MoveIntoBadDir(const std::string& inbound, const std::string& name, 
     const std::string keptName = FreeNameIn(dir, name);
     int error = keptName.empty() ? EEXIST : MoveFile(inbound + name, dir + keptName);
     if (error != 0) {
-        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", name, "%d", dir), "%e", NumberText(error)));
+        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", name, "%d", dir), "%e", ErrorText(error)));
         return std::string();
     }
     return keptName;
@@ -101,6 +111,13 @@ bool IsPlainFileName(std::string_view name) {
 }
 
 void Log(const TicWork& work, const std::string& text) { WriteLog(work.config.logName, text); }
+
+// A failure the sysop must see: in the log, and on the console unless the
+// status screen stands there.
+void Complain(const TicWork& work, const std::string& text) {
+    Log(work, text);
+    if (!work.state.Screen) WriteLine(text);
+}
 
 // The TIC stays in the inbound for a later run.
 void LeaveInPlace(TicWork& work) { work.state.ContinueSearch = true; }
@@ -187,9 +204,12 @@ int CheckTic(TicWork& work) {
                Fill(MessageText(Msg::BADSIZE), "%m", expected, "%c", real));
         return Rejected;
     }
-    if (config.calculationCrc) {
+    // A TIC without a Crc line gets the file's: the dupe check, the dupe
+    // record and the TICs sent on all need one.
+    if (config.calculationCrc || tic.Crc == NoTicCrc) {
         std::uint32_t computed = FileCrc32(inboundFile);
-        if (tic.Crc != NoTicCrc && tic.Crc != computed) {
+        if (tic.Crc == NoTicCrc) tic.Crc = computed;
+        if (tic.Crc != computed) {
             std::string expected = HexLong(tic.Crc);
             std::string real = HexLong(computed);
             Refuse(work, Fill(MessageText(Msg::LOGBADCRC), "%m", expected, "%c", real),
@@ -205,6 +225,12 @@ int CheckTic(TicWork& work) {
 AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& directoryName) {
     const MainConfig& config = work.config;
     TicRecord& tic = work.tic;
+    if (work.sender.DefaultGroup == ' ' || work.sender.DefaultGroup == '\0') {
+        ++work.state.BadTicCount;
+        Refuse(work, Fill(MessageText(Msg::LOGLINKGRNDEF), "%l", work.sender.Address),
+               Fill(MessageText(Msg::LINKGRNDEF), "%l", work.sender.Address));
+        return AreaRecord{};
+    }
     GroupRecord group = FindGroup(work.node.groups, work.sender.DefaultGroup);
     if (group.Letter == 0) {
         ++work.state.BadTicCount;
@@ -300,19 +326,130 @@ AreaRecord FindTargetArea(TicWork& work) {
     return area;
 }
 
+// Deletes the files of the area directory that the Replaces mask names,
+// never the new file or the description list. A mask of wildcards only would
+// empty the area; in the shared pass-through directory a file that a waiting
+// TIC of the outbound names is still to be sent and stays.
+void DeleteReplaced(TicWork& work, const AreaRecord& area, const std::string& target) {
+    const MainConfig& config = work.config;
+    const TicRecord& tic = work.tic;
+    if (tic.Replaces.find_first_not_of("*?.") == std::string::npos) {
+        Log(work, Fill(EveryFileReplacesText, "%f", tic.Replaces));
+        return;
+    }
+    std::vector<std::string> waiting;
+    if (area.PassThrough) waiting = WaitingTicFiles(config.outbound);
+    for (const DirEntry& entry : FindFiles(target + tic.Replaces)) {
+        if (entry.name == tic.FullName || (!config.descFile.empty() && EqualNoCase(entry.name, config.descFile)))
+            continue;
+        if (std::any_of(waiting.begin(), waiting.end(), [&](const std::string& name) { return EqualNoCase(name, entry.name); })) {
+            Log(work, Fill(WaitingKeptText, "%f", entry.name));
+            continue;
+        }
+        DeleteFile(target + entry.name);
+    }
+}
+
+// The file under the stored name in another letter case is the same file to
+// the areas' users: it goes, as an overwritten one would.
+void DeleteCaseTwins(const std::string& target, const std::string& storedName) {
+    for (const DirEntry& entry : FindFiles(target + storedName))
+        if (entry.name != storedName && EqualNoCase(entry.name, storedName)) DeleteFile(target + entry.name);
+}
+
+// Replaced files, their entries and the new entry of the description list.
+// Every part can be done again: old entries of the name go before the new
+// one is added, so a repeated step leaves one entry.
+void Describe(TicWork& work, const AreaRecord& area, const std::string& target, const std::string& receivedName) {
+    const MainConfig& config = work.config;
+    TicRecord& tic = work.tic;
+    const bool haveList = !config.descFile.empty();
+    const std::string descList = target + config.descFile;
+    std::string replaced = receivedName;
+    if (config.replaces && IsPlainName(tic.Replaces)) {
+        replaced = tic.Replaces;
+        DeleteReplaced(work, area, target);
+    } else if (config.replaces) {
+        Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
+    }
+    DeleteCaseTwins(target, tic.FullName);
+    if (!haveList) return;
+    // A list that cannot be rewritten would keep the old entry beside the
+    // new one: the run stops, and the next one does the step again.
+    auto remove = [&](std::string_view mask) {
+        if (RemoveDescription(descList, mask, config.longDescChars) == RemoveDescriptionStatus::WorkFailed)
+            RuntimeError(LastErrorNumber());
+    };
+    remove(replaced);
+    // The file under the stored name has just been replaced: so is its
+    // entry, whatever the mask was.
+    if (!MatchFileMask(tic.FullName, replaced)) remove(tic.FullName);
+
+    const std::string storedFile = target + tic.FullName;
+    std::string mode = UpperCase(config.descMode);
+    if (mode == "SMART") mode = tic.LDesc.empty() ? "EXTRACT" : "LDESC";
+    if (mode == "EXTRACT") {
+        mode = "LDESC";
+        ArchiverRecord archiver = FindArchiver(storedFile, work.node.archivers);
+        if (!archiver.Name.empty()) {
+            std::vector<std::string> lines = ExtractDescription(archiver, storedFile, config.tempDir);
+            if (!lines.empty()) tic.LDesc = std::move(lines);
+        }
+    }
+    int error = AddDescription(mode, tic.FullName, descList, tic.Desc, tic.LDesc, config.descPos, config.dlcPos,
+                               config.dlcString, config.longDescChars);
+    if (error != 0) {
+        Complain(work, Fill(Fill(DescNotWrittenText, "%f", descList), "%e", ErrorText(error)));
+        RuntimeError(error);
+    }
+    Log(work, MessageText(Msg::LOGDESCADDED));
+}
+
+// The announcement record, written once: the record file's size before it
+// is kept, and a repeated step cuts the file back to it first.
+void Announce(TicWork& work, const AreaRecord& area, const std::string& target, TossJournal& journal) {
+    const MainConfig& config = work.config;
+    const TicRecord& tic = work.tic;
+    if (area.PassThrough && !config.announcePassThrough) return;
+    std::string path = JournalValue(journal, "announce-file");
+    if (path.empty()) {
+        path = AnnouncementFilePath(config.announceDir, LocalNow());
+        if (path.empty()) return;
+        std::uint64_t size = 0;
+        if (!GetFileSize(path, size)) size = 0;
+        size -= size % AnnouncementRecordSize;
+        JournalAdd(journal, {"announce-file " + path, "announce-size " + std::to_string(size)});
+    } else {
+        std::uint64_t before = static_cast<std::uint64_t>(ParseNumber(JournalValue(journal, "announce-size")));
+        std::uint64_t size = 0;
+        if (GetFileSize(path, size) && size > before) TruncateFile(path, before);
+    }
+    const std::string directory = area.PassThrough ? config.passThrough : target;
+    ClearErrorNumber();
+    if (!AppendAnnouncementRecordTo(path, area.Name, area.Desc, tic.File, directory, tic.Origin, tic.From,
+                                    area.Group.substr(0, 1))) {
+        int error = LastErrorNumber();
+        Complain(work, Fill(Fill(RecordNotWrittenText, "%f", path), "%e", ErrorText(error)));
+        RuntimeError(error);
+    }
+}
+
 // Stores the accepted file in its area and sends it on; false when it could
-// not be stored (file and TIC then stay in the inbound).
-bool StoreFile(TicWork& work, const AreaRecord& area) {
+// not be stored (file and TIC then stay in the inbound). Each step is noted
+// in the TIC's journal when done, so that a run that ends halfway is
+// finished by the next one, every step exactly once; the TIC is deleted
+// last, its journal after it.
+bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
     const MainConfig& config = work.config;
     TicRecord& tic = work.tic;
 
     std::string target = area.PassThrough ? config.passThrough : ResolveConfigPath(work.node.programDir, area.Path);
     if (target.empty()) {
-        Log(work, Fill(NoTargetText, "%f", tic.File));
+        Complain(work, Fill(NoTargetText, "%f", tic.File));
         return false;
     }
     if (!ForceDirectories(target)) {
-        Log(work, Fill(Fill(MoveFailedText, "%f", tic.File, "%d", target), "%e", NumberText(LastErrorNumber())));
+        Complain(work, Fill(Fill(MoveFailedText, "%f", tic.File, "%d", target), "%e", ErrorText(LastErrorNumber())));
         return false;
     }
     AddTrailingSlash(target);
@@ -321,71 +458,53 @@ bool StoreFile(TicWork& work, const AreaRecord& area) {
     // is not recorded as received, unless it got there.
     const std::string receivedName = tic.File;
     const std::string stored = target + tic.FullName;
-    int error = MoveFile(config.inbound + receivedName, stored);
-    if (error != 0) {
-        Log(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", NumberText(error)));
+    const bool resumed = !journal.lines.empty();
+    if (!resumed)
+        JournalAdd(journal, {"file " + receivedName, "area " + tic.Area, "stored " + stored,
+                             "crc " + HexLong(tic.Crc), "size " + std::to_string(work.inboundSize)});
+    if (!resumed || IsRegularFile(config.inbound + receivedName)) {
+        int error = MoveFile(config.inbound + receivedName, stored);
+        if (error != 0) {
+            Complain(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorText(error)));
+            if (!resumed) CloseJournal(journal);
+            return false;
+        }
+    } else if (!IsRegularFile(stored)) {
+        Complain(work, Fill(StoredFileGoneText, "%f", stored));
         return false;
     }
-    if (!config.dupeFile.empty())
-        AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, work.inboundSize);
-
-    const bool haveList = !config.descFile.empty();
-    const std::string descList = target + config.descFile;
-    std::string replaced = receivedName;
-    if (config.replaces && IsPlainName(tic.Replaces)) {
-        replaced = tic.Replaces;
-        // Neither the new file nor the area's description list is replaced.
-        for (const DirEntry& entry : FindFiles(target + tic.Replaces))
-            if (entry.name != tic.FullName && !(haveList && EqualNoCase(entry.name, config.descFile)))
-                DeleteFile(target + entry.name);
-    } else if (config.replaces) {
-        Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
-    }
-    if (haveList) {
-        RemoveDescription(descList, replaced, config.tempDir, config.longDescChars);
-        // The file under the stored name has just been replaced: so is its
-        // entry, whatever the mask was.
-        if (!MatchFileMask(tic.FullName, replaced))
-            RemoveDescription(descList, tic.FullName, config.tempDir, config.longDescChars);
+    if (!JournalHas(journal, "dupe")) {
+        // A run ended before noting the record may have written it.
+        if (!config.dupeFile.empty() &&
+            !(resumed && IsDupe(config.dupeFile, area.Name, receivedName, tic.Crc, work.inboundSize)))
+            AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, work.inboundSize);
+        JournalAdd(journal, "dupe");
     }
 
-    tic.File = ExtractFileName(stored);
+    if (!JournalHas(journal, "described")) {
+        Log(work, Fill(MessageText(Msg::LOGREMOVEFILE), "%f", tic.FullName, "%d", target));
+        if (!area.PassThrough) RegisterBbsArea(work.node.bbs, area.Name, target);
+        Describe(work, area, target, receivedName);
+        JournalAdd(journal, "described");
+    }
+    // From here on the file goes by its stored name.
+    tic.File = tic.FullName;
     if (tic.Replaces == receivedName) tic.Replaces = tic.File;
     const std::string storedFile = target + tic.File;
-    Log(work, Fill(MessageText(Msg::LOGREMOVEFILE), "%f", tic.File, "%d", target));
-
-    if (!area.PassThrough) RegisterBbsArea(work.node.bbs, area.Name, target);
-
-    if (haveList) {
-        std::string mode = UpperCase(config.descMode);
-        if (mode == "SMART") mode = tic.LDesc.empty() ? "EXTRACT" : "LDESC";
-        if (mode == "EXTRACT") {
-            mode = "LDESC";
-            ArchiverRecord archiver = FindArchiver(storedFile, work.node.archivers);
-            if (!archiver.Name.empty() && !config.tempDir.empty()) {
-                std::vector<std::string> lines = ExtractDescription(archiver, storedFile, config.tempDir);
-                if (!lines.empty()) tic.LDesc = std::move(lines);
-            }
+    if (!JournalHas(journal, "announced")) {
+        Announce(work, area, target, journal);
+        if (!area.CreateFlag.empty()) {
+            int error = WriteWholeFile(ResolveConfigPath(work.node.programDir, area.CreateFlag), "");
+            if (error != 0) RuntimeError(error);
         }
-        AddDescription(mode, tic.File, descList, tic.Desc, tic.LDesc, config.descPos, config.dlcPos, config.dlcString,
-                       config.longDescChars);
-        Log(work, MessageText(Msg::LOGDESCADDED));
+        JournalAdd(journal, "announced");
     }
 
-    const std::string group = area.Group.substr(0, 1);
-    if (!area.PassThrough)
-        AppendAnnouncementRecord(config.announceDir, area.Name, area.Desc, tic.File, target, tic.Origin, tic.From,
-                                 group);
-    else if (config.announcePassThrough)
-        AppendAnnouncementRecord(config.announceDir, area.Name, area.Desc, tic.File, config.passThrough, tic.Origin,
-                                 tic.From, group);
-
-    if (!area.CreateFlag.empty()) WriteWholeFile(ResolveConfigPath(work.node.programDir, area.CreateFlag), "");
-
     tic.Area = area.Name;
-    SendToLinks(storedFile, area, work.node.links, config, tic);
+    SendToLinks(storedFile, area, work.node.links, config, tic, &journal);
 
     DeleteFile(config.inbound + work.ticName);
+    CloseJournal(journal);
     Log(work, MessageText(Msg::LOGDELETETICFILE));
     return true;
 }
@@ -508,22 +627,43 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         return true;
     }
 
-    int status = CheckTic(work);
-    if (status != Accepted) {
-        ++state.BadTicCount;
-        if (status == FileReceiving || (status == FileMissing && config.waitFile)) {
-            Log(work, MessageText(Msg::LOGTICFILESKIPPED));
-            LeaveInPlace(work);
-        } else if (status == FileMissing) {
-            Log(work, MessageText(Msg::LOGNOFILE));
-            if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
+    TossJournal journal = OpenJournal(JournalPath(config.tempDir, ticName));
+    if (!journal.lines.empty() && (JournalValue(journal, "file") != SingleLine(tic.File) ||
+                                   JournalValue(journal, "area") != SingleLine(tic.Area)))
+        CloseJournal(journal);  // another TIC of that name before this one
+    AreaRecord area;
+    if (journal.lines.empty()) {
+        int status = CheckTic(work);
+        if (status != Accepted) {
+            ++state.BadTicCount;
+            if (status == FileReceiving || (status == FileMissing && config.waitFile)) {
+                Log(work, MessageText(Msg::LOGTICFILESKIPPED));
                 LeaveInPlace(work);
+            } else if (status == FileMissing) {
+                Log(work, MessageText(Msg::LOGNOFILE));
+                if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
+                    LeaveInPlace(work);
+            }
+            return true;
         }
-        return true;
+        area = FindTargetArea(work);
+        if (area.Name.empty()) return true;
+    } else {
+        // The checks were passed and the file may be stored already: the
+        // journal says what is left to do.
+        Log(work, Fill(ResumeText, "%f", tic.File));
+        std::uint32_t crc = 0;
+        if (ParseHexValue(JournalValue(journal, "crc"), crc)) tic.Crc = crc;
+        work.inboundSize = static_cast<std::int32_t>(ParseNumber(JournalValue(journal, "size")));
+        area = ReadArea(node.programDir + "areas.ctl", tic.Area);
+        if (area.Name.empty()) {
+            ++state.BadTicCount;
+            Complain(work, Fill(NoAreaToResumeText, "%f", tic.File, "%a", tic.Area));
+            LeaveInPlace(work);
+            return true;
+        }
     }
-
-    AreaRecord area = FindTargetArea(work);
-    if (!area.Name.empty() && !StoreFile(work, area)) {
+    if (!StoreFile(work, area, journal)) {
         ++state.BadTicCount;
         LeaveInPlace(work);
     }
@@ -536,20 +676,22 @@ void TossTic(const std::string& ticName, const NodeConfig& node, TossState& stat
     if (TossOneTic(ticName, node, state)) ++state.ProcessedTicCount;
 }
 
-TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int screenRows) {
+TossState RunToss(const NodeConfig& node, int screenRows) {
     const MainConfig& config = node.main;
     TossState state;
 
-    int error = WriteWholeFile(busyFlag, "");
-    if (error != 0) RuntimeError(error);
-
-    const bool haveInbound = !config.inbound.empty();
+    if (config.inbound.empty()) {
+        SetTextColor(12);
+        WriteLine(std::string(NoInboundText));
+        WriteLog(config.logName, std::string(NoInboundText));
+        ExitProgram(2);
+    }
+    SweepJournals(config.tempDir, config.inbound);
     const std::string mask = config.inbound + "*.tic";
     // A TIC whose name begins with "." is hidden: the mailer is still
     // writing it, and it waits for a later run like a hidden file.
-    if (haveInbound)
-        for (const DirEntry& entry : FindFiles(mask))
-            if (!entry.isHidden) ++state.InboundTicCount;
+    for (const DirEntry& entry : FindFiles(mask))
+        if (!entry.isHidden) ++state.InboundTicCount;
 
     SetCursorVisible(false);
     SavedScreen saved;
@@ -565,7 +707,7 @@ TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int scree
     // its file, from our own address, not movable) is not met again until
     // the next run, while TICs that arrive meanwhile are.
     std::set<std::string> handled;
-    while (haveInbound) {
+    for (;;) {
         std::vector<std::string> batch;
         for (const DirEntry& entry : FindFiles(mask))
             if (!entry.isHidden && handled.insert(entry.name).second) batch.push_back(entry.name);
@@ -574,7 +716,6 @@ TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int scree
             if (IsRegularFile(config.inbound + name)) TossTic(name, node, state);
     }
 
-    DeleteFile(busyFlag);
     WriteLog(config.logName, MessageText(Msg::LOGNOMOREFILES));
     RestoreScreen(screenRows, saved);
 

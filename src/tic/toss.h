@@ -52,8 +52,9 @@ std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoin
 // and the directories of new areas must be such names.
 bool IsPlainName(std::string_view name);
 
-// The toss frame: busy flag, status screen or a blank line, every TIC of the
-// inbound ("*.tic" in any case, hidden ones left for a later run) handed to
-// TossTic once, then the busy flag removed and the summary printed. The
-// cursor is left hidden; the caller shows it when it ends.
-TossState RunToss(const NodeConfig& node, const std::string& busyFlag, int screenRows);
+// The toss frame: status screen or a blank line, every TIC of the inbound
+// ("*.tic" in any case, hidden ones left for a later run) handed to TossTic
+// once, then the summary printed. The caller holds the busy flag. Without
+// an INBOUND the run ends with 2. The cursor is left hidden; the caller
+// shows it when it ends.
+TossState RunToss(const NodeConfig& node, int screenRows);

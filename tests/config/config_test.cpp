@@ -193,6 +193,8 @@ TEST(AreaList, Rewrites) {
         // The next block's header is kept as it stands, also as the last line.
         {"area Two ; old\nPath /old\n\n; about next\n   Area Next.One  ; keep me", false,
          block + "\r\n   Area Next.One  ; keep me\r\n"},
+        // Only the first block of a tag is the area: a second one stays.
+        {"AREA TWO\nGroup A\n\nAREA TWO\nGroup B\n", false, block + "\r\nAREA TWO\r\nGroup B\r\n"},
         // An unknown area leaves every line, long ones whole.
         {longComment + "\nAREA ONE\nGroup A\n", false, longComment + "\r\nAREA ONE\r\nGroup A\r\n"},
         // Removing keeps what stands before the block and drops what is inside.
@@ -290,6 +292,23 @@ TEST(LinksFile, RewriteLink) {
         ASSERT_FALSE(RewriteLink(dir / "LINKS.CTL", link));
         EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), c.after);
         EXPECT_EQ(ReadFileBytes(dir / "links.old"), c.before);
+    }
+    // Empty columns are written "-" and read back empty, the later columns in their places.
+    LinkRecord bare;
+    bare.Address = "2:5020/100";
+    bare.Security = 7;
+    bare.FilesSend = "HOLD";
+    {
+        ScratchDir dir;
+        WriteFileBytes(dir / "Links.ctl", "! 2:5020/100 2:5020/1 PW Yes No No AB A 20 DIRECT\r\n");
+        ASSERT_FALSE(RewriteLink(dir / "Links.ctl", bare));
+        EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), "! 2:5020/100 - - No No No - - 7 HOLD\r\n");
+        std::vector<LinkRecord> back;
+        LoadLinks(dir / "Links.ctl", back);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0].AKA + "|" + back[0].Password + "|" + back[0].Group + "|" + back[0].DefaultGroup + "|" +
+                      std::to_string(back[0].Security) + "|" + back[0].FilesSend,
+                  "||| |7|HOLD");
     }
     ScratchDir dir;
     WriteFileBytes(dir / "Links.ctl", "LINK 2:5020/100\n");

@@ -31,7 +31,7 @@ TEST(LanguageFile, Lines) {
         // The line is cut at 255 first: this text would start at column 258.
         {"NEEDCMD" + std::string(250, ' ') + "lost\n", Msg::NEEDCMD, ""},
         {"OKAY yes\nOK\n", Msg::OK, ""},  // a longer word is no key
-        {std::string("RELINK te\0xt\n", 13), Msg::RELINK, std::string("te\0xt", 5)},
+        {std::string("RELINK te\0xt\n", 13), Msg::RELINK, "te"},  // a NUL ends the text
         {std::string("\0PURGE hidden\n", 14), Msg::PURGE, ""},
         {lineEnds, Msg::OK, "one"}, {lineEnds, Msg::ERROR, "two"},
         {lineEnds, Msg::NEEDCMD, "three"}, {lineEnds, Msg::PURGE, "four"},
@@ -127,14 +127,18 @@ TEST(ExitRoutine, CodesAndOutput) {
     EXPECT_EQ(output, "\n");
     EXPECT_EQ(Console().attr, 7);
     // A run-time error is never success, and stands on a line of its own.
+    // The system's English text stands beside the number.
     const struct {
         int error, code;
-    } cases[] = {{13, 13}, {0, 5}, {-4, 5}, {300, 255}};
+        const char* text;
+    } cases[] = {{13, 13, "13 (Permission denied)"}, {28, 28, "28 (No space left on device)"},
+                 {0, 5, "5 (Input/output error)"}, {-4, 5, "5 (Input/output error)"},
+                 {300, 255, "255 (Unknown error 255)"}};
     for (const auto& c : cases) {
         output.clear();
         WriteText("Reading...");
         EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { RuntimeError(c.error); }), c.code);
-        EXPECT_EQ(output, "Reading...\nRuntime error " + std::to_string(c.code) + "\n");
+        EXPECT_EQ(output, "Reading...\nRuntime error " + std::string(c.text) + "\n");
     }
 }
 

@@ -146,6 +146,8 @@ TEST(TextCleaning, TrimCommentsWordsCaseAndNumbers) {
 TEST(SplitControlLine, Grammar) {
     EXPECT_EQ(CleanControlLine("  key  value ; comment ; more"), "key  value");
     EXPECT_EQ(CleanControlLine(" ;all comment"), "");
+    EXPECT_EQ(CleanControlLine(std::string_view("NetmailOut \0 x", 14)), "NetmailOut");  // NUL ends the line
+    EXPECT_EQ(CleanControlLine(std::string_view("Semaphores f\0", 13)), "Semaphores f");
     std::string_view key, rest;
     SplitKeywordView("Key\tTab  value", key, rest);  // only the blank separates
     EXPECT_EQ(key, "Key\tTab");
