@@ -1,3 +1,3 @@
-#include "frame/driver.h"
+#include "driver/driver.h"
 
 int main(int argc, char** argv) { return RunBrenmoor(argc, argv); }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "announce/bbssoft.h"
+#include "config/bbssoft.h"
 
 // True when a line of the area file has the keyword (upper case) and a value
 // equal to the tag. Lines are cut at ";", trimmed and upper-cased, then cut

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "announce/bbssoft.h"
+#include "config/bbssoft.h"
 #include "config/groups.h"
 #include "config/links.h"
 #include "config/mainconfig.h"
-#include "tic/archivers.h"
-#include "ui/colors.h"
+#include "config/archivers.h"
+#include "config/colors.h"
 
 struct NodeConfig {
     std::string programDir;  // ends in "/"

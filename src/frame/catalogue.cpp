@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "frame/console.h"
-#include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 
@@ -50,16 +48,12 @@ void ParseCatalogueText(std::string_view content) {
     }
 }
 
-void LoadCatalogue(const std::string& path) {
+bool LoadCatalogue(const std::string& path) {
     ClearCatalogue();
     std::string content;
-    if (!ReadWholeFile(path, content)) {
-        // The catalogue cannot supply this one message.
-        SetTextColor(12);
-        WriteLine("Language file not found.");
-        ExitProgram(2);
-    }
+    if (!ReadWholeFile(path, content)) return false;
     ParseCatalogueText(content);
+    return true;
 }
 
 const std::string& MessageText(Msg key) {

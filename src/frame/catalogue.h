@@ -16,9 +16,9 @@ constexpr std::size_t MaxMessageText = 128;
 // The key's name as written in the language file ("TOSSCONSOLE").
 std::string_view MessageKeyName(Msg key);
 
-// Empties every entry, then reads the language file. A file that cannot be
-// opened prints "Language file not found." in light red and exits with 2.
-void LoadCatalogue(const std::string& path);
+// Empties every entry, then reads the language file; false when it cannot
+// be opened.
+bool LoadCatalogue(const std::string& path);
 
 // Parses language-file content (used by LoadCatalogue; entries are not emptied).
 void ParseCatalogueText(std::string_view content);

@@ -1,6 +1,6 @@
 #include <string_view>
 
-#include "frame/driver.h"
+#include "frame/commandline.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "frame/catalogue.h"
-#include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/platform_console.h"
 
@@ -869,7 +868,7 @@ std::uint16_t ReadKeyCode() {
                 // end, so that a question that waits for Enter cannot spin.
                 if (++internals.endOfInputCount > 256) {
                     LeaveRawInput();
-                    ExitProgram(0);
+                    return KeyInputEnded;
                 }
                 code = 27;
                 break;

@@ -58,6 +58,9 @@ void RestoreScreen(int rows, SavedScreen& saved);
 void SetCursorVisible(bool visible);
 
 // Key codes: a character key gives its code, an extended key its scan code x 256.
+// When input has ended, Esc a number of times (so that a question waiting
+// for Enter cannot spin), then KeyInputEnded; the caller ends the run.
+constexpr std::uint16_t KeyInputEnded = 0xFFFF;
 std::uint16_t ReadKeyCode();
 // Decodes one key from the bytes a terminal sent; consumed = bytes used (0: need more).
 // A code of 0 with bytes consumed is no key (a report or an unknown sequence).

@@ -18,8 +18,6 @@
 #include <cstring>
 #include <random>
 
-#include "frame/exit.h"
-#include "frame/utils.h"
 
 namespace {
 
@@ -28,6 +26,13 @@ constexpr std::size_t CopyBlockSize = 8192;
 bool StatPath(const std::string& path, struct stat& st) { return !path.empty() && ::stat(path.c_str(), &st) == 0; }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameNameNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+    return true;
+}
 
 // Splits "dir/mask" into the directory to open ("." when none) and the rest.
 void SplitDirectoryPart(const std::string& path, std::string& dir, std::string& last) {
@@ -122,7 +127,7 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
 
 enum class CopyStage { Done, SourceOpen, TargetCreate, Transfer };
 
-// The copy behind CopyFile and TryCopyFile. A partly written target is
+// The copy behind CopyFile and CopyFile. A partly written target is
 // removed, so a failed copy never looks like a complete one.
 CopyStage CopyFileContents(const std::string& source, const std::string& target, int& error) {
     error = InjectedFault();
@@ -262,7 +267,7 @@ std::string ResolvePath(const std::string& path) {
     bool found = false;
     while (struct dirent* item = ::readdir(handle)) {
         std::string_view name = item->d_name;
-        if (name.size() != last.size() || !EqualNoCase(name, last)) continue;
+        if (!SameNameNoCase(name, last)) continue;
         if (!found || name < best) best = name;
         found = true;
     }
@@ -353,13 +358,7 @@ void DeleteFiles(const std::string& pathMask) {
     for (const DirEntry& entry : FindFiles(pathMask, SearchKind::FilesOnly)) DeleteFile(prefix + entry.name);
 }
 
-void CopyFile(const std::string& source, const std::string& target) {
-    int error = 0;
-    // A copy cut short by a full disk is as fatal as one that cannot start.
-    if (CopyFileContents(source, target, error) != CopyStage::Done) ExitProgram(2);
-}
-
-int TryCopyFile(const std::string& source, const std::string& target) {
+int CopyFile(const std::string& source, const std::string& target) {
     int error = 0;
     CopyFileContents(source, target, error);
     return error;
@@ -376,7 +375,7 @@ int MoveFile(const std::string& from, const std::string& to) {
     std::string source = ResolvePath(from);
     if (::rename(source.c_str(), to.c_str()) == 0) return 0;
     if (errno != EXDEV) return errno;
-    int error = TryCopyFile(source, to);
+    int error = CopyFile(source, to);
     if (error != 0) return error;
     if (::unlink(source.c_str()) != 0) return errno;
     return 0;
@@ -463,7 +462,7 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
     struct stat st {};
     bool exists = StatPath(target, st);
     if (exists && !backupPath.empty()) {
-        int error = TryCopyFile(target, backupPath);
+        int error = CopyFile(target, backupPath);
         if (error != 0) return error;
     }
     std::string dir, name;
@@ -624,7 +623,7 @@ std::string ErrorText(int errorNumber) {
     // The C locale's English text: the log stays plain ASCII.
     static locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     const char* text = c ? ::strerror_l(errorNumber, c) : nullptr;
-    return NumberText(errorNumber) + (text ? " (" + std::string(text) + ")" : std::string());
+    return std::to_string(errorNumber) + (text ? " (" + std::string(text) + ")" : std::string());
 }
 
 int TruncateFile(const std::string& path, std::uint64_t size) {

@@ -57,6 +57,9 @@ bool SetFileTime(const std::string& path, std::time_t modified);
 
 // ---- Directories, copy, rename, delete ---------------------------------------
 
+// A path relative to the current directory made absolute (for flow files).
+std::string AbsolutePath(const std::string& path);
+
 // Creates every missing directory of the path; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 
@@ -65,13 +68,9 @@ void DeleteFile(const std::string& path);
 // Deletes every file matching the mask ("dir/*.tmp"); failures ignored.
 void DeleteFiles(const std::string& pathMask);
 
-// Copies in 8192-byte blocks, keeping time stamp and mode. A source that
-// cannot be opened or a target that cannot be created ends the run with 2.
-void CopyFile(const std::string& source, const std::string& target);
-
-// The same copy, but reporting failure (errno, 0 on success) instead of ending
-// the run; a partly written target is removed.
-int TryCopyFile(const std::string& source, const std::string& target);
+// Copies in 8192-byte blocks, keeping time stamp and mode; errno, 0 on
+// success. A partly written target is removed.
+int CopyFile(const std::string& source, const std::string& target);
 
 // rename(2); returns 0 or errno.
 int RenameFile(const std::string& from, const std::string& to);

@@ -375,7 +375,6 @@ void SplitPath(std::string_view path, std::string& dir, std::string& name, std::
     ext.assign(dot == std::string_view::npos ? std::string_view() : rest.substr(dot));
 }
 
-// AbsolutePath needs the current directory and lives with the platform layer.
 
 // ---- Dates and times (local clock) ------------------------------------------------
 

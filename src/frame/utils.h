@@ -109,8 +109,6 @@ void AddTrailingSlash(std::string& path);
 std::string ExtractDir(std::string_view path);
 std::string ExtractFileName(std::string_view path);
 void SplitPath(std::string_view path, std::string& dir, std::string& name, std::string& ext);
-// A path relative to the current directory made absolute (for flow files).
-std::string AbsolutePath(const std::string& path);
 
 // ---- Dates and times (local clock) ------------------------------------------------
 

@@ -5,6 +5,7 @@
 
 #include "config/areas.h"
 #include "frame/catalogue.h"
+#include "frame/console.h"
 #include "frame/exit.h"
 #include "frame/log.h"
 #include "frame/platform.h"
@@ -66,7 +67,11 @@ void SendToBox(const std::string& box, const std::string& path, std::string_view
         return;
     }
     std::string target = dir + ExtractFileName(path);
-    CopyFile(path, target);
+    int error = CopyFile(path, target);
+    if (error != 0) {
+        WriteLine("Cannot copy " + path + " to " + target + ": error " + ErrorText(error));
+        ExitProgram(2);
+    }
     if (HasFlavourWord(flavour, "KFS") && FileExists(target)) DeleteFile(path);
 }
 

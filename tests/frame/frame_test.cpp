@@ -7,7 +7,7 @@
 
 #include "frame/catalogue.h"
 #include "frame/console.h"
-#include "frame/driver.h"
+#include "frame/commandline.h"
 #include "frame/exit.h"
 #include "testkit.h"
 

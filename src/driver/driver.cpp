@@ -1,0 +1,269 @@
+#include "driver/driver.h"
+
+#include <new>
+#include <span>
+#include <string_view>
+
+#include "config/areas.h"
+#include "driver/startup.h"
+#include "frame/catalogue.h"
+#include "frame/commandline.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "frame/log.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+#include "robot/netmail.h"
+#include "tic/toss.h"
+
+namespace {
+
+// The usage text: the pieces in their colours, in code page 866. A piece
+// either ends its line or the next piece continues it.
+struct UsagePiece {
+    unsigned char colour;
+    std::string_view text;
+    bool endsLine;
+};
+
+// The head of the usage text, then each command's lines with its row.
+constexpr UsagePiece UsageHead[] = {
+    {10, "brenmoor ", false},
+    {13, "<\xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB>", true},  // <параметры>
+    {11, "\x8F\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB:", true},  // Параметры:
+};
+
+constexpr UsagePiece TossUsage[] = {
+    {13, "Toss", false},
+    {7, "                        \x92\xAE\xE1\xE1\xA8\xE2\xEC \xAF\xE0\xA8\xE8\xA5\xA4\xE8\xA8\xA5 \xE4\xA0\xA9\xAB\xEB", true},  // Тоссить пришедшие файлы
+};
+
+constexpr UsagePiece ScanUsage[] = {
+    {13, "Scan", false},
+    {7, "                        \x91\xAA\xA0\xAD\xA8\xE0\xAE\xA2\xA0\xE2\xEC NetMail \xAD\xA0 \xA7\xA0\xAF\xE0\xAE\xE1\xEB \xAA \xAC\xA5\xAD\xA5\xA4\xA6\xA5\xE0\xE3 \xAF\xAE\xA4\xAF\xA8\xE1\xAA\xA8", true},  // Сканировать NetMail на запросы к менеджеру подписки
+};
+
+constexpr UsagePiece TossScanUsage[] = {
+    {13, "TossScan", false},
+    {7, "                    Toss & Scan", true},
+};
+
+constexpr UsagePiece HatchUsage[] = {
+    {13, "Hatch <File> <Area> [-N,-C]", false},
+    {7, " \x87\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3(\xA4\xAE\xAF\xAE\xAB\xAD\xA8\xE2\xA5\xAB\xEC\xAD\xEB\xA5 \xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB", true},  // Захатчить файл в файлэху(дополнительные параметры
+    {7, "                            \xAD\xA5 \xAE\xA1\xEF\xA7\xA0\xE2\xA5\xAB\xEC\xAD\xEB - \xA7\xA0\xAF\xE3\xE1\xE2\xA8\xE2\xE1\xEF \xA2\xE1\xE2\xE0\xAE\xA5\xAD\xAD\xEB\xA9 commander).", true},  // не обязательны - запустится встроенный commander).
+    {7, "                            \x85\xE1\xAB\xA8 \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xAA\xAB\xEE\xE7 -N, \xE2\xAE \xE4\xA0\xA9\xAB \xE5\xA0\xE2\xE7\xA8\xE2\xE1\xEF \xE1\xE0\xA0\xA7\xE3.", true},  // Если указать ключ -N, то файл хатчится сразу.
+    {7, "                            \x8A\xAB\xEE\xE7 -C, \xE3\xAA\xA0\xA7\xEB\xA2\xA0\xA5\xE2 \xAD\xA0 \xAD\xA5\xAE\xA1\xE5\xAE\xA4\xA8\xAC\xAE\xE1\xE2\xEC \xAA\xAE\xAF\xA8\xE0\xAE\xA2\xA0\xE2\xEC \xE4\xA0\xA9\xAB", true},  // Ключ -C, указывает на необходимость копировать файл
+    {7, "                            \xA2 \xAA\xA0\xE2\xA0\xAB\xAE\xA3 \xE1 \xE4\xA0\xA9\xAB-\xED\xE5\xAE\xA9.", true},  // в каталог с файл-эхой.
+    {7, "                            \x92\xA0\xAA \xA6\xA5 \xAC\xAE\xA6\xAD\xAE \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xA8 \xAE\xAF\xA8\xE1\xA0\xAD\xA8\xA5 \xE4\xA0\xA9\xAB\xA0 -D\"\x8E\xAF\xA8\xE1\xA0\xAD\xA8\xA5\"", true},  // Так же можно указать и описание файла -D"Описание"
+};
+
+constexpr UsagePiece AutoHatchUsage[] = {
+    {13, "AutoHatch  [-I]  ", false},
+    {7, "           \x80\xA2\xE2\xAE\xAC\xA0\xE2\xA8\xE7\xA5\xE1\xAA\xA8 \xA7\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3.", true},  // Автоматически захатчить файлы в файлэху.
+    {7, "                            \x8A\xAB\xEE\xE7 -I \xA2\xEB\xA2\xA5\xE1\xE2\xA8 \xE1\xAF\xA8\xE1\xAE\xAA \xE4\xA0\xA9\xAB\xAE\xA2 \xA1\xA5\xA7 \xE5\xA0\xE2\xE7\xA8\xAD\xA3\xA0.  ", true},  // Ключ -I вывести список файлов без хатчинга.
+};
+
+constexpr UsagePiece PurgeUsage[] = {
+    {13, "Purge", false},
+    {7, "                       \x8F\xE3\xE0\xA6\xA8\xE2\xEC passtrough \xE4-\xED\xE5\xA8", true},  // Пуржить passtrough ф-эхи
+};
+
+constexpr UsagePiece RelinkUsage[] = {
+    {13, "Relink <adr>", false},
+    {7, "                \x8F\xA5\xE0\xA5\xAF\xAE\xA4\xAF\xA8\xE1\xA0\xE2\xEC\xE1\xEF \xAD\xA0 \xE4-\xED\xE5\xA8 \xE3 \xA0\xE0\xA5\xE1\xA0(\xAE\xA2)", true},  // Переподписаться на ф-эхи у ареса(ов)
+};
+
+constexpr UsagePiece AnnUsage[] = {
+    {13, "ANN:<key> [Groups]", false},
+    {7, "          \x80\xAD\xAE\xAD\xE1 \xE4\xA0\xA9\xAB\xAE\xA2. \x83\xA4\xA5 <key>:", true},  // Анонс файлов. Где <key>:
+    {14, "                            PRV,CUR,ALL", false},
+    {7, " - \xA7\xA0 \xAF\xE0\xA5\xA4\xEB\xA4\xE3\xE9\xA5\xA5/\xE2\xA5\xAA\xE3\xE9\xA5\xA5/\xA2\xE1\xA5 \xE7\xA8\xE1\xAB(\xAE,\xA0)", true},  // - за предыдущее/текущее/все числ(о,а)
+    {14, "                            DD-MM-YY", false},
+    {7, " - \xA7\xA0 \xA4\xA5\xAD\xEC-\xAC\xA5\xE1\xEF\xE6-\xA3\xAE\xA4", true},  // - за день-месяц-год
+};
+
+constexpr UsagePiece CheckUsage[] = {
+    {13, "Check", false},
+    {7, "                       \x8F\xE0\xAE\xA2\xA5\xE0\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xAD\xA0\xE1\xE2\xE0\xAE\xA9\xAA\xA8", true},  // Проверить файлы настройки
+};
+
+// "check": every problem of the control files that loading let pass, one
+// line each with its file and line; exit 0 only when there is none.
+[[noreturn]] void RunCheck(const NodeConfig& node) {
+    const std::string& dir = node.programDir;
+    std::vector<ConfigProblem> problems = CheckMainConfig(dir + "BRENMOOR.CTL", node.main);
+    for (ConfigProblem& problem : CheckAreaList(ResolvePath(dir + "areas.ctl"), dir)) problems.push_back(problem);
+    for (const LinkRecord& link : node.links)
+        if (!IsAddressText(link.Address)) problems.push_back({"Links.ctl", 0, "\"" + link.Address + "\" is not an address"});
+    for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
+        std::string content;
+        const std::string path = ResolvePath(dir + list);
+        if (FileExists(path) && !ReadWholeFile(path, content)) problems.push_back({list, 0, "cannot be read"});
+    }
+    WriteLine("");
+    for (const ConfigProblem& problem : problems) {
+        SetTextColor(12);
+        WriteLine(problem.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : std::string()) + ": " +
+                  problem.text);
+    }
+    SetTextColor(problems.empty() ? 10 : 12);
+    WriteLine(problems.empty() ? std::string("No problems found") : std::to_string(problems.size()) + " problem(s) found");
+    ExitProgram(problems.empty() ? 0 : 1);
+}
+
+// Everything the driver sets up for the rest of the run.
+struct RunState {
+    int screenColumns = 80;
+    int screenRows = 25;
+    std::string programDir;
+    CommandLine commandLine;
+    NodeConfig node;  // the control files, read once
+};
+
+RunState State;
+
+void Toss(RunState& state) {
+    RunToss(state.node, state.screenRows);
+    SetCursorVisible(true);
+}
+
+void Check(RunState& state) { RunCheck(state.node); }
+
+// A row of the command table: the word (a prefix for "ANN:"), what runs it
+// (nothing while the command is not built), whether it changes files and so
+// holds the busy flag, and its lines of the usage text.
+struct Command {
+    std::string_view word;
+    bool prefix;
+    void (*handler)(RunState&);
+    bool changesFiles;
+    std::span<const UsagePiece> usage;
+};
+
+const Command Commands[] = {
+    {"TOSS", false, Toss, true, TossUsage},
+    {"SCAN", false, nullptr, true, ScanUsage},
+    {"TOSSSCAN", false, Toss, true, TossScanUsage},
+    {"HATCH", false, nullptr, true, HatchUsage},
+    {"AUTOHATCH", false, nullptr, true, AutoHatchUsage},
+    {"PURGE", false, nullptr, true, PurgeUsage},
+    {"RELINK", false, nullptr, true, RelinkUsage},
+    {"ANN:", true, nullptr, false, AnnUsage},
+    {"CHECK", false, Check, false, CheckUsage},
+};
+
+// The parts of TOSSSCAN that are not built yet.
+constexpr std::string_view NotBuiltText = "The command %c is not built in this version of Brenmoor.";
+constexpr std::string_view ScanNotBuiltText = "The scan of TOSSSCAN is not built in this version of Brenmoor.";
+
+void PrintPieces(std::span<const UsagePiece> pieces) {
+    for (const UsagePiece& piece : pieces) {
+        SetTextColor(piece.colour);
+        if (piece.endsLine)
+            WriteLine(piece.text);
+        else
+            WriteText(piece.text);
+    }
+}
+
+void PrintUsage() {
+    WriteLine("");
+    PrintPieces(UsageHead);
+    for (const Command& command : Commands) PrintPieces(command.usage);
+}
+
+const Command* FindCommand(const std::string& word) {
+    for (const Command& command : Commands)
+        if (command.prefix ? word.starts_with(command.word) : word == command.word) return &command;
+    return nullptr;
+}
+
+// Start-up up to the dispatch; ends through the exit routine.
+void Run(int argc, char** argv) {
+    // File names need no code page switch here: the file system takes the
+    // CP866 bytes of the control files unchanged.
+    SeedRandom();
+    InitConsole();
+    GetScreenSize(State.screenColumns, State.screenRows);
+    State.programDir = ProgramDirectory();
+
+    SetTextColor(15);
+    WriteLine("Brenmoor version " + std::string(VersionNumber) + "." + std::string(PlatformWord));
+
+    if (!LoadCatalogue(State.programDir + "brenmoor.lng")) {
+        // The catalogue cannot supply this one message.
+        SetTextColor(12);
+        WriteLine("Language file not found.");
+        ExitProgram(2);
+    }
+    SetTextColor(3);
+
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    if (args.empty()) {
+        SetTextColor(12);
+        WriteLine(MessageText(Msg::NEEDCMD));
+        PrintUsage();
+        ExitProgram(0);
+    }
+    if (args[0] == "--help") {
+        PrintUsage();
+        ExitProgram(0);
+    }
+    State.commandLine = ParseCommandLine(std::move(args));
+    const std::string& word = State.commandLine.commandWord;
+    // A word that is no command, as a typo in a cron line, must not pass for
+    // a run that did its work.
+    const Command* command = FindCommand(word);
+    if (command == nullptr) {
+        PrintUsage();
+        ExitProgram(1);
+    }
+    if (command->handler == nullptr) {
+        SetTextColor(12);
+        WriteLine(SubstituteMacros(NotBuiltText, "%c", word));
+        ExitProgram(1);
+    }
+
+    State.node.programDir = State.programDir;
+    LoadNodeConfig(State.node);
+    SetMsgIdSerialFile(State.programDir + "msgid.dat");
+    CheckBusyFlag(State.node.main);
+    StartLogRun(State.node.main.logName);
+    ClearErrorNumber();
+
+    // Commands that change files hold the flag, so that no two of them
+    // rewrite areas.ctl or a flow file at once.
+    if (command->changesFiles) AcquireBusyFlag(State.node.main);
+    command->handler(State);
+    if (word == "TOSSSCAN") {
+        SetTextColor(12);
+        WriteLine(std::string(ScanNotBuiltText));
+        ExitProgram(1);
+    }
+    ExitProgram(0);
+}
+
+}  // namespace
+
+int RunBrenmoor(int argc, char** argv) {
+    int code = 0;
+    try {
+        try {
+            Run(argc, argv);
+        } catch (const std::bad_alloc&) {
+            SetTextColor(12);
+            WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
+            ExitProgram(10);
+        }
+    } catch (const ProgramExit& end) {
+        code = end.code;
+    } catch (const std::bad_alloc&) {
+        // Memory ran out again while reporting it.
+        code = 10;
+    }
+    ReleaseBusyFlag();
+    RestoreTerminal();
+    return code;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The command line: the command word, its arguments and the hatch options.
+#include <string>
+#include <vector>
+
+// The command line as the driver reads it. Arguments are counted from 1, as
+// on the command line; the program's own name is not one of them.
+struct CommandLine {
+    std::vector<std::string> arguments;  // arguments[0] is argument 1
+    std::string commandWord;             // argument 1 in upper case, at most 255 characters
+    // Hatch options from argument 4 on.
+    bool immediateHatch = false;         // "-N"
+    bool copyToArea = false;             // "-C"
+    std::string hatchDescription;        // rest of "-D...", letter case kept
+};
+
+CommandLine ParseCommandLine(std::vector<std::string> args);
+
+// Argument n (1-based), or "" when there are fewer arguments.
+const std::string& CommandArgument(const CommandLine& commandLine, int n);
