@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frame/catalogue.h"
+#include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 #include "robot/netmail.h"
@@ -16,11 +17,12 @@ constexpr std::string_view NoticeToName = "SysOp";
 // Fills the template into the body file (CR LF lines), sends it and deletes
 // it. In each line the first occurrence of each macro, in the order given and
 // in any letter case, is replaced; a value holding a macro ("@LINK" in a
-// description) stays as it is. A template or body file that cannot be used
-// means no notice.
+// description) stays as it is. A template that cannot be read means no
+// notice.
 void SendNotice(const MainConfig& config, const std::string& templatePath, std::string_view bodyName,
                 std::span<const MacroValue> macros, std::string_view fromAddress, std::string_view toAddress,
-                std::string_view subject, std::string_view attributes, std::string_view originAddress) {
+                std::string_view subject, std::string_view attributes, std::string_view originAddress,
+                const std::string& messageFile) {
     std::vector<std::string> lines;
     if (!ReadTextLines(templatePath, lines)) return;
     std::string body;
@@ -29,21 +31,23 @@ void SendNotice(const MainConfig& config, const std::string& templatePath, std::
         body += "\r\n";
     }
     std::string bodyPath = config.tempDir + std::string(bodyName);
-    if (WriteWholeFile(bodyPath, body) != 0) {
+    // A notice that cannot be written stops the run, as a failed netmail
+    // does: the next run sends it.
+    if (int error = WriteWholeFile(bodyPath, body)) {
         DeleteFile(bodyPath);
-        return;
+        RuntimeError(error);
     }
     std::string origin = config.origin + " (" + std::string(originAddress) + ")";
     CutText(origin);
-    WriteNetmail(NextMessageName(config.netmailOut), NoticeFromName, NoticeToName, fromAddress, toAddress, subject,
-                 bodyPath, attributes, origin);
+    WriteNetmail(messageFile.empty() ? NextMessageName(config.netmailOut) : messageFile, NoticeFromName,
+                 NoticeToName, fromAddress, toAddress, subject, bodyPath, attributes, origin);
     DeleteFile(bodyPath);
 }
 
 }  // namespace
 
 void NotifyNewArea(const MainConfig& config, const AreaRecord& area, const LinkRecord& link,
-                   const GroupRecord& group) {
+                   const GroupRecord& group, const std::string& messageFile) {
     if (config.announceNewAreaTpl.empty()) return;
     // "@GROUPCOMMENT" goes before "@GROUP", which is a prefix of it.
     const MacroValue macros[] = {
@@ -51,7 +55,7 @@ void NotifyNewArea(const MainConfig& config, const AreaRecord& area, const LinkR
         {"@GROUP", area.Group},   {"@LINK", link.Address},
     };
     SendNotice(config, config.announceNewAreaTpl, NewAreaBodyName, macros, config.mainAddress, config.mainAddress,
-               MessageText(Msg::CREATEDNEWFECHOSUBJ), "PVT LOC", config.mainAddress);
+               MessageText(Msg::CREATEDNEWFECHOSUBJ), "PVT LOC", config.mainAddress, messageFile);
 }
 
 void NotifyReadOnly(const MainConfig& config, const LinkRecord& link, std::string_view areaTag,
@@ -62,5 +66,5 @@ void NotifyReadOnly(const MainConfig& config, const LinkRecord& link, std::strin
         {"@FILENAME", fileName},
     };
     SendNotice(config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKA, link.Address,
-               MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKA);
+               MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKA, std::string());
 }

@@ -91,6 +91,16 @@ bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view
     return false;
 }
 
+bool IsLastDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName, std::uint32_t crc,
+                std::int32_t size) {
+    std::string header, record;
+    if (ReadFileRange(dupeFile, 0, DupeRecordSize, header) != 0 || !HasDupeHeader(header)) return false;
+    const std::int32_t last = static_cast<std::int32_t>(LittleEndianLong(header, DupeNumberOffset));
+    if (last < 1) return false;
+    return ReadFileRange(dupeFile, static_cast<std::uint64_t>(last) * DupeRecordSize, DupeRecordSize, record) == 0 &&
+           record == RecordBytes(area, fileName, crc, size, last);
+}
+
 DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, const AreaRecord& area,
                       std::string_view fileName, std::uint32_t crc, std::int32_t size) {
     if (dupeFile.empty()) return DupeAddStatus::NoDupeFile;

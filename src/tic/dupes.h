@@ -27,6 +27,12 @@ enum class DupeAddStatus {
 bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName,
             std::uint32_t crc, std::int32_t size);
 
+// The record the header names as the last one written is this file's: an
+// add that ended before it was noted elsewhere need not be done again. (An
+// add cut short between record and header is redone into the same slot.)
+bool IsLastDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName, std::uint32_t crc,
+                std::int32_t size);
+
 // Records a received file in the ring of maxRecords records (low 16 bits of
 // MAXDUPEREC). A write failure on the open file ends the run with a run-time
 // error.

@@ -17,6 +17,7 @@
 #include "frame/log.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
+#include "robot/netmail.h"
 #include "robot/notices.h"
 #include "tic/archivers.h"
 #include "tic/descriptions.h"
@@ -40,6 +41,7 @@ constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlie
 constexpr std::string_view NoAreaToResumeText = "Cannot finish the toss of %f: area %a is gone, left in the inbound";
 constexpr std::string_view DescNotWrittenText = "Cannot write the description list %f: error %e";
 constexpr std::string_view RecordNotWrittenText = "Cannot write the announcement record file %f: error %e";
+constexpr std::string_view NoArchiverText = "Archiver program %p not found: the TIC's description is kept";
 constexpr std::string_view NoTargetText = "No directory for %f, left in the inbound";
 constexpr std::string_view NoInboundText = "INBOUND is not set in BRENMOOR.CTL: nothing to toss";
 constexpr std::string_view AreaNotAddedText = "Cannot add area %a to areas.ctl, left in the inbound";
@@ -71,6 +73,7 @@ struct TicWork {
     TicRecord tic;
     LinkRecord sender;
     std::int32_t inboundSize = 0;
+    TossJournal journal;  // the steps done for this TIC, also by an earlier run
 };
 
 // The name under which a refused file or TIC goes into dir: its own, or,
@@ -266,13 +269,21 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     area.SecurityWrite = group.SecurityWrite;
     area.SecurityShow = group.SecurityShow;
 
+    // Noted first: a run that ends once the area stands owes its notice.
+    JournalAdd(work.journal, {"file " + tic.File, "area " + tic.Area, "creating"});
     if (AppendArea(work.node.programDir + "areas.ctl", area) != 0) {
+        CloseJournal(work.journal);
         ++work.state.BadTicCount;
         Log(work, Fill(AreaNotAddedText, "%a", tag));
         LeaveInPlace(work);
         return AreaRecord{};
     }
-    if (!config.announceNewAreaTpl.empty()) NotifyNewArea(config, area, work.sender, group);
+    if (!config.announceNewAreaTpl.empty()) {
+        const std::string message = NextMessageName(config.netmailOut);
+        JournalAdd(work.journal, "notice " + message);
+        NotifyNewArea(config, area, work.sender, group, message);
+    }
+    JournalAdd(work.journal, "notified");
     return area;
 }
 
@@ -393,6 +404,9 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
         ArchiverRecord archiver = FindArchiver(storedFile, work.node.archivers);
         if (!archiver.Name.empty()) {
             std::vector<std::string> lines = ExtractDescription(archiver, storedFile, config.tempDir);
+            // Without its program the archive keeps the TIC's description: say so.
+            const std::string program = FirstWord(ExtractCommandLine(archiver, storedFile, config.tempDir));
+            if (lines.empty() && FindProgram(program).empty()) Log(work, Fill(NoArchiverText, "%p", program));
             if (!lines.empty()) tic.LDesc = std::move(lines);
         }
     }
@@ -458,7 +472,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
     // is not recorded as received, unless it got there.
     const std::string receivedName = tic.File;
     const std::string stored = target + tic.FullName;
-    const bool resumed = !journal.lines.empty();
+    const bool resumed = !JournalValue(journal, "stored").empty();
     if (!resumed)
         JournalAdd(journal, {"file " + receivedName, "area " + tic.Area, "stored " + stored,
                              "crc " + HexLong(tic.Crc), "size " + std::to_string(work.inboundSize)});
@@ -466,7 +480,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
         int error = MoveFile(config.inbound + receivedName, stored);
         if (error != 0) {
             Complain(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorText(error)));
-            if (!resumed) CloseJournal(journal);
+            if (!resumed) CloseJournal(journal);  // nothing done; a later run starts afresh
             return false;
         }
     } else if (!IsRegularFile(stored)) {
@@ -476,7 +490,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
     if (!JournalHas(journal, "dupe")) {
         // A run ended before noting the record may have written it.
         if (!config.dupeFile.empty() &&
-            !(resumed && IsDupe(config.dupeFile, area.Name, receivedName, tic.Crc, work.inboundSize)))
+            !(resumed && IsLastDupe(config.dupeFile, area.Name, receivedName, tic.Crc, work.inboundSize)))
             AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, work.inboundSize);
         JournalAdd(journal, "dupe");
     }
@@ -589,7 +603,7 @@ namespace {
 // The per-TIC step; false for a TIC that is not counted (from our own address).
 bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
     const MainConfig& config = node.main;
-    TicWork work{node, config, state, ticName, {}, {}, 0};
+    TicWork work{node, config, state, ticName, {}, {}, 0, {}};
     TicRecord& tic = work.tic;
     const std::string ticPath = config.inbound + ticName;
 
@@ -627,10 +641,23 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         return true;
     }
 
-    TossJournal journal = OpenJournal(JournalPath(config.tempDir, ticName));
+    TossJournal& journal = work.journal;
+    journal = OpenJournal(JournalPath(config.tempDir, ticName));
     if (!journal.lines.empty() && (JournalValue(journal, "file") != SingleLine(tic.File) ||
                                    JournalValue(journal, "area") != SingleLine(tic.Area)))
         CloseJournal(journal);  // another TIC of that name before this one
+    if (!journal.lines.empty() && JournalValue(journal, "stored").empty()) {
+        // Ended after making the area, before the file moved: the notice
+        // may be owed; the checks run again on the area as it now stands.
+        if (JournalHas(journal, "creating") && !JournalHas(journal, "notified") && !config.announceNewAreaTpl.empty()) {
+            AreaRecord made = ReadArea(node.programDir + "areas.ctl", tic.Area);
+            GroupRecord group = FindGroup(node.groups, work.sender.DefaultGroup);
+            std::string message = JournalValue(journal, "notice");
+            if (message.empty()) message = NextMessageName(config.netmailOut);
+            if (!made.Name.empty() && group.Letter != 0) NotifyNewArea(config, made, work.sender, group, message);
+        }
+        CloseJournal(journal);
+    }
     AreaRecord area;
     if (journal.lines.empty()) {
         int status = CheckTic(work);
@@ -647,7 +674,10 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
             return true;
         }
         area = FindTargetArea(work);
-        if (area.Name.empty()) return true;
+        if (area.Name.empty()) {
+            CloseJournal(journal);  // refused after making its area: nothing left to finish
+            return true;
+        }
     } else {
         // The checks were passed and the file may be stored already: the
         // journal says what is left to do.
