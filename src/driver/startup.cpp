@@ -125,11 +125,21 @@ std::string ExistingFlag(const MainConfig& config) {
 }
 
 // Removes a stale flag with a log line; false while another run holds it.
+// The flag is first taken under a name of this run's own and judged again
+// there: two runs that both found it stale must not delete the flag the
+// faster one has created meanwhile.
 bool ClearStaleFlag(const MainConfig& config, const std::string& flag) {
     if (!IsStale(flag)) return false;
-    WriteLog(config.logName, "Stale busy flag " + flag + " removed");
-    DeleteFile(flag);
-    return true;
+    const std::string taken = flag + "." + NumberText(CurrentProcessId()) + ".stale";
+    if (RenameFile(flag, taken) != 0) return true;  // another run took it away first
+    if (IsStale(taken)) {
+        WriteLog(config.logName, "Stale busy flag " + flag + " removed");
+        DeleteFile(taken);
+        return true;
+    }
+    // A live flag: give it back, unless yet another one stands there now.
+    if (RenameNoReplace(taken, flag) != 0) DeleteFile(taken);
+    return false;
 }
 
 }  // namespace

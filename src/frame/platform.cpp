@@ -370,6 +370,13 @@ int RenameFile(const std::string& from, const std::string& to) {
     return 0;
 }
 
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (int fault = InjectedFault()) return fault;
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    ::unlink(from.c_str());
+    return 0;
+}
+
 int MoveFile(const std::string& from, const std::string& to) {
     if (int fault = InjectedFault()) return fault;
     std::string source = ResolvePath(from);

@@ -75,6 +75,10 @@ int CopyFile(const std::string& source, const std::string& target);
 // rename(2); returns 0 or errno.
 int RenameFile(const std::string& from, const std::string& to);
 
+// Gives the file the name to only while that name is free (EEXIST
+// otherwise), on the same file system. Returns 0 or errno.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
 // rename(2), and on EXDEV copy and delete. The source is removed only after
 // the copy is complete. Returns 0 or errno; on failure the source is intact.
 int MoveFile(const std::string& from, const std::string& to);
