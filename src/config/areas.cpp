@@ -3,8 +3,8 @@
 // rebuild the content and let the platform put it in place safely.
 #include "config/areas.h"
 
+#include <cerrno>
 #include <map>
-
 #include <new>
 
 #include "config/ctlline.h"
@@ -89,51 +89,78 @@ void AddField(std::string& out, std::string_view label, std::string_view value) 
     out += LineEnd;
 }
 
+// One line of a block after its AREA line.
+void ApplyAreaField(AreaRecord& area, std::string_view keyword, std::string_view value) {
+    std::string key = UpperCase(keyword);
+    if (key == "PATH") {
+        area.Path = Cut(value, MaxText);
+        AddTrailingSlash(area.Path);
+        CutText(area.Path);
+    } else if (key == "DESC") {
+        area.Desc = Cut(value, MaxText);
+    } else if (key == "CREATEFLAG") {
+        area.CreateFlag = Cut(value, MaxText);
+    } else if (key == "GROUP") {
+        area.Group = Cut(value, MaxText);
+    } else if (key == "AKA") {
+        area.AKA = Cut(value, MaxAreaAka);
+    } else if (key == "LINKS") {
+        area.Links = CollapseBlanks(value.substr(0, MaxText));
+    } else if (key == "SECURITYREAD") {
+        area.SecurityRead = ParseWordValue(value);
+    } else if (key == "SECURITYWRITE") {
+        area.SecurityWrite = ParseWordValue(value);
+    } else if (key == "SECURITYSHOW") {
+        area.SecurityShow = ParseWordValue(value);
+    }
+}
+
 // The header line of the wanted area's block.
 bool IsHeaderOf(std::string_view clean, bool areaLine, std::string_view value, std::string_view wanted) {
     return areaLine && clean.size() >= 8 && EqualNoCase(value, wanted);
 }
 
-// Copies the list with the block of the tag replaced by the block given (or
-// dropped when it is empty) and puts the result in place of the file.
-int RewriteAreaList(const std::string& file, const std::string& wanted, const std::string& block) {
-    if (wanted.empty()) return 1;
-    const std::string path = ResolvePath(file);
-    std::string content;
-    if (!ReadWholeFile(path, content)) return 1;
-
-    std::string out;
-    out.reserve(content.size() + block.size() + 64);
-    bool skipping = false, done = false;
+// Reads content into the list: the head, then one block per AREA line.
+void ParseAreaList(std::string_view content, AreaList& list) {
+    list.head.clear();
+    list.blocks.clear();
+    list.index.clear();
+    list.duplicates = false;
+    list.changed = false;
     LineCursor cursor(content);
     std::string_view raw;
     while (cursor.Next(raw)) {
+        std::string_view clean = CleanLine(raw);
         std::string_view keyword, value;
-        SplitKeywordView(CleanLine(raw), keyword, value);
-        const bool areaLine = EqualNoCase(keyword, "AREA");
-        if (skipping) {
-            if (!areaLine) continue;
-            // The next block's header is kept as it stands.
-            out += LineEnd;
-            out += raw;
-            out += LineEnd;
-            skipping = false;
-            continue;
+        SplitKeywordView(clean, keyword, value);
+        if (EqualNoCase(keyword, "AREA")) {
+            AreaBlock& block = list.blocks.emplace_back();
+            block.tag = std::string(value);
+            block.findable = IsHeaderOf(clean, true, value, value);
+            if (block.findable && !list.index.emplace(WantedTag(value), list.blocks.size() - 1).second)
+                list.duplicates = true;
         }
-        // Only the block ReadArea returns: a second block of the same tag is
-        // another area's to the reader and stays as it stands.
-        if (!done && IsHeaderOf(CleanLine(raw), areaLine, value, wanted)) {
-            out += block;
-            skipping = done = true;
-            continue;
-        }
-        // Lines the rewrite does not touch keep their full length.
-        out += raw;
-        out += LineEnd;
+        std::string& text = list.blocks.empty() ? list.head : list.blocks.back().text;
+        text += raw;
+        text += LineEnd;
     }
-    if (skipping) out += LineEnd;
+}
 
-    return ReplaceFileSafely(path, out, ExtractDir(path) + "areas.old") == 0 ? 0 : 1;
+// The list as it would be written.
+std::string AreaListText(const AreaList& list) {
+    std::string out = list.head;
+    for (const AreaBlock& block : list.blocks) {
+        // What the block leaves is one empty line before the next block, as
+        // a rewrite of a single block does.
+        if (block.removed) {
+            if (!block.added) out += LineEnd;
+            continue;
+        }
+        if (block.added) out += LineEnd;
+        out += block.text;
+        if (block.changed) out += LineEnd;
+    }
+    return out;
 }
 
 }  // namespace
@@ -161,28 +188,7 @@ AreaRecord ReadArea(const std::string& file, std::string_view tag) {
             continue;
         }
         if (areaLine) break;
-        std::string key = UpperCase(keyword);
-        if (key == "PATH") {
-            area.Path = Cut(value, MaxText);
-            AddTrailingSlash(area.Path);
-            CutText(area.Path);
-        } else if (key == "DESC") {
-            area.Desc = Cut(value, MaxText);
-        } else if (key == "CREATEFLAG") {
-            area.CreateFlag = Cut(value, MaxText);
-        } else if (key == "GROUP") {
-            area.Group = Cut(value, MaxText);
-        } else if (key == "AKA") {
-            area.AKA = Cut(value, MaxAreaAka);
-        } else if (key == "LINKS") {
-            area.Links = CollapseBlanks(value.substr(0, MaxText));
-        } else if (key == "SECURITYREAD") {
-            area.SecurityRead = ParseWordValue(value);
-        } else if (key == "SECURITYWRITE") {
-            area.SecurityWrite = ParseWordValue(value);
-        } else if (key == "SECURITYSHOW") {
-            area.SecurityShow = ParseWordValue(value);
-        }
+        ApplyAreaField(area, keyword, value);
     }
     if (found) area.PassThrough = area.Path.empty();
     return area;
@@ -308,13 +314,134 @@ int AppendArea(const std::string& file, const AreaRecord& area) {
 }
 
 int ReplaceArea(const std::string& file, const AreaRecord& area) {
-    AreaRecord upper = area;
-    upper.Name = WantedTag(area.Name);
-    return RewriteAreaList(file, upper.Name, FormatAreaBlock(upper));
+    if (WantedTag(area.Name).empty()) return 1;
+    AreaList list;
+    if (LoadAreaList(file, list) != 0) return 1;
+    StoreArea(list, area);
+    return SaveAreaList(list) == 0 ? 0 : 1;
 }
 
 int RemoveArea(const std::string& file, std::string_view tag) {
-    return RewriteAreaList(file, WantedTag(tag), std::string());
+    if (WantedTag(tag).empty()) return 1;
+    AreaList list;
+    if (LoadAreaList(file, list) != 0) return 1;
+    DropArea(list, tag);
+    return SaveAreaList(list) == 0 ? 0 : 1;
+}
+
+int LoadAreaList(const std::string& file, AreaList& list) {
+    list.file = ResolvePath(file);
+    std::string content;
+    if (!ReadWholeFile(list.file, content)) {
+        int error = LastErrorNumber();
+        ClearErrorNumber();
+        if (FileExists(list.file)) return error != 0 ? error : EIO;
+    }
+    ParseAreaList(content, list);
+    return 0;
+}
+
+AreaRecord FindArea(const AreaList& list, std::string_view tag) {
+    AreaRecord area;
+    auto at = list.index.find(WantedTag(tag));
+    if (at == list.index.end()) return area;
+    const AreaBlock& block = list.blocks[at->second];
+    area.Name = at->first;
+    LineCursor cursor(block.text);
+    std::string_view raw;
+    cursor.Next(raw);  // the AREA line
+    while (cursor.Next(raw)) {
+        std::string_view keyword, value;
+        SplitKeywordView(CleanLine(raw), keyword, value);
+        ApplyAreaField(area, keyword, value);
+    }
+    area.PassThrough = area.Path.empty();
+    return area;
+}
+
+std::vector<std::string> AreaTags(const AreaList& list) {
+    std::vector<std::string> tags;
+    tags.reserve(list.blocks.size());
+    for (const AreaBlock& block : list.blocks)
+        if (!block.removed) tags.push_back(block.tag);
+    return tags;
+}
+
+void StoreArea(AreaList& list, const AreaRecord& area) {
+    auto at = list.index.find(WantedTag(area.Name));
+    if (at == list.index.end()) return;
+    AreaRecord upper = area;
+    upper.Name = at->first;
+    AreaBlock& block = list.blocks[at->second];
+    block.text = FormatAreaBlock(upper);
+    block.changed = true;
+    list.changed = true;
+}
+
+void DropArea(AreaList& list, std::string_view tag) {
+    auto at = list.index.find(WantedTag(tag));
+    if (at == list.index.end()) return;
+    const std::string key = at->first;
+    const std::size_t from = at->second;
+    list.blocks[from].removed = true;
+    list.index.erase(at);
+    list.changed = true;
+    // A later block of the same tag is what the reader finds now.
+    if (!list.duplicates) return;
+    for (std::size_t i = from + 1; i < list.blocks.size(); ++i) {
+        const AreaBlock& block = list.blocks[i];
+        if (!block.removed && block.findable && WantedTag(block.tag) == key) {
+            list.index.emplace(key, i);
+            return;
+        }
+    }
+}
+
+void AddArea(AreaList& list, const AreaRecord& area) {
+    AreaRecord upper = area;
+    upper.Name = WantedTag(area.Name);
+    if (upper.Name.empty()) return;
+    AreaBlock& block = list.blocks.emplace_back();
+    block.tag = upper.Name;
+    block.text = FormatAreaBlock(upper);
+    block.findable = block.added = true;
+    if (!list.index.emplace(upper.Name, list.blocks.size() - 1).second) list.duplicates = true;
+    list.changed = true;
+}
+
+int SaveAreaList(AreaList& list) {
+    if (!list.changed) return 0;
+    const std::string text = AreaListText(list);
+    int error = ReplaceFileSafely(list.file, text, ExtractDir(list.file) + "areas.old");
+    if (error != 0) return error;
+    ParseAreaList(text, list);
+    return 0;
+}
+
+std::string ShortDirectoryName(std::string_view name) {
+    std::string text(name);
+    DotsToUnderscores(text);
+    if (text.size() <= 8) return text;
+    if (text[8] == '_') {
+        text[8] = '.';
+        CutText(text, 12);
+    } else {
+        CutText(text, 11);
+        text.insert(8, ".");
+    }
+    return text;
+}
+
+std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt) {
+    std::string name(tag);
+    if (lfnChangePoint) DotsToUnderscores(name);
+    if (!lfn) {
+        if (useExt)
+            name = ShortDirectoryName(name);
+        else
+            TruncateTo8(name);
+    }
+    return name;
 }
 
 std::string ExpandLinkEntry(std::string_view aka, std::string_view entry) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "config/mainconfig.h"
@@ -69,9 +70,60 @@ int AppendArea(const std::string& file, const AreaRecord& area);
 // Rewrite the file with the block of area.Name replaced by the record, or
 // with the block of the tag removed. The previous file is kept as
 // "areas.old" beside it; the new content replaces the file only when it is
-// complete. 0 done, 1 failure (the file then stays as it was).
+// complete. 0 done (also when the tag is not there: nothing is written),
+// 1 failure (the file then stays as it was).
 int ReplaceArea(const std::string& file, const AreaRecord& area);
 int RemoveArea(const std::string& file, std::string_view tag);
+
+// ---- The area list in memory, for work that changes many areas at once ----
+//
+// A robot request reads the list once, works on this copy (every change is
+// seen by the lookups after it) and writes it back once. Blocks the work
+// does not change are written back as they stand.
+
+struct AreaBlock {
+    std::string tag;         // the value of its AREA line, as written
+    std::string text;        // its lines, each ended by CR LF (the canonical block once changed)
+    bool findable = false;   // ReadArea would find it (the AREA line is long enough)
+    bool added = false;      // not in the file yet
+    bool changed = false;    // text rebuilt from a record
+    bool removed = false;
+};
+
+struct AreaList {
+    std::string file;                 // the path it was read from
+    std::string head;                 // the lines before the first AREA line
+    std::vector<AreaBlock> blocks;    // in file order
+    std::unordered_map<std::string, std::size_t> index;  // upper-case tag -> its first findable block
+    bool duplicates = false;          // a tag has more than one findable block
+    bool changed = false;
+};
+
+// Reads the list; a missing file is an empty list. 0, or errno when the file
+// exists and cannot be read.
+int LoadAreaList(const std::string& file, AreaList& list);
+
+// The area as ReadArea would find it in the list as it stands now.
+AreaRecord FindArea(const AreaList& list, std::string_view tag);
+
+// The tags of the AREA lines in order, as written (removed blocks left out).
+std::vector<std::string> AreaTags(const AreaList& list);
+
+// Changes of the copy: replace the block of area.Name (nothing when it is
+// not there), remove the block of a tag, add a block at the end.
+void StoreArea(AreaList& list, const AreaRecord& area);
+void DropArea(AreaList& list, std::string_view tag);
+void AddArea(AreaList& list, const AreaRecord& area);
+
+// Writes a changed list back in one rewrite ("areas.old" keeps the file as
+// it was read). 0 done or nothing to write, else errno; the file is then
+// unchanged.
+int SaveAreaList(AreaList& list);
+
+// The directory name the rule of LFN, LFNCHANGEPOINT and USEEXT makes of a
+// tag for a new area, and the 8.3 form of USEEXT.
+std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt);
+std::string ShortDirectoryName(std::string_view name);
 
 // Link entries are written relative to the area's AKA.
 std::string ExpandLinkEntry(std::string_view aka, std::string_view entry);   // full address text

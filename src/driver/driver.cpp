@@ -14,6 +14,8 @@
 #include "frame/platform.h"
 #include "frame/utils.h"
 #include "robot/netmail.h"
+#include "robot/requests.h"
+#include "robot/uplinks.h"
 #include "tic/toss.h"
 
 namespace {
@@ -123,9 +125,31 @@ struct RunState {
 
 RunState State;
 
+void Scan(RunState& state) {
+    if (int error = RunScan(state.node)) RuntimeError(error);
+}
+
 void Toss(RunState& state) {
     RunToss(state.node, state.screenRows);
     SetCursorVisible(true);
+    if (state.commandLine.commandWord == "TOSSSCAN") Scan(state);
+}
+
+void Relink(RunState& state) {
+    const NodeConfig& node = state.node;
+    const std::string& mask = CommandArgument(state.commandLine, 2);
+    std::vector<ForwardRecord> forwards;
+    if (mask.empty()) {
+        SetTextColor(3);
+        WriteText(MessageText(Msg::READINGFORWARDCTL));
+        forwards = ReadForwardList(ResolvePath(node.programDir + "FORWARD.CTL"), node.programDir,
+                                   node.main.remoteProgram);
+        WriteLine(MessageText(Msg::OK));
+    }
+    SetTextColor(14);
+    WriteText(MessageText(Msg::RELINK));
+    if (int error = Relink(forwards, node.links, node.programDir + "areas.ctl", mask, node.main)) RuntimeError(error);
+    WriteLine(MessageText(Msg::OK));
 }
 
 void Check(RunState& state) { RunCheck(state.node); }
@@ -143,19 +167,17 @@ struct Command {
 
 const Command Commands[] = {
     {"TOSS", false, Toss, true, TossUsage},
-    {"SCAN", false, nullptr, true, ScanUsage},
+    {"SCAN", false, Scan, true, ScanUsage},
     {"TOSSSCAN", false, Toss, true, TossScanUsage},
     {"HATCH", false, nullptr, true, HatchUsage},
     {"AUTOHATCH", false, nullptr, true, AutoHatchUsage},
     {"PURGE", false, nullptr, true, PurgeUsage},
-    {"RELINK", false, nullptr, true, RelinkUsage},
+    {"RELINK", false, Relink, true, RelinkUsage},
     {"ANN:", true, nullptr, false, AnnUsage},
     {"CHECK", false, Check, false, CheckUsage},
 };
 
-// The parts of TOSSSCAN that are not built yet.
 constexpr std::string_view NotBuiltText = "The command %c is not built in this version of Brenmoor.";
-constexpr std::string_view ScanNotBuiltText = "The scan of TOSSSCAN is not built in this version of Brenmoor.";
 
 void PrintPieces(std::span<const UsagePiece> pieces) {
     for (const UsagePiece& piece : pieces) {
@@ -237,11 +259,6 @@ void Run(int argc, char** argv) {
     // rewrite areas.ctl or a flow file at once.
     if (command->changesFiles) AcquireBusyFlag(State.node.main);
     command->handler(State);
-    if (word == "TOSSSCAN") {
-        SetTextColor(12);
-        WriteLine(std::string(ScanNotBuiltText));
-        ExitProgram(1);
-    }
     ExitProgram(0);
 }
 

@@ -375,6 +375,11 @@ void SplitPath(std::string_view path, std::string& dir, std::string& name, std::
     ext.assign(dot == std::string_view::npos ? std::string_view() : rest.substr(dot));
 }
 
+bool IsPlainName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find(PathSeparator) == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
 
 // ---- Dates and times (local clock) ------------------------------------------------
 

@@ -110,6 +110,11 @@ std::string ExtractDir(std::string_view path);
 std::string ExtractFileName(std::string_view path);
 void SplitPath(std::string_view path, std::string& dir, std::string& name, std::string& ext);
 
+// A name that stays inside the directory it is joined to: not empty, not
+// "." or "..", no "/" and no NUL. TIC values naming files, the Replaces mask
+// and the directories of new areas must be such names.
+bool IsPlainName(std::string_view name);
+
 // ---- Dates and times (local clock) ------------------------------------------------
 
 bool IsLeapYear(int year);

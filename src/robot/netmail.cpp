@@ -271,6 +271,30 @@ void WriteNetmail(const std::string& fileName, std::string_view fromName, std::s
     }
 }
 
+int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
+                         std::vector<std::string>* names) {
+    std::vector<std::string> written;
+    for (const OutgoingNetmail& m : messages) {
+        std::string bytes = BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject,
+                                         m.hasBody ? &m.body : nullptr, m.attributes, m.origin);
+        // A free name only: a tosser may write one meanwhile.
+        std::string name;
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 3 && error == EEXIST; ++attempt) {
+            name = NextMessageName(directory);
+            error = CreateNewFile(name, bytes);
+        }
+        if (error != 0) {
+            if (error != EEXIST) DeleteFile(name);
+            for (const std::string& done : written) DeleteFile(done);
+            return error;
+        }
+        written.push_back(name);
+    }
+    if (names != nullptr) names->insert(names->end(), written.begin(), written.end());
+    return 0;
+}
+
 NetmailMessage ParseNetmail(std::string_view bytes, bool headerOnly) {
     NetmailMessage message;
     if (bytes.size() < NetmailHeaderSize) return message;

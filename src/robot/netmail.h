@@ -93,6 +93,22 @@ void WriteNetmail(const std::string& fileName, std::string_view fromName, std::s
                   std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
                   const std::string& bodyFileName, std::string_view attributes, std::string_view origin);
 
+// A message built in memory and written later, with the others of its
+// request: everything BuildNetmail takes.
+struct OutgoingNetmail {
+    std::string fromName, toName, fromAddress, toAddress, subject;
+    bool hasBody = true;             // false: only the kludges, no tear line
+    std::vector<std::string> body;
+    std::string attributes, origin;
+};
+
+// Writes the messages under the next free names of the directory, in
+// order, and adds their names to written (when given). When one cannot be
+// written, the ones written before it are removed again. 0, or the errno of
+// the failure.
+int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
+                         std::vector<std::string>* written);
+
 // The header and the kludges at the start of the text. False, with the
 // header left as it was, when the file cannot be read or is shorter than
 // the header.

@@ -525,11 +525,6 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
 
 }  // namespace
 
-bool IsPlainName(std::string_view name) {
-    if (name.empty() || name == "." || name == "..") return false;
-    return name.find(PathSeparator) == std::string_view::npos && name.find('\0') == std::string_view::npos;
-}
-
 std::string SizeText(std::int64_t value, char separator) {
     if (value < 1) return "0";
     std::string digits = std::to_string(value);
@@ -540,32 +535,6 @@ std::string SizeText(std::int64_t value, char separator) {
         text += digits[i];
     }
     return text;
-}
-
-std::string ShortDirectoryName(std::string_view name) {
-    std::string text(name);
-    DotsToUnderscores(text);
-    if (text.size() <= 8) return text;
-    if (text[8] == '_') {
-        text[8] = '.';
-        CutText(text, 12);
-    } else {
-        CutText(text, 11);
-        text.insert(8, ".");
-    }
-    return text;
-}
-
-std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt) {
-    std::string name(tag);
-    if (lfnChangePoint) DotsToUnderscores(name);
-    if (!lfn) {
-        if (useExt)
-            name = ShortDirectoryName(name);
-        else
-            TruncateTo8(name);
-    }
-    return name;
 }
 
 bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,

@@ -39,18 +39,6 @@ bool BadTic(const std::string& inbound, const std::string& ticName, const std::s
 // is not 0; a value below 1 is "0".
 std::string SizeText(std::int64_t value, char separator);
 
-// The 8.3 form of a directory name: dots become "_", then a name of more
-// than 8 characters gets a "." before its 9th.
-std::string ShortDirectoryName(std::string_view name);
-
-// The directory name of a new area from its tag, by LFN, LFNCHANGEPOINT and
-// USEEXT.
-std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt);
-
-// A name that stays inside the directory it is joined to: not empty, not
-// "." or "..", no "/" and no NUL. TIC values naming files, the Replaces mask
-// and the directories of new areas must be such names.
-bool IsPlainName(std::string_view name);
 
 // The toss frame: status screen or a blank line, every TIC of the inbound
 // ("*.tic" in any case, hidden ones left for a later run) handed to TossTic

@@ -195,8 +195,8 @@ TEST(AreaList, Rewrites) {
          block + "\r\n   Area Next.One  ; keep me\r\n"},
         // Only the first block of a tag is the area: a second one stays.
         {"AREA TWO\nGroup A\n\nAREA TWO\nGroup B\n", false, block + "\r\nAREA TWO\r\nGroup B\r\n"},
-        // An unknown area leaves every line, long ones whole.
-        {longComment + "\nAREA ONE\nGroup A\n", false, longComment + "\r\nAREA ONE\r\nGroup A\r\n"},
+        // Lines the rewrite does not touch stay whole, long ones too.
+        {longComment + "\nAREA TWO\nGroup A\n", false, longComment + "\r\n" + block + "\r\n"},
         // Removing keeps what stands before the block and drops what is inside.
         {"AREA ONE\nGroup A\n\n; before two\nAREA TWO\nGroup B\n; inside two\n\nAREA THREE\nGroup C\n", true,
          "AREA ONE\r\nGroup A\r\n\r\n; before two\r\n\r\nAREA THREE\r\nGroup C\r\n"},
@@ -220,6 +220,10 @@ TEST(AreaList, Rewrites) {
     EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 1);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), block);
     EXPECT_EQ(RemoveArea(dir / "areas.ctl", "  "), 1);
+    // An area that is not there changes nothing, not even the line ends.
+    WriteFileBytes(dir / "areas.ctl", "AREA ONE\nGroup A\n");
+    EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), "AREA ONE\nGroup A\n");
 }
 
 TEST(AreaList, LinkEntries) {

@@ -1,0 +1,471 @@
+// The robot works on one request at a time, entirely in memory: the area
+// list is read once, every line sees the changes of the lines before it, and
+// the answers are built in full. Only then is anything written: the links
+// file for %PAUSE and %RESUME, the answers, the area list in one rewrite,
+// and last the request is deleted. A request whose answers cannot be built
+// or written is left as it is, and nothing it asked for is done.
+#include "robot/requests.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "config/areas.h"
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/log.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+#include "robot/netmail.h"
+#include "robot/reports.h"
+
+namespace {
+
+constexpr std::string_view ShortMessageText = "Netmail %f is shorter than its header: left as it is";
+constexpr std::string_view NotALinkText = "Request from %a, which is not a link: answered and deleted";
+constexpr std::string_view LeftText = "Request %f left for the next run: error %e";
+constexpr std::string_view NoTemplateText = "%c is not answered: no template is configured for it";
+constexpr std::string_view LinksFullText = "Links line of %a is full: %l not added";
+constexpr std::string_view LinkNotRewrittenText = "Links.ctl cannot be rewritten for %a";
+constexpr std::string_view LongRequestText = "Request %f has %n lines";
+constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
+constexpr std::size_t LongRequestLines = 10000;
+
+std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
+    return SubstituteMacros(text, macro, value);
+}
+
+std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
+                 std::string_view value2) {
+    return SubstituteMacros(text, macro1, macro2, value1, value2);
+}
+
+struct Scan {
+    const NodeConfig& node;
+    const MainConfig& config;
+    std::vector<LinkRecord> links;  // with the pauses of the requests before
+    std::vector<ForwardRecord> forwards;
+    std::vector<std::string> notAllowed;
+    UplinkLists uplinkLists;
+    int firstError = 0;
+};
+
+void Show(unsigned char colour, const std::string& text) {
+    SetTextColor(colour);
+    WriteLine(text);
+}
+
+void Log(const Scan& scan, const std::string& text) { WriteLog(scan.config.logName, text); }
+
+// Names, passwords and tags as the robot compares them: the comment from
+// ";" removed, trimmed, upper case.
+std::string Normalised(std::string_view text) {
+    std::string value(text);
+    StripComment(value);
+    Trim(value);
+    UpperCaseInPlace(value);
+    return value;
+}
+
+bool IsRobotName(const MainConfig& config, std::string_view name) {
+    const std::string wanted = Normalised(name.substr(0, NetmailNameSize));
+    return std::find(config.aliases.begin(), config.aliases.end(), wanted) != config.aliases.end();
+}
+
+// A message without INTL or MSGID has no zone: it is the zone of the
+// node's address in the same net, else of the main address.
+std::uint16_t ZoneFor(const MainConfig& config, std::uint16_t zone, std::uint16_t net) {
+    if (zone != 0) return zone;
+    for (const FidoAddress& own : config.addresses)
+        if (own.net == net) return own.zone;
+    return config.addresses.empty() ? 0 : config.addresses.front().zone;
+}
+
+std::string SenderOf(const MainConfig& config, const NetmailHeader& h) {
+    return FormatAddressParts(ZoneFor(config, h.OrigZone, h.OrigNet), h.OrigNet, h.OrigNode, h.OrigPoint);
+}
+
+std::string DestinationOf(const MainConfig& config, const NetmailHeader& h) {
+    return FormatAddressParts(ZoneFor(config, h.DestZone, h.DestNet), h.DestNet, h.DestNode, h.DestPoint);
+}
+
+// The shape of every answer to a request: back to its sender, from the
+// address it was sent to.
+OutgoingNetmail ReplyTo(const MainConfig& config, const NetmailHeader& h, std::string_view attributes) {
+    OutgoingNetmail reply;
+    reply.fromName = "Brenmoor";
+    reply.toName = h.FromName.substr(0, NetmailNameSize);
+    reply.fromAddress = DestinationOf(config, h);
+    reply.toAddress = SenderOf(config, h);
+    reply.attributes = std::string(attributes);
+    reply.origin = config.origin + " (" + reply.fromAddress + ")";
+    CutText(reply.origin);
+    return reply;
+}
+
+// The body of a plain answer: the file of a setting, sent as it is; an
+// empty setting sends a message without a body. 0 or errno.
+int ReadBody(const std::string& file, OutgoingNetmail& message) {
+    if (file.empty()) {
+        message.hasBody = false;
+        return 0;
+    }
+    if (ReadTextLines(file, message.body)) return 0;
+    int error = LastErrorNumber();
+    ClearErrorNumber();
+    return error != 0 ? error : ENOENT;
+}
+
+void LeaveRequest(Scan& scan, const std::string& path, int error) {
+    const std::string text = Fill(LeftText, "%f", path, "%e", ErrorText(error));
+    Log(scan, text);
+    Show(12, text);
+    if (scan.firstError == 0) scan.firstError = error;
+}
+
+// One request being carried out.
+struct Request {
+    Scan& scan;
+    const MainConfig& config;
+    std::string path;
+    LinkRecord link;
+    OutgoingNetmail reply;
+    RobotWork work;
+    std::vector<std::string> results;
+    std::vector<std::size_t> linkAnswers;  // sent only when Links.ctl takes the change
+    bool linkChanged = false;
+    int error = 0;  // an answer that cannot be built: the request stays
+};
+
+void Answer(Request& request, const std::string& subject, const std::string& bodyFile) {
+    OutgoingNetmail message = request.reply;
+    message.subject = subject;
+    if (int error = ReadBody(bodyFile, message)) {
+        request.error = error;
+        return;
+    }
+    request.work.answers.push_back(std::move(message));
+}
+
+void AnswerParts(Request& request, Msg subjectKey, const ReportParts& parts) {
+    const std::string count = NumberText(static_cast<long long>(parts.size()));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        OutgoingNetmail message = request.reply;
+        message.subject = SubstituteMacros(MessageText(subjectKey), "%c", "%a",
+                                           NumberText(static_cast<long long>(i + 1)), count);
+        message.body = parts[i];
+        request.work.answers.push_back(std::move(message));
+    }
+}
+
+// A report template. False when the report cannot be answered: not
+// configured (logged, nothing sent) or not readable (the request stays).
+bool ReadReportTemplate(Request& request, const std::string& file, std::string_view word, ReportTemplate& report) {
+    if (file.empty()) {
+        Log(request.scan, Fill(NoTemplateText, "%c", word));
+        return false;
+    }
+    std::vector<std::string> lines;
+    if (!ReadTextLines(file, lines)) {
+        request.error = LastErrorNumber() != 0 ? LastErrorNumber() : ENOENT;
+        ClearErrorNumber();
+        return false;
+    }
+    report = ParseReportTemplate(std::move(lines));
+    return true;
+}
+
+std::string StatusText(SubscribeStatus status) {
+    switch (status) {
+        case SubscribeStatus::Added: return MessageText(Msg::ADDED);
+        case SubscribeStatus::NotFound: return MessageText(Msg::NOTFOUND);
+        case SubscribeStatus::AccessFailure: return MessageText(Msg::ACCESSFAILURE);
+        case SubscribeStatus::AlreadyLinked: return MessageText(Msg::ALREADYLINKED);
+        case SubscribeStatus::RequestForwarded: return MessageText(Msg::REQUESTFORWARDED);
+    }
+    return std::string();
+}
+
+std::string StatusText(UnsubscribeStatus status) {
+    switch (status) {
+        case UnsubscribeStatus::Unlinked: return MessageText(Msg::UNLINKED);
+        case UnsubscribeStatus::NotFound: return MessageText(Msg::NOTFOUND);
+        case UnsubscribeStatus::AccessFailure: return MessageText(Msg::ACCESSFAILURE);
+        case UnsubscribeStatus::NotLinked: return MessageText(Msg::NOTLINKED);
+    }
+    return std::string();
+}
+
+void SetPause(Request& request, bool pause) {
+    Show(14, MessageText(pause ? Msg::PAUSE : Msg::RESUME));
+    request.link.Pause = pause;
+    request.linkChanged = true;
+    request.linkAnswers.push_back(request.work.answers.size());
+    Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ),
+           pause ? request.config.pause : request.config.resume);
+}
+
+void CarryOut(Request& request, std::string line) {
+    const MainConfig& config = request.config;
+    Trim(line);
+    UpperCaseInPlace(line);
+    if (config.autoAddingPlus && !line.empty() &&
+        ((line[0] >= 'A' && line[0] <= 'Z') || IsDigit(line[0])))
+        line.insert(line.begin(), '+');
+    if (!line.empty() && (line[0] == '%' || line[0] == '+' || line[0] == '-')) {
+        std::size_t end = 1;
+        while (end < line.size() && line[end] == ' ') ++end;
+        line.erase(1, end - 1);
+    }
+    const std::string word = line.substr(0, line.find(' '));
+    if (word.size() <= 1) return;
+
+    Scan& scan = request.scan;
+    RobotWork& work = request.work;
+    const LinkRecord& link = request.link;
+    if (word == "%HELP") {
+        Show(14, MessageText(Msg::SENDHELP));
+        Log(scan, MessageText(Msg::LOGSENDHELP));
+        Answer(request, MessageText(Msg::HELPSUBJ), config.helpFile);
+    } else if (word == "%LIST" || word == "%QUERY") {
+        const bool list = word == "%LIST";
+        Show(14, MessageText(list ? Msg::SENDAREALIST : Msg::SENDQUERYLIST));
+        Log(scan, MessageText(list ? Msg::LOGSENDAREALIST : Msg::LOGSENDQUERYLIST));
+        ReportTemplate report;
+        if (ReadReportTemplate(request, list ? config.list : config.queryTpl, word, report))
+            AnswerParts(request, list ? Msg::LISTSUBJ : Msg::QUERYSUBJ,
+                        BuildAreaReport(work.areas, report, config.msgMaxLines, link, !list));
+    } else if (word == "%AVAIL") {
+        Show(14, MessageText(Msg::SENDFORWARDLIST));
+        Log(scan, MessageText(Msg::LOGSENDFORWARDLIST));
+        std::vector<std::string> lines;
+        ReportParts parts{{}};  // a template that cannot be read: one empty part
+        if (!config.forwardTpl.empty() && ReadTextLines(config.forwardTpl, lines))
+            parts = BuildAvailReport(link, scan.forwards, scan.uplinkLists, ParseReportTemplate(std::move(lines)),
+                                     config.msgMaxLines);
+        ClearErrorNumber();
+        AnswerParts(request, Msg::AVAILSUBJ, parts);
+    } else if (word == "%PAUSE") {
+        SetPause(request, true);
+    } else if (word == "%RESUME") {
+        SetPause(request, false);
+    } else if (word[0] == '+' && word[1] == '*') {
+        if (!link.PlusAll) {
+            Answer(request, MessageText(Msg::CANTPLUSALLSUBJ), config.cantPlusAll);
+            return;
+        }
+        // Over the tags as they stood before the first change.
+        for (const std::string& tag : AreaTags(work.areas))
+            if (SubscribeArea(work, tag, link) == SubscribeStatus::Added)
+                request.results.push_back(ResultLine(tag, StatusText(SubscribeStatus::Added)));
+    } else if (word[0] == '-' && word[1] == '*') {
+        for (const std::string& tag : AreaTags(work.areas))
+            if (UnsubscribeArea(work, tag, link) == UnsubscribeStatus::Unlinked)
+                request.results.push_back(ResultLine(tag, StatusText(UnsubscribeStatus::Unlinked)));
+    } else if (word[0] == '+') {
+        std::string tag = word.substr(1);
+        Trim(tag);
+        Show(14, Fill(MessageText(Msg::SIGNON), "%A", tag));
+        Log(scan, MessageText(Msg::LOGSIGNON) + " " + tag);
+        SubscribeStatus status =
+            IsNotAllowed(scan.notAllowed, tag) ? SubscribeStatus::AccessFailure : SubscribeArea(work, tag, link);
+        request.results.push_back(ResultLine(tag, StatusText(status)));
+    } else if (word[0] == '-') {
+        const std::string tag = word.substr(1);
+        Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", tag));
+        Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + tag);
+        request.results.push_back(ResultLine(tag, StatusText(UnsubscribeArea(work, tag, link))));
+    }
+}
+
+// Everything the request did goes out; false, with nothing changed but a
+// pause, when it cannot.
+bool Commit(Request& request) {
+    Scan& scan = request.scan;
+    RobotWork& work = request.work;
+    if (request.error != 0) {
+        LeaveRequest(scan, request.path, request.error);
+        return false;
+    }
+    if (request.linkChanged) {
+        if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), request.link)) {
+            Log(scan, Fill(LinkNotRewrittenText, "%a", request.link.Address));
+            for (auto at = request.linkAnswers.rbegin(); at != request.linkAnswers.rend(); ++at)
+                if (*at < work.answers.size()) work.answers.erase(work.answers.begin() + static_cast<std::ptrdiff_t>(*at));
+        } else {
+            for (LinkRecord& link : scan.links)
+                if (SameAddressText(link.Address, request.link.Address)) link = request.link;
+        }
+    }
+    std::vector<std::string> written;
+    if (int error = WriteOutgoingNetmail(request.config.netmailOut, work.answers, &written)) {
+        LeaveRequest(scan, request.path, error);
+        return false;
+    }
+    if (int error = SaveAreaList(work.areas)) {
+        for (const std::string& name : written) DeleteFile(name);
+        LeaveRequest(scan, request.path, error);
+        return false;
+    }
+    DeleteFile(request.path);
+    Log(scan, MessageText(Msg::LOGDELETINGMSG));
+    Show(14, MessageText(Msg::DELETINGMSG));
+    return true;
+}
+
+void ProcessRequest(Scan& scan, const std::string& name) {
+    const MainConfig& config = scan.config;
+    const std::string path = config.netmailIn + name;
+    Show(14, Fill(MessageText(Msg::WORKUPMSG), "%f", path));
+    Log(scan, MessageText(Msg::LOGWORKUPMSG) + " " + path);
+
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes) || bytes.size() < NetmailHeaderSize) {
+        int error = LastErrorNumber();
+        ClearErrorNumber();
+        LeaveRequest(scan, path, error != 0 ? error : EIO);
+        return;
+    }
+    NetmailMessage message = ParseNetmail(bytes, false);
+    const NetmailHeader& header = message.Header;
+    const std::string sender = SenderOf(config, header);
+    std::string senderName = header.FromName;
+    TrimRight(senderName);
+    Show(14, Fill(MessageText(Msg::REQUESTFROM), "%a", sender, "%n", senderName));
+    Log(scan, Fill(MessageText(Msg::LOGFROM), "%a", sender, "%n", senderName));
+    if (message.Body.size() > LongRequestLines)
+        Log(scan, Fill(LongRequestText, "%f", path, "%n", NumberText(static_cast<long long>(message.Body.size()))));
+
+    const LinkRecord link = FindLink(scan.links, sender);
+    const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
+    Request request{scan, config, path, link, ReplyTo(config, header, attributes),
+                    RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
+                    {}, {}, false, 0};
+
+    if (Normalised(header.Subject) != link.Password) {
+        Show(12, MessageText(Msg::BADPWD));
+        Log(scan, MessageText(Msg::LOGBADPWD));
+        Answer(request, MessageText(Msg::BADPWDSUBJ), config.badPwd);
+        Commit(request);
+        return;
+    }
+    // Answers that cannot be written, or a request that cannot be deleted,
+    // would have the next run carry out the same lines again.
+    if (!IsWritableDirectory(config.netmailOut) || !IsWritableDirectory(config.netmailIn)) {
+        LeaveRequest(scan, path, EACCES);
+        return;
+    }
+    if (int error = LoadAreaList(scan.node.programDir + "areas.ctl", request.work.areas)) {
+        LeaveRequest(scan, path, error);
+        return;
+    }
+    for (const std::string& line : message.Body) {
+        if (line.starts_with("---")) break;
+        CarryOut(request, line);
+        if (request.error != 0) break;
+    }
+    if (!request.results.empty() && request.error == 0) {
+        std::vector<std::string> answerTemplate;
+        if (!config.answer.empty() && !ReadTextLines(config.answer, answerTemplate)) {
+            request.error = LastErrorNumber() != 0 ? LastErrorNumber() : ENOENT;
+            ClearErrorNumber();
+        } else {
+            OutgoingNetmail answer = request.reply;
+            answer.subject = MessageText(Msg::ANSWERSUBJ);
+            answer.body = BuildAnswer(answerTemplate, request.results);
+            request.work.answers.push_back(std::move(answer));
+        }
+    }
+    Commit(request);
+}
+
+// The requests for the robot in file order. A sender that is not a link is
+// answered and its message deleted here; messages from the robot itself or
+// from the node's own addresses are left alone.
+std::vector<std::string> CollectRequests(Scan& scan) {
+    const MainConfig& config = scan.config;
+    std::vector<std::string> queue;
+    for (const DirEntry& entry : FindFiles(config.netmailIn + "*.msg")) {
+        const std::string path = config.netmailIn + entry.name;
+        NetmailHeader header;
+        if (!ReadNetmailHeader(path, header)) {
+            Log(scan, Fill(ShortMessageText, "%f", path));
+            continue;
+        }
+        if (!IsRobotName(config, header.ToName) || IsRobotName(config, header.FromName)) continue;
+        const std::string sender = SenderOf(config, header);
+        if (AddressInList(sender, config.addresses)) continue;
+        if (!FindLink(scan.links, sender).Address.empty()) {
+            queue.push_back(entry.name);
+            continue;
+        }
+        OutgoingNetmail answer = ReplyTo(config, header, "PVT LOC K/S");
+        int error = ReadBody(config.unknown, answer);
+        if (error == 0) error = WriteOutgoingNetmail(config.netmailOut, {answer}, nullptr);
+        if (error != 0) {
+            LeaveRequest(scan, path, error);
+            continue;
+        }
+        DeleteFile(path);
+        Log(scan, Fill(NotALinkText, "%a", sender));
+    }
+    return queue;
+}
+
+}  // namespace
+
+SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const LinkRecord& link) {
+    const std::string tag = Normalised(tagText);
+    AreaRecord area = FindArea(work.areas, tag);
+    if (area.Name.empty())
+        return ForwardSubscription(work, tag, link) ? SubscribeStatus::RequestForwarded : SubscribeStatus::NotFound;
+    if (link.Security < area.SecurityShow) return SubscribeStatus::NotFound;
+    if (link.Security < area.SecurityRead || !SharesGroup(link.Group, area.Group)) return SubscribeStatus::AccessFailure;
+    if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
+    if (!AddLinkToArea(area, link.Address)) {
+        WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.Address));
+        return SubscribeStatus::AccessFailure;
+    }
+    StoreArea(work.areas, area);
+    return SubscribeStatus::Added;
+}
+
+UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, const LinkRecord& link) {
+    AreaRecord area = FindArea(work.areas, Normalised(tagText));
+    if (area.Name.empty()) return UnsubscribeStatus::NotFound;
+    if (!SharesGroup(link.Group, area.Group)) return UnsubscribeStatus::AccessFailure;
+    if (!RemoveLinkFromArea(area, link.Address)) return UnsubscribeStatus::NotLinked;
+    const std::vector<std::string> remaining = SplitLinks(area.Links);
+    if (area.PassThrough && remaining.size() == 1)
+        UnsubscribeAtUplink(work, area, remaining.front(), link);
+    else
+        StoreArea(work.areas, area);
+    return UnsubscribeStatus::Unlinked;
+}
+
+int RunScan(const NodeConfig& node) {
+    const std::string& dir = node.programDir;
+    const MainConfig& config = node.main;
+    Scan scan{node, config, node.links, {}, {}, {}, 0};
+
+    SetTextColor(3);
+    WriteText(MessageText(Msg::READINGFORWARDCTL));
+    scan.forwards = ReadForwardList(ResolvePath(dir + "FORWARD.CTL"), dir, config.remoteProgram);
+    WriteLine(MessageText(Msg::OK));
+    WriteText(MessageText(Msg::READINGNOTALLOWCTL));
+    scan.notAllowed = ReadNotAllowedList(ResolvePath(dir + "NOTALLOW.CTL"));
+    WriteLine(MessageText(Msg::OK));
+
+    if (config.netmailIn.empty()) return 0;
+    if (config.netmailOut.empty()) {
+        Log(scan, std::string(NoNetmailOutText));
+        Show(12, std::string(NoNetmailOutText));
+        return ENOENT;
+    }
+    SetTextColor(3);
+    WriteText(MessageText(Msg::SCANINGNETMAIL));
+    const std::vector<std::string> queue = CollectRequests(scan);
+    SetTextColor(3);
+    WriteLine(MessageText(Msg::OK));
+    for (const std::string& name : queue) ProcessRequest(scan, name);
+    return scan.firstError;
+}

@@ -1,0 +1,304 @@
+#include "robot/uplinks.h"
+
+#include <cerrno>
+
+#include "config/ctlline.h"
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "frame/log.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+namespace {
+
+constexpr std::string_view UplinkNotALinkText = "Uplink %a is not in Links.ctl: it is not asked for %e";
+constexpr std::string_view UnsafeTagText = "Area tag \"%a\" is not a plain name: not forwarded, no area created";
+constexpr std::string_view RelinkSentText = "Relink: %n area(s) asked again at %a";
+
+std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
+    return SubstituteMacros(text, macro, value);
+}
+
+std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
+                 std::string_view value2) {
+    return SubstituteMacros(text, macro1, macro2, value1, value2);
+}
+
+std::string OriginWith(const MainConfig& config, std::string_view address) {
+    std::string origin = config.origin + " (" + std::string(address) + ")";
+    CutText(origin);
+    return origin;
+}
+
+// The text of a quoted run of a mask group: the characters after the quote
+// at i up to the next quote (or the end); i moves past it.
+std::string_view QuotedText(std::string_view group, std::size_t& i) {
+    std::size_t close = group.find('\'', i + 1);
+    std::string_view text = group.substr(i + 1, close == std::string_view::npos ? std::string_view::npos : close - i - 1);
+    i = close == std::string_view::npos ? group.size() : close + 1;
+    return text;
+}
+
+// How much of rest one group "<...>" consumes; 0 when no quoted text matches.
+std::size_t ApplyMaskGroup(std::string_view group, std::string_view rest) {
+    bool anywhere = false;
+    std::size_t i = 0;
+    while (i < group.size()) {
+        std::string_view from = group.substr(i);
+        if (group[i] == '\'') {
+            std::string_view text = QuotedText(group, i);
+            if (anywhere) {
+                if (rest.find(text) != std::string_view::npos) return rest.size();
+            } else if (rest.starts_with(text)) {
+                return text.size();
+            }
+        } else if (from.starts_with("ANYWHERE")) {
+            anywhere = true;
+            i += 8;
+        } else if (from.starts_with("OR")) {
+            anywhere = false;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return 0;
+}
+
+// An area tag that may stand in areas.ctl and name a directory: no control
+// characters, no path.
+bool IsSafeAreaTag(std::string_view tag) {
+    for (char c : tag)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    return IsPlainName(tag);
+}
+
+}  // namespace
+
+std::vector<ForwardRecord> ReadForwardList(const std::string& file, const std::string& programDir,
+                                           std::string_view defaultRobot) {
+    std::vector<ForwardRecord> forwards;
+    std::vector<std::string> lines;
+    if (!ReadTextLines(file, lines)) {
+        ClearErrorNumber();
+        return forwards;
+    }
+    for (const std::string& line : lines) {
+        std::string keyword, value;
+        if (!SplitControlLine(line, keyword, value)) continue;
+        if (keyword == "FORWARD") {
+            ForwardRecord& uplink = forwards.emplace_back();
+            uplink.Address = ParseAddress(value);
+            uplink.RemoteProgram = std::string(defaultRobot.substr(0, MaxRemoteProgram));
+            continue;
+        }
+        if (forwards.empty()) continue;
+        ForwardRecord& uplink = forwards.back();
+        if (keyword == "LISTFILE") {
+            uplink.ListFile = ResolvePath(ResolveConfigPath(programDir, value));
+            if (!IsRegularFile(uplink.ListFile)) {
+                WriteLine(MessageText(Msg::ERROR));
+                SetTextColor(12);
+                WriteLine(Fill(MessageText(Msg::FILENOTFOUND), "%f", value));
+                ExitProgram(2);
+            }
+        } else if (keyword == "REMOTEPROGRAM") {
+            uplink.RemoteProgram = value.substr(0, MaxRemoteProgram);
+        } else if (keyword == "GROUPS") {
+            uplink.Groups = UpperCase(value).substr(0, MaxForwardGroups);
+        } else if (keyword == "DEFAULTGROUP") {
+            uplink.DefaultGroup = value.empty() ? 0 : UpperCase(value.substr(0, 1))[0];
+        } else if (keyword == "SECURITY") {
+            uplink.Security = ParseWordValue(value);
+        } else if (keyword == "PASSTHROUGH") {
+            uplink.PassThrough = ParseYesNo(value);
+        }
+    }
+    return forwards;
+}
+
+std::vector<std::string> ReadNotAllowedList(const std::string& file) {
+    std::vector<std::string> lines;
+    if (!ReadTextLines(file, lines)) {
+        WriteLine(MessageText(Msg::ERROR));
+        ExitProgram(2);
+    }
+    std::vector<std::string> entries;
+    for (const std::string& line : lines) {
+        std::string entry = UpperCase(CleanControlLine(line));
+        if (!entry.empty()) entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+bool MatchAreaMask(std::string_view entryText, std::string_view tagText) {
+    const std::string entryUpper = UpperCase(entryText);
+    const std::string tagUpper = UpperCase(tagText);
+    std::string_view entry = entryUpper, tag = tagUpper;
+    if (!entry.starts_with('<')) return entry == tag;
+    while (!entry.empty() && !tag.empty() && entry.front() == '<') {
+        std::size_t close = entry.find('>');
+        std::string_view group = entry.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1);
+        entry.remove_prefix(close == std::string_view::npos ? entry.size() : close + 1);
+        while (!entry.empty() && entry.front() == ' ') entry.remove_prefix(1);
+        std::size_t used = ApplyMaskGroup(group, tag);
+        if (used == 0) break;
+        tag.remove_prefix(used);
+    }
+    return entry.empty() && tag.empty();
+}
+
+bool IsNotAllowed(const std::vector<std::string>& list, std::string_view tag) {
+    for (const std::string& entry : list)
+        if (MatchAreaMask(entry, tag)) return true;
+    return false;
+}
+
+UplinkList& UplinkListOf(UplinkLists& lists, const std::string& path) {
+    auto [at, fresh] = lists.try_emplace(path);
+    UplinkList& list = at->second;
+    if (!fresh) return list;
+    list.readable = ReadWholeFile(path, list.content);
+    ClearErrorNumber();
+    const std::string& content = list.content;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        std::size_t end = content.find_first_of("\r\n", pos);
+        if (end == std::string::npos) end = content.size();
+        std::string_view line(content.data() + pos, end - pos);
+        const bool crLf = end + 1 < content.size() && content[end] == '\r' && content[end + 1] == '\n';
+        pos = end + (crLf ? 2 : 1);
+        line = line.substr(0, MaxText);
+        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+        std::size_t blank = line.find(' ');
+        UplinkListLine entry{line.substr(0, blank), std::string_view{}};
+        if (blank != std::string_view::npos) {
+            std::string_view rest = line.substr(blank + 1);
+            while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+            while (!rest.empty() && rest.back() == ' ') rest.remove_suffix(1);
+            entry.description = rest;
+        }
+        if (!entry.tag.empty()) list.lines.push_back(entry);
+    }
+    return list;
+}
+
+bool FindInUplinkList(UplinkLists& lists, const std::string& path, const std::string& tag,
+                      std::string& description) {
+    description.clear();
+    if (path.empty() || tag.empty()) return false;
+    UplinkList& list = UplinkListOf(lists, path);
+    if (list.index.empty() && !list.lines.empty()) {
+        list.index.reserve(list.lines.size());
+        for (std::size_t i = 0; i < list.lines.size(); ++i) list.index.emplace(UpperCase(list.lines[i].tag), i);
+    }
+    auto at = list.index.find(tag);
+    if (at == list.index.end()) return false;
+    description = std::string(list.lines[at->second].description);
+    return true;
+}
+
+bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkRecord& link) {
+    const MainConfig& config = work.config;
+    if (tag.empty()) return false;
+    if (!IsSafeAreaTag(tag)) {
+        WriteLog(config.logName, Fill(UnsafeTagText, "%a", tag));
+        return false;
+    }
+    for (const ForwardRecord& forward : work.forwards) {
+        if (forward.Security > link.Security || !SharesGroup(link.Group, forward.Groups)) continue;
+        std::string description;
+        if (!FindInUplinkList(work.uplinkLists, forward.ListFile, tag, description)) continue;
+        const std::string uplinkAddress = FormatAddress(forward.Address);
+        const LinkRecord uplink = FindLink(work.links, uplinkAddress);
+        if (uplink.Address.empty()) {
+            WriteLog(config.logName, Fill(UplinkNotALinkText, "%a", uplinkAddress, "%e", tag));
+            continue;
+        }
+        if (description.empty())
+            description = Fill(MessageText(Msg::AREACREATED), "%T", TimeText(), "%D", TodayText());
+        const GroupRecord group = FindGroup(work.groups, forward.DefaultGroup);
+
+        AreaRecord area;
+        area.Name = tag;
+        if (!forward.PassThrough && !group.Path.empty()) {
+            area.Path = group.Path + AreaDirectoryName(tag, config.lfn, config.lfnChangePoint, config.useExt);
+            AddTrailingSlash(area.Path);
+            CutText(area.Path);
+            if (config.lfn) ForceDirectories(area.Path);
+        }
+        area.PassThrough = area.Path.empty();
+        area.Desc = description;
+        area.CreateFlag = group.Flag;
+        if (forward.DefaultGroup != 0) area.Group = std::string(1, forward.DefaultGroup);
+        area.AKA = group.AKA.substr(0, MaxAreaAka);
+        area.Links = ShortLinkEntry(area.AKA, uplink.Address) + " " + ShortLinkEntry(area.AKA, link.Address);
+        area.SecurityRead = group.SecurityRead;
+        area.SecurityWrite = group.SecurityWrite;
+        area.SecurityShow = group.SecurityShow;
+        AddArea(work.areas, area);
+
+        work.answers.push_back({"SysOp", forward.RemoteProgram, uplink.AKA, uplink.Address, uplink.Password, true,
+                                {"", "+" + tag}, "PVT LOC K/S", OriginWith(config, link.AKA)});
+        return true;
+    }
+    return false;
+}
+
+void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::string& remainingEntry,
+                         const LinkRecord& leaving) {
+    DropArea(work.areas, area.Name);
+    const std::string uplinkAddress = ExpandLinkEntry(area.AKA, remainingEntry);
+    const LinkRecord uplink = FindLink(work.links, uplinkAddress);
+    if (uplink.Address.empty()) {
+        WriteLog(work.config.logName, Fill(UplinkNotALinkText, "%a", uplinkAddress, "%e", area.Name));
+        return;
+    }
+    work.answers.push_back({"Brenmoor", work.config.remoteProgram, uplink.AKA, uplink.Address, uplink.Password, true,
+                            {"", "-" + area.Name}, "PVT LOC K/S", OriginWith(work.config, leaving.AKA)});
+}
+
+int Relink(const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
+           const std::string& areaFile, std::string_view mask, const MainConfig& config) {
+    if (forwards.empty() && mask.empty()) return 0;
+    std::vector<AreaLinksEntry> areas;
+    ListAreasWithLinks(ResolvePath(areaFile), areas);
+    if (areas.empty()) return 0;
+
+    struct Target {
+        std::string address;
+        std::string toName;
+    };
+    std::vector<Target> targets;
+    if (mask.empty()) {
+        for (const ForwardRecord& forward : forwards) targets.push_back({FormatAddress(forward.Address), forward.RemoteProgram});
+    } else {
+        for (const LinkRecord& link : links)
+            if (AddressMatchesMask(link.Address, mask)) targets.push_back({link.Address, config.remoteProgram});
+    }
+
+    std::vector<OutgoingNetmail> requests;
+    for (const Target& target : targets) {
+        const std::string wanted = NormalizeAddress(target.address);
+        std::vector<std::string> body;
+        for (const AreaLinksEntry& area : areas) {
+            for (const std::string& entry : SplitLinks(area.Links)) {
+                if (ExpandLinkEntry(area.AKA, entry) != wanted) continue;
+                body.push_back("+" + area.Name);
+                break;
+            }
+        }
+        if (body.empty()) continue;
+        const LinkRecord link = FindLink(links, target.address);
+        if (link.Address.empty()) {
+            WriteLog(config.logName, Fill(UplinkNotALinkText, "%a", target.address, "%e", "relink"));
+            continue;
+        }
+        WriteLog(config.logName, Fill(RelinkSentText, "%n", NumberText(static_cast<long long>(body.size())), "%a",
+                                      link.Address));
+        requests.push_back({"SysOp", target.toName, link.AKA, link.Address, link.Password, true, std::move(body),
+                            "PVT LOC K/S", OriginWith(config, link.AKA)});
+    }
+    return WriteOutgoingNetmail(config.netmailOut, requests, nullptr);
+}
