@@ -149,14 +149,17 @@ void ParseAreaList(std::string_view content, AreaList& list) {
 // The list as it would be written.
 std::string AreaListText(const AreaList& list) {
     std::string out = list.head;
+    // A removed block leaves one empty line before the next, and an added
+    // one is set off by one, unless one stands there already.
+    auto emptyLine = [&out] {
+        if (!out.ends_with("\r\n\r\n")) out += LineEnd;
+    };
     for (const AreaBlock& block : list.blocks) {
-        // What the block leaves is one empty line before the next block, as
-        // a rewrite of a single block does.
         if (block.removed) {
-            if (!block.added) out += LineEnd;
+            if (!block.added) emptyLine();
             continue;
         }
-        if (block.added) out += LineEnd;
+        if (block.added) emptyLine();
         out += block.text;
         if (block.changed) out += LineEnd;
     }

@@ -271,6 +271,17 @@ void WriteNetmail(const std::string& fileName, std::string_view fromName, std::s
     }
 }
 
+namespace {
+
+// "dir/N.msg" -> "dir/N+1.msg".
+std::string FollowingMessageName(const std::string& name) {
+    const std::string dir = ExtractDir(name);
+    const std::string file = ExtractFileName(name);
+    return dir + std::to_string(std::stoull(file.substr(0, file.find('.'))) + 1) + ".msg";
+}
+
+}  // namespace
+
 int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
                          std::vector<std::string>* names) {
     std::vector<std::string> written;
@@ -278,8 +289,10 @@ int WriteOutgoingNetmail(const std::string& directory, const std::vector<Outgoin
         std::string bytes = BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject,
                                          m.hasBody ? &m.body : nullptr, m.attributes, m.origin);
         // A free name only: a tosser may write one meanwhile.
-        std::string name;
-        int error = EEXIST;
+        // The number after the last one written, without a new search of
+        // the directory for each part of a long list.
+        std::string name = written.empty() ? NextMessageName(directory) : FollowingMessageName(written.back());
+        int error = CreateNewFile(name, bytes);
         for (int attempt = 0; attempt < 3 && error == EEXIST; ++attempt) {
             name = NextMessageName(directory);
             error = CreateNewFile(name, bytes);

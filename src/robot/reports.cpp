@@ -117,8 +117,11 @@ ReportParts BuildAvailReport(const LinkRecord& link, const std::vector<ForwardRe
         if (!list.readable) continue;
         const std::string group = " " + std::string(forward.DefaultGroup != 0 ? 1 : 0, forward.DefaultGroup);
         for (const UplinkListLine& line : list.lines) {
+            // A part is opened for a line that does not fit, so every part
+            // holds MSGMAXLINES lines and none is left empty at the end.
+            if (maxLines != 0 && writer.counter == maxLines) writer.NextPart();
+            else ++writer.counter;
             writer.parts.back().push_back(FillAreaLine(report, line.tag, group, line.description));
-            if (++writer.counter == maxLines) writer.NextPart();
         }
     }
     return writer.Finish(report);

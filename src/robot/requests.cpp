@@ -277,24 +277,14 @@ void CarryOut(Request& request, std::string line) {
     }
 }
 
-// Everything the request did goes out; false, with nothing changed but a
-// pause, when it cannot.
+// Everything the request did goes out; false, with nothing changed, when
+// it cannot.
 bool Commit(Request& request) {
     Scan& scan = request.scan;
     RobotWork& work = request.work;
     if (request.error != 0) {
         LeaveRequest(scan, request.path, request.error);
         return false;
-    }
-    if (request.linkChanged) {
-        if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), request.link)) {
-            Log(scan, Fill(LinkNotRewrittenText, "%a", request.link.Address));
-            for (auto at = request.linkAnswers.rbegin(); at != request.linkAnswers.rend(); ++at)
-                if (*at < work.answers.size()) work.answers.erase(work.answers.begin() + static_cast<std::ptrdiff_t>(*at));
-        } else {
-            for (LinkRecord& link : scan.links)
-                if (SameAddressText(link.Address, request.link.Address)) link = request.link;
-        }
     }
     std::vector<std::string> written;
     if (int error = WriteOutgoingNetmail(request.config.netmailOut, work.answers, &written)) {
@@ -305,6 +295,18 @@ bool Commit(Request& request) {
         for (const std::string& name : written) DeleteFile(name);
         LeaveRequest(scan, request.path, error);
         return false;
+    }
+    // Last, so that nothing before can fail after it; a links file that
+    // cannot be rewritten takes back only the pause's answers.
+    if (request.linkChanged) {
+        if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), request.link)) {
+            Log(scan, Fill(LinkNotRewrittenText, "%a", request.link.Address));
+            for (std::size_t at : request.linkAnswers)
+                if (at < written.size()) DeleteFile(written[at]);
+        } else {
+            for (LinkRecord& link : scan.links)
+                if (SameAddressText(link.Address, request.link.Address)) link = request.link;
+        }
     }
     DeleteFile(request.path);
     Log(scan, MessageText(Msg::LOGDELETINGMSG));

@@ -255,7 +255,14 @@ void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::str
         WriteLog(work.config.logName, Fill(UplinkNotALinkText, "%a", uplinkAddress, "%e", area.Name));
         return;
     }
-    work.answers.push_back({"Brenmoor", work.config.remoteProgram, uplink.AKA, uplink.Address, uplink.Password, true,
+    // The uplink's own robot when the forward list names it.
+    std::string robot = work.config.remoteProgram;
+    for (const ForwardRecord& forward : work.forwards)
+        if (SameAddressText(FormatAddress(forward.Address), uplink.Address)) {
+            robot = forward.RemoteProgram;
+            break;
+        }
+    work.answers.push_back({"Brenmoor", robot, uplink.AKA, uplink.Address, uplink.Password, true,
                             {"", "-" + area.Name}, "PVT LOC K/S", OriginWith(work.config, leaving.AKA)});
 }
 

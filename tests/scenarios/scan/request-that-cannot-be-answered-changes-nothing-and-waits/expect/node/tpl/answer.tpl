@@ -1,0 +1,5 @@
+Your request was handled as follows:
+
+@STATECHOLIST
+
+Send %HELP for the list of commands.
