@@ -226,6 +226,35 @@ TEST(AreaList, Rewrites) {
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), "AREA ONE\nGroup A\n");
 }
 
+// One copy of the list takes many changes and is written once; every
+// lookup sees the changes before it.
+TEST(AreaList, ChangesInMemoryAreWrittenOnce) {
+    ScratchDir dir;
+    const std::string before = "; head\nArea ONE\nGroup A\n\nArea TWO\nGroup B\n\nArea ONE\nGroup C\nArea X\n";
+    WriteFileBytes(dir / "areas.ctl", before);
+    AreaList list;
+    ASSERT_EQ(LoadAreaList(dir / "Areas.Ctl", list), 0);
+    EXPECT_EQ(FindArea(list, "one").Group, "A");
+    EXPECT_TRUE(FindArea(list, "X").Name.empty());  // too short to be read
+    DropArea(list, "ONE");
+    EXPECT_EQ(FindArea(list, "ONE").Group, "C");  // the second block is found now
+    AreaRecord two = FindArea(list, "TWO");
+    two.Links = "10";
+    StoreArea(list, two);
+    AreaRecord three{"Three", "", "", "", "A", "2:9999/1", "20", true, 0, 0, 0};
+    AddArea(list, three);
+    EXPECT_EQ(FindArea(list, "THREE").Links, "20");
+    EXPECT_EQ(AreaTags(list), (std::vector<std::string>{"TWO", "ONE", "X", "THREE"}));
+    EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), before);
+    ASSERT_EQ(SaveAreaList(list), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "areas.old"), before);
+    EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"),
+              "; head\r\n\r\nArea           TWO\r\nGroup          B\r\nAKA            \r\nLinks          10\r\n\r\n"
+              "Area ONE\r\nGroup C\r\nArea X\r\n\r\nArea           THREE\r\nGroup          A\r\n"
+              "AKA            2:9999/1\r\nLinks          20\r\n");
+    EXPECT_EQ(FindArea(list, "three").Links, "20");  // the list goes on as written
+}
+
 TEST(AreaList, LinkEntries) {
     const struct {
         const char *aka, *entry, *full;

@@ -1,0 +1,70 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "robot/reports.h"
+#include "robot/uplinks.h"
+
+namespace {
+
+TEST(Robot, NotAllowedMasks) {
+    const struct {
+        const char *entry, *tag;
+        bool match;
+    } cases[] = {
+        {"RU.SOFT", "ru.soft", true},
+        {"RU.SOFT", "RU.SOFTWARE", false},
+        {"<'RU.'><ANYWHERE 'XXX'>", "RU.FOO.XXX.BAR", true},
+        {"<'RU.'> <ANYWHERE 'XXX'>", "RU.XXX", true},
+        {"<'RU.'><ANYWHERE 'XXX'>", "SU.XXX", false},
+        {"<'RU.'><ANYWHERE 'XXX'>", "RU.FOO", false},
+        {"<'RU.' OR 'SU.'>", "SU.", true},
+        {"<'RU.' OR 'SU.'>", "SU.FOO", false},  // the rest of the tag is left
+        {"<'RU.' 'SU.'><'A'>", "SU.A", true},
+        {"<ANYWHERE 'X' OR 'Y'>", "YZ", false},  // OR goes back to the start of the tag
+        {"<ANYWHERE 'X' OR 'Y'>", "ZX", true},
+        {"<'A'><'B'>", "A", false},
+        // Unbalanced entries match what they can and never run past their end.
+        {"<'RU.", "RU.", true},
+        {"<'RU.'", "RU.X", false},
+        {"<RU.>", "RU.", false},
+        {"<'RU.'>>", "RU.", false},
+        {"<", "X", false},
+        {"<''>", "X", false},
+        {"<ANYWHERE ''>", "X", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MatchAreaMask(c.entry, c.tag), c.match) << c.entry << " " << c.tag;
+}
+
+TEST(Robot, MarksAndColumns) {
+    // Link level 10 against read and write levels.
+    const struct {
+        bool subscribed;
+        int read, write;
+        char mark;
+    } marks[] = {
+        {true, 20, 20, '-'}, {true, 10, 20, '+'}, {true, 10, 10, '&'}, {true, 20, 10, '*'},
+        {false, 20, 20, '-'}, {false, 0, 20, ' '}, {false, 0, 0, ' '}, {false, 20, 0, '*'},
+    };
+    for (const auto& m : marks)
+        EXPECT_EQ(AreaMark(m.subscribed, 10, m.read, m.write), m.mark) << m.subscribed << m.read << m.write;
+
+    const struct {
+        const char *line, *filled;
+    } columns[] = {
+        {"@F******** @G @D***", "&LONGTAGCU B  Descr"},
+        {"x @d* @f", "x Des &L"},        // any order and letter case; "@F" alone is 2 wide
+        {"@F**|", "&LON|"},              // no group or description column
+    };
+    for (const auto& c : columns) {
+        ReportTemplate report = ParseReportTemplate({"head", c.line, "tail"});
+        ASSERT_EQ(report.areaLine, 1u);
+        EXPECT_EQ(FillAreaLine(report, "&LONGTAGCUT", "B ", "Description"), c.filled) << c.line;
+    }
+    EXPECT_EQ(ResultLine("SAMPLE.INFO", "Added"), "SAMPLE.INFO" + std::string(43, '.') + "  Added");
+    EXPECT_EQ(ResultLine(std::string(60, 'T'), "Added"), std::string(60, 'T') + "  Added");
+    EXPECT_EQ(BuildAnswer({"a", " @StatEchoList ; here", "b"}, {"1", "2"}),
+              (std::vector<std::string>{"a", "1", "2", "b"}));
+}
+
+}  // namespace
