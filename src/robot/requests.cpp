@@ -381,8 +381,8 @@ void ProcessRequest(Scan& scan, const std::string& name) {
 }
 
 // The requests for the robot in file order. A sender that is not a link is
-// answered and its message deleted here; messages from the robot itself or
-// from the node's own addresses are left alone.
+// answered and its message deleted here; messages from the robot itself,
+// from the node's own addresses or to another node are left alone.
 std::vector<std::string> CollectRequests(Scan& scan) {
     const MainConfig& config = scan.config;
     std::vector<std::string> queue;
@@ -394,6 +394,8 @@ std::vector<std::string> CollectRequests(Scan& scan) {
             continue;
         }
         if (!IsRobotName(config, header.ToName) || IsRobotName(config, header.FromName)) continue;
+        // Mail in transit to another node's robot is not this robot's.
+        if (!AddressInList(DestinationOf(config, header), config.addresses)) continue;
         const std::string sender = SenderOf(config, header);
         if (AddressInList(sender, config.addresses)) continue;
         if (!FindLink(scan.links, sender).Address.empty()) {
