@@ -79,6 +79,11 @@ std::size_t FindNoCase(std::string_view text, std::string_view needle, std::size
 // of a file can never open lines of its own.
 std::string SingleLine(std::string_view text);
 
+// The text with every control byte (below 32, and 127) made "?": text from
+// outside shown on a terminal or written to the log cannot move the cursor
+// or clear the screen.
+std::string PrintableText(std::string_view text);
+
 // ---- Control-file lines ------------------------------------------------------------
 
 // The part of a line before its first ";" or NUL, without blanks at either end.

@@ -25,8 +25,9 @@ constexpr AttributeBit AttributeBits[] = {
     {"RRQ", 4096}, {"RRC", 8192}, {"ARQ", 16384}, {"URQ", 32768},
 };
 
+// Readers take the fields as NUL-terminated: the last byte stays NUL.
 void PutField(std::string& out, std::string_view text, std::size_t size) {
-    if (text.size() > size) text = text.substr(0, size);
+    if (text.size() >= size) text = text.substr(0, size - 1);
     out.append(text);
     out.append(size - text.size(), '\0');
 }

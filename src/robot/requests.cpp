@@ -264,16 +264,18 @@ void CarryOut(Request& request, std::string line) {
     } else if (word[0] == '+') {
         std::string tag = word.substr(1);
         Trim(tag);
-        Show(14, Fill(MessageText(Msg::SIGNON), "%A", tag));
-        Log(scan, MessageText(Msg::LOGSIGNON) + " " + tag);
+        const std::string shown = PrintableText(tag);
+        Show(14, Fill(MessageText(Msg::SIGNON), "%A", shown));
+        Log(scan, MessageText(Msg::LOGSIGNON) + " " + shown);
         SubscribeStatus status =
             IsNotAllowed(scan.notAllowed, tag) ? SubscribeStatus::AccessFailure : SubscribeArea(work, tag, link);
-        request.results.push_back(ResultLine(tag, StatusText(status)));
+        request.results.push_back(ResultLine(shown, StatusText(status)));
     } else if (word[0] == '-') {
         const std::string tag = word.substr(1);
-        Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", tag));
-        Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + tag);
-        request.results.push_back(ResultLine(tag, StatusText(UnsubscribeArea(work, tag, link))));
+        const std::string shown = PrintableText(tag);
+        Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
+        Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
+        request.results.push_back(ResultLine(shown, StatusText(UnsubscribeArea(work, tag, link))));
     }
 }
 
@@ -317,8 +319,8 @@ bool Commit(Request& request) {
 void ProcessRequest(Scan& scan, const std::string& name) {
     const MainConfig& config = scan.config;
     const std::string path = config.netmailIn + name;
-    Show(14, Fill(MessageText(Msg::WORKUPMSG), "%f", path));
-    Log(scan, MessageText(Msg::LOGWORKUPMSG) + " " + path);
+    Show(14, Fill(MessageText(Msg::WORKUPMSG), "%f", PrintableText(path)));
+    Log(scan, MessageText(Msg::LOGWORKUPMSG) + " " + PrintableText(path));
 
     std::string bytes;
     if (!ReadWholeFile(path, bytes) || bytes.size() < NetmailHeaderSize) {
@@ -327,10 +329,12 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         LeaveRequest(scan, path, error != 0 ? error : EIO);
         return;
     }
-    NetmailMessage message = ParseNetmail(bytes, false);
-    const NetmailHeader& header = message.Header;
+    // The addresses come from the kludges at the start of the text, as when
+    // the request was collected: one further down cannot change the sender.
+    const NetmailHeader header = ParseNetmail(bytes, true).Header;
+    const NetmailMessage message = ParseNetmail(bytes, false);
     const std::string sender = SenderOf(config, header);
-    std::string senderName = header.FromName;
+    std::string senderName = PrintableText(header.FromName);
     TrimRight(senderName);
     Show(14, Fill(MessageText(Msg::REQUESTFROM), "%a", sender, "%n", senderName));
     Log(scan, Fill(MessageText(Msg::LOGFROM), "%a", sender, "%n", senderName));
@@ -338,6 +342,10 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         Log(scan, Fill(LongRequestText, "%f", path, "%n", NumberText(static_cast<long long>(message.Body.size()))));
 
     const LinkRecord link = FindLink(scan.links, sender);
+    if (link.Address.empty()) {
+        LeaveRequest(scan, path, ENOENT);
+        return;
+    }
     const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
     Request request{scan, config, path, link, ReplyTo(config, header, attributes),
                     RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
@@ -390,7 +398,8 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         const std::string path = config.netmailIn + entry.name;
         NetmailHeader header;
         if (!ReadNetmailHeader(path, header)) {
-            Log(scan, Fill(ShortMessageText, "%f", path));
+            Log(scan, Fill(ShortMessageText, "%f", PrintableText(path)));
+            Show(12, Fill(ShortMessageText, "%f", PrintableText(path)));
             continue;
         }
         if (!IsRobotName(config, header.ToName) || IsRobotName(config, header.FromName)) continue;
@@ -437,9 +446,14 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, con
     AreaRecord area = FindArea(work.areas, Normalised(tagText));
     if (area.Name.empty()) return UnsubscribeStatus::NotFound;
     if (!SharesGroup(link.Group, area.Group)) return UnsubscribeStatus::AccessFailure;
+    // The first link of a pass-through area is where its files come from
+    // (its creator, or the uplink it was ordered from): when that one
+    // leaves, the downlink keeps the area.
+    const std::vector<std::string> before = SplitLinks(area.Links);
+    const bool uplinkLeaves = !before.empty() && ExpandLinkEntry(area.AKA, before.front()) == NormalizeAddress(link.Address);
     if (!RemoveLinkFromArea(area, link.Address)) return UnsubscribeStatus::NotLinked;
     const std::vector<std::string> remaining = SplitLinks(area.Links);
-    if (area.PassThrough && remaining.size() == 1)
+    if (area.PassThrough && remaining.size() == 1 && !uplinkLeaves)
         UnsubscribeAtUplink(work, area, remaining.front(), link);
     else
         StoreArea(work.areas, area);

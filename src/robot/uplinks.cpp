@@ -48,6 +48,8 @@ std::size_t ApplyMaskGroup(std::string_view group, std::string_view rest) {
         std::string_view from = group.substr(i);
         if (group[i] == '\'') {
             std::string_view text = QuotedText(group, i);
+            // An empty text is a slip of the pen, not a mask for every tag.
+            if (text.empty()) continue;
             if (anywhere) {
                 if (rest.find(text) != std::string_view::npos) return rest.size();
             } else if (rest.starts_with(text)) {
@@ -203,11 +205,13 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
     const MainConfig& config = work.config;
     if (tag.empty()) return false;
     if (!IsSafeAreaTag(tag)) {
-        WriteLog(config.logName, Fill(UnsafeTagText, "%a", tag));
+        WriteLog(config.logName, Fill(UnsafeTagText, "%a", PrintableText(tag)));
         return false;
     }
     for (const ForwardRecord& forward : work.forwards) {
         if (forward.Security > link.Security || !SharesGroup(link.Group, forward.Groups)) continue;
+        // An uplink is not asked for what it asks for itself.
+        if (SameAddressText(FormatAddress(forward.Address), link.Address)) continue;
         std::string description;
         if (!FindInUplinkList(work.uplinkLists, forward.ListFile, tag, description)) continue;
         const std::string uplinkAddress = FormatAddress(forward.Address);
