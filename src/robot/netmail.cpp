@@ -25,9 +25,8 @@ constexpr AttributeBit AttributeBits[] = {
     {"RRQ", 4096}, {"RRC", 8192}, {"ARQ", 16384}, {"URQ", 32768},
 };
 
-// Readers take the fields as NUL-terminated: the last byte stays NUL.
 void PutField(std::string& out, std::string_view text, std::size_t size) {
-    if (text.size() >= size) text = text.substr(0, size - 1);
+    if (text.size() > size) text = text.substr(0, size);
     out.append(text);
     out.append(size - text.size(), '\0');
 }
@@ -146,6 +145,8 @@ namespace {
 
 std::string SerialFile;          // where the last serial is kept between runs
 std::uint32_t LastSerial = 0;    // the last serial of this run
+std::uint32_t ReservedSerial = 0;  // the file holds this one: serials up to it are this run's
+constexpr std::uint32_t SerialReserve = 100;
 
 }  // namespace
 
@@ -162,11 +163,14 @@ std::uint32_t NextMsgIdSerial() {
     // The clock keeps serials growing across runs and nodes; last + 1 keeps
     // them apart within one second.
     std::uint32_t serial = std::max(last + 1, static_cast<std::uint32_t>(UnixTimeNow()));
-    LastSerial = serial;
-    if (!SerialFile.empty()) {
-        int error = ReplaceFileSafely(SerialFile, HexLong(serial) + "\n", "");
+    // The file is rewritten once for a run of serials, not for every
+    // message of a long list: it holds the last one this run may use.
+    if (!SerialFile.empty() && serial > ReservedSerial) {
+        int error = ReplaceFileSafely(SerialFile, HexLong(serial + SerialReserve) + "\n", "");
         if (error != 0) RuntimeError(error);
+        ReservedSerial = serial + SerialReserve;
     }
+    LastSerial = serial;
     return serial;
 }
 
@@ -285,10 +289,16 @@ std::string FollowingMessageName(const std::string& name) {
 
 int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
                          std::vector<std::string>* names) {
+    if (directory.empty()) return ENOENT;
+    // Every message is built before the first is written: building takes
+    // the serials, and a serial that cannot be kept ends the run.
+    std::vector<std::string> built;
+    built.reserve(messages.size());
+    for (const OutgoingNetmail& m : messages)
+        built.push_back(BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject,
+                                     m.hasBody ? &m.body : nullptr, m.attributes, m.origin));
     std::vector<std::string> written;
-    for (const OutgoingNetmail& m : messages) {
-        std::string bytes = BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject,
-                                         m.hasBody ? &m.body : nullptr, m.attributes, m.origin);
+    for (const std::string& bytes : built) {
         // A free name only: a tosser may write one meanwhile.
         // The number after the last one written, without a new search of
         // the directory for each part of a long list.

@@ -27,6 +27,7 @@ constexpr std::string_view NoTemplateText = "%c is not answered: no template is 
 constexpr std::string_view LinksFullText = "Links line of %a is full: %l not added";
 constexpr std::string_view LinkNotRewrittenText = "Links.ctl cannot be rewritten for %a";
 constexpr std::string_view LongRequestText = "Request %f has %n lines";
+constexpr std::string_view RepeatedText = "%c again in the same request: carried out once";
 constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
 constexpr std::size_t LongRequestLines = 10000;
 
@@ -132,6 +133,7 @@ struct Request {
     RobotWork work;
     std::vector<std::string> results;
     std::vector<std::size_t> linkAnswers;  // sent only when Links.ctl takes the change
+    std::vector<std::string> reportsDone;  // %LIST, +* and the like: once a request
     bool linkChanged = false;
     int error = 0;  // an answer that cannot be built: the request stays
 };
@@ -222,6 +224,17 @@ void CarryOut(Request& request, std::string line) {
     Scan& scan = request.scan;
     RobotWork& work = request.work;
     const LinkRecord& link = request.link;
+    // A list, the help or "+*" asked for again brings nothing new, and
+    // thousands of them would fill the memory and the outbound.
+    static const std::string_view OncePerRequest[] = {"%HELP", "%LIST", "%QUERY", "%AVAIL", "+*", "-*"};
+    const std::string once = word[1] == '*' ? word.substr(0, 2) : word;
+    if (std::find(std::begin(OncePerRequest), std::end(OncePerRequest), once) != std::end(OncePerRequest)) {
+        if (std::find(request.reportsDone.begin(), request.reportsDone.end(), once) != request.reportsDone.end()) {
+            Log(scan, Fill(RepeatedText, "%c", once));
+            return;
+        }
+        request.reportsDone.push_back(once);
+    }
     if (word == "%HELP") {
         Show(14, MessageText(Msg::SENDHELP));
         Log(scan, MessageText(Msg::LOGSENDHELP));
@@ -349,7 +362,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
     Request request{scan, config, path, link, ReplyTo(config, header, attributes),
                     RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
-                    {}, {}, false, 0};
+                    {}, {}, {}, false, 0};
 
     if (Normalised(header.Subject) != link.Password) {
         Show(12, MessageText(Msg::BADPWD));
@@ -374,7 +387,8 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         if (request.error != 0) break;
     }
     if (!request.results.empty() && request.error == 0) {
-        std::vector<std::string> answerTemplate;
+        // Without an ANSWER template the result lines go alone.
+        std::vector<std::string> answerTemplate{"@STATECHOLIST"};
         if (!config.answer.empty() && !ReadTextLines(config.answer, answerTemplate)) {
             request.error = LastErrorNumber() != 0 ? LastErrorNumber() : ENOENT;
             ClearErrorNumber();
@@ -424,6 +438,18 @@ std::vector<std::string> CollectRequests(Scan& scan) {
     return queue;
 }
 
+// Whether the one link left in a pass-through area is where its files come
+// from: an uplink of FORWARD.CTL, or else its first link (the link that
+// created it, or the uplink it was ordered from). When the uplink itself
+// leaves, the downlink keeps the area.
+bool IsUplinkOf(const RobotWork& work, const AreaRecord& area, const std::vector<std::string>& before,
+                const std::string& remaining) {
+    const std::string address = ExpandLinkEntry(area.AKA, remaining);
+    for (const ForwardRecord& forward : work.forwards)
+        if (FormatAddress(forward.Address) == address) return true;
+    return !before.empty() && ExpandLinkEntry(area.AKA, before.front()) == address;
+}
+
 }  // namespace
 
 SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const LinkRecord& link) {
@@ -432,7 +458,8 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const L
     if (area.Name.empty())
         return ForwardSubscription(work, tag, link) ? SubscribeStatus::RequestForwarded : SubscribeStatus::NotFound;
     if (link.Security < area.SecurityShow) return SubscribeStatus::NotFound;
-    if (link.Security < area.SecurityRead || !SharesGroup(link.Group, area.Group)) return SubscribeStatus::AccessFailure;
+    if (link.Security < area.SecurityRead || !SharesGroup(link.Group, UpperCase(area.Group)))
+        return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
         WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.Address));
@@ -446,14 +473,10 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, con
     AreaRecord area = FindArea(work.areas, Normalised(tagText));
     if (area.Name.empty()) return UnsubscribeStatus::NotFound;
     if (!SharesGroup(link.Group, area.Group)) return UnsubscribeStatus::AccessFailure;
-    // The first link of a pass-through area is where its files come from
-    // (its creator, or the uplink it was ordered from): when that one
-    // leaves, the downlink keeps the area.
     const std::vector<std::string> before = SplitLinks(area.Links);
-    const bool uplinkLeaves = !before.empty() && ExpandLinkEntry(area.AKA, before.front()) == NormalizeAddress(link.Address);
     if (!RemoveLinkFromArea(area, link.Address)) return UnsubscribeStatus::NotLinked;
     const std::vector<std::string> remaining = SplitLinks(area.Links);
-    if (area.PassThrough && remaining.size() == 1 && !uplinkLeaves)
+    if (area.PassThrough && remaining.size() == 1 && IsUplinkOf(work, area, before, remaining.front()))
         UnsubscribeAtUplink(work, area, remaining.front(), link);
     else
         StoreArea(work.areas, area);

@@ -48,8 +48,6 @@ std::size_t ApplyMaskGroup(std::string_view group, std::string_view rest) {
         std::string_view from = group.substr(i);
         if (group[i] == '\'') {
             std::string_view text = QuotedText(group, i);
-            // An empty text is a slip of the pen, not a mask for every tag.
-            if (text.empty()) continue;
             if (anywhere) {
                 if (rest.find(text) != std::string_view::npos) return rest.size();
             } else if (rest.starts_with(text)) {
@@ -69,8 +67,9 @@ std::size_t ApplyMaskGroup(std::string_view group, std::string_view rest) {
 }
 
 // An area tag that may stand in areas.ctl and name a directory: no control
-// characters, no path.
+// characters, no path, and short enough for its "Area" line to read back.
 bool IsSafeAreaTag(std::string_view tag) {
+    if (tag.size() > MaxText - 5) return false;
     for (char c : tag)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
     return IsPlainName(tag);

@@ -38,3 +38,15 @@ SecurityRead   10
 SecurityWrite  100
 AKA            2:9999/1
 Links          10 30
+
+Area           SAMPLE.PASS2
+Desc           Pass-through, its downlink written first
+Group          B
+AKA            2:9999/1
+Links          30 10
+
+Area           SAMPLE.PASS3
+Desc           Pass-through that its uplink leaves
+Group          B
+AKA            2:9999/1
+Links          10 30

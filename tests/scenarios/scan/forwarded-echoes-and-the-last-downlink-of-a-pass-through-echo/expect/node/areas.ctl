@@ -30,6 +30,12 @@ Group          A
 AKA            2:9999/1
 Links          10
 
+Area           SAMPLE.PASS3
+Desc           Pass-through that its uplink leaves
+Group          B
+AKA            2:9999/1
+Links          30
+
 Area           SAMPLE.DIFFS
 Desc           Nodelist differences
 CreateFlag     flags/newfiles.flg
