@@ -103,6 +103,13 @@ OutgoingNetmail ReplyTo(const MainConfig& config, const NetmailHeader& h, std::s
     return reply;
 }
 
+// The errno of a file that could not be read, never 0.
+int ReadFailure() {
+    int error = LastErrorNumber();
+    ClearErrorNumber();
+    return error != 0 ? error : ENOENT;
+}
+
 // The body of a plain answer: the file of a setting, sent as it is; an
 // empty setting sends a message without a body. 0 or errno.
 int ReadBody(const std::string& file, OutgoingNetmail& message) {
@@ -110,10 +117,7 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
         message.hasBody = false;
         return 0;
     }
-    if (ReadTextLines(file, message.body)) return 0;
-    int error = LastErrorNumber();
-    ClearErrorNumber();
-    return error != 0 ? error : ENOENT;
+    return ReadTextLines(file, message.body) ? 0 : ReadFailure();
 }
 
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
@@ -168,8 +172,7 @@ bool ReadReportTemplate(Request& request, const std::string& file, std::string_v
     }
     std::vector<std::string> lines;
     if (!ReadTextLines(file, lines)) {
-        request.error = LastErrorNumber() != 0 ? LastErrorNumber() : ENOENT;
-        ClearErrorNumber();
+        request.error = ReadFailure();
         return false;
     }
     report = ParseReportTemplate(std::move(lines));
@@ -390,8 +393,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         // Without an ANSWER template the result lines go alone.
         std::vector<std::string> answerTemplate{"@STATECHOLIST"};
         if (!config.answer.empty() && !ReadTextLines(config.answer, answerTemplate)) {
-            request.error = LastErrorNumber() != 0 ? LastErrorNumber() : ENOENT;
-            ClearErrorNumber();
+            request.error = ReadFailure();
         } else {
             OutgoingNetmail answer = request.reply;
             answer.subject = MessageText(Msg::ANSWERSUBJ);
