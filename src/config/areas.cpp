@@ -421,6 +421,10 @@ int SaveAreaList(AreaList& list) {
     return 0;
 }
 
+std::string AreaDirectory(const std::string& programDir, const AreaRecord& area) {
+    return area.Path.empty() ? std::string() : ResolveConfigPath(programDir, area.Path);
+}
+
 std::string ShortDirectoryName(std::string_view name) {
     std::string text(name);
     DotsToUnderscores(text);

@@ -120,6 +120,10 @@ void AddArea(AreaList& list, const AreaRecord& area);
 // unchanged.
 int SaveAreaList(AreaList& list);
 
+// Where an area's files lie: its Path, a relative one taken in programDir
+// (not the current directory); empty for a pass-through area.
+std::string AreaDirectory(const std::string& programDir, const AreaRecord& area);
+
 // The directory name the rule of LFN, LFNCHANGEPOINT and USEEXT makes of a
 // tag for a new area, and the 8.3 form of USEEXT.
 std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoint, bool useExt);

@@ -16,6 +16,7 @@
 #include "robot/netmail.h"
 #include "robot/requests.h"
 #include "robot/uplinks.h"
+#include "tic/hatch.h"
 #include "tic/toss.h"
 
 namespace {
@@ -135,6 +136,57 @@ void Toss(RunState& state) {
     if (state.commandLine.commandWord == "TOSSSCAN") Scan(state);
 }
 
+constexpr std::string_view NoCommanderText =
+    "The hatch commander is not built in this version of Brenmoor: give a file, an area and -N.";
+constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
+
+void Hatch(RunState& state) {
+    const NodeConfig& node = state.node;
+    const CommandLine& line = state.commandLine;
+    HatchRequest request;
+    request.filePath = CommandArgument(line, 2);
+    request.areaTag = CommandArgument(line, 3);
+    request.copyToArea = line.copyToArea;
+    // Typed in a UTF-8 terminal, the description is stored in code page 866
+    // like every other text of the node; file and area stay bytes.
+    request.description = Console().utf8 ? Utf8ToCp866(line.hatchDescription) : line.hatchDescription;
+    if (!request.filePath.empty() && !IsRegularFile(request.filePath)) {
+        SetTextColor(12);
+        WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
+        ExitProgram(5);
+    }
+    if (!line.immediateHatch || request.filePath.empty() || request.areaTag.empty()) {
+        SetTextColor(12);
+        WriteLine(std::string(NoCommanderText));
+        ExitProgram(1);
+    }
+    // Checked before anything is copied: a TIC for an area that is not
+    // there would reach no link.
+    if (ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
+        SetTextColor(12);
+        WriteLine(SubstituteMacros(UnknownAreaText, "%a", request.areaTag));
+        ExitProgram(1);
+    }
+    SetTextColor(7);
+    WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileName(request.filePath),
+                               UpperCase(request.areaTag)));
+    HatchFile(node, request);
+}
+
+void AutoHatchCommand(RunState& state) {
+    SetTextColor(7);
+    const bool listOnly = UpperCase(CommandArgument(state.commandLine, 2)) == "-I";
+    if (listOnly) WriteLine(MessageText(Msg::FILESFORHATCH));
+    AutoHatch(state.node, listOnly);
+}
+
+void PurgeCommand(RunState& state) {
+    SetTextColor(14);
+    WriteText(MessageText(Msg::PURGE));
+    Purge(state.node);
+    WriteLine(MessageText(Msg::OK));
+}
+
 void Relink(RunState& state) {
     const NodeConfig& node = state.node;
     const std::string& mask = CommandArgument(state.commandLine, 2);
@@ -169,9 +221,9 @@ const Command Commands[] = {
     {"TOSS", false, Toss, true, TossUsage},
     {"SCAN", false, Scan, true, ScanUsage},
     {"TOSSSCAN", false, Toss, true, TossScanUsage},
-    {"HATCH", false, nullptr, true, HatchUsage},
-    {"AUTOHATCH", false, nullptr, true, AutoHatchUsage},
-    {"PURGE", false, nullptr, true, PurgeUsage},
+    {"HATCH", false, Hatch, true, HatchUsage},
+    {"AUTOHATCH", false, AutoHatchCommand, true, AutoHatchUsage},
+    {"PURGE", false, PurgeCommand, true, PurgeUsage},
     {"RELINK", false, Relink, true, RelinkUsage},
     {"ANN:", true, nullptr, false, AnnUsage},
     {"CHECK", false, Check, false, CheckUsage},

@@ -166,6 +166,11 @@ bool DescriptionExists(const std::string& descFile, std::string_view fileName) {
     const std::string key = EntryKey(fileName);
     for (const std::string& line : lines) {
         if (UpperCase(FirstWord(line)) == key) return true;
+        // A long name with blanks runs into the download counter.
+        const std::string upper = UpperCase(line);
+        if (key.find(' ') != std::string::npos && upper.starts_with(key) &&
+            (upper.size() == key.size() || upper[key.size()] == ' ' || upper[key.size()] == '['))
+            return true;
     }
     return false;
 }

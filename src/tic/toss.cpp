@@ -457,7 +457,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
     const MainConfig& config = work.config;
     TicRecord& tic = work.tic;
 
-    std::string target = area.PassThrough ? config.passThrough : ResolveConfigPath(work.node.programDir, area.Path);
+    std::string target = area.PassThrough ? config.passThrough : AreaDirectory(work.node.programDir, area);
     if (target.empty()) {
         Complain(work, Fill(NoTargetText, "%f", tic.File));
         return false;

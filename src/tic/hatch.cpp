@@ -1,0 +1,204 @@
+#include "tic/hatch.h"
+
+#include <algorithm>
+
+#include "announce/records.h"
+#include "config/areas.h"
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "frame/log.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+#include "tic/archivers.h"
+#include "tic/descriptions.h"
+#include "tic/journal.h"
+#include "tic/outbound.h"
+#include "tic/tic.h"
+
+namespace {
+
+constexpr std::string_view DescriptionCutText = "Description of %f cut to %n characters: the line ends there";
+constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
+constexpr std::string_view PurgedText = "Purge: %f deleted";
+
+std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
+    return SubstituteMacros(text, macro, value);
+}
+
+std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
+                 std::string_view value2) {
+    return SubstituteMacros(text, macro1, macro2, value1, value2);
+}
+
+// A file name taken literally where the description list matches masks.
+bool HasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
+
+// The directory that holds an area's files: its Path, or the pass-through
+// directory. Ends in "/" when not empty.
+std::string FilesDirectory(const NodeConfig& node, const AreaRecord& area) {
+    std::string dir = area.PassThrough ? node.main.passThrough : AreaDirectory(node.programDir, area);
+    if (!dir.empty()) AddTrailingSlash(dir);
+    return dir;
+}
+
+// The description as long as the entry's first line can hold it.
+std::string FittingDescription(const MainConfig& config, const std::string& name, std::string desc) {
+    const std::size_t start = std::max<std::size_t>(config.descPos > 0 ? config.descPos - 1u : 0u, name.size() + 1);
+    const std::size_t room = start < MaxText ? MaxText - start : 0;
+    if (desc.size() > room) {
+        desc.resize(room);
+        WriteLog(config.logName, Fill(DescriptionCutText, "%f", name, "%n", NumberText(static_cast<long long>(room))));
+    }
+    return desc;
+}
+
+// Description, announcement record and delivery of a file that lies in
+// filePath, for HatchFile and AutoHatch alike.
+void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, TicRecord& tic,
+                 bool announce) {
+    const MainConfig& config = node.main;
+    WriteLog(config.logName, Fill(MessageText(Msg::LOGHATCHBEGIN), "%f", filePath, "%a", area.Name));
+    SendToLinks(filePath, area, node.links, config, tic);
+    if (announce)
+        AppendAnnouncementRecord(config.announceDir, area.Name, area.Desc, ExtractFileName(filePath),
+                                 ExtractDir(filePath), area.AKA, area.AKA, area.Group.substr(0, 1));
+    WriteLog(config.logName, MessageText(Msg::LOGHATCHEND));
+}
+
+}  // namespace
+
+void HatchFile(const NodeConfig& node, const HatchRequest& request) {
+    const MainConfig& config = node.main;
+    const AreaRecord area = ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
+    const std::string replaces = UpperCase(request.replaces);
+    const std::string name = ExtractFileName(request.filePath);
+    std::string filePath = request.filePath;
+    std::vector<std::string> ldesc;
+
+    if (request.copyToArea) {
+        const std::string dir = FilesDirectory(node, area);
+        ForceDirectories(dir);
+        const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
+        // Read before the entry goes: a file hatched again keeps its text.
+        if (!descFile.empty()) ldesc = ReadDescription(descFile, name, config.longDescChars, config.descPos);
+        if (config.replaces && !replaces.empty() && IsPlainName(replaces)) {
+            for (const DirEntry& entry : FindFiles(dir + replaces))
+                if (!EqualNoCase(entry.name, config.descFile)) DeleteFile(dir + entry.name);
+            if (!descFile.empty()) RemoveDescription(descFile, replaces, config.longDescChars);
+        } else if (!descFile.empty() && !HasWildcards(name)) {
+            RemoveDescription(descFile, name, config.longDescChars);
+        }
+        const std::string target = dir + name;
+        if (int error = CopyFile(filePath, target)) {
+            SetTextColor(12);
+            WriteLine(Fill(Fill(CopyFailedText, "%f", filePath, "%d", dir), "%e", ErrorText(error)));
+            ExitProgram(2);
+        }
+        filePath = target;
+    }
+
+    const ArchiverRecord archiver = FindArchiver(filePath, node.archivers);
+    std::vector<std::string> extracted;
+    if (!archiver.Name.empty()) extracted = ExtractDescription(archiver, filePath, config.tempDir);
+    if (!extracted.empty()) {
+        ldesc = extracted;
+    } else if (!request.copyToArea && !config.descFile.empty()) {
+        ldesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos);
+    }
+
+    TicRecord tic;
+    tic.FullName = name;
+    tic.Area = area.Name;
+    tic.Origin = area.AKA;
+    tic.Replaces = replaces;
+    tic.Desc = request.description;
+    tic.LDesc = ldesc;
+    if (tic.Desc.empty() && !ldesc.empty()) tic.Desc = ldesc.front();
+    if (tic.Desc.empty()) tic.Desc = config.defaultDesc;
+    tic.Desc = FittingDescription(config, name, tic.Desc);
+    tic.Crc = FileCrc32(filePath);
+    std::uint64_t size = 0;
+    GetFileSize(filePath, size);
+    tic.Size = TicSize(size);
+
+    if (request.copyToArea && !config.descFile.empty()) {
+        const std::string descFile = FilesDirectory(node, area) + config.descFile;
+        if (int error = AddDescription(config.descMode, name, descFile, tic.Desc, tic.LDesc, config.descPos,
+                                       config.dlcPos, config.dlcString, config.longDescChars))
+            RuntimeError(error);
+    }
+    const bool announce = area.PassThrough ? config.announcePassThrough : request.copyToArea;
+    SendHatched(node, area, filePath, tic, announce);
+}
+
+void AutoHatch(const NodeConfig& node, bool listOnly) {
+    const MainConfig& config = node.main;
+    AreaList areas;
+    if (LoadAreaList(node.programDir + "areas.ctl", areas) != 0) return;
+    for (const std::string& tag : AreaTags(areas)) {
+        const AreaRecord area = FindArea(areas, tag);
+        if (area.Name.empty() || area.PassThrough) continue;
+        const std::string dir = FilesDirectory(node, area);
+        const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
+        for (const DirEntry& entry : FindFiles(dir + "*")) {
+            const std::string& name = entry.name;
+            if (entry.isHidden || name.starts_with('.') || EqualNoCase(name, config.descFile)) continue;
+            if (!descFile.empty() && DescriptionExists(descFile, name)) continue;
+            if (listOnly) {
+                WriteLine(dir + name);
+                continue;
+            }
+            std::vector<std::string> ldesc;
+            const bool extract = config.descMode != "DESC";
+            if (extract) {
+                const ArchiverRecord archiver = FindArchiver(dir + name, node.archivers);
+                if (!archiver.Name.empty()) ldesc = ExtractDescription(archiver, dir + name, config.tempDir);
+            }
+            TicRecord tic;
+            tic.FullName = name;
+            tic.Area = area.Name;
+            tic.Origin = area.AKA;
+            tic.Desc = FittingDescription(config, name, ldesc.empty() ? config.defaultDesc : ldesc.front());
+            tic.LDesc = ldesc;
+            tic.Crc = FileCrc32(dir + name);
+            std::uint64_t size = 0;
+            GetFileSize(dir + name, size);
+            tic.Size = TicSize(size);
+            if (!descFile.empty())
+                if (int error = AddDescription(extract ? "LDESC" : "DESC", name, descFile, config.defaultDesc, ldesc,
+                                               config.descPos, config.dlcPos, config.dlcString, config.longDescChars))
+                    RuntimeError(error);
+            WriteLine(Fill(MessageText(Msg::HATCHFILE), "%f", name, "%a", area.Name));
+            SendHatched(node, area, dir + name, tic, true);
+        }
+    }
+}
+
+void Purge(const NodeConfig& node) {
+    const MainConfig& config = node.main;
+    if (config.passThrough.empty()) return;
+    // Names compared whole and in any letter case: a name cut short could
+    // match a file that still waits to be sent.
+    std::vector<std::string> kept = WaitingTicFiles(config.outbound);
+    // A toss cut short still owes its links the files its journals name.
+    if (!config.tempDir.empty()) {
+        for (const DirEntry& entry : FindFiles(config.tempDir + "journal/*.jnl")) {
+            const TossJournal journal = OpenJournal(config.tempDir + "journal/" + entry.name);
+            for (std::string_view key : {"file", "stored"}) {
+                std::string value = JournalValue(journal, key);
+                if (!value.empty()) kept.push_back(ExtractFileName(value));
+            }
+        }
+    }
+    const std::string descFile = config.descFile.empty() ? std::string() : config.passThrough + config.descFile;
+    for (const DirEntry& entry : FindFiles(config.passThrough + "*")) {
+        const std::string& name = entry.name;
+        if (EqualNoCase(name, config.descFile)) continue;
+        if (std::any_of(kept.begin(), kept.end(), [&name](const std::string& k) { return EqualNoCase(k, name); }))
+            continue;
+        DeleteFile(config.passThrough + name);
+        if (!descFile.empty() && !HasWildcards(name)) RemoveDescription(descFile, name, config.longDescChars);
+        WriteLog(config.logName, Fill(PurgedText, "%f", name));
+    }
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Files of this node put into file echoes: one file (Hatch), every file of
+// the areas that has no description entry yet (AutoHatch), and the clean-up
+// of the pass-through directory (Purge).
+#include <string>
+#include <vector>
+
+#include "config/node.h"
+
+struct HatchRequest {
+    std::string filePath;     // the file as given, its name kept as it is
+    std::string areaTag;
+    std::string description;  // "-D": code page 866; empty: file_id.diz or the list entry
+    std::string replaces;     // the TIC's Replaces (may be empty)
+    bool copyToArea = false;  // "-C"
+};
+
+// Hatches one file into one area: description and announcement record when
+// the file is copied into the area, file and TIC to every subscribed link.
+// The area must exist (the caller checks with ReadArea).
+void HatchFile(const NodeConfig& node, const HatchRequest& request);
+
+// Hatches every file of an area directory without a description entry;
+// with listOnly only names them.
+void AutoHatch(const NodeConfig& node, bool listOnly);
+
+// Deletes the files of the pass-through directory that no waiting outbound
+// TIC and no unfinished toss still names, with their description entries.
+void Purge(const NodeConfig& node);
