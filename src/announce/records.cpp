@@ -1,5 +1,6 @@
 #include "announce/records.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -168,22 +169,57 @@ std::vector<AnnouncementRecord> ReadAnnouncementRecords(const std::string& path)
     return records;
 }
 
+DirectoryListing MakeDirectoryListing(std::vector<DirEntry> entries) {
+    DirectoryListing listing;
+    listing.entries = std::move(entries);
+    std::sort(listing.entries.begin(), listing.entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    listing.folded.reserve(listing.entries.size());
+    for (std::size_t i = 0; i < listing.entries.size(); ++i)
+        listing.folded.emplace_back(LowerCase(listing.entries[i].name), i);
+    std::sort(listing.folded.begin(), listing.folded.end());
+    return listing;
+}
+
+RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_view recordedField) {
+    std::string name(recordedField);
+    TrimRight(name);
+    RecordedFileMatch match;
+    if (name.empty()) return match;
+    const auto& entries = listing.entries;
+    auto exact = std::lower_bound(entries.begin(), entries.end(), name,
+                                  [](const DirEntry& entry, const std::string& key) { return entry.name < key; });
+    if (exact != entries.end() && exact->name == name) {
+        match.entry = &*exact;
+        match.candidates = 1;
+        return match;
+    }
+    // Case-blind: the names equal to it sort first, then those that begin
+    // with it, which count only for a cut name.
+    const std::string key = LowerCase(name);
+    const bool cut = recordedField.size() >= RecordedNameSize && name.size() == recordedField.size();
+    std::size_t first = entries.size();
+    auto it = std::lower_bound(listing.folded.begin(), listing.folded.end(), std::make_pair(key, std::size_t{0}));
+    for (; it != listing.folded.end() && it->first == key; ++it) {
+        ++match.candidates;
+        first = std::min(first, it->second);
+    }
+    const bool prefixes = cut && match.candidates == 0;
+    for (; prefixes && it != listing.folded.end() && it->first.starts_with(key); ++it) {
+        ++match.candidates;
+        first = std::min(first, it->second);
+    }
+    if (match.candidates > 0) match.entry = &entries[first];
+    return match;
+}
+
 std::string ResolveRecordedFile(const std::string& directory, std::string_view recordedName) {
     std::string dir = directory;
     AddTrailingSlash(dir);
+    const DirectoryListing listing = MakeDirectoryListing(FindFiles(dir + "*", SearchKind::FilesOnly));
+    const RecordedFileMatch match = FindRecordedFile(listing, recordedName);
+    if (match.entry != nullptr) return dir + match.entry->name;
     std::string name(recordedName);
     TrimRight(name);
-    const std::string recorded = dir + name;
-    if (name.empty() || FileExists(recorded)) return ResolvePath(recorded);
-    if (recordedName.size() < RecordedNameSize) return recorded;
-
-    std::string found;
-    int matches = 0;
-    for (const DirEntry& entry : FindFiles(dir + "*", SearchKind::FilesOnly)) {
-        if (entry.name.size() < recordedName.size()) continue;
-        if (!EqualNoCase(std::string_view(entry.name).substr(0, recordedName.size()), recordedName)) continue;
-        found = entry.name;
-        ++matches;
-    }
-    return matches == 1 ? dir + found : recorded;
+    return dir + name;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "frame/platform.h"
@@ -83,9 +84,27 @@ int ReadAnnouncementRecords(const std::string& path, std::vector<AnnouncementRec
 // The same; an unreadable file gives no records.
 std::vector<AnnouncementRecord> ReadAnnouncementRecords(const std::string& path);
 
-// The file a record names. The file field holds at most 12 characters of
-// the name, so when directory + the name (blanks at its end removed) does
-// not exist and the field is full, the one file of the directory whose name
-// begins with the field (ASCII case ignored) is taken. Without such a file
-// (none or several), directory + the name as recorded.
+// One directory's files for looking up the names records hold: the
+// entries in byte order, and their names folded to lower case (with the
+// entry's index) in byte order, so that case-blind and prefix lookups are
+// binary searches.
+struct DirectoryListing {
+    std::vector<DirEntry> entries;
+    std::vector<std::pair<std::string, std::size_t>> folded;
+};
+DirectoryListing MakeDirectoryListing(std::vector<DirEntry> entries);
+
+// The file a record's file field names: the exact name (blanks at its end
+// removed), else that name in any letter case, else, when the field is full
+// (the name was cut to 12), the files whose names begin with it in any
+// case. Of several candidates the first in byte order is taken; candidates
+// tells how many there were. entry is null when nothing matches.
+struct RecordedFileMatch {
+    const DirEntry* entry = nullptr;
+    std::size_t candidates = 0;
+};
+RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_view recordedField);
+
+// The same on the directory itself: directory + the name found, or
+// directory + the name as recorded when nothing matches.
 std::string ResolveRecordedFile(const std::string& directory, std::string_view recordedName);

@@ -44,7 +44,10 @@ std::string FilesDirectory(const NodeConfig& node, const AreaRecord& area) {
 
 // The description as long as the entry's first line can hold it.
 std::string FittingDescription(const MainConfig& config, const std::string& name, std::string desc) {
-    const std::size_t start = std::max<std::size_t>(config.descPos > 0 ? config.descPos - 1u : 0u, name.size() + 1);
+    // Where the description starts: after the name and the download counter.
+    const std::vector<std::string> empty = FormatDescription("DESC", name, "", {}, config.descPos, config.dlcPos,
+                                                             config.dlcString, config.longDescChars);
+    const std::size_t start = empty.empty() ? 0 : empty.front().size();
     const std::size_t room = start < MaxText ? MaxText - start : 0;
     if (desc.size() > room) {
         desc.resize(room);
