@@ -34,18 +34,6 @@ std::string Fill(std::string_view text, std::string_view macro, std::string_view
     return SubstituteMacros(text, macro, value);
 }
 
-// Sizes with the thousands separator of the configuration.
-std::string SizeWithSeparator(std::uint64_t value, char separator) {
-    std::string digits = std::to_string(value);
-    if (separator == 0) return digits;
-    std::string text;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
-        text += digits[i];
-    }
-    return text;
-}
-
 // What the run has to tell beside its output: shown after "OK" and logged.
 struct Notes {
     std::string logName;
@@ -220,7 +208,7 @@ struct Generator {
         std::string text = Fill(line, "@DATE", dateText);
         text = Fill(text, "@CURDATE", TodayText());
         text = Fill(text, "@CURTIME", TimeText());
-        text = Fill(text, "@ALLSIZE", SizeWithSeparator(allSize, node.main.separator));
+        text = Fill(text, "@ALLSIZE", SizeText(static_cast<std::int64_t>(allSize), node.main.separator));
         text = Fill(text, "@ALLFILES", std::to_string(allFiles));
         return Fill(text, "@VERSION", std::string(VersionNumber) + "." + std::string(PlatformWord));
     }
@@ -332,7 +320,7 @@ struct Generator {
         if (size.found()) {
             Resolve(entry, facts);
             if (facts.file != nullptr) {
-                values.emplace_back(size, SizeWithSeparator(facts.file->size, node.main.separator));
+                values.emplace_back(size, SizeText(static_cast<std::int64_t>(facts.file->size), node.main.separator));
                 allSize += facts.file->size;
             } else {
                 values.emplace_back(size, MessageText(Msg::ANNMISSED));

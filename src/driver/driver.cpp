@@ -1,9 +1,11 @@
 #include "driver/driver.h"
 
+#include <map>
 #include <new>
 #include <span>
 #include <string_view>
 
+#include "announce/announce.h"
 #include "config/areas.h"
 #include "driver/startup.h"
 #include "frame/catalogue.h"
@@ -16,6 +18,7 @@
 #include "robot/netmail.h"
 #include "robot/requests.h"
 #include "robot/uplinks.h"
+#include "tic/descriptions.h"
 #include "tic/hatch.h"
 #include "tic/toss.h"
 
@@ -187,6 +190,20 @@ void PurgeCommand(RunState& state) {
     WriteLine(MessageText(Msg::OK));
 }
 
+void Announce(RunState& state) {
+    const NodeConfig& node = state.node;
+    // Each description list is read once for the whole announcement.
+    std::map<std::string, std::vector<std::string>> lists;
+    const DescriptionReader readDescription = [&node, &lists](const std::string& descFile,
+                                                              std::string_view fileName) {
+        auto [at, fresh] = lists.try_emplace(descFile);
+        if (fresh && !ReadTextLines(descFile, at->second)) ClearErrorNumber();
+        return FindDescription(at->second, fileName, node.main.longDescChars, node.main.descPos);
+    };
+    ExitProgram(RunAnnouncement(node, state.commandLine.commandWord, CommandArgument(state.commandLine, 2),
+                                readDescription));
+}
+
 void Relink(RunState& state) {
     const NodeConfig& node = state.node;
     const std::string& mask = CommandArgument(state.commandLine, 2);
@@ -206,9 +223,9 @@ void Relink(RunState& state) {
 
 void Check(RunState& state) { RunCheck(state.node); }
 
-// A row of the command table: the word (a prefix for "ANN:"), what runs it
-// (nothing while the command is not built), whether it changes files and so
-// holds the busy flag, and its lines of the usage text.
+// A row of the command table: the word (a prefix for "ANN:"), what runs it,
+// whether it changes files and so holds the busy flag, and its lines of the
+// usage text.
 struct Command {
     std::string_view word;
     bool prefix;
@@ -225,11 +242,10 @@ const Command Commands[] = {
     {"AUTOHATCH", false, AutoHatchCommand, true, AutoHatchUsage},
     {"PURGE", false, PurgeCommand, true, PurgeUsage},
     {"RELINK", false, Relink, true, RelinkUsage},
-    {"ANN:", true, nullptr, false, AnnUsage},
+    {"ANN:", true, Announce, false, AnnUsage},
     {"CHECK", false, Check, false, CheckUsage},
 };
 
-constexpr std::string_view NotBuiltText = "The command %c is not built in this version of Brenmoor.";
 
 void PrintPieces(std::span<const UsagePiece> pieces) {
     for (const UsagePiece& piece : pieces) {
@@ -292,11 +308,6 @@ void Run(int argc, char** argv) {
     const Command* command = FindCommand(word);
     if (command == nullptr) {
         PrintUsage();
-        ExitProgram(1);
-    }
-    if (command->handler == nullptr) {
-        SetTextColor(12);
-        WriteLine(SubstituteMacros(NotBuiltText, "%c", word));
         ExitProgram(1);
     }
 

@@ -223,6 +223,18 @@ bool ParseYesNo(std::string_view text) {
 
 std::string YesNoText(bool value) { return value ? "Yes" : "No"; }
 
+std::string SizeText(std::int64_t value, char separator) {
+    if (value < 1) return "0";
+    std::string digits = std::to_string(value);
+    if (separator == 0) return digits;
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
+        text += digits[i];
+    }
+    return text;
+}
+
 std::string NumberText(long long value) { return std::to_string(value); }
 
 std::string TwoDigits(int value) {

@@ -49,6 +49,9 @@ bool IsDigit(char c);
 bool ParseYesNo(std::string_view text);
 std::string YesNoText(bool value);
 std::string NumberText(long long value);
+// The size in decimal, digits grouped by threes with the separator when it
+// is not 0; a value below 1 is "0".
+std::string SizeText(std::int64_t value, char separator);
 std::string TwoDigits(int value);
 std::string HexByte(std::uint32_t value);
 std::string HexWord(std::uint32_t value);

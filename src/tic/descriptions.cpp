@@ -19,6 +19,17 @@ std::string EntryKey(std::string_view fileName) {
     return key;
 }
 
+// Whether the line is the first line of the file's entry (key: EntryKey).
+// A name that reaches the description column runs straight into the
+// download counter ("Long Name.zip[00]Text"), so it is also found as the
+// start of the line.
+bool IsEntryOf(const std::string& line, const std::string& key) {
+    if (UpperCase(FirstWord(line)) == key) return true;
+    if (key.empty() || line.size() < key.size() || UpperCase(std::string_view(line).substr(0, key.size())) != key)
+        return false;
+    return line.size() == key.size() || line[key.size()] == ' ' || line[key.size()] == '[';
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return !prefix.empty() && text.starts_with(prefix);
 }
@@ -138,12 +149,24 @@ std::vector<std::string> FindDescription(const std::vector<std::string>& lines, 
     const std::string key = EntryKey(fileName);
     std::vector<std::string> result;
     std::size_t i = 0;
-    while (i < lines.size() && UpperCase(FirstWord(lines[i])) != key) ++i;
+    while (i < lines.size() && !IsEntryOf(lines[i], key)) ++i;
     if (i == lines.size()) return result;
 
     const std::string& first = lines[i];
     std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
-    result.push_back(column < first.size() ? first.substr(column) : std::string());
+    if (column > 0 && key.size() >= column) {
+        // The text follows the name and its counter.
+        std::size_t start = key.size();
+        if (start < first.size() && first[start] == '[') {
+            std::size_t close = first.find(']', start);
+            start = close == std::string::npos ? first.size() : close + 1;
+        }
+        std::string text = start < first.size() ? first.substr(start) : std::string();
+        TrimLeft(text);
+        result.push_back(text);
+    } else {
+        result.push_back(column < first.size() ? first.substr(column) : std::string());
+    }
     for (++i; i < lines.size() && IsContinuation(lines[i], longChars); ++i) {
         const std::string& line = lines[i];
         if (longChars.empty()) result.push_back(column < line.size() ? line.substr(column) : std::string());
@@ -164,13 +187,7 @@ bool DescriptionExists(const std::string& descFile, std::string_view fileName) {
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines)) return false;
     const std::string key = EntryKey(fileName);
-    for (const std::string& line : lines) {
-        if (UpperCase(FirstWord(line)) == key) return true;
-        // A long name with blanks runs into the download counter.
-        const std::string upper = UpperCase(line);
-        if (key.find(' ') != std::string::npos && upper.starts_with(key) &&
-            (upper.size() == key.size() || upper[key.size()] == ' ' || upper[key.size()] == '['))
-            return true;
-    }
+    for (const std::string& line : lines)
+        if (IsEntryOf(line, key)) return true;
     return false;
 }

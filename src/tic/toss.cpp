@@ -525,18 +525,6 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
 
 }  // namespace
 
-std::string SizeText(std::int64_t value, char separator) {
-    if (value < 1) return "0";
-    std::string digits = std::to_string(value);
-    if (separator == 0) return digits;
-    std::string text;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) text += separator;
-        text += digits[i];
-    }
-    return text;
-}
-
 bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,
              const std::string& logName, const std::string& descFileName, const std::string& reason) {
     // An earlier refused file of the same name stays: this one gets a free name.

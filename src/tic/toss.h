@@ -35,9 +35,6 @@ bool BadFile(const std::string& inbound, const std::string& fileName, const std:
 bool BadTic(const std::string& inbound, const std::string& ticName, const std::string& badDir,
             const std::string& logName, bool deleteBadTic);
 
-// The size in decimal, digits grouped by threes with the separator when it
-// is not 0; a value below 1 is "0".
-std::string SizeText(std::int64_t value, char separator);
 
 
 // The toss frame: status screen or a blank line, every TIC of the inbound

@@ -41,8 +41,10 @@ TEST(ResolveRecordedFileTest, CutNamesFindTheirFile) {
     EXPECT_EQ(ResolveRecordedFile(dir.path.substr(0, dir.path.size() - 1), "averylongfil"),
               dir / "averylongfilename.zip");
     EXPECT_EQ(ResolveRecordedFile(dir.path, "short.zip   "), dir / "Short.ZIP");
-    // Ambiguous, a directory, or a name that was not cut: no guess.
-    for (const char* name : {"twinfilename", "directorynam", "averylong"})
+    // Of two the first in byte order; a directory, or a name that was not
+    // cut: the name as recorded.
+    EXPECT_EQ(ResolveRecordedFile(dir.path, "twinfilename"), dir / "twinfilename.one.zip");
+    for (const char* name : {"directorynam", "averylong"})
         EXPECT_EQ(ResolveRecordedFile(dir.path, name), dir / name);
 }
 

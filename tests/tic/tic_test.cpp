@@ -199,7 +199,8 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
     const Lines list{"OTHER.ZIP    Other",
                      "FOO.ZIP [00] First line", " +second", "   blank-led without prefix", " +third",
                      "BAR.ZIP      Bar", "             bar 2", "             bar 3",
-                     "NEXT.ZIP     Next", " +FOO.TXT is mentioned", "bare.zip"};
+                     "NEXT.ZIP     Next", " +FOO.TXT is mentioned", "bare.zip",
+                     "Weekly News 2026.txt[00]Long name", " +its second line"};
     const struct {
         const char *name, *prefix;
         int descPos;
@@ -211,6 +212,8 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
         {"OTHER.ZIP", "", 0, {"OTHER.ZIP    Other"}},
         {"NONE.ZIP", "", 14, {}},
         {"FOO.TXT", " +", 14, {}},  // named in a continuation only
+        // A name past the description column runs into its counter.
+        {"weekly news 2026.txt", " +", 19, {"Long name", "its second line"}},
     };
     for (const auto& c : cases) EXPECT_EQ(FindDescription(list, c.name, c.prefix, c.descPos), c.entry) << c.name;
 

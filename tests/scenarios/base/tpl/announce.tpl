@@ -1,13 +1,13 @@
-New files of 2:9999/1 received @DATE
-Written @CURDATE @CURTIME by Brenmoor @VERSION
+ New files at 2:9999/1, received @DATE
+ Written @CURDATE @CURTIME by Brenmoor @VERSION
 [BEGIN]
 
- File echo @FILEECHO***************  @COMMENT*******************************
- ----------------------------------------------------------------------------
+ Area @FILEECHO**************** @COMMENT***************************************
+ -----------------------------------------------------------------------------
 [BEGIN2]
- @FILE_______ @FSr****** @DESC************************************************
-              from @ORIGIN************ via @FROM***************
+ @FILE_______ @FSr****** @DESC***********************************************
+                         Origin @ORIGIN*********** from @FROM***************
 [END2]
 [END]
-
- @ALLFILES files, @ALLSIZE bytes
+ -----------------------------------------------------------------------------
+ Files: @ALLFILES, bytes: @ALLSIZE

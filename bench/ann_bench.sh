@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Announcement speed: "ann:all" over record files of COUNT records each run
+# (default 100000 and 1000000), spread over 30 days and 1,000 file echoes,
+# a few of them tossed twice. Every echo directory holds five of its files
+# with a description list; the other records name files that were moved
+# away since. Prints the time, the files announced and the peak memory;
+# the time should grow with the count, not with its square.
+#
+#   bench/ann_bench.sh [COUNT ...]
+#
+# AREAS changes the number of echoes. The nodes are made in BENCH_TMP
+# (default /dev/shm when writable, else TMPDIR or /tmp). The program is
+# built in Release with the "bench" preset, or in BUILD_DIR when that is
+# set. Needs python3 (to write the records) and /usr/bin/time (Debian
+# "time") for peak memory.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+areas=${AREAS:-1000}
+counts=("$@")
+[ ${#counts[@]} -gt 0 ] || counts=(100000 1000000)
+
+if [ -n "${BUILD_DIR:-}" ]; then
+  build=$BUILD_DIR
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRENMOOR_TESTS=OFF >/dev/null
+  cmake --build "$build" --target brenmoor >/dev/null
+else
+  build=build/bench
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target brenmoor >/dev/null
+fi
+binary=$(realpath "$build/src/brenmoor")
+lang=$(realpath lang/brenmoor.lng)
+template=$(realpath examples/node/tpl/announce.tpl)
+
+base=${BENCH_TMP:-/dev/shm}
+[ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
+scratch=$(mktemp -d "$base/brenmoor-bench.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+# make_node DIR COUNT: the control files, the echo directories and COUNT
+# announcement records in 30 daily record files.
+make_node() {
+  python3 - "$1" "$2" "$areas" "$lang" "$template" <<'PYEOF'
+import os, shutil, struct, sys
+node, count, areas, lang, template = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5]
+os.makedirs(node + "/announce")
+os.makedirs(node + "/tpl")
+def write(name, text):
+    with open(os.path.join(node, name), "w", newline="") as f:
+        f.write(text)
+shutil.copy(lang, node + "/brenmoor.lng")
+shutil.copy(template, node + "/tpl/announce.tpl")
+write("BRENMOOR.CTL", "\n".join([
+    "Address 2:9999/1", "Inbound in/", "Outbound out/tic/", "TempDir tmp/", "Semaphores flags/",
+    "NetmailIn netmail/in/", "NetmailOut netmail/out/", "Interface Plain", "DescFile files.bbs", "DescPos 19",
+    "LongDescChars '                 |'", "LogName log/brenmoor.log", "AnnounceDir announce/",
+    "AnnounceTpl tpl/announce.tpl", "AnnounceFile out/newfiles.txt", "Separator ','", ""]))
+write("Links.ctl", "Link 2:9999/100\nAKA 2:9999/1\nPassword UPLINK\n")
+write("Groups.ctl", "Group A\nPath files/\nAKA 2:9999/1\n")
+write("arc.ctl", "Archiver ZIP\nSignature 0,504B0304\nExtractFile unzip -o -qq -j -C %A %F -d %T\n")
+write("bbssoft.ctl", "")
+write("colors.ctl", "")
+def field(text, size):
+    return text.encode("cp866")[:size].ljust(size, b" ")
+def address(net, node_):
+    return struct.pack("<4H", 2, net, node_, 0)
+per_area = max(1, count // areas)
+for a in range(areas):
+    directory = "%s/files/area%04d/" % (node, a)
+    os.makedirs(directory)
+    lines = []
+    for f in range(5):
+        name = "F%07d.ZIP" % (a * per_area + f)
+        with open(directory + name, "wb") as out:
+            out.write(b"x" * (1000 + 37 * f))
+        lines.append("%-17s Bench file %d of area %d\r\n                 |second line\r\n" % (name, f, a))
+    with open(directory + "files.bbs", "w", newline="") as out:
+        out.write("".join(lines))
+days = [open("%s/announce/%02d-11-26.ann" % (node, d + 1), "wb") for d in range(30)]
+for i in range(count):
+    a = i % areas
+    record = (field("BENCH.AREA%04d" % a, 25) + field("Bench area %d" % a, 70) +
+              field("F%07d.ZIP" % (a * per_area + i // areas), 12) +
+              field("%s/files/area%04d/" % (node, a), 250) + b"A" + address(9999, 100) + address(9999, 100))
+    days[i % 30].write(record)
+    if i % 100 == 0:  # tossed again on another day
+        days[(i + 7) % 30].write(record)
+for day in days:
+    day.close()
+PYEOF
+}
+
+printf 'node: %d areas in %s; binary: %s\n' "$areas" "$base" "$binary"
+for count in "${counts[@]}"; do
+  node=$scratch/node-$count
+  make_node "$node" "$count"
+  start=$(date +%s.%N)
+  (cd "$scratch" && BRENMOOR_DIR="$node" /usr/bin/time -v -o "$node.time" "$binary" ann:all >"$node.out")
+  end=$(date +%s.%N)
+  announced=$(sed -n 's/^ Files: \([0-9]*\),.*/\1/p' "$node/out/newfiles.txt")
+  peak=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$node.time")
+  if [ "$announced" != "$count" ]; then
+    echo "ann:all over $count records announced ${announced:-nothing}" >&2
+    exit 1
+  fi
+  awk -v n="$count" -v s="$start" -v e="$end" -v kb="$peak" 'BEGIN {
+    t = e - s
+    printf "%8d records: %7.2f s  %9.0f records/s  peak memory %.1f MiB\n", n, t, n / t, kb / 1024
+  }'
+  rm -rf "$node"
+done

@@ -1,0 +1,7 @@
+New files of @DATE
+[begin]
+== @FILEECHO******
+[Begin2]
+@FILE_______ @FSl****** @DESC****
+[END]
+@ALLFILES files, @ALLSIZE bytes

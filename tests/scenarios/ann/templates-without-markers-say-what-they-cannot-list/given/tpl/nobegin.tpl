@@ -1,0 +1,2 @@
+New files of @DATE
+@FILE_______ @DESC*****
