@@ -162,6 +162,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             tic.FullName = name;
             tic.Area = area.Name;
             tic.Origin = area.AKA;
+            tic.Replaces = name;
             tic.Desc = FittingDescription(config, name, ldesc.empty() ? config.defaultDesc : ldesc.front());
             tic.LDesc = ldesc;
             tic.Crc = FileCrc32(dir + name);
