@@ -197,7 +197,10 @@ RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_
     // Case-blind: the names equal to it sort first, then those that begin
     // with it, which count only for a cut name.
     const std::string key = LowerCase(name);
-    const bool cut = recordedField.size() >= RecordedNameSize && name.size() == recordedField.size();
+    // A full field may hold a cut name, also one cut right after a blank
+    // ("Weekly News " of "Weekly News 2026.txt"): its blanks belong to it.
+    const bool cut = recordedField.size() >= RecordedNameSize;
+    const std::string prefix = LowerCase(recordedField.substr(0, RecordedNameSize));
     std::size_t first = entries.size();
     auto it = std::lower_bound(listing.folded.begin(), listing.folded.end(), std::make_pair(key, std::size_t{0}));
     for (; it != listing.folded.end() && it->first == key; ++it) {
@@ -206,6 +209,7 @@ RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_
     }
     const bool prefixes = cut && match.candidates == 0;
     for (; prefixes && it != listing.folded.end() && it->first.starts_with(key); ++it) {
+        if (!it->first.starts_with(prefix)) continue;
         ++match.candidates;
         first = std::min(first, it->second);
     }

@@ -147,7 +147,8 @@ void Hatch(RunState& state) {
     const NodeConfig& node = state.node;
     const CommandLine& line = state.commandLine;
     HatchRequest request;
-    request.filePath = CommandArgument(line, 2);
+    // The file as it is named on disk, also when typed in another letter case.
+    request.filePath = CommandArgument(line, 2).empty() ? std::string() : ResolvePath(CommandArgument(line, 2));
     request.areaTag = CommandArgument(line, 3);
     request.copyToArea = line.copyToArea;
     // Typed in a UTF-8 terminal, the description is stored in code page 866

@@ -27,7 +27,11 @@ bool IsEntryOf(const std::string& line, const std::string& key) {
     if (UpperCase(FirstWord(line)) == key) return true;
     if (key.empty() || line.size() < key.size() || UpperCase(std::string_view(line).substr(0, key.size())) != key)
         return false;
-    return line.size() == key.size() || line[key.size()] == ' ' || line[key.size()] == '[';
+    // The counter right after the name, or a name with blanks before the
+    // counter's column; a name that is only the first word of a longer one
+    // is not this file's.
+    if (line.size() == key.size() || line[key.size()] == '[') return true;
+    return line[key.size()] == ' ' && key.find(' ') != std::string::npos;
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -154,7 +158,7 @@ std::vector<std::string> FindDescription(const std::vector<std::string>& lines, 
 
     const std::string& first = lines[i];
     std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
-    if (column > 0 && key.size() >= column) {
+    if (column > 0 && key.size() >= column && first.size() > key.size() && first[key.size()] == '[') {
         // The text follows the name and its counter.
         std::size_t start = key.size();
         if (start < first.size() && first[start] == '[') {

@@ -110,6 +110,9 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         ldesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos);
     }
 
+    // A description given decides: the old entry or file_id.diz does not
+    // stand beside it.
+    if (!request.description.empty()) ldesc.clear();
     TicRecord tic;
     tic.FullName = name;
     tic.Area = area.Name;
