@@ -30,10 +30,6 @@ constexpr std::size_t EchoSize = sizeof(AnnouncementRecord::FileEcho);
 constexpr std::size_t FileSize = sizeof(AnnouncementRecord::File);
 constexpr std::size_t KeySize = EchoSize + FileSize;
 
-std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
-    return SubstituteMacros(text, macro, value);
-}
-
 // What the run has to tell beside its output: shown after "OK" and logged.
 struct Notes {
     std::string logName;

@@ -315,6 +315,15 @@ std::string SubstituteMacros(std::string_view text, std::string_view macro, std:
     return SubstituteMacroList(text, macros);
 }
 
+std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
+    return SubstituteMacros(text, macro, value);
+}
+
+std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
+                 std::string_view value2) {
+    return SubstituteMacros(text, macro1, macro2, value1, value2);
+}
+
 std::string SingleLine(std::string_view text) {
     std::string line(text);
     for (char& c : line) {

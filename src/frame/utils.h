@@ -64,6 +64,11 @@ std::string SubstituteMacros(std::string_view text, std::string_view macro1, std
                              std::string_view value1, std::string_view value2);
 std::string SubstituteMacros(std::string_view text, std::string_view macro, std::string_view value);
 
+// The same with each macro beside its value.
+std::string Fill(std::string_view text, std::string_view macro, std::string_view value);
+std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
+                 std::string_view value2);
+
 // Several macros at once: the first occurrence (case ignored) of each, in the
 // order given; text a value brought in is never taken for a later macro.
 // Empty macros are skipped; the result is cut at limit.

@@ -31,15 +31,6 @@ constexpr std::string_view RepeatedText = "%c again in the same request: carried
 constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
 constexpr std::size_t LongRequestLines = 10000;
 
-std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
-    return SubstituteMacros(text, macro, value);
-}
-
-std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
-                 std::string_view value2) {
-    return SubstituteMacros(text, macro1, macro2, value1, value2);
-}
-
 struct Scan {
     const NodeConfig& node;
     const MainConfig& config;

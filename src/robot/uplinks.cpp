@@ -16,15 +16,6 @@ constexpr std::string_view UplinkNotALinkText = "Uplink %a is not in Links.ctl: 
 constexpr std::string_view UnsafeTagText = "Area tag \"%a\" is not a plain name: not forwarded, no area created";
 constexpr std::string_view RelinkSentText = "Relink: %n area(s) asked again at %a";
 
-std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
-    return SubstituteMacros(text, macro, value);
-}
-
-std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
-                 std::string_view value2) {
-    return SubstituteMacros(text, macro1, macro2, value1, value2);
-}
-
 std::string OriginWith(const MainConfig& config, std::string_view address) {
     std::string origin = config.origin + " (" + std::string(address) + ")";
     CutText(origin);

@@ -22,15 +22,6 @@ constexpr std::string_view DescriptionCutText = "Description of %f cut to %n cha
 constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
 
-std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
-    return SubstituteMacros(text, macro, value);
-}
-
-std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
-                 std::string_view value2) {
-    return SubstituteMacros(text, macro1, macro2, value1, value2);
-}
-
 // A file name taken literally where the description list matches masks.
 bool HasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
 

@@ -55,15 +55,6 @@ constexpr int FileMissing = 8;
 constexpr int FileReceiving = -2;
 constexpr int Rejected = -1;
 
-std::string Fill(std::string_view text, std::string_view macro, std::string_view value) {
-    return SubstituteMacros(text, macro, value);
-}
-
-std::string Fill(std::string_view text, std::string_view macro1, std::string_view value1, std::string_view macro2,
-                 std::string_view value2) {
-    return SubstituteMacros(text, macro1, macro2, value1, value2);
-}
-
 // Everything one TIC is worked with.
 struct TicWork {
     const NodeConfig& node;
