@@ -151,6 +151,8 @@ void Hatch(RunState& state) {
     request.filePath = CommandArgument(line, 2).empty() ? std::string() : ResolvePath(CommandArgument(line, 2));
     request.areaTag = CommandArgument(line, 3);
     request.copyToArea = line.copyToArea;
+    // Hatched at once, a file replaces its namesakes when REPLACES is on.
+    if (node.main.replaces) request.replaces = ExtractFileName(request.filePath);
     // Typed in a UTF-8 terminal, the description is stored in code page 866
     // like every other text of the node; file and area stay bytes.
     request.description = Console().utf8 ? Utf8ToCp866(line.hatchDescription) : line.hatchDescription;

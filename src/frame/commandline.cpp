@@ -23,8 +23,9 @@ CommandLine ParseCommandLine(std::vector<std::string> args) {
         } else if (EqualNoCase(option, "-C")) {
             commandLine.copyToArea = true;
         } else if (EqualNoCase(option.substr(0, 2), "-D")) {
+            // Whole: the hatch cuts it where its line ends, after any
+            // conversion, so no character is split.
             commandLine.hatchDescription = std::string(option.substr(2));
-            CutText(commandLine.hatchDescription, MaxText);
         }
     }
     return commandLine;

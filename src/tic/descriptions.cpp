@@ -20,18 +20,21 @@ std::string EntryKey(std::string_view fileName) {
 }
 
 // Whether the line is the first line of the file's entry (key: EntryKey).
-// A name that reaches the description column runs straight into the
-// download counter ("Long Name.zip[00]Text"), so it is also found as the
-// start of the line.
-bool IsEntryOf(const std::string& line, const std::string& key) {
-    if (UpperCase(FirstWord(line)) == key) return true;
+// Names are padded to the description column, so up to that column only
+// blanks and the download counter may follow the name: "Weekly" is not the
+// entry "Weekly News.txt". A name that reaches the column runs straight into
+// the counter ("Long Name.zip[00]Text"). Without a column, or in a line
+// that ends before it (a list written with a narrower layout), the first
+// word decides.
+bool IsEntryOf(const std::string& line, const std::string& key, int descPos) {
     if (key.empty() || line.size() < key.size() || UpperCase(std::string_view(line).substr(0, key.size())) != key)
         return false;
-    // The counter right after the name, or a name with blanks before the
-    // counter's column; a name that is only the first word of a longer one
-    // is not this file's.
     if (line.size() == key.size() || line[key.size()] == '[') return true;
-    return line[key.size()] == ' ' && key.find(' ') != std::string::npos;
+    if (line[key.size()] != ' ') return false;
+    const std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
+    if (key.size() + 1 >= column || line.size() < column) return true;
+    const std::size_t next = line.find_first_not_of(' ', key.size());
+    return next == std::string::npos || next >= column || line[next] == '[';
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -113,9 +116,12 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
 }
 
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars) {
+                                                std::string_view longChars, int descPos) {
     std::string wanted = UpperCase(mask);
     TrimRight(wanted);
+    // A plain name is matched as a whole, blanks included; a mask by the
+    // first word.
+    const bool plain = !wanted.empty() && wanted.find_first_of("*?") == std::string::npos;
     std::vector<std::string> kept;
     kept.reserve(lines.size());
     bool dropping = false;
@@ -127,7 +133,7 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
             if (i + 1 < lines.size()) kept.push_back(line);
             continue;
         }
-        if (MatchFileMask(UpperCase(FirstWord(line)), wanted)) {
+        if (plain ? IsEntryOf(line, wanted, descPos) : MatchFileMask(UpperCase(FirstWord(line)), wanted)) {
             dropping = true;
             continue;
         }
@@ -137,11 +143,11 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
 }
 
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars) {
+                                          std::string_view longChars, int descPos) {
     // Lines are copied whole: an unrelated long line must survive the rewrite.
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines, std::string::npos)) return RemoveDescriptionStatus::NoList;
-    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars);
+    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, descPos);
     if (kept == lines) return RemoveDescriptionStatus::Done;
     lines.clear();
     int error = ReplaceFileSafely(descFile, JoinLines(kept), "");
@@ -153,7 +159,7 @@ std::vector<std::string> FindDescription(const std::vector<std::string>& lines, 
     const std::string key = EntryKey(fileName);
     std::vector<std::string> result;
     std::size_t i = 0;
-    while (i < lines.size() && !IsEntryOf(lines[i], key)) ++i;
+    while (i < lines.size() && !IsEntryOf(lines[i], key, descPos)) ++i;
     if (i == lines.size()) return result;
 
     const std::string& first = lines[i];
@@ -187,11 +193,11 @@ std::vector<std::string> ReadDescription(const std::string& descFile, std::strin
     return FindDescription(lines, fileName, longChars, descPos);
 }
 
-bool DescriptionExists(const std::string& descFile, std::string_view fileName) {
+bool DescriptionExists(const std::string& descFile, std::string_view fileName, int descPos) {
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines)) return false;
     const std::string key = EntryKey(fileName);
     for (const std::string& line : lines)
-        if (IsEntryOf(line, key)) return true;
+        if (IsEntryOf(line, key, descPos)) return true;
     return false;
 }

@@ -26,16 +26,18 @@ enum class RemoveDescriptionStatus {
     WorkFailed,  // the new list could not be written: the list is as it was
 };
 
-// Removes the entries of every file matching mask (MatchFileMask) with their
-// continuation lines. The list is rebuilt beside itself and renamed into
+// Removes the entries of every file matching mask (MatchFileMask; a name
+// without wildcards as a whole, blanks included, with the description
+// column descPos telling a name from its text) with their continuation
+// lines. The list is rebuilt beside itself and renamed into
 // place, never anywhere else: a failure leaves it complete. A list without
 // such an entry is not rewritten.
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars);
+                                          std::string_view longChars, int descPos);
 
 // The same on list text in memory: the lines that stay, without line ends.
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars);
+                                                std::string_view longChars, int descPos);
 
 // The description lines of one file (first line from column descPos, then
 // its continuation lines), or an empty list.
@@ -44,8 +46,8 @@ std::vector<std::string> ReadDescription(const std::string& descFile, std::strin
 std::vector<std::string> FindDescription(const std::vector<std::string>& lines, std::string_view fileName,
                                          std::string_view longChars, int descPos);
 
-// Whether some line of the list starts with the file's name (case ignored).
-bool DescriptionExists(const std::string& descFile, std::string_view fileName);
+// Whether the list holds an entry of the file (case ignored).
+bool DescriptionExists(const std::string& descFile, std::string_view fileName, int descPos);
 
 // File-name match with wildcards on name and extension separately.
 bool MatchFileMask(std::string_view name, std::string_view mask);

@@ -9,6 +9,7 @@
 #include "frame/exit.h"
 #include "frame/log.h"
 #include "frame/platform.h"
+#include "frame/platform_blockio.h"
 #include "frame/utils.h"
 #include "tic/archivers.h"
 #include "tic/descriptions.h"
@@ -65,8 +66,9 @@ void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::stri
 void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     const MainConfig& config = node.main;
     const AreaRecord area = ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
-    const std::string replaces = UpperCase(request.replaces);
-    const std::string name = ExtractFileName(request.filePath);
+    // Kept as typed: names keep their letter case, matching ignores it.
+    const std::string& replaces = request.replaces;
+    std::string name = ExtractFileName(request.filePath);
     std::string filePath = request.filePath;
     std::vector<std::string> ldesc;
 
@@ -76,20 +78,44 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
         // Read before the entry goes: a file hatched again keeps its text.
         if (!descFile.empty()) ldesc = ReadDescription(descFile, name, config.longDescChars, config.descPos);
-        if (config.replaces && !replaces.empty() && IsPlainName(replaces)) {
-            for (const DirEntry& entry : FindFiles(dir + replaces))
-                if (!EqualNoCase(entry.name, config.descFile)) DeleteFile(dir + entry.name);
-            if (!descFile.empty()) RemoveDescription(descFile, replaces, config.longDescChars);
-        } else if (!descFile.empty() && !HasWildcards(name)) {
-            RemoveDescription(descFile, name, config.longDescChars);
-        }
+        // The copy comes first, so a failed copy loses none of the files it
+        // would have replaced.
         const std::string target = dir + name;
         if (int error = CopyFile(filePath, target)) {
             SetTextColor(12);
             WriteLine(Fill(Fill(CopyFailedText, "%f", filePath, "%d", dir), "%e", ErrorText(error)));
             ExitProgram(2);
         }
-        filePath = target;
+        // A list that cannot be rewritten would keep the old entry beside the
+        // new one.
+        auto removeEntries = [&](std::string_view mask) {
+            if (!descFile.empty() && RemoveDescription(descFile, mask, config.longDescChars, config.descPos) ==
+                                         RemoveDescriptionStatus::WorkFailed)
+                RuntimeError(LastErrorNumber());
+        };
+        bool replaced = false;
+        if (config.replaces && IsPlainName(replaces)) {
+            if (ReplacesEveryFile(replaces)) {
+                WriteLog(config.logName, Fill(EveryFileReplacesText, "%f", replaces));
+            } else {
+                // The new copy matches its own name: it is what replaces them.
+                for (const DirEntry& entry : FindFiles(dir + replaces))
+                    if (!EqualNoCase(entry.name, config.descFile) && !IsSameFile(dir + entry.name, target))
+                        DeleteFile(dir + entry.name);
+                removeEntries(replaces);
+                replaced = MatchFileMask(name, replaces);
+            }
+        }
+        if (!replaced && !HasWildcards(name)) removeEntries(name);
+        // The copy went onto a namesake in another letter case. Replacing it,
+        // the file takes the hatched name; otherwise it keeps the area's, so
+        // that the TIC and the outbound name a file that is there.
+        filePath = ResolvePath(target);
+        if (filePath != target && replaced) {
+            if (int error = RenameFile(filePath, target)) RuntimeError(error);
+            filePath = target;
+        }
+        name = ExtractFileName(filePath);
     }
 
     const ArchiverRecord archiver = FindArchiver(filePath, node.archivers);
@@ -141,7 +167,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
         for (const DirEntry& entry : FindFiles(dir + "*")) {
             const std::string& name = entry.name;
             if (entry.isHidden || name.starts_with('.') || EqualNoCase(name, config.descFile)) continue;
-            if (!descFile.empty() && DescriptionExists(descFile, name)) continue;
+            if (!descFile.empty() && DescriptionExists(descFile, name, config.descPos)) continue;
             if (listOnly) {
                 WriteLine(dir + name);
                 continue;
@@ -196,7 +222,7 @@ void Purge(const NodeConfig& node) {
         if (std::any_of(kept.begin(), kept.end(), [&name](const std::string& k) { return EqualNoCase(k, name); }))
             continue;
         DeleteFile(config.passThrough + name);
-        if (!descFile.empty() && !HasWildcards(name)) RemoveDescription(descFile, name, config.longDescChars);
+        if (!descFile.empty() && !HasWildcards(name)) RemoveDescription(descFile, name, config.longDescChars, config.descPos);
         WriteLog(config.logName, Fill(PurgedText, "%f", name));
     }
 }

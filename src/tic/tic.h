@@ -12,6 +12,11 @@ constexpr std::size_t MaxSeenByText = 29;  // one SeenBy entry
 constexpr std::size_t MaxPathText = 80;    // one Path entry
 constexpr std::uint32_t NoTicCrc = 0xFFFFFFFF;  // the TIC had no CRC line; also "file not readable"
 
+// A Replaces mask made only of wildcards would empty the area: it replaces
+// nothing, with this log line.
+constexpr std::string_view EveryFileReplacesText = "Replaces \"%f\" ignored: it would replace every file";
+inline bool ReplacesEveryFile(std::string_view mask) { return mask.find_first_not_of("*?.") == std::string_view::npos; }
+
 struct TicRecord {
     std::string File;
     std::string FullName;     // after reading: File when the TIC has none

@@ -34,7 +34,6 @@ constexpr std::string_view DescListNameText = "TIC refused: \"%f\" would replace
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
-constexpr std::string_view EveryFileReplacesText = "Replaces \"%f\" ignored: it would replace every file";
 constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
 constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
 constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlier run left halfway";
@@ -335,7 +334,7 @@ AreaRecord FindTargetArea(TicWork& work) {
 void DeleteReplaced(TicWork& work, const AreaRecord& area, const std::string& target) {
     const MainConfig& config = work.config;
     const TicRecord& tic = work.tic;
-    if (tic.Replaces.find_first_not_of("*?.") == std::string::npos) {
+    if (ReplacesEveryFile(tic.Replaces)) {
         Log(work, Fill(EveryFileReplacesText, "%f", tic.Replaces));
         return;
     }
@@ -379,7 +378,7 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
     // A list that cannot be rewritten would keep the old entry beside the
     // new one: the run stops, and the next one does the step again.
     auto remove = [&](std::string_view mask) {
-        if (RemoveDescription(descList, mask, config.longDescChars) == RemoveDescriptionStatus::WorkFailed)
+        if (RemoveDescription(descList, mask, config.longDescChars, config.descPos) == RemoveDescriptionStatus::WorkFailed)
             RuntimeError(LastErrorNumber());
     };
     remove(replaced);

@@ -107,8 +107,8 @@ TEST(CommandLine, WordArgumentsAndHatchOptions) {
         {{"HATCH", "-N", "-C", "-DText"}, false, false, "Text"},
         // Only whole arguments are flags; "-D" alone is an empty description.
         {{"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"}, false, false, ""},
-        // The last description wins and is cut.
-        {{"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')}, false, false, std::string(255, 'd')},
+        // The last description wins, whole: the hatch cuts it to its line.
+        {{"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')}, false, false, std::string(300, 'd')},
     };
     for (const auto& c : cases) {
         CommandLine parsed = ParseCommandLine(c.args);

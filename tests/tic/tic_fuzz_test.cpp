@@ -132,7 +132,7 @@ TEST(Fuzz, DescriptionReaders) {
         std::vector<std::string> lines = SplitLines(RandomLineText(rng, names), std::string::npos);
         const std::string& mask = masks[rng() % masks.size()];
         const std::string& prefix = prefixes[rng() % prefixes.size()];
-        std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, prefix);
+        std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, prefix, 0);
         // The kept lines are the input in order, and none names a file of the mask.
         std::size_t at = 0;
         for (const std::string& line : kept) {
@@ -141,7 +141,7 @@ TEST(Fuzz, DescriptionReaders) {
             ++at;
             if (!line.empty()) {
                 std::string word = line.substr(0, line.find(' ') == 0 ? line.size() : line.find(' '));
-                ASSERT_FALSE(MatchFileMask(word, mask)) << line;
+                ASSERT_FALSE(MatchFileMask(word, mask)) << "[" << line << "] mask [" << mask << "]";
             }
         }
         int descPos = static_cast<int>(rng() % 300) - 5;

@@ -220,14 +220,14 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
     ScratchDir dir;
     const std::string file = dir / "files.bbs";
     EXPECT_TRUE(ReadDescription(file, "FOO.ZIP", "", 14).empty());
-    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP"));
+    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP", 14));
     // A list edited by hand without its last line end: the new entry starts a line of its own.
     WriteFileBytes(file, "bare.zip");
     ASSERT_EQ(AddDescription("DESC", "NEW.ZIP", file, "New", {}, 14, 14, "", ""), 0);
     EXPECT_EQ(ReadFileBytes(file), "bare.zip\r\nNEW.ZIP      New\r\n");
     EXPECT_EQ(ReadDescription(file, "new.zip", "", 14), Lines{"New"});
-    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP "));
-    EXPECT_FALSE(DescriptionExists(file, "BARE"));
+    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP ", 14));
+    EXPECT_FALSE(DescriptionExists(file, "BARE", 14));
 }
 
 TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
