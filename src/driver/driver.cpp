@@ -14,6 +14,7 @@
 #include "frame/exit.h"
 #include "frame/log.h"
 #include "frame/platform.h"
+#include "frame/platform_console.h"
 #include "frame/utils.h"
 #include "robot/netmail.h"
 #include "robot/requests.h"
@@ -21,6 +22,7 @@
 #include "tic/descriptions.h"
 #include "tic/hatch.h"
 #include "tic/toss.h"
+#include "ui/commander.h"
 
 namespace {
 
@@ -139,8 +141,8 @@ void Toss(RunState& state) {
     if (state.commandLine.commandWord == "TOSSSCAN") Scan(state);
 }
 
-constexpr std::string_view NoCommanderText =
-    "The hatch commander is not built in this version of Brenmoor: give a file, an area and -N.";
+constexpr std::string_view NoTerminalText =
+    "The hatch commander needs a terminal: give a file, an area and -N to hatch without it.";
 constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
 
 void Hatch(RunState& state) {
@@ -161,17 +163,23 @@ void Hatch(RunState& state) {
         WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
         ExitProgram(5);
     }
-    if (!line.immediateHatch || request.filePath.empty() || request.areaTag.empty()) {
+    const bool commander = !line.immediateHatch || request.filePath.empty() || request.areaTag.empty();
+    if (commander && !(Console().terminal && InputIsTerminal())) {
         SetTextColor(12);
-        WriteLine(std::string(NoCommanderText));
+        WriteLine(std::string(NoTerminalText));
         ExitProgram(1);
     }
     // Checked before anything is copied: a TIC for an area that is not
     // there would reach no link.
-    if (ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
+    if (!request.areaTag.empty() &&
+        ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
         SetTextColor(12);
         WriteLine(SubstituteMacros(UnknownAreaText, "%a", request.areaTag));
         ExitProgram(1);
+    }
+    if (commander) {
+        RunCommander(node, {request.filePath, request.areaTag, request.description, request.copyToArea});
+        return;
     }
     SetTextColor(7);
     WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileName(request.filePath),

@@ -679,6 +679,19 @@ void SetCursorVisible(bool visible) {
     FlushConsole();
 }
 
+void ClearScreen(unsigned char attr) {
+    ConsoleState& console = Console();
+    EnsureCells();
+    std::fill(console.cells.begin(), console.cells.end(), ScreenCell{' ', attr});
+    if (console.terminal) {
+        Internals().emittedAttr = -1;
+        EmitAttr(attr);
+        Out("\x1b[2J");
+        Internals().needSync = true;
+    }
+    FlushConsole();
+}
+
 void FlushConsole() {
     ConsoleState& console = Console();
     ConsoleInternals& internals = Internals();
@@ -853,6 +866,10 @@ std::uint16_t DecodeKeyBytes(std::string_view bytes, std::size_t& consumed, bool
     return byte < 0 ? 0 : static_cast<std::uint16_t>(byte);
 }
 
+void EnableResizeKeys() {
+    if (Console().terminal && !Console().capture) EnableResizeEvents();
+}
+
 std::uint16_t ReadKeyCode() {
     ConsoleState& console = Console();
     ConsoleInternals& internals = Internals();
@@ -861,6 +878,16 @@ std::uint16_t ReadKeyCode() {
     std::uint16_t code = 0;
     bool haveKey = false;
     while (!haveKey) {
+        if (TakeWindowResize()) {
+            int columns = 0, rows = 0;
+            if (console.terminal && TerminalWindowSize(columns, rows)) {
+                console.width = columns;
+                console.height = rows;
+            }
+            EnsureCells();
+            ClearScreen(console.attr);
+            return KeyResize;
+        }
         if (internals.input.empty()) {
             int got = ReadInputBytes(internals.input, -1);
             if (got < 0) {
@@ -886,7 +913,7 @@ std::uint16_t ReadKeyCode() {
             break;
         }
         // An incomplete sequence: the rest follows at once or not at all.
-        if (ReadInputBytes(internals.input, 50) > 0) continue;
+        if (ReadInputBytes(internals.input, 50) > 0 || WindowResizePending()) continue;
         unsigned char first = static_cast<unsigned char>(internals.input[0]);
         internals.input.erase(0, 1);
         if (first == 0x1B) {

@@ -56,12 +56,19 @@ struct SavedScreen {
 void SaveScreen(int rows, SavedScreen& saved);
 void RestoreScreen(int rows, SavedScreen& saved);
 void SetCursorVisible(bool visible);
+// Every cell blank in the attribute, on the terminal too.
+void ClearScreen(unsigned char attr);
 
 // Key codes: a character key gives its code, an extended key its scan code x 256.
 // When input has ended, Esc a number of times (so that a question waiting
 // for Enter cannot spin), then KeyInputEnded; the caller ends the run.
 constexpr std::uint16_t KeyInputEnded = 0xFFFF;
+// After EnableResizeEvents: the window changed its size; the shadow screen
+// has the new size, is blank, and the view must be drawn again.
+constexpr std::uint16_t KeyResize = 0xFFFE;
 std::uint16_t ReadKeyCode();
+// Reports window size changes as KeyResize from now on.
+void EnableResizeKeys();
 // Decodes one key from the bytes a terminal sent; consumed = bytes used (0: need more).
 // A code of 0 with bytes consumed is no key (a report or an unknown sequence).
 std::uint16_t DecodeKeyBytes(std::string_view bytes, std::size_t& consumed);

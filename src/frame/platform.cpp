@@ -290,6 +290,10 @@ bool DirectoryExists(const std::string& path) {
     return StatPath(dir, st) && S_ISDIR(st.st_mode) && ::access(dir.c_str(), X_OK) == 0;
 }
 
+bool IsListableDirectory(const std::string& path) {
+    return DirectoryExists(path) && ::access(path.c_str(), R_OK | X_OK) == 0;
+}
+
 bool IsWritableDirectory(const std::string& path) {
     return DirectoryExists(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
@@ -566,6 +570,20 @@ int RunCommand(const std::string& program, const std::string& params) {
 
 // ---- Clock, random, memory, errors ---------------------------------------------
 
+LocalDateTime LocalTimeOf(std::time_t when) {
+    struct tm parts {};
+    ::localtime_r(&when, &parts);
+    LocalDateTime t;
+    t.year = parts.tm_year + 1900;
+    t.month = parts.tm_mon + 1;
+    t.day = parts.tm_mday;
+    t.hour = parts.tm_hour;
+    t.minute = parts.tm_min;
+    t.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;
+    t.weekday = parts.tm_wday;
+    return t;
+}
+
 LocalDateTime LocalNow() {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
@@ -575,17 +593,8 @@ LocalDateTime LocalNow() {
         now.tv_sec = static_cast<time_t>(std::strtoll(fixed, nullptr, 10));
         now.tv_nsec = 0;
     }
-    struct tm parts {};
-    ::localtime_r(&now.tv_sec, &parts);
-    LocalDateTime t;
-    t.year = parts.tm_year + 1900;
-    t.month = parts.tm_mon + 1;
-    t.day = parts.tm_mday;
-    t.hour = parts.tm_hour;
-    t.minute = parts.tm_min;
-    t.second = parts.tm_sec > 59 ? 59 : parts.tm_sec;
+    LocalDateTime t = LocalTimeOf(now.tv_sec);
     t.millisecond = static_cast<int>(now.tv_nsec / 1000000);
-    t.weekday = parts.tm_wday;
     return t;
 }
 
@@ -606,6 +615,50 @@ std::uint32_t RandomNumber(std::uint32_t limit) {
     if (limit == 0) return 0;
     std::uniform_int_distribution<std::uint32_t> pick(0, limit - 1);
     return pick(RandomEngine());
+}
+
+namespace {
+
+std::string DecodeMountField(std::string_view field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() && field[i + 1] >= '0' && field[i + 1] <= '3' &&
+            field[i + 2] >= '0' && field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+            text += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+            i += 3;
+        } else {
+            text += field[i];
+        }
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<MountPoint> ParseMountTable(std::string_view table) {
+    std::vector<MountPoint> mounts;
+    for (const std::string& line : SplitLines(table, 4096)) {
+        std::vector<std::string_view> fields;
+        std::size_t at = 0;
+        while (fields.size() < 3) {
+            at = line.find_first_not_of(" \t", at);
+            if (at == std::string::npos) break;
+            std::size_t end = line.find_first_of(" \t", at);
+            if (end == std::string::npos) end = line.size();
+            fields.push_back(std::string_view(line).substr(at, end - at));
+            at = end;
+        }
+        if (fields.size() < 3) continue;
+        MountPoint mount{DecodeMountField(fields[1]), std::string(fields[2])};
+        if (!mount.path.empty() && mount.path[0] == '/') mounts.push_back(std::move(mount));
+    }
+    return mounts;
+}
+
+std::vector<MountPoint> ReadMountPoints() {
+    std::string table;
+    if (!ReadWholeFile("/proc/self/mounts", table)) return {};
+    return ParseMountTable(table);
 }
 
 std::uint64_t MemoryAvailable() {

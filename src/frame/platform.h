@@ -49,6 +49,7 @@ std::string ResolvePath(const std::string& path);
 bool FileExists(const std::string& path);       // a directory counts
 bool DirectoryExists(const std::string& path);  // trailing "/" ignored
 bool IsRegularFile(const std::string& path);
+bool IsListableDirectory(const std::string& path);  // its entries can be read
 bool IsWritableDirectory(const std::string& path);  // files can be created in it
 bool IsReadOnlyFile(const std::string& path);   // no owner write permission
 bool GetFileSize(const std::string& path, std::uint64_t& size);
@@ -133,10 +134,22 @@ struct LocalDateTime {
 
 // The local clock; BRENMOOR_TEST_TIME (seconds since 1970) fixes it for tests.
 LocalDateTime LocalNow();
+LocalDateTime LocalTimeOf(std::time_t when);
 std::uint64_t MillisecondTick();
 
 void SeedRandom();
 std::uint32_t RandomNumber(std::uint32_t limit);  // 0 .. limit-1
+
+// A mounted file system: where it is mounted and its type ("ext4", "tmpfs").
+struct MountPoint {
+    std::string path;
+    std::string type;
+};
+// The lines of a mount table (/proc/self/mounts): device, mount point, type,
+// ...; "\040" and the other octal escapes of names decoded.
+std::vector<MountPoint> ParseMountTable(std::string_view table);
+// The mount table of this process; empty when it cannot be read.
+std::vector<MountPoint> ReadMountPoints();
 
 // MemAvailable of /proc/meminfo in bytes, 0 when unknown.
 std::uint64_t MemoryAvailable();

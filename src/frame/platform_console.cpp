@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
@@ -20,6 +21,27 @@ volatile sig_atomic_t GuardCursorHidden = 0;
 volatile sig_atomic_t GuardColoured = 0;
 volatile sig_atomic_t RawActive = 0;
 struct termios SavedTermios;
+
+// Resize events: the handler sets the flag and wakes poll() through a pipe,
+// so a signal between the check and the wait is never lost.
+volatile sig_atomic_t ResizePending = 0;
+int WakePipe[2] = {-1, -1};
+
+void OnWindowChange(int) {
+    int savedErrno = errno;
+    ResizePending = 1;
+    if (WakePipe[1] >= 0) {
+        char byte = 1;
+        [[maybe_unused]] ssize_t written = ::write(WakePipe[1], &byte, 1);
+    }
+    errno = savedErrno;
+}
+
+void DrainWakePipe() {
+    char buffer[64];
+    while (WakePipe[0] >= 0 && ::read(WakePipe[0], buffer, sizeof buffer) > 0) {
+    }
+}
 
 bool GuardsInstalled = false;
 void (*ExitHook)() = nullptr;
@@ -123,14 +145,22 @@ void LeaveRawInput() {
 }
 
 int ReadInputBytes(std::string& bytes, int timeoutMs) {
-    struct pollfd wait {};
-    wait.fd = 0;
-    wait.events = POLLIN;
+    struct pollfd wait[2] {};
+    wait[0].fd = 0;
+    wait[0].events = POLLIN;
+    wait[1].fd = WakePipe[0];
+    wait[1].events = POLLIN;
+    nfds_t count = WakePipe[0] >= 0 ? 2 : 1;
     for (;;) {
-        int ready = ::poll(&wait, 1, timeoutMs);
+        if (ResizePending) return 0;
+        int ready = ::poll(wait, count, timeoutMs);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return -1;
         if (ready == 0) return 0;
+        if (count == 2 && (wait[1].revents & POLLIN)) {
+            DrainWakePipe();
+            if (!(wait[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        }
         break;
     }
     char buffer[256];
@@ -141,6 +171,32 @@ int ReadInputBytes(std::string& bytes, int timeoutMs) {
         bytes.append(buffer, static_cast<std::size_t>(got));
         return static_cast<int>(got);
     }
+}
+
+void EnableResizeEvents() {
+    if (WakePipe[0] >= 0) return;
+    if (::pipe(WakePipe) != 0) {
+        WakePipe[0] = WakePipe[1] = -1;
+        return;
+    }
+    for (int fd : WakePipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction handler {};
+    handler.sa_handler = OnWindowChange;
+    sigemptyset(&handler.sa_mask);
+    handler.sa_flags = SA_RESTART;
+    ::sigaction(SIGWINCH, &handler, nullptr);
+}
+
+bool WindowResizePending() { return ResizePending != 0; }
+
+bool TakeWindowResize() {
+    if (!ResizePending) return false;
+    ResizePending = 0;
+    DrainWakePipe();
+    return true;
 }
 
 bool QueryCursorPosition(int& column, int& row, std::string& typeahead, int timeoutMs) {

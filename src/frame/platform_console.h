@@ -30,9 +30,17 @@ void EnterRawInput();
 void LeaveRawInput();
 
 // Appends the bytes available on standard input, waiting at most timeoutMs
-// (forever when negative). Returns the byte count, 0 on timeout, -1 at end of
-// input or on an error.
+// (forever when negative). Returns the byte count, 0 on timeout or when the
+// window's size changed (see TakeWindowResize), -1 at end of input or on an
+// error.
 int ReadInputBytes(std::string& bytes, int timeoutMs);
+
+// From now on a change of the window's size (SIGWINCH) ends a waiting
+// ReadInputBytes at once. Off until a full-screen view asks for it.
+void EnableResizeEvents();
+// True once for every change of the window's size since the last call.
+bool TakeWindowResize();
+bool WindowResizePending();
 
 // Asks the terminal where its cursor is (0-based). Bytes typed meanwhile are
 // appended to typeahead. False when the terminal does not answer in time.

@@ -1,0 +1,172 @@
+#include "ui/areapanel.h"
+
+#include <algorithm>
+
+#include "config/areas.h"
+#include "frame/console.h"
+#include "frame/utils.h"
+#include "ui/windows.h"
+
+namespace {
+
+std::string Upper(std::string_view text) {
+    std::string upper(text);
+    UpperCaseRussian(upper);
+    return upper;
+}
+
+std::string Repeat(std::string_view piece, std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += piece;
+    return text;
+}
+
+std::string Padded(std::string_view text, std::size_t width) {
+    std::string shown = FitText(text, width);
+    shown.resize(width, ' ');
+    return shown;
+}
+
+int PanelHeight() {
+    int columns = 0, rows = 0;
+    GetScreenSize(columns, rows);
+    return rows - 2;
+}
+
+const std::string StatusText = " F3 - View fileecho info" + std::string(45, ' ') + "ESC - Back ";
+
+void ShowAreaInfo(const AreaPanel& panel) {
+    const ColorScheme& c = panel.colors;
+    const AreaRecord area = ReadArea(panel.areasFile, panel.tags[static_cast<std::size_t>(panel.current)]);
+    const std::pair<const char*, std::string> fields[] = {
+        {"FileEcho: ", area.Name},
+        {"Path    : ", area.Path},
+        {"Desc    : ", area.Desc},
+        {"Group   : ", area.Group},
+        {"AKA     : ", area.AKA},
+        {"SecShow : ", std::to_string(area.SecurityShow)},
+        {"SecRead : ", std::to_string(area.SecurityRead)},
+        {"SecWrite: ", std::to_string(area.SecurityWrite)},
+    };
+    auto draw = [&] {
+        DrawWindow("FileEcho info", 7, 5, 74, 14, c[AreaPanelWinHeader], c[AreaPanelWinColor], 0);
+        int row = 6;
+        for (const auto& [label, value] : fields) {
+            WriteAt(10, row, c[AreaPanelWinName], label);
+            WriteAt(20, row, c[AreaPanelWinDesc], FitText(value, 52));
+            ++row;
+        }
+    };
+    ViewScope view(draw);
+    ReadViewKey();
+}
+
+}  // namespace
+
+int FindAreaByPrefix(const std::vector<std::string>& tags, std::string_view search) {
+    const std::string wanted = Upper(search);
+    for (std::size_t i = 0; i < tags.size(); ++i)
+        if (Upper(tags[i]).starts_with(wanted)) return static_cast<int>(i);
+    return -1;
+}
+
+int SearchAreaKey(const std::vector<std::string>& tags, std::string& search, std::uint16_t key) {
+    if (key == KeyBackspace) {
+        if (search.empty()) return -1;
+        search.pop_back();
+        return search.empty() ? -1 : FindAreaByPrefix(tags, search);
+    }
+    if (key < 32 || key > 255) return -1;
+    std::string longer = search + Upper(std::string(1, static_cast<char>(key)));
+    int found = FindAreaByPrefix(tags, longer);
+    if (found >= 0) search = longer;
+    return found;
+}
+
+void InitAreaPanel(AreaPanel& panel, const std::string& areasFile, const ColorScheme& colors, int left, int top) {
+    panel = AreaPanel{};
+    panel.areasFile = areasFile;
+    panel.colors = colors;
+    panel.left = left;
+    panel.top = top;
+}
+
+bool LoadAreaPanel(AreaPanel& panel) {
+    AreaList list;
+    panel.tags.clear();
+    if (LoadAreaList(panel.areasFile, list) == 0) {
+        for (std::string tag : AreaTags(list)) {
+            Trim(tag);
+            if (!tag.empty()) panel.tags.push_back(std::move(tag));
+        }
+    }
+    std::stable_sort(panel.tags.begin(), panel.tags.end(),
+                     [](const std::string& a, const std::string& b) { return Upper(a) < Upper(b); });
+    panel.first = panel.current = 0;
+    panel.loadError = panel.tags.empty();
+    return !panel.loadError;
+}
+
+void DrawAreaPanel(AreaPanel& panel) {
+    const ColorScheme& c = panel.colors;
+    const int height = PanelHeight();
+    const int rows = std::max(1, height - 4);
+    const int left = panel.left, top = panel.top;
+    const int count = static_cast<int>(panel.tags.size());
+    panel.current = std::clamp(panel.current, 0, std::max(0, count - 1));
+    panel.first = std::clamp(panel.first, std::max(0, panel.current - rows + 1), panel.current);
+
+    const unsigned char frame = c[AreaPanelPanel];
+    WriteAt(left, top, frame, "\xC9" + Repeat("\xCD", AreaTagWidth) + "\xBB");
+    for (int row = top + 1; row <= top + height - 3; ++row)
+        WriteAt(left, row, frame, "\xBA" + std::string(AreaTagWidth, ' ') + "\xBA");
+    WriteAt(left, top + height - 2, frame, "\xBA" + Repeat("\xC4", AreaTagWidth) + "\xBA");
+    WriteAt(left, top + height - 1, frame, "\xBA" + std::string(AreaTagWidth, ' ') + "\xBA");
+    WriteAt(left, top + height, frame, "\xC8" + Repeat("\xCD", AreaTagWidth) + "\xBC");
+    WriteAt(left + 5, top + 1, c[AreaPanelName], "Fileecho");
+    for (int i = 0; i < rows && panel.first + i < count; ++i) {
+        int index = panel.first + i;
+        WriteAt(left + 1, top + 2 + i, index == panel.current ? c[AreaPanelCursor] : c[AreaPanelAreaName],
+                Padded(panel.tags[static_cast<std::size_t>(index)], AreaTagWidth));
+    }
+    if (!panel.search.empty())
+        WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr], Padded(panel.search, 29));
+    else if (count > 0)
+        WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr],
+                Padded(panel.tags[static_cast<std::size_t>(panel.current)], AreaTagWidth));
+    if (panel.active) WriteAt(1, height + 2, c[PanelStatusStr], StatusText);
+}
+
+void RunAreaPanel(AreaPanel& panel) {
+    panel.result.clear();
+    panel.search.clear();
+    panel.active = true;
+    SetCursorVisible(false);
+    DrawAreaPanel(panel);
+    const int count = static_cast<int>(panel.tags.size());
+    for (;;) {
+        std::uint16_t key = ReadViewKey();
+        const int rows = std::max(1, PanelHeight() - 4);
+        if (IsLeaveKey(key)) break;
+        if (key == KeyEnter) {
+            if (count > 0) panel.result = panel.tags[static_cast<std::size_t>(panel.current)];
+            break;
+        }
+        if (key > 255) {
+            panel.search.clear();
+            int steps = key == KeyPageUp || key == KeyPageDown ? rows : 1;
+            for (int i = 0; i < steps; ++i) {
+                if ((key == KeyUp || key == KeyPageUp) && panel.current > 0) --panel.current;
+                if ((key == KeyDown || key == KeyPageDown) && panel.current + 1 < count) ++panel.current;
+            }
+            if (key == KeyHome) panel.current = 0;
+            if (key == KeyEnd) panel.current = std::max(0, count - 1);
+            if (key == KeyF3 && count > 0) ShowAreaInfo(panel);
+        } else {
+            int found = SearchAreaKey(panel.tags, panel.search, key);
+            if (found >= 0) panel.current = found;
+        }
+        DrawAreaPanel(panel);
+    }
+    panel.active = false;
+}

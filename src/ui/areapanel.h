@@ -1,0 +1,38 @@
+#pragma once
+// The area panel: the file echoes of areas.ctl, sorted, with a search by
+// the first letters of a tag and an information window.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/colors.h"
+
+constexpr std::size_t AreaTagWidth = 38;
+
+struct AreaPanel {
+    int left = 41, top = 1;
+    std::string areasFile;            // path of areas.ctl
+    ColorScheme colors;
+    std::vector<std::string> tags;    // sorted, as written
+    int first = 0, current = 0;
+    std::string search;               // typed first letters, upper case
+    bool loadError = false;           // no AREA line could be read
+    bool active = false;
+    std::string result;               // the chosen tag; empty: none
+};
+
+void InitAreaPanel(AreaPanel& panel, const std::string& areasFile, const ColorScheme& colors, int left, int top);
+// Loads the tags; false (and loadError) when the file is missing or has none.
+bool LoadAreaPanel(AreaPanel& panel);
+void DrawAreaPanel(AreaPanel& panel);
+// Keys until a tag is chosen (result) or Esc (empty result).
+void RunAreaPanel(AreaPanel& panel);
+
+// The first tag in list order that begins with the search text (ASCII and
+// Cyrillic case ignored), or -1.
+int FindAreaByPrefix(const std::vector<std::string>& tags, std::string_view search);
+// One typed key for the search: Backspace takes the last letter off, a
+// character is added when some tag then still matches. Returns the tag to
+// move to, or -1 to stay.
+int SearchAreaKey(const std::vector<std::string>& tags, std::string& search, std::uint16_t key);

@@ -1,0 +1,142 @@
+#include "ui/commander.h"
+
+#include "frame/catalogue.h"
+#include "frame/console.h"
+#include "frame/exit.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+#include "tic/hatch.h"
+#include "ui/areapanel.h"
+#include "ui/filepanel.h"
+#include "ui/windows.h"
+
+namespace {
+
+constexpr unsigned char WindowAttr = 113;  // blue on light grey
+constexpr unsigned char LabelAttr = 112;   // black on light grey
+constexpr unsigned char ValueAttr = 116;   // red on light grey
+constexpr std::size_t FieldWidth = 56;     // columns 19..74 of the dialog
+
+struct Dialog {
+    std::string fileName, area, description, replaces;
+    char copy = 'N', hatch = 'N';
+    bool asking = false;  // the last question is on the screen
+};
+
+void DrawDialog(const Dialog& d) {
+    DrawWindow("Hatch file", 3, 8, 77, 17, WindowAttr, LabelAttr, 0);
+    const char* labels[] = {"File name  :", "To area    :", "Description:", "Replaces   :", "Copy file  :"};
+    for (int i = 0; i < 5; ++i) WriteAt(6, 9 + i, LabelAttr, labels[i]);
+    WriteAt(19, 9, ValueAttr, FitText(d.fileName, FieldWidth));
+    WriteAt(19, 10, ValueAttr, FitText(d.area, FieldWidth));
+    WriteAt(19, 11, ValueAttr, FitText(d.description, FieldWidth));
+    WriteAt(19, 12, ValueAttr, FitText(d.replaces, FieldWidth));
+    WriteAt(19, 13, ValueAttr, std::string(1, d.copy));
+    if (d.asking) {
+        WriteAt(6, 15, LabelAttr, "Hatch file?:");
+        WriteAt(19, 15, ValueAttr, std::string(1, d.hatch));
+    }
+}
+
+// A Y/N answer at (19, row). False when it ended with a leave key and
+// leaveEnds; without leaveEnds Esc is ignored and only Enter answers.
+bool AskYesNo(Dialog& d, char& answer, int row, bool leaveEnds) {
+    for (;;) {
+        WriteAt(19, row, ValueAttr, std::string(1, answer));
+        GotoXY(20, row);
+        SetCursorVisible(true);
+        std::uint16_t key = ReadViewKey();
+        if (key == 'Y' || key == 'N' || key == 'y' || key == 'n') answer = static_cast<char>(key);
+        else if (key == KeyEnter) return true;
+        else if (leaveEnds && IsLeaveKey(key)) return false;
+        // Ctrl+C and the end of input still leave a question that Esc cannot.
+        else if (key == KeyCtrlC || key == KeyInputEnded) {
+            answer = 'N';
+            DrawDialog(d);
+            return true;
+        }
+    }
+}
+
+// The details of one hatch; false when the operator cancelled.
+bool AskDetails(Dialog& d) {
+    ViewScope view([&d] { DrawDialog(d); });
+    if (!EditLine(19, 11, FieldWidth, 57, ValueAttr, d.description)) return false;
+    if (!EditLine(19, 12, FieldWidth, MaxText + 1, ValueAttr, d.replaces)) return false;
+    if (!AskYesNo(d, d.copy, 13, true)) return false;
+    d.asking = true;
+    d.hatch = 'Y';
+    DrawDialog(d);
+    AskYesNo(d, d.hatch, 15, false);
+    return d.hatch == 'Y' || d.hatch == 'y';
+}
+
+// One file into one area through the dialog; the note for the status row.
+std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& request, const std::string& file,
+                               const std::string& area) {
+    Dialog d;
+    d.fileName = ExtractFileName(file);
+    d.area = area;
+    d.description = request.description;
+    d.replaces = d.fileName;
+    d.copy = request.copyToArea ? 'Y' : 'N';
+    if (!AskDetails(d)) return {};
+    HatchRequest hatch;
+    hatch.filePath = file;
+    hatch.areaTag = area;
+    hatch.description = d.description;
+    hatch.replaces = d.replaces;
+    hatch.copyToArea = d.copy == 'Y' || d.copy == 'y';
+    HatchFile(node, hatch);
+    return Fill(MessageText(Msg::HATCHFILE), "%f", d.fileName, "%a", UpperCase(area));
+}
+
+}  // namespace
+
+void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
+    int columns = 0, rows = 0;
+    GetScreenSize(columns, rows);
+    SavedScreen whole;
+    SaveScreen(rows, whole);
+    EnableResizeKeys();
+    ClearScreen(7);
+    const bool panels = request.filePath.empty() || request.areaTag.empty();
+    FilePanel filePanel;
+    AreaPanel areaPanel;
+    if (!panels) {
+        ViewScope blank([] {});
+        HatchThroughDialog(node, request, request.filePath, request.areaTag);
+    } else {
+        SetCursorVisible(false);
+        InitAreaPanel(areaPanel, ResolvePath(node.programDir + "areas.ctl"), node.colors, 41, 1);
+        if (!LoadAreaPanel(areaPanel)) {
+            RestoreScreen(-1, whole);
+            WriteColored(MessageText(Msg::AREASNOTFOUND), 12);
+            SetTextColor(7);
+            WriteLine("");
+            ExitProgram(1);
+        }
+        const MainConfig& main = node.main;
+        InitFilePanel(filePanel, main.baseDir, "*.*", main.fileGroups, node.colors, main.sortBy, 1, 1);
+        if (!ReadFilePanel(filePanel)) {
+            filePanel.path.assign(1, PathSeparator);  // BASEDIR is gone: the root
+            ReadFilePanel(filePanel);
+        }
+        ViewScope base([&] {
+            DrawFilePanel(filePanel);
+            DrawAreaPanel(areaPanel);
+        });
+        for (;;) {
+            RunFilePanel(filePanel);
+            if (filePanel.result.empty()) break;
+            RunAreaPanel(areaPanel);
+            if (!areaPanel.result.empty()) {
+                filePanel.note = HatchThroughDialog(node, request, filePanel.result, areaPanel.result);
+                // A copy into the shown directory is listed at once.
+                RefreshFilePanel(filePanel);
+            }
+            if (!request.filePath.empty()) break;
+        }
+    }
+    RestoreScreen(-1, whole);
+}

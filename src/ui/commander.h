@@ -1,0 +1,18 @@
+#pragma once
+// The hatch commander: the file panel and the area panel side by side to
+// pick a file and a file echo, and a dialog for the details of a hatch.
+#include <string>
+
+#include "config/node.h"
+
+struct CommanderRequest {
+    std::string filePath;     // from the command line; empty: chosen in the panels
+    std::string areaTag;      // likewise
+    std::string description;  // "-D", code page 866
+    bool copyToArea = false;  // "-C": the dialog's first answer
+};
+
+// Asks for the details and hatches; with the file or the area not given,
+// the panels come first and come back after each hatch until Esc.
+// An areas.ctl without any area ends the program with exit code 1.
+void RunCommander(const NodeConfig& node, const CommanderRequest& request);

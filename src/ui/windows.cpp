@@ -1,0 +1,235 @@
+#include "ui/windows.h"
+
+#include <algorithm>
+#include <array>
+
+#include "frame/console.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+namespace {
+
+std::vector<std::function<void()>>& Views() {
+    static std::vector<std::function<void()>> views;
+    return views;
+}
+
+void ShowSizeNotice() {
+    int columns = 0, rows = 0;
+    GetScreenSize(columns, rows);
+    ClearScreen(7);
+    SetCursorVisible(false);
+    std::string notice = "Make the window at least " + std::to_string(ViewColumns) + "x" + std::to_string(ViewRows) +
+                         " (now " + std::to_string(columns) + "x" + std::to_string(rows) + ").";
+    WriteAt(1, 1, 7, notice.substr(0, static_cast<std::size_t>(columns)));
+}
+
+// Frame characters of code page 866: top-left, line, top-right, side,
+// bottom-left, bottom-right.
+constexpr std::array<std::array<char, 6>, 2> FrameChars = {{
+    {'\xC9', '\xCD', '\xBB', '\xBA', '\xC8', '\xBC'},
+    {'\xDA', '\xC4', '\xBF', '\xB3', '\xC0', '\xD9'},
+}};
+
+}  // namespace
+
+bool IsLeaveKey(std::uint16_t key) { return key == KeyEsc || key == KeyCtrlC || key == KeyInputEnded; }
+
+ViewScope::ViewScope(std::function<void()> draw) {
+    Views().push_back(std::move(draw));
+    if (ScreenLargeEnough()) Views().back()();
+    else ShowSizeNotice();
+}
+
+ViewScope::~ViewScope() {
+    Views().pop_back();
+    RedrawViews();
+}
+
+bool ScreenLargeEnough() {
+    int columns = 0, rows = 0;
+    GetScreenSize(columns, rows);
+    return columns >= ViewColumns && rows >= ViewRows;
+}
+
+void RedrawViews() {
+    if (!ScreenLargeEnough()) {
+        ShowSizeNotice();
+        return;
+    }
+    for (const auto& draw : Views()) draw();
+}
+
+std::uint16_t ReadViewKey() {
+    for (;;) {
+        std::uint16_t key = ReadKeyCode();
+        if (key == KeyResize) {
+            RedrawViews();
+            continue;
+        }
+        // While the notice is shown only leaving is possible.
+        if (!ScreenLargeEnough() && !IsLeaveKey(key)) continue;
+        return key;
+    }
+}
+
+void DrawWindow(std::string_view title, int left, int top, int right, int bottom, unsigned char attr,
+                unsigned char titleAttr, int style) {
+    const auto& frame = FrameChars[style == 0 ? 0 : 1];
+    const int inner = right - left - 3;  // cells between the two sides
+    if (inner < 0 || bottom <= top) return;
+    const std::string line(static_cast<std::size_t>(inner), frame[1]);
+    const std::string fill(static_cast<std::size_t>(inner), ' ');
+    WriteAt(left, top, attr, " " + std::string(1, frame[0]) + line + frame[2] + " ");
+    for (int row = top + 1; row < bottom; ++row)
+        WriteAt(left, row, attr, " " + std::string(1, frame[3]) + fill + frame[3] + " ");
+    WriteAt(left, bottom, attr, " " + std::string(1, frame[4]) + line + frame[5] + " ");
+    if (!title.empty()) {
+        std::string shown = " " + FitText(title, static_cast<std::size_t>(std::max(0, inner - 2))) + " ";
+        int column = left + (right - 2 - left) / 2 - static_cast<int>(shown.size() - 2) / 2;
+        WriteAt(column, top, titleAttr, shown);
+    }
+}
+
+int PopupMenu(std::string_view title, const std::vector<std::string>& items, int left, int top, int maxRows,
+              int style) {
+    if (items.empty()) return 0;
+    int columns = 0, screenRows = 0;
+    GetScreenSize(columns, screenRows);
+    std::size_t width = 0;
+    for (const std::string& item : items) width = std::max(width, item.size() + 2);
+    // The menu stays on an 80-column screen.
+    width = std::min<std::size_t>(width, static_cast<std::size_t>(std::max(4, ViewColumns - left - 3)));
+    int current = 0, first = 0;
+    const int count = static_cast<int>(items.size());
+    auto rowsShown = [&] {
+        GetScreenSize(columns, screenRows);
+        return std::max(1, std::min({count, maxRows, screenRows - top - 1}));
+    };
+    auto draw = [&] {
+        const int rows = rowsShown();
+        first = std::clamp(first, std::max(0, current - rows + 1), current);
+        DrawWindow(title, left, top, left + static_cast<int>(width) + 3, top + rows + 1, 112, 112, style);
+        for (int i = 0; i < rows && first + i < count; ++i) {
+            std::string text = " " + FitText(items[static_cast<std::size_t>(first + i)], width - 2);
+            text.resize(width, ' ');
+            WriteAt(left + 2, top + 1 + i, first + i == current ? 32 : 112, text);
+        }
+    };
+    SetCursorVisible(false);
+    int chosen = 0;
+    {
+        ViewScope view(draw);
+        for (;;) {
+            std::uint16_t key = ReadViewKey();
+            if (key == KeyUp && current > 0) --current;
+            else if (key == KeyDown && current + 1 < count) ++current;
+            else if (key == KeyHome) current = 0;
+            else if (key == KeyEnd) current = count - 1;
+            else if (key == KeyEnter) {
+                chosen = current + 1;
+                break;
+            } else if (IsLeaveKey(key) || key == KeyAltQ) {
+                break;
+            }
+            draw();
+        }
+    }
+    return chosen;
+}
+
+std::string DriveTypeText(std::string_view fsType) {
+    // The kernel's own file systems are no drives.
+    static constexpr std::string_view hidden[] = {
+        "proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "mqueue", "debugfs", "tracefs",
+        "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs", "autofs", "binfmt_misc",
+        "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs"};
+    for (std::string_view name : hidden)
+        if (fsType == name) return {};
+    if (fsType == "tmpfs" || fsType == "ramfs") return " RAM Disk";
+    if (fsType == "iso9660" || fsType == "udf") return " CD-ROM";
+    if (fsType == "nfs" || fsType == "nfs4" || fsType == "cifs" || fsType == "smb3" || fsType == "fuse.sshfs")
+        return " Remote";
+    return " Fixed";
+}
+
+std::vector<DriveItem> DriveList() {
+    std::vector<DriveItem> drives;
+    for (const MountPoint& mount : ReadMountPoints()) {
+        std::string type = DriveTypeText(mount.type);
+        if (type.empty()) continue;
+        // A later mount on the same path hides the earlier one.
+        auto same = std::find_if(drives.begin(), drives.end(), [&](const DriveItem& d) { return d.path == mount.path; });
+        if (same != drives.end()) drives.erase(same);
+        drives.push_back({mount.path, mount.path + type});
+    }
+    if (drives.empty()) drives.push_back({"/", "/ Fixed"});
+    return drives;
+}
+
+EditResult EditStep(EditState& state, std::uint16_t key, std::size_t maxLength) {
+    std::string& text = state.text;
+    const std::size_t limit = maxLength > 0 ? maxLength - 1 : 0;
+    state.cursor = std::min(state.cursor, text.size());
+    switch (key) {
+    case KeyEnter: return EditResult::Done;
+    case KeyLeft:
+        if (state.cursor > 0) --state.cursor;
+        break;
+    case KeyRight:
+        if (state.cursor < text.size()) ++state.cursor;
+        break;
+    case KeyHome: state.cursor = 0; break;
+    case KeyEnd: state.cursor = text.size(); break;
+    case KeyInsert: state.insert = !state.insert; break;
+    case KeyDelete:
+        if (state.cursor < text.size()) text.erase(state.cursor, 1);
+        break;
+    case KeyBackspace:
+        if (state.cursor > 0) text.erase(--state.cursor, 1);
+        break;
+    default:
+        if (IsLeaveKey(key)) return EditResult::Cancelled;
+        if (key < 32 || key > 255) break;
+        if (!state.insert && state.cursor < text.size()) {
+            text[state.cursor++] = static_cast<char>(key);
+        } else if (text.size() < limit) {
+            text.insert(state.cursor++, 1, static_cast<char>(key));
+        }
+    }
+    return EditResult::Editing;
+}
+
+bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, unsigned char attr,
+              std::string& text) {
+    if (width == 0) return false;
+    EditState state;
+    state.text = text.substr(0, maxLength > 0 ? maxLength - 1 : 0);
+    state.cursor = state.text.size();
+    std::size_t offset = 0;
+    auto draw = [&] {
+        if (state.cursor < offset) offset = state.cursor;
+        if (state.cursor >= offset + width) offset = state.cursor - width + 1;
+        std::string shown = state.text.substr(std::min(offset, state.text.size()), width);
+        shown.resize(width, ' ');
+        WriteAt(column, row, attr, shown);
+        GotoXY(column + static_cast<int>(state.cursor - offset), row);
+        SetCursorVisible(true);
+    };
+    ViewScope view(draw);
+    for (;;) {
+        EditResult result = EditStep(state, ReadViewKey(), maxLength);
+        if (result == EditResult::Cancelled) return false;
+        if (result == EditResult::Done) break;
+        draw();
+    }
+    Trim(state.text);
+    text = state.text;
+    return true;
+}
+
+std::string FitText(std::string_view text, std::size_t width) {
+    if (text.size() <= width) return std::string(text);
+    if (width == 0) return {};
+    return std::string(text.substr(0, width - 1)) + "~";
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The commander's building blocks: views that draw themselves from their
+// state, a framed window, the pop-up menu with the drive list and the
+// one-line editor.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The commander's layout needs this much screen.
+constexpr int ViewColumns = 80;
+constexpr int ViewRows = 25;
+
+// Keys by their codes from ReadKeyCode.
+constexpr std::uint16_t KeyUp = 72 << 8, KeyDown = 80 << 8, KeyLeft = 75 << 8, KeyRight = 77 << 8;
+constexpr std::uint16_t KeyHome = 71 << 8, KeyEnd = 79 << 8, KeyPageUp = 73 << 8, KeyPageDown = 81 << 8;
+constexpr std::uint16_t KeyInsert = 82 << 8, KeyDelete = 83 << 8, KeyF3 = 61 << 8, KeyAltF1 = 104 << 8;
+constexpr std::uint16_t KeyAltQ = 16 << 8;
+constexpr std::uint16_t KeyEnter = 13, KeyEsc = 27, KeyBackspace = 8, KeyCtrlC = 3, KeyCtrlBackslash = 28;
+
+// Esc, and Ctrl+C, which arrives as a key in raw mode: both leave.
+bool IsLeaveKey(std::uint16_t key);
+
+// Every view on the screen, bottom first, draws itself again after the
+// window's size changed or a view above it closed. A ViewScope puts a view
+// on the stack for its lifetime and draws it.
+class ViewScope {
+public:
+    explicit ViewScope(std::function<void()> draw);
+    ~ViewScope();
+    ViewScope(const ViewScope&) = delete;
+    ViewScope& operator=(const ViewScope&) = delete;
+};
+void RedrawViews();
+// A key for a view. A resize is handled here (views drawn again, or a notice
+// while the window is smaller than 80x25); KeyInputEnded arrives as Esc.
+std::uint16_t ReadViewKey();
+bool ScreenLargeEnough();
+
+// A frame from (left, top) to (right, bottom): style 0 double lines, 1 single.
+void DrawWindow(std::string_view title, int left, int top, int right, int bottom, unsigned char attr,
+                unsigned char titleAttr, int style);
+
+// A menu of items; the 1-based number of the chosen one, 0 after Esc.
+int PopupMenu(std::string_view title, const std::vector<std::string>& items, int left, int top, int maxRows,
+              int style);
+
+// The drive menu: the mount points of real file systems, each with its type.
+struct DriveItem {
+    std::string path;   // where it is mounted
+    std::string label;  // what the menu shows
+};
+// " RAM Disk", " CD-ROM", " Remote" or " Fixed" by file-system type; empty
+// for the kernel's own file systems (proc, sysfs, cgroup, ...), which are
+// no drives.
+std::string DriveTypeText(std::string_view fsType);
+std::vector<DriveItem> DriveList();
+
+// The one-line editor. Codes 32..255 are typed characters (code page 866).
+struct EditState {
+    std::string text;
+    std::size_t cursor = 0;  // 0 .. text.size()
+    bool insert = true;
+};
+enum class EditResult { Editing, Done, Cancelled };
+// One key; the text never grows beyond maxLength - 1 characters.
+EditResult EditStep(EditState& state, std::uint16_t key, std::size_t maxLength);
+// Edits text at (column, row) in the attribute, in a field of width columns
+// that scrolls with the cursor; false when cancelled (text unchanged then).
+// Leading and trailing blanks are removed at the end.
+bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, unsigned char attr,
+              std::string& text);
+
+// A text cut to width columns for display: a cut is marked with "~".
+std::string FitText(std::string_view text, std::size_t width);
