@@ -51,8 +51,10 @@ void WriteRaw(const char* text) { WriteOutputBytes(text); }
 
 void OnSignal(int signalNumber) {
     int savedErrno = errno;
-    if (GuardColoured) WriteRaw("\x1b[0m");
+    // Leaving the alternate screen brings back the colours of the moment it
+    // was entered, so the colours are reset after it.
     if (GuardAlternate) WriteRaw("\x1b[?1049l");
+    if (GuardColoured || GuardAlternate) WriteRaw("\x1b[0m");
     if (GuardCursorHidden) WriteRaw("\x1b[?25h");
     if (RawActive) ::tcsetattr(0, TCSANOW, &SavedTermios);
     GuardAlternate = 0;

@@ -11,6 +11,7 @@ import os
 import re
 import shlex
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -68,7 +69,8 @@ class Run:
     def __init__(self, folder, binary):
         self.folder = folder
         self.binary = binary
-        self.root = tempfile.mkdtemp(prefix='brenmoor-scenario-')
+        # A root of fixed length, so that screens which show a path lay out alike on every machine.
+        self.root = tempfile.mkdtemp(prefix='bm-', dir='/tmp')
         self.node = os.path.join(self.root, 'node')
         self.work = os.path.join(self.root, 'work')
         self.pids = []
@@ -97,14 +99,18 @@ class Run:
             lay_files(given, self.node, self.root)
         os.makedirs(self.work)
 
-    def execute(self, line):
+    def execute(self, line, session=()):
+        if session and line.startswith('interrupted '):
+            raise RuntimeError('the interrupted copies run without a terminal, so take no "> " steps: ' + line)
+        if session and not line.startswith('tty '):
+            raise RuntimeError('"> " steps follow a "tty WxH brenmoor" line, not: ' + line)
         if line.startswith('$ '):
             # A step of the scenario's own, in the node directory.
             result = subprocess.run(['/bin/sh', '-c', line[2:]], cwd=self.node, env=self.environment({}),
                                     capture_output=True)
             if result.returncode != 0:
                 raise RuntimeError('step failed: %s\n%s' % (line, (result.stdout + result.stderr).decode()))
-            self.steps.append(line)
+            self.steps.append((line, ()))
             return
         if self.baseline is None:
             self.baseline, self.old_names = snapshot(self.root)
@@ -126,14 +132,14 @@ class Run:
         env = self.environment(extra)
         self.output.append('$ ' + line)
         if tty:
-            text, code = self.in_terminal(tty, args, env)
+            text, code = self.in_terminal(tty, args, env, session)
         else:
             text, code = self.run_program(args, env)
         self.output.append(self.mask(text).rstrip('\n'))
         self.output.append('exit %d' % code)
         if interrupted:
             self.failures += self.interrupt_everywhere(words[1:], extra)
-        self.steps.append(line[len('interrupted '):] if interrupted else line)
+        self.steps.append((line[len('interrupted '):] if interrupted else line, session))
 
     def run_program(self, args, env):
         proc = subprocess.Popen([self.binary] + args, cwd=self.work, env=env, stdin=subprocess.DEVNULL,
@@ -176,8 +182,8 @@ class Run:
                 trial = Run(self.folder, self.binary)
                 try:
                     trial.prepare()
-                    for step in self.steps:
-                        trial.execute(step)
+                    for step, session in self.steps:
+                        trial.execute(step, session)
                     trial.baseline, trial.old_names = snapshot(trial.root)
                     args = [expand(w, trial.root) for w in words]
                     fault = dict(extra, BRENMOOR_FAULT='%s:%d' % (mode, n))
@@ -193,31 +199,26 @@ class Run:
                 return failures
         return failures
 
-    def in_terminal(self, size, args, env):
-        """Runs the program in a tmux window; its output is the final screen."""
-        width, height = size.split('x')
-        socket = env['BRENMOOR_TMUX']
-        done = os.path.join(self.root, '.exit-code')
-        # The tmux server takes this environment; the window's command sees it.
-        command = 'cd %s && %s; echo $? > %s; sleep 600' % (
-            shlex.quote(self.work), ' '.join(shlex.quote(a) for a in [self.binary] + args), shlex.quote(done))
-        tmux = ['tmux', '-L', socket]
-        clean = {k: v for k, v in env.items() if k != 'TMUX'}
-        subprocess.run(tmux + ['new-session', '-d', '-s', 'scenario', '-x', width, '-y', height, command],
-                       env=clean, check=True)
+    def in_terminal(self, size, args, env, session):
+        """Runs the program in a tmux window and does the session's steps
+        while it runs; its output is what the steps captured, the final
+        screen and whether the terminal was left as it was found."""
+        width, height = window_size(size, size)
+        window = Window(env, os.path.join(self.root, '.tty'), self.work, [self.binary] + args, width, height)
         try:
-            deadline = time.time() + 60
-            while not os.path.exists(done) and time.time() < deadline:
-                time.sleep(0.05)
-            time.sleep(0.2)
-            screen = subprocess.run(tmux + ['capture-pane', '-p', '-t', 'scenario'], env=clean,
-                                    capture_output=True).stdout.decode('utf-8', 'backslashreplace')
+            shown = []
+            for line in session:
+                capture = window.step(line)
+                if capture is not None:
+                    shown.append(capture)
+            final, restored = window.finish()
         finally:
-            subprocess.run(tmux + ['kill-server'], env=clean, capture_output=True)
-        code = int(open(done).read()) if os.path.exists(done) else -1
-        if os.path.exists(done):
-            os.unlink(done)
-        return '\n'.join(line.rstrip() for line in screen.rstrip('\n').split('\n')), code
+            window.close()
+        if shown:
+            shown.append('--- end')
+        if final:
+            shown.append(final)
+        return '\n'.join(shown + [restored]), window.exit_code()
 
     def mask(self, text):
         text = text.replace(self.binary, '$BRENMOOR')
@@ -270,6 +271,185 @@ class Run:
         return result
 
 
+def window_size(text, line):
+    match = re.fullmatch(r'(\d+)x(\d+)', text.strip())
+    if not match:
+        raise RuntimeError('a size is WIDTHxHEIGHT: ' + line)
+    return match.group(1), match.group(2)
+
+
+class Window:
+    """The tmux window of one terminal run. The shell in it notes the tty
+    modes before and after the program, its PID and its exit code, then
+    waits to be told to print "--- after" in the colours it was left."""
+    SETTLE = 0.2     # a screen is stable when unchanged this long
+    DEADLINE = 10    # for a step's screen to settle
+    EXIT_DEADLINE = 60
+
+    def __init__(self, env, state, work, command, width, height):
+        self.tmux = ['tmux', '-L', env['BRENMOOR_TMUX']]
+        self.env = {k: v for k, v in env.items() if k != 'TMUX'}
+        self.state = state
+        shutil.rmtree(state, ignore_errors=True)
+        os.makedirs(state)
+        q = {name: shlex.quote(os.path.join(state, name))
+             for name in ('before', 'after', 'pid', 'code', 'go', 'printed')}
+        shell = ("cd {work} && stty -g > {before} && stty -a > {before}.a; "
+                 # The shell's own word on a killed job ("Hangup", its PID) is not the program's.
+                 "exec 3>&2; {{ sh -c 'echo $$ > {pid}; exec \"$@\"' sh {program} 2>&3 3>&-; }} 2>/dev/null; "
+                 "code=$?; exec 3>&-; "
+                 "stty -g > {after}; stty -a > {after}.a; echo $code > {code}.new; mv {code}.new {code}; "
+                 "while [ ! -e {go} ]; do sleep 0.05; done; "
+                 "printf '\\r\\n--- after\\n'; touch {printed}; sleep 600").format(
+            work=shlex.quote(work), program=' '.join(shlex.quote(a) for a in command), **q)
+        # The tmux server takes this environment; the window's command sees it.
+        self.run('new-session', '-d', '-s', 'scenario', '-x', width, '-y', height, shell)
+
+    def run(self, *args):
+        result = subprocess.run(self.tmux + list(args), env=self.env, capture_output=True)
+        if result.returncode != 0:
+            raise RuntimeError('tmux %s: %s' % (' '.join(args), result.stderr.decode(errors='replace').strip()))
+        return result.stdout.decode('utf-8', 'backslashreplace')
+
+    def close(self):
+        subprocess.run(self.tmux + ['kill-server'], env=self.env, capture_output=True)
+
+    def path(self, name):
+        return os.path.join(self.state, name)
+
+    def exited(self):
+        return os.path.exists(self.path('code'))
+
+    def exit_code(self):
+        return int(open(self.path('code')).read()) if self.exited() else -1
+
+    def pid(self):
+        return int(open(self.path('pid')).read())
+
+    def screen(self, colours=False, row=None):
+        flags = ['-p', '-t', 'scenario'] + (['-e'] if colours else [])
+        if row is not None:
+            flags += ['-S', str(row), '-E', str(row)]
+        text = self.run('capture-pane', *flags).replace('\x1b', '\\e')
+        return '\n'.join(line.rstrip() for line in text.rstrip('\n').split('\n')).rstrip('\n')
+
+    def look(self):
+        """Everything a step could see: the colours, the cursor, the modes."""
+        return self.run('capture-pane', '-p', '-e', '-t', 'scenario', ';', 'display', '-p', '-t', 'scenario',
+                        '#{cursor_x} #{cursor_y} #{cursor_flag} #{alternate_on}')
+
+    def settle(self, what):
+        """Waits until the program has drawn (or ended) and the screen stays
+        the same for a while: keys then find it reading, in its modes."""
+        deadline = time.time() + self.DEADLINE
+        last, since = None, time.time()
+        while True:
+            seen, now = self.look(), time.time()
+            drawn = bool(seen.rsplit('\n', 2)[0].strip())
+            if seen != last:
+                last, since = seen, now
+            elif now - since >= self.SETTLE and (drawn or self.exited()):
+                return
+            if now > deadline:
+                why = 'the screen kept changing' if drawn else 'nothing was drawn'
+                raise RuntimeError('%s: %s for %d s; the screen:\n%s' % (what, why, self.DEADLINE, self.screen()))
+            time.sleep(0.05)
+
+    def running(self, what):
+        self.settle(what)
+        if self.exited():
+            raise RuntimeError('%s: the program has already ended (exit %d); the screen:\n%s'
+                               % (what, self.exit_code(), self.screen()))
+
+    def step(self, line):
+        """Does one "> " step; returns what it captured, if it captures."""
+        word, _, rest = line[2:].strip().partition(' ')
+        if word == 'keys':
+            keys = shlex.split(rest)
+            if not keys:
+                raise RuntimeError('no keys: ' + line)
+            self.running(line)
+            self.run('send-keys', '-t', 'scenario', '--', *keys)
+        elif word == 'type':
+            text = line[len('> type '):]
+            if not text:
+                raise RuntimeError('nothing to type: ' + line)
+            self.running(line)
+            self.run('send-keys', '-l', '-t', 'scenario', '--', text)
+        elif word in ('screen', 'colours') and not rest:
+            self.settle(line)
+            return '--- %s\n%s' % (word, self.screen(colours=word == 'colours'))
+        elif word == 'resize':
+            width, height = window_size(rest, line)
+            self.running(line)
+            self.run('resize-window', '-t', 'scenario', '-x', width, '-y', height)
+        elif word == 'signal':
+            number = getattr(signal, 'SIG' + rest.strip().upper(), None)
+            if not isinstance(number, signal.Signals):
+                raise RuntimeError('no such signal: ' + line)
+            self.running(line)
+            os.kill(self.pid(), number)
+        else:
+            raise RuntimeError('a step is "> keys", "> type", "> screen", "> colours", "> resize" or "> signal": '
+                               + line)
+        return None
+
+    def finish(self):
+        """Waits for the program to end; the final screen, and one line on
+        whether the terminal's modes, cursor, screen and colours are back."""
+        deadline = time.time() + self.EXIT_DEADLINE
+        while not self.exited():
+            if time.time() > deadline:
+                screen = self.screen()
+                os.kill(self.pid(), signal.SIGKILL)
+                raise RuntimeError('the program did not end within %d s, killed it; the screen:\n%s'
+                                   % (self.EXIT_DEADLINE, screen))
+            time.sleep(0.05)
+        self.settle('the final screen')
+        final = self.screen()
+        wrong = []
+        before, after = (open(self.path(n)).read().strip() for n in ('before', 'after'))
+        if before != after:
+            wrong.append('tty modes ' + tty_modes(open(self.path('before.a')).read(),
+                                                  open(self.path('after.a')).read(), before, after))
+        cursor, alternate = self.run('display', '-p', '-t', 'scenario', '#{cursor_flag} #{alternate_on}').split()
+        if cursor != '1':
+            wrong.append('cursor hidden')
+        if alternate != '0':
+            wrong.append('alternate screen on')
+        open(self.path('go'), 'w').close()
+        deadline = time.time() + self.DEADLINE
+        while not os.path.exists(self.path('printed')):
+            if time.time() > deadline:
+                raise RuntimeError('the shell did not print "--- after" within %d s' % self.DEADLINE)
+            time.sleep(0.05)
+        self.settle('the "--- after" line')
+        # Captured alone, the row shows escapes only for colours not the default.
+        row = int(self.run('display', '-p', '-t', 'scenario', '#{cursor_y}')) - 1
+        plain, coloured = self.screen(row=row), self.screen(colours=True, row=row)
+        if plain != '--- after':
+            wrong.append('"--- after" shows as: ' + coloured)
+        elif coloured != plain:
+            wrong.append('colours not reset: ' + coloured)
+        return final, 'terminal NOT restored: ' + '; '.join(wrong) if wrong else 'terminal restored'
+
+
+def tty_modes(before, after, before_g, after_g):
+    """The settings of `stty -a` that changed, as they are now."""
+    def settings(text):
+        found = {}
+        for pair, value, flag in re.findall(r'(\S+) = ([^;]*);|(-?\S+)', text.split('\n', 1)[-1]):
+            if pair:
+                found[pair] = '%s = %s' % (pair, value)
+            else:
+                found[flag.lstrip('-')] = flag
+        return found
+    was, now = settings(before), settings(after)
+    changed = [now.get(key, '(no %s)' % key) for key in list(was) + [k for k in now if k not in was]
+               if was.get(key) != now.get(key)]
+    return ' '.join(changed) if changed else '%s (were %s)' % (after_g, before_g)
+
+
 def read_expected(folder):
     expect = os.path.join(folder, 'expect')
     files = {}
@@ -309,14 +489,26 @@ def compare(expected, actual):
 def run_scenario(folder, binary, update, keep):
     run = Run(folder, binary)
     try:
-        run.prepare()
+        # A "tty" line takes the "> " steps below it (comments among them).
+        lines = []
         for line in open(os.path.join(folder, 'run'), encoding='utf-8').read().splitlines():
             line = line.strip()
-            if line and not line.startswith('#'):
-                run.execute(line)
+            if not line or line.startswith('#'):
+                continue
+            if line.startswith('>'):
+                if not lines:
+                    raise RuntimeError('"> " steps follow a "tty WxH brenmoor" line: ' + line)
+                lines[-1][1].append(line)
+            else:
+                lines.append((line, []))
+        run.prepare()
+        for line, session in lines:
+            run.execute(line, session)
         actual = run.actual()
         if run.failures:
             return run.failures
+    except RuntimeError as error:
+        return [str(error)]
     finally:
         if keep:
             print('kept in', run.root)
