@@ -139,13 +139,6 @@ int PopupMenu(std::string_view title, const std::vector<std::string>& items, int
 }
 
 std::string DriveTypeText(std::string_view fsType) {
-    // The kernel's own file systems are no drives.
-    static constexpr std::string_view hidden[] = {
-        "proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "mqueue", "debugfs", "tracefs",
-        "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs", "autofs", "binfmt_misc",
-        "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs"};
-    for (std::string_view name : hidden)
-        if (fsType == name) return {};
     if (fsType == "tmpfs" || fsType == "ramfs") return " RAM Disk";
     if (fsType == "iso9660" || fsType == "udf") return " CD-ROM";
     if (fsType == "nfs" || fsType == "nfs4" || fsType == "cifs" || fsType == "smb3" || fsType == "fuse.sshfs")
@@ -153,15 +146,30 @@ std::string DriveTypeText(std::string_view fsType) {
     return " Fixed";
 }
 
+std::string DriveLabel(const MountPoint& mount) {
+    static constexpr std::string_view kernelTypes[] = {
+        "proc", "sysfs", "cgroup", "cgroup2", "devpts", "devtmpfs", "mqueue", "debugfs", "tracefs",
+        "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs", "autofs", "binfmt_misc",
+        "efivarfs", "rpc_pipefs", "nsfs", "selinuxfs"};
+    for (std::string_view type : kernelTypes)
+        if (mount.type == type) return {};
+    const std::string& path = mount.path;
+    auto under = [&path](std::string_view dir) {
+        return path == dir || (path.starts_with(dir) && path[dir.size()] == '/');
+    };
+    if (under("/proc") || under("/sys") || (under("/dev") && !under("/dev/shm"))) return {};
+    return path + DriveTypeText(mount.type);
+}
+
 std::vector<DriveItem> DriveList() {
     std::vector<DriveItem> drives;
     for (const MountPoint& mount : ReadMountPoints()) {
-        std::string type = DriveTypeText(mount.type);
-        if (type.empty()) continue;
+        std::string label = DriveLabel(mount);
+        if (label.empty()) continue;
         // A later mount on the same path hides the earlier one.
         auto same = std::find_if(drives.begin(), drives.end(), [&](const DriveItem& d) { return d.path == mount.path; });
         if (same != drives.end()) drives.erase(same);
-        drives.push_back({mount.path, mount.path + type});
+        drives.push_back({mount.path, label});
     }
     if (drives.empty()) drives.push_back({"/", "/ Fixed"});
     return drives;

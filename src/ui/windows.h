@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/platform.h"
+
 // The commander's layout needs this much screen.
 constexpr int ViewColumns = 80;
 constexpr int ViewRows = 25;
@@ -51,10 +53,12 @@ struct DriveItem {
     std::string path;   // where it is mounted
     std::string label;  // what the menu shows
 };
-// " RAM Disk", " CD-ROM", " Remote" or " Fixed" by file-system type; empty
-// for the kernel's own file systems (proc, sysfs, cgroup, ...), which are
-// no drives.
+// " RAM Disk", " CD-ROM", " Remote" or " Fixed" by file-system type.
 std::string DriveTypeText(std::string_view fsType);
+// What the menu shows of a mount point; empty for the kernel's own file
+// systems (proc, sysfs, cgroup, devpts, ...) and what is mounted under
+// /proc, /sys and /dev, which are no drives (/dev/shm is one).
+std::string DriveLabel(const MountPoint& mount);
 std::vector<DriveItem> DriveList();
 
 // The one-line editor. Codes 32..255 are typed characters (code page 866).

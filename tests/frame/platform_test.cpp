@@ -214,4 +214,26 @@ TEST(ProgramDirectory, EnvironmentOrExecutable) {
     else unsetenv("BRENMOOR_DIR");
 }
 
+TEST(ParseMountTable, FieldsAndEscapes) {
+    std::vector<MountPoint> mounts = ParseMountTable(
+        "/dev/sda1 / ext4 rw,relatime 0 0\n"
+        "tmpfs /dev/shm tmpfs rw 0 0\r\n"
+        "/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
+        "server:/x /mnt/a\\134b\\011c nfs4 rw 0 0\n"
+        "broken-line-without-fields\n"
+        "none relative ext4 rw 0 0\n"
+        "\n"
+        "/dev/sdc1 /mnt/odd\\04 ext4 rw 0 0\n");
+    ASSERT_EQ(mounts.size(), 5u);
+    EXPECT_EQ(mounts[0].path, "/");
+    EXPECT_EQ(mounts[0].type, "ext4");
+    EXPECT_EQ(mounts[1].path, "/dev/shm");
+    EXPECT_EQ(mounts[1].type, "tmpfs");
+    EXPECT_EQ(mounts[2].path, "/media/usb stick");
+    EXPECT_EQ(mounts[3].path, "/mnt/a\\b\tc");
+    EXPECT_EQ(mounts[4].path, "/mnt/odd\\04");  // a cut escape stays as it is
+    EXPECT_TRUE(ParseMountTable("").empty());
+    EXPECT_TRUE(ParseMountTable(std::string("\0\xFF\n", 3)).empty());
+}
+
 }  // namespace

@@ -1,0 +1,1 @@
+; no echoes here

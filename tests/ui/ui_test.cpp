@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include "frame/console.h"
+#include "ui/areapanel.h"
+#include "ui/filepanel.h"
+#include "ui/windows.h"
+
+namespace {
+
+// Typed text as key codes.
+std::vector<std::uint16_t> Typed(std::string_view text) {
+    std::vector<std::uint16_t> keys;
+    for (char c : text) keys.push_back(static_cast<unsigned char>(c));
+    return keys;
+}
+
+std::vector<std::uint16_t> Then(std::vector<std::uint16_t> keys, std::initializer_list<std::uint16_t> more) {
+    keys.insert(keys.end(), more);
+    return keys;
+}
+
+TEST(EditStep, Keys) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t cursor;
+        bool insert;
+        std::vector<std::uint16_t> keys;
+        std::size_t maxLength;
+        std::string wantText;
+        std::size_t wantCursor;
+        EditResult wantResult;
+    };
+    const Case cases[] = {
+        {"max 13 takes 12 in insert mode", "", 0, true, Typed("ABCDEFGHIJKLMN"), 13, "ABCDEFGHIJKL", 12,
+         EditResult::Editing},
+        {"insert in the middle", "ac", 1, true, Typed("b"), 13, "abc", 2, EditResult::Editing},
+        {"a full text takes no insert", "abc", 1, true, Typed("x"), 4, "abc", 1, EditResult::Editing},
+        {"overwrite replaces and grows at the end only up to the limit", "abc", 1, false, Typed("XYZW"), 5, "aXYZ",
+         4, EditResult::Editing},
+        {"insert toggles", "abc", 0, true, {KeyInsert, 'X', KeyInsert, 'Y'}, 13, "XYbc", 2, EditResult::Editing},
+        {"left stops at the start, right at the end", "ab", 1, true, {KeyLeft, KeyLeft, KeyLeft, 'x', KeyRight,
+         KeyRight, KeyRight, 'y'}, 13, "xaby", 4, EditResult::Editing},
+        {"backspace at the start does nothing", "ab", 0, true, {KeyBackspace}, 13, "ab", 0, EditResult::Editing},
+        {"backspace removes before the cursor", "abc", 2, true, {KeyBackspace}, 13, "ac", 1, EditResult::Editing},
+        {"delete removes under the cursor, not past the end", "abc", 2, true, {KeyDelete, KeyDelete}, 13, "ab", 2,
+         EditResult::Editing},
+        {"home and end", "abc", 1, true, {KeyHome, '<', KeyEnd, '>'}, 13, "<abc>", 5, EditResult::Editing},
+        {"control bytes and other keys are no text", "ab", 2, true, {1, 9, KeyF3, 31}, 13, "ab", 2,
+         EditResult::Editing},
+        {"code page 866 letters are text", "", 0, true, {0x8F, 0xE0}, 13, "\x8F\xE0", 2, EditResult::Editing},
+        {"enter ends", "ab", 2, true, Then(Typed("c"), {KeyEnter}), 13, "abc", 3, EditResult::Done},
+        {"esc cancels", "ab", 2, true, {KeyEsc}, 13, "ab", 2, EditResult::Cancelled},
+        {"ctrl+c cancels like esc", "ab", 2, true, {KeyCtrlC}, 13, "ab", 2, EditResult::Cancelled},
+        {"the end of input cancels", "ab", 2, true, {KeyInputEnded}, 13, "ab", 2, EditResult::Cancelled},
+        {"a cursor beyond the text is taken back", "ab", 9, true, Typed("c"), 13, "abc", 3, EditResult::Editing},
+    };
+    for (const Case& c : cases) {
+        EditState state{c.text, c.cursor, c.insert};
+        EditResult result = EditResult::Editing;
+        for (std::uint16_t key : c.keys) {
+            result = EditStep(state, key, c.maxLength);
+            if (result != EditResult::Editing) break;
+        }
+        EXPECT_EQ(state.text, c.wantText) << c.what;
+        EXPECT_EQ(state.cursor, c.wantCursor) << c.what;
+        EXPECT_EQ(result, c.wantResult) << c.what;
+    }
+}
+
+FileEntry Entry(std::string name, std::uint64_t size = 0, bool directory = false) {
+    FileEntry entry;
+    entry.shown = name;
+    std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot != 0 && name != "..") entry.ext = name.substr(dot + 1);
+    entry.name = std::move(name);
+    entry.size = size;
+    entry.isDirectory = directory;
+    return entry;
+}
+
+std::string Names(const std::vector<FileEntry>& entries) {
+    std::string names;
+    for (const FileEntry& e : entries) names += (names.empty() ? "" : " ") + e.name;
+    return names;
+}
+
+TEST(SortFileEntries, Modes) {
+    const std::vector<FileEntry> read = {
+        Entry("..", 0, true), Entry("zeta.zip", 5), Entry("Beta.txt", 900), Entry("docs", 0, true),
+        Entry("alpha.zip", 70), Entry("readme", 3), Entry("Archive", 0, true), Entry("beta.TXT", 1),
+    };
+    struct Case {
+        const char* mode;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"UNSORT", ".. docs Archive zeta.zip Beta.txt alpha.zip readme beta.TXT"},
+        // Letter case does not order names; bytes decide between namesakes.
+        {"NAME", ".. Archive docs alpha.zip Beta.txt beta.TXT readme zeta.zip"},
+        {"EXT", ".. Archive docs readme Beta.txt beta.TXT alpha.zip zeta.zip"},
+        {"SIZE", ".. Archive docs beta.TXT readme zeta.zip alpha.zip Beta.txt"},
+    };
+    for (const Case& c : cases) {
+        std::vector<FileEntry> entries = read;
+        SortFileEntries(entries, c.mode);
+        EXPECT_EQ(Names(entries), c.want) << c.mode;
+    }
+    // Without a parent entry (the root) directories still come first.
+    std::vector<FileEntry> root = {Entry("b.zip", 1), Entry("usr", 0, true), Entry("a.zip", 2)};
+    SortFileEntries(root, "SIZE");
+    EXPECT_EQ(Names(root), "usr b.zip a.zip");
+}
+
+TEST(FilePanelText, LabelsInfoLinesAndGroups) {
+    FileEntry pack = Entry("pack.zip", 1234);
+    pack.date = "1-12-26";
+    pack.time = "9:30";
+    EXPECT_EQ(FileEntryLabel(pack), "pack     zip");
+    EXPECT_EQ(FileInfoLine(pack), "pack.zip          1234  1-12-26   9:30");
+    FileEntry readme = Entry("readme", 7);
+    EXPECT_EQ(FileEntryLabel(readme), "readme      ");
+    EXPECT_EQ(FileEntryLabel(Entry("..", 0, true)), "..          ");
+    EXPECT_EQ(FileEntryLabel(Entry("a.b.c")), "a.b.c       ");
+    EXPECT_EQ(FileEntryLabel(Entry("archive.tar.gz")), "archive.tar~");
+    EXPECT_EQ(FileEntryLabel(Entry("Report.first")), "Report.first");
+    FileEntry dir = Entry("sources", 4096, true);
+    dir.size = 0;
+    dir.date = "30-11-26";
+    dir.time = "23:05";
+    EXPECT_EQ(FileInfoLine(dir), "sources                30-11-26  23:05");
+    FileEntry huge = Entry("disk.img", 123456789012ULL);
+    EXPECT_EQ(FileInfoLine(huge).substr(12, 10), "120563270K");
+    EXPECT_EQ(FileInfoLine(Entry("A long file name.txt")), "A long file name.txt                  ");
+    EXPECT_EQ(FileInfoLine(Entry("A name much longer than the information line can hold.zip")),
+              "A name much longer~n line can hold.zip");
+    EXPECT_EQ(FileInfoLine(Entry("A name much longer than the information line can hold.zip")).size(),
+              static_cast<std::size_t>(InfoWidth));
+
+    std::array<std::string, 7> groups = {",EXE,", ",ZIP,RAR,", "", "", "", ",.,", ",RAR,"};
+    EXPECT_EQ(FileGroupOf("zip", groups), 2);
+    EXPECT_EQ(FileGroupOf("RaR", groups), 7);  // a later group wins
+    EXPECT_EQ(FileGroupOf("", groups), 6);
+    EXPECT_EQ(FileGroupOf("ex", groups), 0);
+    EXPECT_EQ(FileGroupOf("txt", groups), 0);
+}
+
+TEST(FilePanelText, PathsOnTheBorder) {
+    EXPECT_EQ(PanelPathText("/"), " / ");
+    EXPECT_EQ(PanelPathText("/home/fido/"), " /home/fido ");
+    std::string longPath = "/srv/fidonet/filebox/uplinks/2-5020-1/incoming/";
+    std::string shown = PanelPathText(longPath);
+    EXPECT_EQ(shown, " /sr...ebox/uplinks/2-5020-1/incoming ");
+    EXPECT_EQ(shown.size(), static_cast<std::size_t>(InfoWidth));
+    std::string left;
+    EXPECT_EQ(ParentDirectory("/a/b/", left), "/a/");
+    EXPECT_EQ(left, "b");
+    EXPECT_EQ(ParentDirectory("/a/", left), "/");
+    EXPECT_EQ(left, "a");
+    EXPECT_EQ(ParentDirectory("/", left), "/");
+    EXPECT_EQ(left, "");
+}
+
+TEST(MoveFileCursor, ThreeColumns) {
+    struct Case {
+        const char* what;
+        int first, current, count, rows;
+        std::vector<std::uint16_t> keys;
+        int wantFirst, wantCurrent;
+    };
+    const Case cases[] = {
+        {"down within the view", 0, 0, 50, 5, {KeyDown, KeyDown}, 0, 2},
+        {"down past the third column scrolls by one", 0, 14, 50, 5, {KeyDown}, 1, 15},
+        {"up before the first shown scrolls back by one", 3, 3, 50, 5, {KeyUp}, 2, 2},
+        {"up at the first entry stays", 0, 0, 50, 5, {KeyUp}, 0, 0},
+        {"down at the last entry stays", 0, 9, 10, 5, {KeyDown}, 0, 9},
+        {"right is one column", 0, 1, 50, 5, {KeyRight}, 0, 6},
+        {"left is one column", 0, 7, 50, 5, {KeyLeft}, 0, 2},
+        {"page down is three columns", 0, 0, 50, 5, {KeyPageDown}, 1, 15},
+        {"page up stops at the first", 2, 4, 50, 5, {KeyPageUp}, 0, 0},
+        {"end shows the last screen", 0, 0, 50, 5, {KeyEnd}, 35, 49},
+        {"end of a short list", 0, 0, 7, 5, {KeyEnd}, 0, 6},
+        {"home", 20, 30, 50, 5, {KeyHome}, 0, 0},
+        {"a smaller window keeps the current entry in view", 0, 40, 50, 5, {0}, 26, 40},
+        {"no entries", 4, 4, 0, 5, {KeyDown}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        int first = c.first, current = c.current;
+        for (std::uint16_t key : c.keys) MoveFileCursor(first, current, c.count, c.rows, key);
+        EXPECT_EQ(first, c.wantFirst) << c.what;
+        EXPECT_EQ(current, c.wantCurrent) << c.what;
+    }
+}
+
+TEST(AreaSearch, TypedLettersFindTags) {
+    const std::vector<std::string> tags = {"FIDO.NEWS", "NET.RULES", "NEWS.LOCAL", "NEWS.WORLD", "\x8F\x90\x8E.FILES"};
+    EXPECT_EQ(FindAreaByPrefix(tags, "NE"), 1);
+    EXPECT_EQ(FindAreaByPrefix(tags, "news.w"), 3);
+    EXPECT_EQ(FindAreaByPrefix(tags, "X"), -1);
+    EXPECT_EQ(FindAreaByPrefix(tags, ""), 0);
+
+    struct Case {
+        const char* what;
+        std::string search;
+        std::vector<std::uint16_t> keys;
+        std::string wantSearch;
+        int wantLast;
+    };
+    const Case cases[] = {
+        {"n then e goes to the first NE tag", "", Typed("ne"), "NE", 1},
+        {"q after NE finds nothing and is taken off", "", Typed("neq"), "NE", -1},
+        {"w after NE", "", Typed("new"), "NEW", 2},
+        {"backspace takes a letter off and searches again", "NEWS.W", {KeyBackspace}, "NEWS.", 2},
+        {"backspace of the last letter stays", "N", {KeyBackspace}, "", -1},
+        {"backspace of nothing", "", {KeyBackspace}, "", -1},
+        {"Cyrillic letters in any case", "", {0xAF, 0xE0}, "\x8F\x90", 4},
+        {"extended keys are no letters", "NE", {KeyDown}, "NE", -1},
+    };
+    for (const Case& c : cases) {
+        std::string search = c.search;
+        int last = -2;
+        for (std::uint16_t key : c.keys) last = SearchAreaKey(tags, search, key);
+        EXPECT_EQ(search, c.wantSearch) << c.what;
+        EXPECT_EQ(last, c.wantLast) << c.what;
+    }
+}
+
+TEST(DriveMenu, MountPointsThatAreDrives) {
+    struct Case {
+        MountPoint mount;
+        const char* want;
+    };
+    const Case cases[] = {
+        {{"/", "ext4"}, "/ Fixed"},
+        {{"/", "overlay"}, "/ Fixed"},
+        {{"/dev/shm", "tmpfs"}, "/dev/shm RAM Disk"},
+        {{"/media/cdrom", "iso9660"}, "/media/cdrom CD-ROM"},
+        {{"/mnt/dvd", "udf"}, "/mnt/dvd CD-ROM"},
+        {{"/mnt/hub", "nfs4"}, "/mnt/hub Remote"},
+        {{"/mnt/share", "cifs"}, "/mnt/share Remote"},
+        {{"/mnt/far", "fuse.sshfs"}, "/mnt/far Remote"},
+        {{"/media/usb stick", "vfat"}, "/media/usb stick Fixed"},
+        {{"/proc", "proc"}, ""},
+        {{"/sys", "sysfs"}, ""},
+        {{"/sys/fs/cgroup", "tmpfs"}, ""},
+        {{"/sys/fs/cgroup/unified", "cgroup2"}, ""},
+        {{"/dev/pts", "devpts"}, ""},
+        {{"/dev", "devtmpfs"}, ""},
+        {{"/dev/mqueue", "mqueue"}, ""},
+        {{"/proc/sys/fs/binfmt_misc", "binfmt_misc"}, ""},
+        {{"/devices", "ext4"}, "/devices Fixed"},
+        {{"/system", "xfs"}, "/system Fixed"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(DriveLabel(c.mount), c.want) << c.mount.path << " " << c.mount.type;
+}
+
+TEST(DrawWindow, FramesAndTitle) {
+    std::string sink;
+    InitConsoleForTest(80, 25, false, &sink);
+    DrawWindow("Disk", 10, 5, 20, 8, 112, 112, 1);
+    EXPECT_EQ(RowText(5, 10, 11), " \xDA Disk \xC4\xBF ");
+    EXPECT_EQ(RowText(6, 10, 11), " \xB3       \xB3 ");
+    EXPECT_EQ(RowText(8, 10, 11), " \xC0\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xD9 ");
+    EXPECT_EQ(CellAt(14, 5).attr, 112);
+    DrawWindow("", 1, 1, 6, 3, 7, 7, 0);
+    EXPECT_EQ(RowText(1, 1, 6), " \xC9\xCD\xCD\xBB ");
+    EXPECT_EQ(RowText(2, 1, 6), " \xBA  \xBA ");
+    EXPECT_EQ(RowText(3, 1, 6), " \xC8\xCD\xCD\xBC ");
+}
+
+}  // namespace
