@@ -132,7 +132,11 @@ struct RunState {
 RunState State;
 
 void Scan(RunState& state) {
-    if (int error = RunScan(state.node)) RuntimeError(error);
+    const NodeConfig& node = state.node;
+    const FileResender resend = [&node](const AreaRecord& area, const std::string& path, const LinkRecord& link) {
+        return ResendFile(node, area, path, link);
+    };
+    if (int error = RunScan(node, resend)) RuntimeError(error);
 }
 
 void Toss(RunState& state) {

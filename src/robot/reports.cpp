@@ -84,7 +84,7 @@ char AreaMark(bool subscribed, std::uint16_t linkSecurity, std::uint16_t securit
 }
 
 ReportParts BuildAreaReport(const AreaList& areas, const ReportTemplate& report, std::uint16_t maxLines,
-                            const LinkRecord& link, bool subscribedOnly) {
+                            const LinkRecord& link, AreaReportKind kind) {
     if (report.areaLine == std::string::npos) return {report.lines};
     PartWriter writer(report);
     const std::vector<std::string> tags = AreaTags(areas);
@@ -94,9 +94,10 @@ ReportParts BuildAreaReport(const AreaList& areas, const ReportTemplate& report,
             link.Group.find(area.Group) == std::string::npos)
             continue;
         const bool subscribed = AreaHasLink(area, link.Address);
-        if (subscribedOnly && !subscribed) continue;
+        if (kind == AreaReportKind::Linked && !subscribed) continue;
+        if (kind == AreaReportKind::Unlinked && (subscribed || link.Security < area.SecurityRead)) continue;
         std::string tag = area.Name;
-        if (!subscribedOnly)
+        if (kind != AreaReportKind::Linked)
             tag.insert(tag.begin(), AreaMark(subscribed, link.Security, area.SecurityRead, area.SecurityWrite));
         ++writer.counter;
         // A list of no limit is one part.

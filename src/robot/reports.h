@@ -38,11 +38,15 @@ char AreaMark(bool subscribed, std::uint16_t linkSecurity, std::uint16_t securit
 
 using ReportParts = std::vector<std::vector<std::string>>;
 
-// %LIST (every area the link may see, marked) or, with subscribedOnly,
-// %QUERY (the areas it is linked to). Parts after the first begin with the
-// CONTINUE text and an empty line; the last area never opens a part.
+// Which areas a report lists: %LIST every area the link may see, marked;
+// %QUERY the areas it is linked to; %UNLINKED the areas it may read and is
+// not linked to, marked as in %LIST.
+enum class AreaReportKind { All, Linked, Unlinked };
+
+// Parts after the first begin with the CONTINUE text and an empty line; the
+// last area never opens a part.
 ReportParts BuildAreaReport(const AreaList& areas, const ReportTemplate& report, std::uint16_t maxLines,
-                            const LinkRecord& link, bool subscribedOnly);
+                            const LinkRecord& link, AreaReportKind kind);
 
 // %AVAIL: the echoes of the uplinks the link may use.
 ReportParts BuildAvailReport(const LinkRecord& link, const std::vector<ForwardRecord>& forwards,

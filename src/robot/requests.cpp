@@ -29,11 +29,13 @@ constexpr std::string_view LinkNotRewrittenText = "Links.ctl cannot be rewritten
 constexpr std::string_view LongRequestText = "Request %f has %n lines";
 constexpr std::string_view RepeatedText = "%c again in the same request: carried out once";
 constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
+constexpr std::string_view ResendFailedText = "%f could not be sent again to %a: error %e";
 constexpr std::size_t LongRequestLines = 10000;
 
 struct Scan {
     const NodeConfig& node;
     const MainConfig& config;
+    const FileResender& resend;
     std::vector<LinkRecord> links;  // with the pauses of the requests before
     std::vector<ForwardRecord> forwards;
     std::vector<std::string> notAllowed;
@@ -118,6 +120,12 @@ void LeaveRequest(Scan& scan, const std::string& path, int error) {
     if (scan.firstError == 0) scan.firstError = error;
 }
 
+// A file that %RESEND sends once everything else of the request is done.
+struct Resend {
+    AreaRecord area;
+    std::string path;
+};
+
 // One request being carried out.
 struct Request {
     Scan& scan;
@@ -129,6 +137,8 @@ struct Request {
     std::vector<std::string> results;
     std::vector<std::size_t> linkAnswers;  // sent only when Links.ctl takes the change
     std::vector<std::string> reportsDone;  // %LIST, +* and the like: once a request
+    std::vector<std::string> resendResults;
+    std::vector<Resend> resends;
     bool linkChanged = false;
     int error = 0;  // an answer that cannot be built: the request stays
 };
@@ -200,6 +210,90 @@ void SetPause(Request& request, bool pause) {
            pause ? request.config.pause : request.config.resume);
 }
 
+// The areas whose tags match a mask, as the list stood before the line.
+std::vector<AreaRecord> AreasOfMask(const Request& request, std::string_view mask) {
+    std::vector<AreaRecord> areas;
+    for (const std::string& tag : AreaTags(request.work.areas)) {
+        AreaRecord area = FindArea(request.work.areas, tag);
+        if (!area.Name.empty() && MatchDosWildcard(area.Name, mask)) areas.push_back(std::move(area));
+    }
+    return areas;
+}
+
+bool MayRead(const LinkRecord& link, const AreaRecord& area) {
+    return link.Security >= area.SecurityShow && link.Security >= area.SecurityRead &&
+           SharesGroup(link.Group, UpperCase(area.Group));
+}
+
+// "+MASK": every area the link may read whose tag matches, a result line
+// each; never forwarded to an uplink.
+void SubscribeMask(Request& request, const std::string& mask) {
+    bool any = false;
+    for (const AreaRecord& area : AreasOfMask(request, mask)) {
+        if (IsNotAllowed(request.scan.notAllowed, area.Name) || !MayRead(request.link, area)) continue;
+        request.results.push_back(
+            ResultLine(area.Name, StatusText(SubscribeArea(request.work, area.Name, request.link))));
+        any = true;
+    }
+    if (!any) request.results.push_back(ResultLine(PrintableText(mask), StatusText(SubscribeStatus::NotFound)));
+}
+
+// "-MASK": every matching area the link is linked to.
+void UnsubscribeMask(Request& request, const std::string& mask) {
+    const std::vector<AreaRecord> areas = AreasOfMask(request, mask);
+    bool any = false;
+    for (const AreaRecord& area : areas) {
+        if (!AreaHasLink(area, request.link.Address)) continue;
+        request.results.push_back(
+            ResultLine(area.Name, StatusText(UnsubscribeArea(request.work, area.Name, request.link))));
+        any = true;
+    }
+    if (!any)
+        request.results.push_back(ResultLine(
+            PrintableText(mask), StatusText(areas.empty() ? UnsubscribeStatus::NotFound : UnsubscribeStatus::NotLinked)));
+}
+
+// "%RESEND file area": the file goes to the link again once the request is
+// done. Only a linked reader that is not paused may ask.
+void AskResend(Request& request, const std::string& arguments) {
+    std::vector<std::string> words;
+    for (std::size_t at = arguments.find_first_not_of(' '); at != std::string::npos;
+         at = arguments.find_first_not_of(' ', at)) {
+        std::size_t end = std::min(arguments.find(' ', at), arguments.size());
+        words.push_back(arguments.substr(at, end - at));
+        at = end;
+    }
+    auto result = [&request](std::string_view name, Msg text) {
+        request.resendResults.push_back(ResultLine(PrintableText(name), MessageText(text)));
+    };
+    if (words.size() != 2) {
+        result("%RESEND", Msg::RESENDUSAGE);
+        return;
+    }
+    const std::string& name = words[0];
+    const LinkRecord& link = request.link;
+    Show(14, Fill(MessageText(Msg::SENDRESEND), "%f", PrintableText(name), "%A", PrintableText(words[1])));
+    Log(request.scan, MessageText(Msg::LOGSENDRESEND) + " " + PrintableText(name) + " " + PrintableText(words[1]));
+    const AreaRecord area = FindArea(request.work.areas, words[1]);
+    if (area.Name.empty() || link.Security < area.SecurityShow) return result(words[1], Msg::NOTFOUND);
+    if (!MayRead(link, area)) return result(area.Name, Msg::ACCESSFAILURE);
+    if (!AreaHasLink(area, link.Address)) return result(area.Name, Msg::NOTLINKED);
+    if (link.Pause) return result(area.Name, Msg::RESENDPAUSED);
+    if (!IsPlainName(name)) return result(name, Msg::RESENDNOTPLAIN);
+    std::string dir = area.PassThrough ? request.config.passThrough : AreaDirectory(request.scan.node.programDir, area);
+    if (dir.empty()) return result(name, Msg::RESENDNOFILE);
+    AddTrailingSlash(dir);
+    const std::string path = ResolvePath(dir + name);
+    if (!IsRegularFile(path)) return result(name, Msg::RESENDNOFILE);
+    for (const Resend& earlier : request.resends)
+        if (earlier.path == path && earlier.area.Name == area.Name) {
+            Log(request.scan, Fill(RepeatedText, "%c", "%RESEND " + PrintableText(name)));
+            return;
+        }
+    request.resends.push_back({area, path});
+    result(ExtractFileName(path), Msg::RESENT);
+}
+
 void CarryOut(Request& request, std::string line) {
     const MainConfig& config = request.config;
     Trim(line);
@@ -220,7 +314,7 @@ void CarryOut(Request& request, std::string line) {
     const LinkRecord& link = request.link;
     // A list, the help or "+*" asked for again brings nothing new, and
     // thousands of them would fill the memory and the outbound.
-    static const std::string_view OncePerRequest[] = {"%HELP", "%LIST", "%QUERY", "%AVAIL", "+*", "-*"};
+    static const std::string_view OncePerRequest[] = {"%HELP", "%LIST", "%QUERY", "%AVAIL", "%UNLINKED", "+*", "-*"};
     const std::string once = word[1] == '*' ? word.substr(0, 2) : word;
     if (std::find(std::begin(OncePerRequest), std::end(OncePerRequest), once) != std::end(OncePerRequest)) {
         if (std::find(request.reportsDone.begin(), request.reportsDone.end(), once) != request.reportsDone.end()) {
@@ -240,7 +334,17 @@ void CarryOut(Request& request, std::string line) {
         ReportTemplate report;
         if (ReadReportTemplate(request, list ? config.list : config.queryTpl, word, report))
             AnswerParts(request, list ? Msg::LISTSUBJ : Msg::QUERYSUBJ,
-                        BuildAreaReport(work.areas, report, config.msgMaxLines, link, !list));
+                        BuildAreaReport(work.areas, report, config.msgMaxLines, link,
+                                        list ? AreaReportKind::All : AreaReportKind::Linked));
+    } else if (word == "%UNLINKED") {
+        Show(14, MessageText(Msg::SENDUNLINKED));
+        Log(scan, MessageText(Msg::LOGSENDUNLINKED));
+        ReportTemplate report;
+        if (ReadReportTemplate(request, config.list, word, report))
+            AnswerParts(request, Msg::UNLINKEDSUBJ,
+                        BuildAreaReport(work.areas, report, config.msgMaxLines, link, AreaReportKind::Unlinked));
+    } else if (word == "%RESEND") {
+        AskResend(request, line.substr(word.size()));
     } else if (word == "%AVAIL") {
         Show(14, MessageText(Msg::SENDFORWARDLIST));
         Log(scan, MessageText(Msg::LOGSENDFORWARDLIST));
@@ -274,6 +378,10 @@ void CarryOut(Request& request, std::string line) {
         const std::string shown = PrintableText(tag);
         Show(14, Fill(MessageText(Msg::SIGNON), "%A", shown));
         Log(scan, MessageText(Msg::LOGSIGNON) + " " + shown);
+        if (IsTagMask(tag)) {
+            SubscribeMask(request, tag);
+            return;
+        }
         SubscribeStatus status =
             IsNotAllowed(scan.notAllowed, tag) ? SubscribeStatus::AccessFailure : SubscribeArea(work, tag, link);
         request.results.push_back(ResultLine(shown, StatusText(status)));
@@ -282,6 +390,10 @@ void CarryOut(Request& request, std::string line) {
         const std::string shown = PrintableText(tag);
         Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
         Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
+        if (IsTagMask(tag)) {
+            UnsubscribeMask(request, tag);
+            return;
+        }
         request.results.push_back(ResultLine(shown, StatusText(UnsubscribeArea(work, tag, link))));
     }
 }
@@ -316,6 +428,14 @@ bool Commit(Request& request) {
             for (LinkRecord& link : scan.links)
                 if (SameAddressText(link.Address, request.link.Address)) link = request.link;
         }
+    }
+    for (const Resend& resend : request.resends) {
+        int error = scan.resend ? scan.resend(resend.area, resend.path, request.link) : ENOSYS;
+        if (error == 0) continue;
+        const std::string text = Fill(Fill(ResendFailedText, "%f", resend.path, "%a", request.link.Address), "%e",
+                                      ErrorText(error));
+        Log(scan, text);
+        Show(12, text);
     }
     DeleteFile(request.path);
     Log(scan, MessageText(Msg::LOGDELETINGMSG));
@@ -356,7 +476,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
     Request request{scan, config, path, link, ReplyTo(config, header, attributes),
                     RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
-                    {}, {}, {}, false, 0};
+                    {}, {}, {}, {}, {}, false, 0};
 
     if (Normalised(header.Subject) != link.Password) {
         Show(12, MessageText(Msg::BADPWD));
@@ -380,16 +500,20 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         CarryOut(request, line);
         if (request.error != 0) break;
     }
-    if (!request.results.empty() && request.error == 0) {
+    if ((!request.results.empty() || !request.resendResults.empty()) && request.error == 0) {
         // Without an ANSWER template the result lines go alone.
         std::vector<std::string> answerTemplate{"@STATECHOLIST"};
         if (!config.answer.empty() && !ReadTextLines(config.answer, answerTemplate)) {
             request.error = ReadFailure();
         } else {
-            OutgoingNetmail answer = request.reply;
-            answer.subject = MessageText(Msg::ANSWERSUBJ);
-            answer.body = BuildAnswer(answerTemplate, request.results);
-            request.work.answers.push_back(std::move(answer));
+            for (const auto& [subject, results] : {std::pair{Msg::ANSWERSUBJ, &request.results},
+                                                   std::pair{Msg::RESENDSUBJ, &request.resendResults}}) {
+                if (results->empty()) continue;
+                OutgoingNetmail answer = request.reply;
+                answer.subject = MessageText(subject);
+                answer.body = BuildAnswer(answerTemplate, *results);
+                request.work.answers.push_back(std::move(answer));
+            }
         }
     }
     Commit(request);
@@ -476,10 +600,14 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, con
     return UnsubscribeStatus::Unlinked;
 }
 
-int RunScan(const NodeConfig& node) {
+bool IsTagMask(std::string_view tag) {
+    return !tag.empty() && tag[0] != '*' && tag.find_first_of("*?") != std::string_view::npos;
+}
+
+int RunScan(const NodeConfig& node, const FileResender& resend) {
     const std::string& dir = node.programDir;
     const MainConfig& config = node.main;
-    Scan scan{node, config, node.links, {}, {}, {}, 0};
+    Scan scan{node, config, resend, node.links, {}, {}, {}, 0};
 
     SetTextColor(3);
     WriteText(MessageText(Msg::READINGFORWARDCTL));

@@ -2,9 +2,11 @@
 // The subscription robot: requests in NETMAILIN addressed to one of the
 // robot's names are checked, carried out and answered by netmail.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "config/areas.h"
 #include "config/links.h"
 #include "config/node.h"
 #include "robot/uplinks.h"
@@ -19,7 +21,15 @@ enum class UnsubscribeStatus : std::uint8_t { Unlinked, NotFound, AccessFailure,
 SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tag, const LinkRecord& link);
 UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tag, const LinkRecord& link);
 
+// Sends a file of an area to one link again with a new TIC, as the toss
+// delivers; 0 or errno. The driver hands in the toss's delivery.
+using FileResender = std::function<int(const AreaRecord& area, const std::string& filePath, const LinkRecord& link)>;
+
+// Whether a subscription tag is a mask: "*" or "?" in it, not at its start
+// ("+*" stays the word for every area).
+bool IsTagMask(std::string_view tag);
+
 // The Scan command. Every request is answered and deleted, or, when its
 // answers cannot be written, left unchanged for the next run. Returns 0, or
 // the errno of the first request left so.
-int RunScan(const NodeConfig& node);
+int RunScan(const NodeConfig& node, const FileResender& resend);

@@ -1,6 +1,7 @@
 #include "tic/hatch.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "announce/records.h"
 #include "config/areas.h"
@@ -153,6 +154,25 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     }
     const bool announce = area.PassThrough ? config.announcePassThrough : request.copyToArea;
     SendHatched(node, area, filePath, tic, announce);
+}
+
+int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link) {
+    const MainConfig& config = node.main;
+    if (!IsRegularFile(filePath)) return ENOENT;
+    const std::string name = ExtractFileName(filePath);
+    TicRecord tic;
+    tic.FullName = name;
+    tic.Area = area.Name;
+    tic.Origin = area.AKA;
+    if (!config.descFile.empty())
+        tic.LDesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos);
+    tic.Desc = FittingDescription(config, name, tic.LDesc.empty() ? config.defaultDesc : tic.LDesc.front());
+    tic.Crc = FileCrc32(filePath);
+    // To this link alone, as it stands now (a pause just lifted counts).
+    AreaRecord toLink = area;
+    toLink.Links = link.Address;
+    SendToLinks(filePath, toLink, {link}, config, tic);
+    return 0;
 }
 
 void AutoHatch(const NodeConfig& node, bool listOnly) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/areas.h"
 #include "config/node.h"
 
 struct HatchRequest {
@@ -19,6 +20,10 @@ struct HatchRequest {
 // the file is copied into the area, file and TIC to every subscribed link.
 // The area must exist (the caller checks with ReadArea).
 void HatchFile(const NodeConfig& node, const HatchRequest& request);
+
+// Sends a file the area holds to one link again, with a new TIC and the
+// file's entry of the description list; 0, or errno when it is gone.
+int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link);
 
 // Hatches every file of an area directory without a description entry;
 // with listOnly only names them.

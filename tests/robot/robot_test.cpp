@@ -3,6 +3,7 @@
 #include <string>
 
 #include "robot/reports.h"
+#include "robot/requests.h"
 #include "robot/uplinks.h"
 
 namespace {
@@ -65,6 +66,17 @@ TEST(Robot, MarksAndColumns) {
     EXPECT_EQ(ResultLine(std::string(60, 'T'), "Added"), std::string(60, 'T') + "  Added");
     EXPECT_EQ(BuildAnswer({"a", " @StatEchoList ; here", "b"}, {"1", "2"}),
               (std::vector<std::string>{"a", "1", "2", "b"}));
+}
+
+TEST(Robot, TagMasks) {
+    const struct {
+        const char* tag;
+        bool mask;
+    } cases[] = {
+        {"FIDO.*", true}, {"FIDO.N?WS", true}, {"*", false}, {"*.NEWS", false}, {"*FIDO*", false},
+        {"FIDO.NEWS", false}, {"", false}, {"?", true}, {"A*B", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsTagMask(c.tag), c.mask) << c.tag;
 }
 
 }  // namespace

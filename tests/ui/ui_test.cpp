@@ -89,17 +89,18 @@ TEST(SortFileEntries, Modes) {
     const std::vector<FileEntry> read = {
         Entry("..", 0, true), Entry("zeta.zip", 5), Entry("Beta.txt", 900), Entry("docs", 0, true),
         Entry("alpha.zip", 70), Entry("readme", 3), Entry("Archive", 0, true), Entry("beta.TXT", 1),
+        Entry("!inbox", 0, true),  // sorts before ".." by its bytes
     };
     struct Case {
         const char* mode;
         const char* want;
     };
     const Case cases[] = {
-        {"UNSORT", ".. docs Archive zeta.zip Beta.txt alpha.zip readme beta.TXT"},
+        {"UNSORT", ".. docs Archive !inbox zeta.zip Beta.txt alpha.zip readme beta.TXT"},
         // Letter case does not order names; bytes decide between namesakes.
-        {"NAME", ".. Archive docs alpha.zip Beta.txt beta.TXT readme zeta.zip"},
-        {"EXT", ".. Archive docs readme Beta.txt beta.TXT alpha.zip zeta.zip"},
-        {"SIZE", ".. Archive docs beta.TXT readme zeta.zip alpha.zip Beta.txt"},
+        {"NAME", ".. !inbox Archive docs alpha.zip Beta.txt beta.TXT readme zeta.zip"},
+        {"EXT", ".. !inbox Archive docs readme Beta.txt beta.TXT alpha.zip zeta.zip"},
+        {"SIZE", ".. !inbox Archive docs beta.TXT readme zeta.zip alpha.zip Beta.txt"},
     };
     for (const Case& c : cases) {
         std::vector<FileEntry> entries = read;
