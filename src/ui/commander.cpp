@@ -73,7 +73,7 @@ bool AskDetails(Dialog& d) {
 
 // One file into one area through the dialog; the note for the status row.
 std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& request, const std::string& file,
-                               const std::string& area, SavedScreen& whole) {
+                               const std::string& area, SavedScreen& whole, bool panelsAfter) {
     Dialog d;
     d.fileName = ExtractFileName(file);
     d.area = area;
@@ -89,13 +89,15 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
     hatch.copyToArea = d.copy == 'Y' || d.copy == 'y';
     // The hatch runs on the normal screen: a message that ends the program
     // stays there readable, not over the dialog.
-    int columns = 0, rows = 0;
     RestoreScreen(-1, whole);
     HatchFile(node, hatch);
-    GetScreenSize(columns, rows);
-    SaveScreen(rows, whole);
-    ClearScreen(7);
-    RedrawViews();
+    if (panelsAfter) {
+        int columns = 0, rows = 0;
+        GetScreenSize(columns, rows);
+        SaveScreen(rows, whole);
+        ClearScreen(7);
+        RedrawViews();
+    }
     return Fill(MessageText(Msg::HATCHFILE), "%f", d.fileName, "%a", UpperCase(area));
 }
 
@@ -112,8 +114,7 @@ void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
     FilePanel filePanel;
     AreaPanel areaPanel;
     if (!panels) {
-        ViewScope blank([] {});
-        HatchThroughDialog(node, request, request.filePath, request.areaTag, whole);
+        HatchThroughDialog(node, request, request.filePath, request.areaTag, whole, false);
     } else {
         SetCursorVisible(false);
         InitAreaPanel(areaPanel, ResolvePath(node.programDir + "areas.ctl"), node.colors, 41, 1);
@@ -139,7 +140,7 @@ void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
             if (filePanel.result.empty()) break;
             RunAreaPanel(areaPanel);
             if (!areaPanel.result.empty()) {
-                filePanel.note = HatchThroughDialog(node, request, filePanel.result, areaPanel.result, whole);
+                filePanel.note = HatchThroughDialog(node, request, filePanel.result, areaPanel.result, whole, true);
                 // A copy into the shown directory is listed at once.
                 RefreshFilePanel(filePanel);
             }

@@ -43,7 +43,8 @@ ViewScope::ViewScope(std::function<void()> draw) {
 
 ViewScope::~ViewScope() {
     Views().pop_back();
-    RedrawViews();
+    // The last view gone, the screen is the caller's again.
+    if (!Views().empty()) RedrawViews();
 }
 
 bool ScreenLargeEnough() {
