@@ -198,20 +198,33 @@ std::mt19937& RandomEngine() {
 
 // ---- Program directory -----------------------------------------------------
 
+std::string ExecutableDirectory() {
+    char buffer[PATH_MAX];
+    ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (length <= 0) return std::string();
+    std::string dir(buffer, static_cast<std::size_t>(length));
+    dir.erase(dir.rfind(PathSeparator) + 1);
+    return dir;
+}
+
 std::string ProgramDirectory() {
     const char* configured = std::getenv("BRENMOOR_DIR");
     std::string dir;
     if (configured != nullptr && *configured != '\0') {
         dir = configured;
     } else {
-        char buffer[PATH_MAX];
-        ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-        if (length <= 0) return std::string();
-        dir.assign(buffer, static_cast<std::size_t>(length));
-        dir.erase(dir.rfind(PathSeparator) + 1);
+        dir = ExecutableDirectory();
+        if (dir.empty()) return dir;
+        // An installed binary (/usr/bin) keeps its node in /etc.
+        if (!FileExists(dir + "BRENMOOR.CTL")) dir = InstalledProgramDirectory;
     }
     if (dir.back() != PathSeparator) dir += PathSeparator;
     return dir;
+}
+
+std::string InstalledDataDirectory() {
+    std::string dir = ExecutableDirectory();
+    return dir.empty() ? dir : dir + "../share/brenmoor/";
 }
 
 // ---- Names and directory search -------------------------------------------

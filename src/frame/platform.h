@@ -16,7 +16,14 @@ constexpr std::size_t MaxText = 255;  // longest text the program builds
 
 // Directory of the running program with a trailing "/", or the value of
 // BRENMOOR_DIR (with a trailing "/" added) when that is set and not empty.
+// A program whose own directory holds no BRENMOOR.CTL, as an installed one
+// in /usr/bin, takes InstalledProgramDirectory.
+constexpr std::string_view InstalledProgramDirectory = "/etc/brenmoor/";
 std::string ProgramDirectory();
+// Where the running binary lies, with a trailing "/"; empty when unknown.
+std::string ExecutableDirectory();
+// The shared files of an installed binary: <prefix>/share/brenmoor/.
+std::string InstalledDataDirectory();
 
 // ---- Names and directory search -------------------------------------------
 
