@@ -757,8 +757,10 @@ void RestoreScreen(int rows, SavedScreen& saved) {
     saved = SavedScreen{};
     if (!console.terminal || internals.alternateDepth == 0) return;
     if (--internals.alternateDepth == 0) {
-        // Leaving the alternate screen brings back the normal one and its cursor.
+        // Leaving the alternate screen brings back the normal one and its
+        // cursor, and the terminal's own input: Ctrl+C works again.
         Out("\x1b[?1049l");
+        LeaveRawInput();
         if (internals.mainWidth == console.width && internals.mainCells.size() == console.cells.size()) {
             console.cells = internals.mainCells;
             console.cursorX = internals.mainX;

@@ -262,7 +262,9 @@ void InstallTerminalGuards(void (*atExit)()) {
     ExitHook = atExit;
     if (GuardsInstalled) return;
     GuardsInstalled = true;
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    // Also the signals of a crash: a dead program must not leave the
+    // terminal in raw mode on the alternate screen.
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGUSR1, SIGUSR2}) {
         struct sigaction current {};
         if (::sigaction(signalNumber, nullptr, &current) != 0) continue;
         if (current.sa_handler == SIG_IGN) continue;  // nohup and friends

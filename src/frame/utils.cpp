@@ -408,6 +408,12 @@ bool IsPlainName(std::string_view name) {
     return name.find(PathSeparator) == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
+bool HasControlCharacters(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
+    return false;
+}
+
 
 // ---- Dates and times (local clock) ------------------------------------------------
 

@@ -127,6 +127,9 @@ void SplitPath(std::string_view path, std::string& dir, std::string& name, std::
 // "." or "..", no "/" and no NUL. TIC values naming files, the Replaces mask
 // and the directories of new areas must be such names.
 bool IsPlainName(std::string_view name);
+// A byte below 32 or DEL: such a name cannot stand in a flow file, a TIC or
+// the log as one line.
+bool HasControlCharacters(std::string_view text);
 
 // ---- Dates and times (local clock) ------------------------------------------------
 

@@ -108,6 +108,7 @@ bool LoadAreaPanel(AreaPanel& panel) {
 }
 
 void DrawAreaPanel(AreaPanel& panel) {
+    if (!ScreenLargeEnough()) return;  // the notice stays
     const ColorScheme& c = panel.colors;
     const int height = PanelHeight();
     const int rows = std::max(1, height - 4);

@@ -6,6 +6,7 @@
 #include "frame/platform.h"
 #include "frame/utils.h"
 #include "tic/hatch.h"
+#include "tic/tic.h"
 #include "ui/areapanel.h"
 #include "ui/filepanel.h"
 #include "ui/windows.h"
@@ -18,12 +19,14 @@ constexpr unsigned char ValueAttr = 116;   // red on light grey
 constexpr std::size_t FieldWidth = 56;     // columns 19..74 of the dialog
 
 struct Dialog {
-    std::string fileName, area, description, replaces;
+    std::string fileName;  // as shown: code page 866
+    std::string area, description, replaces;
     char copy = 'N', hatch = 'N';
     bool asking = false;  // the last question is on the screen
 };
 
 void DrawDialog(const Dialog& d) {
+    if (!ScreenLargeEnough()) return;  // the notice stays
     DrawWindow("Hatch file", 3, 8, 77, 17, WindowAttr, LabelAttr, 0);
     const char* labels[] = {"File name  :", "To area    :", "Description:", "Replaces   :", "Copy file  :"};
     for (int i = 0; i < 5; ++i) WriteAt(6, 9 + i, LabelAttr, labels[i]);
@@ -74,18 +77,24 @@ bool AskDetails(Dialog& d) {
 // One file into one area through the dialog; the note for the status row.
 std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& request, const std::string& file,
                                const std::string& area, SavedScreen& whole, bool panelsAfter) {
+    const std::string name = ExtractFileName(file);
+    const bool utf8 = Console().utf8;
     Dialog d;
-    d.fileName = ExtractFileName(file);
+    d.fileName = utf8 ? Utf8ToCp866(name) : name;
     d.area = area;
     d.description = request.description;
-    d.replaces = d.fileName;
+    d.replaces = ReplacesOf(d.fileName);
     d.copy = request.copyToArea ? 'Y' : 'N';
     if (!AskDetails(d)) return {};
+    // The file may have gone while the dialog was open.
+    if (!IsRegularFile(file)) return d.fileName + ": not a regular file, nothing hatched";
     HatchRequest hatch;
     hatch.filePath = file;
     hatch.areaTag = area;
     hatch.description = d.description;
-    hatch.replaces = d.replaces;
+    // Names are bytes of the file system: the name as it is, typed text back
+    // in the terminal's character set.
+    hatch.replaces = d.replaces == d.fileName ? name : utf8 ? Cp866ToUtf8(d.replaces) : d.replaces;
     hatch.copyToArea = d.copy == 'Y' || d.copy == 'y';
     // The hatch runs on the normal screen: a message that ends the program
     // stays there readable, not over the dialog.

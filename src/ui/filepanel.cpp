@@ -103,9 +103,10 @@ int FileGroupOf(std::string_view ext, const std::array<std::string, 7>& groups) 
 std::string FileEntryLabel(const FileEntry& entry) {
     const std::string& name = entry.shown;
     if (name == "..") return PadRight("..", LabelWidth);
-    // A name that fits 8.3 keeps the columns of name and extension.
-    std::string ext = entry.ext.empty() ? std::string() : name.substr(name.size() - entry.ext.size());
-    std::string stem = entry.ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
+    // A name that fits 8.3 keeps the columns of name and extension. Measured
+    // in what is shown: a UTF-8 name is longer on disk.
+    const std::string ext = ExtensionOf(name);
+    const std::string stem = ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
     if (stem.size() <= 8 && ext.size() <= 3 && stem.find('.') == std::string::npos)
         return PadRight(stem, 8) + " " + PadRight(ext, 3);
     return PadRight(FitText(name, LabelWidth), LabelWidth);
@@ -188,7 +189,7 @@ void InitFilePanel(FilePanel& panel, const std::string& startDir, const std::str
     panel = FilePanel{};
     panel.left = left;
     panel.top = top;
-    panel.path = startDir.empty() ? std::string("/") : startDir;
+    panel.path = startDir.empty() ? std::string("/") : AbsolutePath(startDir);
     AddTrailingSlash(panel.path);
     panel.mask = mask;
     panel.groups = groups;
@@ -223,6 +224,7 @@ bool ReadFilePanel(FilePanel& panel) {
 }
 
 void DrawFilePanel(FilePanel& panel) {
+    if (!ScreenLargeEnough()) return;  // the notice stays
     const ColorScheme& c = panel.colors;
     const int height = PanelHeight();
     const int rows = height - 4;
@@ -308,10 +310,16 @@ void RunFilePanel(FilePanel& panel) {
         } else if (key == KeyEnter && count > 0) {
             const FileEntry& entry = panel.entries[static_cast<std::size_t>(panel.current)];
             if (!entry.isDirectory) {
-                panel.result = panel.path + entry.name;
-                break;
-            }
-            if (entry.name == "..") {
+                const std::string path = panel.path + entry.name;
+                // A pipe or a device would hang the hatch; a control byte
+                // cannot go into a flow file or a TIC line.
+                if (IsRegularFile(path) && !HasControlCharacters(entry.name)) {
+                    panel.result = path;
+                    break;
+                }
+                panel.note = IsRegularFile(path) ? "A name with control characters cannot be hatched"
+                                                 : entry.shown + ": not a regular file";
+            } else if (entry.name == "..") {
                 std::string left;
                 std::string parent = ParentDirectory(panel.path, left);
                 ChangeDirectory(panel, parent, left);

@@ -125,6 +125,13 @@ TEST(FilePanelText, LabelsInfoLinesAndGroups) {
     EXPECT_EQ(FileEntryLabel(Entry("a.b.c")), "a.b.c       ");
     EXPECT_EQ(FileEntryLabel(Entry("archive.tar.gz")), "archive.tar~");
     EXPECT_EQ(FileEntryLabel(Entry("Report.first")), "Report.first");
+    // A UTF-8 name is measured as the console shows it, in code page 866.
+    FileEntry cyrillic = Entry("\xD0\xB6.\xD0\xB6\xD0\xB6\xD0\xB6");
+    cyrillic.shown = "\xA6.\xA6\xA6\xA6";
+    EXPECT_EQ(FileEntryLabel(cyrillic), "\xA6        \xA6\xA6\xA6");
+    FileEntry longCyrillic = Entry("\xD0\x9E\xD1\x82\xD1\x87\xD1\x91\xD1\x82.txt");
+    longCyrillic.shown = "\x8E\xE2\xE7\xF1\xE2.txt";
+    EXPECT_EQ(FileEntryLabel(longCyrillic), "\x8E\xE2\xE7\xF1\xE2    txt");
     FileEntry dir = Entry("sources", 4096, true);
     dir.size = 0;
     dir.date = "30-11-26";
