@@ -15,22 +15,10 @@ std::string Upper(std::string_view text) {
     return upper;
 }
 
-std::string Repeat(std::string_view piece, std::size_t count) {
-    std::string text;
-    for (std::size_t i = 0; i < count; ++i) text += piece;
-    return text;
-}
-
 std::string Padded(std::string_view text, std::size_t width) {
     std::string shown = FitText(text, width);
     shown.resize(width, ' ');
     return shown;
-}
-
-int PanelHeight() {
-    int columns = 0, rows = 0;
-    GetScreenSize(columns, rows);
-    return rows - 2;
 }
 
 const std::string StatusText = " F3 - View fileecho info" + std::string(45, ' ') + "ESC - Back ";
@@ -118,12 +106,12 @@ void DrawAreaPanel(AreaPanel& panel) {
     panel.first = std::clamp(panel.first, std::max(0, panel.current - rows + 1), panel.current);
 
     const unsigned char frame = c[AreaPanelPanel];
-    WriteAt(left, top, frame, "\xC9" + Repeat("\xCD", AreaTagWidth) + "\xBB");
+    WriteAt(left, top, frame, "\xC9" + RepeatText("\xCD", AreaTagWidth) + "\xBB");
     for (int row = top + 1; row <= top + height - 3; ++row)
         WriteAt(left, row, frame, "\xBA" + std::string(AreaTagWidth, ' ') + "\xBA");
-    WriteAt(left, top + height - 2, frame, "\xBA" + Repeat("\xC4", AreaTagWidth) + "\xBA");
+    WriteAt(left, top + height - 2, frame, "\xBA" + RepeatText("\xC4", AreaTagWidth) + "\xBA");
     WriteAt(left, top + height - 1, frame, "\xBA" + std::string(AreaTagWidth, ' ') + "\xBA");
-    WriteAt(left, top + height, frame, "\xC8" + Repeat("\xCD", AreaTagWidth) + "\xBC");
+    WriteAt(left, top + height, frame, "\xC8" + RepeatText("\xCD", AreaTagWidth) + "\xBC");
     WriteAt(left + 5, top + 1, c[AreaPanelName], "Fileecho");
     for (int i = 0; i < rows && panel.first + i < count; ++i) {
         int index = panel.first + i;

@@ -8,7 +8,7 @@
 
 #include "config/colors.h"
 
-constexpr std::size_t AreaTagWidth = 38;
+constexpr int AreaTagWidth = 38;
 
 struct AreaPanel {
     int left = 41, top = 1;

@@ -9,12 +9,6 @@
 
 namespace {
 
-std::string Repeat(std::string_view piece, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += piece;
-    return text;
-}
-
 std::string PadRight(std::string text, std::size_t width) {
     text.resize(std::max(text.size(), width), ' ');
     return text;
@@ -71,12 +65,6 @@ FileEntry MakeEntry(const std::string& name, bool isDirectory, std::uint64_t siz
     entry.date = std::to_string(t.day) + "-" + TwoDigits(t.month) + "-" + TwoDigits(t.year % 100);
     entry.time = std::to_string(t.hour) + ":" + TwoDigits(t.minute);
     return entry;
-}
-
-int PanelHeight() {
-    int columns = 0, rows = 0;
-    GetScreenSize(columns, rows);
-    return rows - 2;
 }
 
 const std::string StatusText = " ENTER - Hatch file/Change Dir" + std::string(39, ' ') + "ESC - Exit ";
@@ -232,14 +220,14 @@ void DrawFilePanel(FilePanel& panel) {
     const unsigned char frame = c[FilePanelPanel];
     MoveFileCursor(panel.first, panel.current, static_cast<int>(panel.entries.size()), rows, 0);
 
-    WriteAt(left, top, frame, "\xC9" + Repeat("\xCD", InfoWidth) + "\xBB");
+    WriteAt(left, top, frame, "\xC9" + RepeatText("\xCD", InfoWidth) + "\xBB");
     const std::string column = std::string(LabelWidth, ' ');
     for (int row = top + 1; row <= top + height - 3; ++row)
         WriteAt(left, row, frame, "\xBA" + column + "\xB3" + column + "\xB3" + column + "\xBA");
-    const std::string rule = Repeat("\xC4", LabelWidth);
+    const std::string rule = RepeatText("\xC4", LabelWidth);
     WriteAt(left, top + height - 2, frame, "\xBA" + rule + "\xC1" + rule + "\xC1" + rule + "\xBA");
     WriteAt(left, top + height - 1, frame, "\xBA" + std::string(InfoWidth, ' ') + "\xBA");
-    WriteAt(left, top + height, frame, "\xC8" + Repeat("\xCD", InfoWidth) + "\xBC");
+    WriteAt(left, top + height, frame, "\xC8" + RepeatText("\xCD", InfoWidth) + "\xBC");
     for (int x : {5, 18, 31}) WriteAt(left + x, top + 1, c[FilePanelName], "Name");
     std::string path = PanelPathText(panel.path);
     WriteAt(left + 20 - static_cast<int>(path.size() / 2), top, c[FilePanelPath], path);

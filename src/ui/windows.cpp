@@ -237,6 +237,18 @@ bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, uns
     return true;
 }
 
+std::string RepeatText(std::string_view piece, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += piece;
+    return text;
+}
+
+int PanelHeight() {
+    int columns = 0, rows = 0;
+    GetScreenSize(columns, rows);
+    return rows - 2;
+}
+
 std::string FitText(std::string_view text, std::size_t width) {
     if (text.size() <= width) return std::string(text);
     if (width == 0) return {};

@@ -76,5 +76,10 @@ EditResult EditStep(EditState& state, std::uint16_t key, std::size_t maxLength);
 bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, unsigned char attr,
               std::string& text);
 
+// The piece count times over: frame lines.
+std::string RepeatText(std::string_view piece, int count);
+// The height of the panels: the screen's rows less the status row and one.
+int PanelHeight();
+
 // A text cut to width columns for display: a cut is marked with "~".
 std::string FitText(std::string_view text, std::size_t width);
