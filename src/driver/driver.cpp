@@ -44,6 +44,8 @@ constexpr UsagePiece UsageHead[] = {
 constexpr UsagePiece TossUsage[] = {
     {13, "Toss", false},
     {7, "                        \x92\xAE\xE1\xE1\xA8\xE2\xEC \xAF\xE0\xA8\xE8\xA5\xA4\xE8\xA8\xA5 \xE4\xA0\xA9\xAB\xEB", true},  // Тоссить пришедшие файлы
+    {13, "Toss --bad", false},
+    {7, "                  \x92\xAE\xE1\xE1\xA8\xE2\xEC \xA7\xA0\xAD\xAE\xA2\xAE \xAE\xE2\xAB\xAE\xA6\xA5\xAD\xAD\xEB\xA5 \xE4\xA0\xA9\xAB\xEB (BadTicDir)", true},  // Тоссить заново отложенные файлы (BadTicDir)
 };
 
 constexpr UsagePiece ScanUsage[] = {
@@ -139,8 +141,18 @@ void Scan(RunState& state) {
     if (int error = RunScan(node, resend)) RuntimeError(error);
 }
 
+void PrintUsage();
+
+// "toss --bad" tosses the TICs of BADTICDIR again; any other word after
+// the command is a typo that must not pass for a toss.
 void Toss(RunState& state) {
-    RunToss(state.node, state.screenRows);
+    const std::string& option = CommandArgument(state.commandLine, 2);
+    const bool bad = state.commandLine.commandWord == "TOSS" && UpperCase(option) == "--BAD";
+    if (!option.empty() && !bad) {
+        PrintUsage();
+        ExitProgram(1);
+    }
+    RunToss(state.node, state.screenRows, bad ? TossSource::BadTicDir : TossSource::Inbound);
     SetCursorVisible(true);
     if (state.commandLine.commandWord == "TOSSSCAN") Scan(state);
 }

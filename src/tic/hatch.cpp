@@ -227,8 +227,8 @@ void Purge(const NodeConfig& node) {
     std::vector<std::string> kept = WaitingTicFiles(config.outbound);
     // A toss cut short still owes its links the files its journals name.
     if (!config.tempDir.empty()) {
-        for (const DirEntry& entry : FindFiles(config.tempDir + "journal/*.jnl")) {
-            const TossJournal journal = OpenJournal(config.tempDir + "journal/" + entry.name);
+        for (const std::string& path : JournalFiles(config.tempDir)) {
+            const TossJournal journal = OpenJournal(path);
             for (std::string_view key : {"file", "stored"}) {
                 std::string value = JournalValue(journal, key);
                 if (!value.empty()) kept.push_back(ExtractFileName(value));

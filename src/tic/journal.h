@@ -14,6 +14,13 @@ struct TossJournal {
 // The journal of the TIC ticName: tempDir + "journal/" + ticName + ".jnl".
 std::string JournalPath(const std::string& tempDir, const std::string& ticName);
 
+// The same for a TIC that "toss --bad" takes from BADTICDIR, in
+// tempDir + "journal/bad/": its name may be an inbound TIC's too.
+std::string BadJournalPath(const std::string& tempDir, const std::string& ticName);
+
+// The paths of every journal, of the inbound's TICs and of the bad ones.
+std::vector<std::string> JournalFiles(const std::string& tempDir);
+
 // The journal read from path; no lines when there is none.
 TossJournal OpenJournal(const std::string& path);
 
@@ -31,6 +38,7 @@ void JournalAdd(TossJournal& journal, const std::string& line);
 // The TIC is done: the journal goes.
 void CloseJournal(TossJournal& journal);
 
-// Journals whose TIC is no longer in the inbound were finished before the
-// run that wrote them ended: they go.
-void SweepJournals(const std::string& tempDir, const std::string& inbound);
+// Journals whose TIC is no longer in the inbound (or, for the bad ones, in
+// badTicDir) were finished before the run that wrote them ended: they go.
+// An unset directory keeps its journals.
+void SweepJournals(const std::string& tempDir, const std::string& inbound, const std::string& badTicDir);

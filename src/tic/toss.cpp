@@ -20,6 +20,7 @@
 #include "robot/netmail.h"
 #include "robot/notices.h"
 #include "tic/archivers.h"
+#include "tic/badpairs.h"
 #include "tic/descriptions.h"
 #include "tic/dupes.h"
 #include "tic/journal.h"
@@ -44,6 +45,14 @@ constexpr std::string_view NoArchiverText = "Archiver program %p not found: the 
 constexpr std::string_view NoTargetText = "No directory for %f, left in the inbound";
 constexpr std::string_view NoInboundText = "INBOUND is not set in BRENMOOR.CTL: nothing to toss";
 constexpr std::string_view AreaNotAddedText = "Cannot add area %a to areas.ctl, left in the inbound";
+constexpr std::string_view NoBadTicDirText = "BADTICDIR is not set in BRENMOOR.CTL: no refused TICs to toss";
+constexpr std::string_view NoMoreBadTicsText = "No more TIC files in the bad directory";
+constexpr std::string_view ResumeAsideText = "Finishing moving %f aside, which an earlier run left halfway";
+constexpr std::string_view FileStaysText = "File %f stays aside";
+constexpr std::string_view TicStaysText = "TIC %f stays aside";
+constexpr std::string_view PairNotWrittenText = "Cannot write the pair list of %d: error %e, %f left where it is";
+constexpr std::string_view ReasonNotWrittenText = "Cannot write the reason line to %d: error %e, %f left where it is";
+constexpr std::string_view ReasonNotTakenOutText = "Cannot take the reason line of %f out of %d: error %e, left aside";
 
 constexpr std::size_t MaxTicDesc = 80;
 constexpr std::size_t ShownDescLimit = 40;
@@ -64,6 +73,10 @@ struct TicWork {
     LinkRecord sender;
     std::int32_t inboundSize = 0;
     TossJournal journal;  // the steps done for this TIC, also by an earlier run
+    std::string source;      // where TIC and file are: INBOUND, or BADTICDIR for "toss --bad"
+    std::string sourceFile;  // the file's name there (File, or the name it went aside under); empty: none
+    std::string oldReason;   // the reason line the toss gave the file there, or its start
+    bool oldReasonWhole = false;
 };
 
 // The name under which a refused file or TIC goes into dir: its own, or,
@@ -80,24 +93,6 @@ std::string FreeNameIn(const std::string& dir, const std::string& name) {
     return std::string();
 }
 
-// Moves inbound + name into dir under a free name; the name used, or empty
-// (logged) when the file could not be moved.
-std::string MoveIntoBadDir(const std::string& inbound, const std::string& name, const std::string& dir,
-                           const std::string& logName) {
-    if (dir.empty()) {
-        WriteLog(logName, Fill(NoTargetText, "%f", name));
-        return std::string();
-    }
-    ForceDirectories(dir);
-    const std::string keptName = FreeNameIn(dir, name);
-    int error = keptName.empty() ? EEXIST : MoveFile(inbound + name, dir + keptName);
-    if (error != 0) {
-        WriteLog(logName, Fill(Fill(MoveFailedText, "%f", name, "%d", dir), "%e", ErrorText(error)));
-        return std::string();
-    }
-    return keptName;
-}
-
 // A name of a file that is taken literally also where masks are matched.
 bool IsPlainFileName(std::string_view name) {
     return IsPlainName(name) && name.find_first_of("*?") == std::string_view::npos;
@@ -112,18 +107,107 @@ void Complain(const TicWork& work, const std::string& text) {
     if (!work.state.Screen) WriteLine(text);
 }
 
-// The TIC stays in the inbound for a later run.
+// The TIC stays where it is (the inbound, or BADTICDIR) for a later run.
 void LeaveInPlace(TicWork& work) { work.state.ContinueSearch = true; }
 
-// Moves file and TIC aside; when the file cannot be moved the TIC stays
-// with it, so that neither is ever lost.
-void MoveAside(TicWork& work, const std::string& badDir, const std::string& reason) {
+// Where a refused file and its TIC go: the directory, the free names they
+// get there (the file's empty when it is not moved, the TIC's empty when it
+// is deleted) and the reason for the directory's description list.
+struct AsidePlan {
+    std::string dir, file, tic, reason;
+};
+
+AsidePlan NotedAside(const TossJournal& journal) {
+    return {JournalValue(journal, "aside"), JournalValue(journal, "aside-file"), JournalValue(journal, "aside-tic"),
+            JournalValue(journal, "aside-reason")};
+}
+
+// Moves file and TIC as planned. The file goes first: when it cannot be
+// moved the TIC stays with it, so that neither is ever lost, and nothing is
+// left to finish. The TIC's pair is listed before the TIC comes in. A step
+// that a run ending halfway did already is not done again (resumed: the
+// reason line may stand already).
+void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
     const MainConfig& config = work.config;
-    bool fileAside = true;
-    if (IsRegularFile(config.inbound + work.tic.File))
-        fileAside = BadFile(config.inbound, work.tic.File, badDir, config.logName, config.descFile, reason);
-    if (!fileAside || !BadTic(config.inbound, work.ticName, badDir, config.logName, config.delBadTic))
+    const std::string& dir = plan.dir;
+    auto stop = [&work, &dir](std::string_view text, int error, const std::string& name) {
+        Log(work, Fill(Fill(text, "%d", dir, "%f", name), "%e", ErrorText(error)));
         LeaveInPlace(work);
+    };
+    if (!plan.file.empty() && IsRegularFile(work.source + work.sourceFile)) {
+        if (int error = MoveFile(work.source + work.sourceFile, dir + plan.file)) {
+            CloseJournal(work.journal);
+            return stop(MoveFailedText, error, work.sourceFile);
+        }
+        Log(work, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", plan.file));
+    }
+    if (!plan.tic.empty() && dir == config.badTicDir)
+        if (int error = AddPair(dir, {plan.tic, plan.file, plan.reason}))
+            return stop(PairNotWrittenText, error, work.ticName);
+    if (!plan.file.empty() && !config.descFile.empty() && IsRegularFile(dir + plan.file)) {
+        const std::string line = ReasonLine(plan.file, plan.reason);
+        const std::string list = dir + config.descFile;
+        std::string content;
+        const bool standing = resumed && ReadWholeFile(list, content) &&
+                              WithoutLastLine(content, [&line](std::string_view l) { return l == line; }) != content;
+        if (!standing)
+            if (int error = AppendToFile(list, line + "\r\n")) return stop(ReasonNotWrittenText, error, work.ticName);
+    }
+    if (plan.tic.empty()) {
+        DeleteFile(work.source + work.ticName);
+        if (IsRegularFile(work.source + work.ticName)) return LeaveInPlace(work);
+        Log(work, MessageText(Msg::LOGDELETETICFILE));
+    } else {
+        if (int error = MoveFile(work.source + work.ticName, dir + plan.tic))
+            return stop(MoveFailedText, error, work.ticName);
+        Log(work, Fill(MessageText(Msg::LOGREMOVETIC), "%f", plan.tic));
+    }
+    CloseJournal(work.journal);
+}
+
+// A TIC refused again in the bad directory stays there with its file,
+// which gets its pair and its reason line anew.
+void KeepAside(TicWork& work, const std::string& reason, bool hasFile) {
+    const MainConfig& config = work.config;
+    if (hasFile) {
+        if (int error = AddPair(work.source, {work.ticName, work.sourceFile, reason})) {
+            // Without the new pair its line would be taken for another's.
+            Log(work, Fill(Fill(PairNotWrittenText, "%d", work.source, "%f", work.ticName), "%e", ErrorText(error)));
+            return;
+        }
+        if (!config.descFile.empty())
+            AppendToFile(work.source + config.descFile, ReasonLine(work.sourceFile, reason) + "\r\n");
+        Log(work, Fill(FileStaysText, "%f", work.sourceFile));
+    }
+    Log(work, Fill(TicStaysText, "%f", work.ticName));
+}
+
+// Moves file (unless withFile is false) and TIC into dir with the reason
+// line, or deletes the TIC when DELBADTIC says so. A file that goes along is
+// noted in the journal first, so that a run ending between the moves is
+// finished by the next one under the same names.
+void MoveAside(TicWork& work, const std::string& dir, const std::string& reason, bool withFile = true) {
+    const MainConfig& config = work.config;
+    const bool hasFile = withFile && IsRegularFile(work.source + work.sourceFile);
+    if (dir == work.source) return KeepAside(work, reason, hasFile);
+    if (dir.empty() && (hasFile || !config.delBadTic)) {
+        Log(work, Fill(NoTargetText, "%f", hasFile ? work.tic.File : work.ticName));
+        return LeaveInPlace(work);
+    }
+    AsidePlan plan{dir, {}, {}, reason};
+    if (!dir.empty()) {
+        ForceDirectories(dir);
+        if (hasFile) plan.file = FreeNameIn(dir, work.tic.File);
+        if (!config.delBadTic) plan.tic = FreeNameIn(dir, work.ticName);
+        if ((hasFile && plan.file.empty()) || (!config.delBadTic && plan.tic.empty())) {
+            Log(work, Fill(Fill(MoveFailedText, "%f", work.ticName, "%d", dir), "%e", ErrorText(EEXIST)));
+            return LeaveInPlace(work);
+        }
+    }
+    if (!plan.file.empty())
+        JournalAdd(work.journal, {"file " + work.tic.File, "area " + work.tic.Area, "aside " + plan.dir,
+                                  "aside-file " + plan.file, "aside-tic " + plan.tic, "aside-reason " + plan.reason});
+    CarryOutAside(work, plan, false);
 }
 
 // A refusal of the checks: log text, then file and TIC into BADTICDIR with
@@ -151,7 +235,7 @@ void ShowTic(TicWork& work) {
 int CheckTic(TicWork& work) {
     const MainConfig& config = work.config;
     TicRecord& tic = work.tic;
-    const std::string inboundFile = config.inbound + tic.File;
+    const std::string inboundFile = work.source + work.sourceFile;
 
     int status = Accepted;
     std::uint64_t size = 0;
@@ -466,8 +550,8 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
     if (!resumed)
         JournalAdd(journal, {"file " + receivedName, "area " + tic.Area, "stored " + stored,
                              "crc " + HexLong(tic.Crc), "size " + std::to_string(work.inboundSize)});
-    if (!resumed || IsRegularFile(config.inbound + receivedName)) {
-        int error = MoveFile(config.inbound + receivedName, stored);
+    if (!resumed || IsRegularFile(work.source + work.sourceFile)) {
+        int error = MoveFile(work.source + work.sourceFile, stored);
         if (error != 0) {
             Complain(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorText(error)));
             if (!resumed) CloseJournal(journal);  // nothing done; a later run starts afresh
@@ -507,52 +591,68 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
     tic.Area = area.Name;
     SendToLinks(storedFile, area, work.node.links, config, tic, &journal);
 
-    DeleteFile(config.inbound + work.ticName);
+    DeleteFile(work.source + work.ticName);
     CloseJournal(journal);
     Log(work, MessageText(Msg::LOGDELETETICFILE));
     return true;
 }
 
-}  // namespace
+// The file a TIC of the bad directory came with: its pair's, or for a TIC
+// without one (moved aside alone, or before pairs were kept) the file of
+// its name, unless another TIC there is paired with that or it is the
+// directory's description list. With it, the reason line the toss gave
+// the file: the pair's exactly, or for a file moved aside before pairs
+// were kept, the line that begins with its name.
+void FindPairedFile(TicWork& work) {
+    const std::vector<BadPair> pairs = ReadPairList(work.source);
+    const BadPair* pair = FindPair(pairs, work.ticName);
+    if (pair != nullptr && !pair->file.empty()) {
+        work.sourceFile = pair->file;
+        work.oldReason = ReasonLine(pair->file, pair->reason);
+        work.oldReasonWhole = true;
+        return;
+    }
+    if (EqualNoCase(work.tic.File, work.config.descFile)) {
+        work.sourceFile.clear();
+        return;
+    }
+    for (const BadPair& other : pairs)
+        if (other.tic != work.ticName && EqualNoCase(other.file, work.tic.File) &&
+            IsRegularFile(work.source + other.tic)) {
+            work.sourceFile.clear();
+            return;
+        }
+    if (pair == nullptr && IsRegularFile(work.source + work.tic.File)) work.oldReason = ReasonLine(work.tic.File, "");
+}
 
-bool BadFile(const std::string& inbound, const std::string& fileName, const std::string& badDir,
-             const std::string& logName, const std::string& descFileName, const std::string& reason) {
-    // An earlier refused file of the same name stays: this one gets a free name.
-    const std::string keptName = MoveIntoBadDir(inbound, fileName, badDir, logName);
-    if (keptName.empty()) return false;
-    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", keptName));
-    if (!descFileName.empty()) {
-        std::string line = keptName;
-        if (line.size() < 12) line.resize(12, ' ');
-        line += ' ';
-        line += reason;
-        CutText(line);
-        AppendToFile(badDir + descFileName, line + "\r\n");
+// Before a TIC of the bad directory is tossed again, the reason line of its
+// file goes, so that a refusal leaves the reasons of the latest one only.
+// False when the list could not be rewritten: the TIC then waits for a
+// later run rather than have a second reason stand beside the first.
+bool TakeOutReasonLine(TicWork& work) {
+    const MainConfig& config = work.config;
+    if (config.descFile.empty() || work.oldReason.empty()) return true;
+    const std::string list = work.source + config.descFile;
+    std::string content;
+    if (!ReadWholeFile(list, content)) return true;
+    const std::string& old = work.oldReason;
+    const bool whole = work.oldReasonWhole;
+    const std::string rest =
+        WithoutLastLine(content, [&](std::string_view line) { return whole ? line == old : line.starts_with(old); });
+    if (rest == content) return true;
+    if (int error = ReplaceFileSafely(list, rest, "")) {
+        Complain(work, Fill(Fill(ReasonNotTakenOutText, "%f", work.sourceFile, "%d", list), "%e", ErrorText(error)));
+        return false;
     }
     return true;
 }
-
-bool BadTic(const std::string& inbound, const std::string& ticName, const std::string& badDir,
-            const std::string& logName, bool deleteBadTic) {
-    if (deleteBadTic) {
-        DeleteFile(inbound + ticName);
-        WriteLog(logName, MessageText(Msg::LOGDELETETICFILE));
-        return true;
-    }
-    const std::string keptName = MoveIntoBadDir(inbound, ticName, badDir, logName);
-    if (keptName.empty()) return false;
-    WriteLog(logName, Fill(MessageText(Msg::LOGREMOVETIC), "%f", keptName));
-    return true;
-}
-
-namespace {
 
 // The per-TIC step; false for a TIC that is not counted (from our own address).
 bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
     const MainConfig& config = node.main;
-    TicWork work{node, config, state, ticName, {}, {}, 0, {}};
+    TicWork work{node, config, state, ticName, {}, {}, 0, {}, state.SourceDir, {}, {}, false};
     TicRecord& tic = work.tic;
-    const std::string ticPath = config.inbound + ticName;
+    const std::string ticPath = work.source + ticName;
 
     Log(work, "[i] " + NumberText(static_cast<long long>(MemoryAvailable())));
     if (ReadTic(ticPath, tic) != TicReadStatus::Ok) {
@@ -584,15 +684,24 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     if (!IsPlainName(tic.File)) {
         ++state.BadTicCount;
         Log(work, Fill(UnsafeFileNameText, "%f", tic.File));
-        if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic)) LeaveInPlace(work);
+        MoveAside(work, config.badTicDir, std::string(), false);
         return true;
     }
+    work.sourceFile = tic.File;
+    if (state.FromBadDir) FindPairedFile(work);
 
     TossJournal& journal = work.journal;
-    journal = OpenJournal(JournalPath(config.tempDir, ticName));
+    journal = OpenJournal(state.FromBadDir ? BadJournalPath(config.tempDir, ticName)
+                                           : JournalPath(config.tempDir, ticName));
     if (!journal.lines.empty() && (JournalValue(journal, "file") != SingleLine(tic.File) ||
                                    JournalValue(journal, "area") != SingleLine(tic.Area)))
         CloseJournal(journal);  // another TIC of that name before this one
+    if (!JournalValue(journal, "aside").empty() && JournalValue(journal, "stored").empty()) {
+        ++state.BadTicCount;
+        Log(work, Fill(ResumeAsideText, "%f", tic.File));
+        CarryOutAside(work, NotedAside(journal), true);
+        return true;
+    }
     if (!journal.lines.empty() && JournalValue(journal, "stored").empty()) {
         // Ended after making the area, before the file moved: the notice
         // may be owed; the checks run again on the area as it now stands.
@@ -607,6 +716,11 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     }
     AreaRecord area;
     if (journal.lines.empty()) {
+        if (state.FromBadDir && !TakeOutReasonLine(work)) {
+            ++state.BadTicCount;
+            LeaveInPlace(work);
+            return true;
+        }
         int status = CheckTic(work);
         if (status != Accepted) {
             ++state.BadTicCount;
@@ -615,14 +729,15 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
                 LeaveInPlace(work);
             } else if (status == FileMissing) {
                 Log(work, MessageText(Msg::LOGNOFILE));
-                if (!BadTic(config.inbound, ticName, config.badTicDir, config.logName, config.delBadTic))
-                    LeaveInPlace(work);
+                MoveAside(work, config.badTicDir, std::string());
             }
             return true;
         }
         area = FindTargetArea(work);
         if (area.Name.empty()) {
-            CloseJournal(journal);  // refused after making its area: nothing left to finish
+            // Refused after making its area: nothing left to finish, unless
+            // the move aside was left halfway.
+            if (JournalValue(journal, "aside").empty()) CloseJournal(journal);
             return true;
         }
     } else {
@@ -653,18 +768,21 @@ void TossTic(const std::string& ticName, const NodeConfig& node, TossState& stat
     if (TossOneTic(ticName, node, state)) ++state.ProcessedTicCount;
 }
 
-TossState RunToss(const NodeConfig& node, int screenRows) {
+TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
     const MainConfig& config = node.main;
     TossState state;
+    state.FromBadDir = from == TossSource::BadTicDir;
+    state.SourceDir = state.FromBadDir ? config.badTicDir : config.inbound;
 
-    if (config.inbound.empty()) {
+    if (state.SourceDir.empty()) {
+        const std::string text(state.FromBadDir ? NoBadTicDirText : NoInboundText);
         SetTextColor(12);
-        WriteLine(std::string(NoInboundText));
-        WriteLog(config.logName, std::string(NoInboundText));
+        WriteLine(text);
+        WriteLog(config.logName, text);
         ExitProgram(2);
     }
-    SweepJournals(config.tempDir, config.inbound);
-    const std::string mask = config.inbound + "*.tic";
+    SweepJournals(config.tempDir, config.inbound, config.badTicDir);
+    const std::string mask = state.SourceDir + "*.tic";
     // A TIC whose name begins with "." is hidden: the mailer is still
     // writing it, and it waits for a later run like a hidden file.
     for (const DirEntry& entry : FindFiles(mask))
@@ -690,10 +808,12 @@ TossState RunToss(const NodeConfig& node, int screenRows) {
             if (!entry.isHidden && handled.insert(entry.name).second) batch.push_back(entry.name);
         if (batch.empty()) break;
         for (const std::string& name : batch)
-            if (IsRegularFile(config.inbound + name)) TossTic(name, node, state);
+            if (IsRegularFile(state.SourceDir + name)) TossTic(name, node, state);
     }
+    // The pairs of the TICs tossed or moved on from there are done with.
+    if (state.FromBadDir) KeepPresentPairs(state.SourceDir);
 
-    WriteLog(config.logName, MessageText(Msg::LOGNOMOREFILES));
+    WriteLog(config.logName, state.FromBadDir ? std::string(NoMoreBadTicsText) : MessageText(Msg::LOGNOMOREFILES));
     RestoreScreen(screenRows, saved);
 
     auto label = [](Msg key) {

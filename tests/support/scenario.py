@@ -184,7 +184,10 @@ class Run:
                     trial.prepare()
                     for step, session in self.steps:
                         trial.execute(step, session)
-                    trial.baseline, trial.old_names = snapshot(trial.root)
+                    # Changes count from where the uninterrupted run's do:
+                    # before the first run line, also when runs came before.
+                    if trial.baseline is None:
+                        trial.baseline, trial.old_names = snapshot(trial.root)
                     args = [expand(w, trial.root) for w in words]
                     fault = dict(extra, BRENMOOR_FAULT='%s:%d' % (mode, n))
                     _, code = trial.run_program(args, trial.environment(fault))
