@@ -1,5 +1,7 @@
 #include "driver/driver.h"
 
+#include <cstdlib>
+#include <exception>
 #include <map>
 #include <new>
 #include <span>
@@ -21,6 +23,7 @@
 #include "robot/uplinks.h"
 #include "tic/descriptions.h"
 #include "tic/hatch.h"
+#include "tic/tic.h"
 #include "tic/toss.h"
 #include "ui/commander.h"
 
@@ -159,6 +162,9 @@ void Toss(RunState& state) {
 
 constexpr std::string_view NoTerminalText =
     "The hatch commander needs a terminal: give a file, an area and -N to hatch without it.";
+constexpr std::string_view ControlNameText =
+    "A file name with control characters cannot stand in a TIC or a flow file: nothing hatched.";
+constexpr int InternalErrorCode = 70;  // a fault of the program (EX_SOFTWARE)
 constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
 
 void Hatch(RunState& state) {
@@ -170,7 +176,7 @@ void Hatch(RunState& state) {
     request.areaTag = CommandArgument(line, 3);
     request.copyToArea = line.copyToArea;
     // Hatched at once, a file replaces its namesakes when REPLACES is on.
-    if (node.main.replaces) request.replaces = ExtractFileName(request.filePath);
+    if (node.main.replaces) request.replaces = ReplacesOf(ExtractFileName(request.filePath));
     // Typed in a UTF-8 terminal, the description is stored in code page 866
     // like every other text of the node; file and area stay bytes.
     request.description = Console().utf8 ? Utf8ToCp866(line.hatchDescription) : line.hatchDescription;
@@ -178,6 +184,11 @@ void Hatch(RunState& state) {
         SetTextColor(12);
         WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
         ExitProgram(5);
+    }
+    if (HasControlCharacters(request.filePath)) {
+        SetTextColor(12);
+        WriteLine(std::string(ControlNameText));
+        ExitProgram(1);
     }
     const bool commander = !line.immediateHatch || request.filePath.empty() || request.areaTag.empty();
     if (commander && !(Console().terminal && InputIsTerminal())) {
@@ -308,7 +319,18 @@ void Run(int argc, char** argv) {
     SetTextColor(15);
     WriteLine("Brenmoor version " + std::string(VersionNumber) + "." + std::string(PlatformWord));
 
-    if (!LoadCatalogue(State.programDir + "brenmoor.lng")) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    // Neither needs a control or a language file.
+    if (!args.empty() && args[0] == "--version") ExitProgram(0);
+    if (!args.empty() && args[0] == "--help") {
+        PrintUsage();
+        ExitProgram(0);
+    }
+
+    // An installed binary finds the language files among its shared files.
+    if (!LoadCatalogue(State.programDir + "brenmoor.lng") &&
+        !LoadCatalogue(InstalledDataDirectory() + "brenmoor.lng")) {
         // The catalogue cannot supply this one message.
         SetTextColor(12);
         WriteLine("Language file not found.");
@@ -316,15 +338,9 @@ void Run(int argc, char** argv) {
     }
     SetTextColor(3);
 
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     if (args.empty()) {
         SetTextColor(12);
         WriteLine(MessageText(Msg::NEEDCMD));
-        PrintUsage();
-        ExitProgram(0);
-    }
-    if (args[0] == "--help") {
         PrintUsage();
         ExitProgram(0);
     }
@@ -356,6 +372,11 @@ void Run(int argc, char** argv) {
 
 int RunBrenmoor(int argc, char** argv) {
     int code = 0;
+    // Whatever ends the program, the terminal is given back.
+    std::set_terminate([] {
+        RestoreTerminal();
+        std::abort();
+    });
     try {
         try {
             Run(argc, argv);
@@ -363,6 +384,10 @@ int RunBrenmoor(int argc, char** argv) {
             SetTextColor(12);
             WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
             ExitProgram(10);
+        } catch (const std::exception& error) {
+            SetTextColor(12);
+            WriteLine(std::string("Internal error: ") + error.what());
+            ExitProgram(InternalErrorCode);
         }
     } catch (const ProgramExit& end) {
         code = end.code;

@@ -7,6 +7,7 @@ file of commands, and the expected output and files (see tests/README.md).
 import argparse
 import difflib
 import hashlib
+import itertools
 import os
 import re
 import shlex
@@ -289,9 +290,15 @@ class Window:
     DEADLINE = 10    # for a step's screen to settle
     EXIT_DEADLINE = 60
 
+    sessions = itertools.count(1)
+
     def __init__(self, env, state, work, command, width, height):
-        self.tmux = ['tmux', '-L', env['BRENMOOR_TMUX']]
+        # A server of its own for every session: a new one on the socket of a
+        # server that is still shutting down may exit at once.
+        socket = '%s-%d' % (env['BRENMOOR_TMUX'], next(self.sessions))
+        self.tmux = ['tmux', '-L', socket]
         self.env = {k: v for k, v in env.items() if k != 'TMUX'}
+        self.env['BRENMOOR_TMUX'] = socket
         self.state = state
         shutil.rmtree(state, ignore_errors=True)
         os.makedirs(state)
