@@ -209,7 +209,10 @@ TEST(ProgramDirectory, EnvironmentOrExecutable) {
     setenv("BRENMOOR_DIR", "", 1);
     char exe[4096] = {};
     ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
-    EXPECT_EQ(ProgramDirectory(), ExtractDir(exe));
+    EXPECT_EQ(ExecutableDirectory(), ExtractDir(exe));
+    // The test binary's directory holds no BRENMOOR.CTL: an installed binary.
+    EXPECT_EQ(ProgramDirectory(), std::string(InstalledProgramDirectory));
+    EXPECT_EQ(InstalledDataDirectory(), ExtractDir(exe) + "../share/brenmoor/");
     if (saved) setenv("BRENMOOR_DIR", keep.c_str(), 1);
     else unsetenv("BRENMOOR_DIR");
 }
