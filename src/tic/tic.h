@@ -16,6 +16,11 @@ constexpr std::uint32_t NoTicCrc = 0xFFFFFFFF;  // the TIC had no CRC line; also
 // nothing, with this log line.
 constexpr std::string_view EveryFileReplacesText = "Replaces \"%f\" ignored: it would replace every file";
 inline bool ReplacesEveryFile(std::string_view mask) { return mask.find_first_not_of("*?.") == std::string_view::npos; }
+// The suffix a mailer gives a received file whose name is taken: the digits
+// of NAME.1, NAME.2, ...
+inline bool IsMailerRenumbering(std::string_view suffix) {
+    return !suffix.empty() && suffix.size() <= 4 && suffix.find_first_not_of("0123456789") == std::string_view::npos;
+}
 // A hatched file's own name as its Replaces; a name that holds wildcards
 // would replace other files, so it replaces none.
 inline std::string ReplacesOf(std::string_view fileName) {

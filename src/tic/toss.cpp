@@ -30,6 +30,7 @@
 namespace {
 
 // Log texts for refusals the language file has no key for.
+constexpr std::string_view RenamedFileText = "%f was received as %n: the mailer had one of that name";
 constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a plain file name";
 constexpr std::string_view DescListNameText = "TIC refused: \"%f\" would replace the description list";
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
@@ -603,6 +604,32 @@ bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
 // directory's description list. With it, the reason line the toss gave
 // the file: the pair's exactly, or for a file moved aside before pairs
 // were kept, the line that begins with its name.
+// A mailer that receives a file whose name is taken keeps it as NAME.1,
+// NAME.2, ... When the file of that name is missing or is not the TIC's
+// (another TIC's file waits under it), a renamed one whose size and CRC
+// match is taken. A TIC without a CRC never takes one.
+void FindRenamedFile(TicWork& work) {
+    const TicRecord& tic = work.tic;
+    if (tic.Crc == NoTicCrc) return;
+    std::vector<std::string> renamed;
+    for (const DirEntry& entry : FindFiles(work.source + tic.File + ".*"))
+        if (entry.name.size() > tic.File.size() + 1 &&
+            IsMailerRenumbering(std::string_view(entry.name).substr(tic.File.size() + 1)))
+            renamed.push_back(entry.name);
+    auto isTheFile = [&](const std::string& name) {
+        std::uint64_t size = 0;
+        if (!IsRegularFile(work.source + name) || !GetFileSize(work.source + name, size)) return false;
+        return (tic.Size <= 0 || TicSize(size) == tic.Size) && FileCrc32(work.source + name) == tic.Crc;
+    };
+    if (renamed.empty() || isTheFile(tic.File)) return;
+    for (const std::string& name : renamed)
+        if (isTheFile(name)) {
+            Log(work, Fill(RenamedFileText, "%f", tic.File, "%n", name));
+            work.sourceFile = name;
+            return;
+        }
+}
+
 void FindPairedFile(TicWork& work) {
     const std::vector<BadPair> pairs = ReadPairList(work.source);
     const BadPair* pair = FindPair(pairs, work.ticName);
@@ -689,6 +716,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     }
     work.sourceFile = tic.File;
     if (state.FromBadDir) FindPairedFile(work);
+    else FindRenamedFile(work);
 
     TossJournal& journal = work.journal;
     journal = OpenJournal(state.FromBadDir ? BadJournalPath(config.tempDir, ticName)
