@@ -45,9 +45,11 @@ void DrawDialog(const Dialog& d) {
 // leaveEnds; without leaveEnds Esc is ignored and only Enter answers.
 bool AskYesNo(Dialog& d, char& answer, int row, bool leaveEnds) {
     for (;;) {
-        WriteAt(19, row, ValueAttr, std::string(1, answer));
-        GotoXY(20, row);
-        SetCursorVisible(true);
+        if (ScreenLargeEnough()) {
+            WriteAt(19, row, ValueAttr, std::string(1, answer));
+            GotoXY(20, row);
+            SetCursorVisible(true);
+        }
         std::uint16_t key = ReadViewKey();
         if (key == 'Y' || key == 'N' || key == 'y' || key == 'n') answer = static_cast<char>(key);
         else if (key == KeyEnter) return true;
