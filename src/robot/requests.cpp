@@ -279,7 +279,10 @@ void AskResend(Request& request, const std::string& arguments) {
     if (!MayRead(link, area)) return result(area.Name, Msg::ACCESSFAILURE);
     if (!AreaHasLink(area, link.Address)) return result(area.Name, Msg::NOTLINKED);
     if (link.Pause) return result(area.Name, Msg::RESENDPAUSED);
-    if (!IsPlainName(name)) return result(name, Msg::RESENDNOTPLAIN);
+    if (!IsPlainName(name) || HasControlCharacters(name)) return result(name, Msg::RESENDNOTPLAIN);
+    // The area's description list and files still being received are no
+    // files of the area.
+    if (name[0] == '.' || EqualNoCase(name, request.config.descFile)) return result(name, Msg::RESENDNOFILE);
     std::string dir = area.PassThrough ? request.config.passThrough : AreaDirectory(request.scan.node.programDir, area);
     if (dir.empty()) return result(name, Msg::RESENDNOFILE);
     AddTrailingSlash(dir);
