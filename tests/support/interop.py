@@ -1,0 +1,593 @@
+#!/usr/bin/env python3
+"""Brenmoor between real mailer and tosser: two nodes on loopback.
+
+    interop.py BRENMOOR [--keep]
+
+Node A (2:5020/1) hatches a file into INTEROP.FILES; binkd carries file and
+TIC to node B (2:5020/2) once for each way Brenmoor can leave them (flow
+files direct and hold, short and long file boxes); B tosses the file into
+its echo and forwards it to its link C (2:5020/3). Then B writes a request
+to A's robot as *.msg netmail, crashmail packs it, binkd carries it, A's
+crashmail unpacks it, `brenmoor scan` answers, and the answer goes back the
+same way. binkd, crashmail and the nodes live in a scratch directory under
+/tmp that is removed at the end (--keep leaves it). Exit 77 when binkd or
+crashmail is not installed.
+"""
+import ctypes
+import os
+import shutil
+import signal
+import socket
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SAMPLE = os.path.join(SOURCE, 'examples', 'node')
+
+A_ADDR, B_ADDR, C_ADDR = '2:5020/1', '2:5020/2', '2:5020/3'
+SESSION_PW = 'SESSPW'      # binkd session password between A and B
+FILE_PW = 'FILEPW'         # Brenmoor's link password: TICs and robot requests
+ROBOT = 'Brenmoor'
+STEP_TIMEOUT = 20          # seconds for one binkd session or tool run
+
+
+class Failure(Exception):
+    pass
+
+
+def die_with_parent():
+    """In a started child: killed when this script dies, even by SIGKILL
+    (a ctest timeout), so no binkd is left listening."""
+    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+
+
+def stopped_by_signal(number, frame):
+    raise Failure('stopped by signal %d' % number)
+
+
+def free_port():
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.bind(('127.0.0.1', 0))
+        return s.getsockname()[1]
+
+
+def write(path, text, mode='w'):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, mode) as f:
+        f.write(text)
+
+
+def listing(root):
+    lines = []
+    for dirpath, dirs, files in os.walk(root):
+        dirs.sort()
+        for name in sorted(files):
+            path = os.path.join(dirpath, name)
+            lines.append('  %8d  %s' % (os.path.getsize(path), os.path.relpath(path, root)))
+    return '\n'.join(lines)
+
+
+def read_msg(path):
+    """A stored message: (from, to, subject, attribute, text)."""
+    data = open(path, 'rb').read()
+    if len(data) < 190:
+        raise Failure('%s: %d bytes, shorter than a message header' % (path, len(data)))
+    field = lambda a, b: data[a:b].split(b'\0')[0].decode('cp866')
+    attribute = struct.unpack_from('<H', data, 186)[0]
+    text = data[190:].split(b'\0')[0].decode('cp866')
+    return field(0, 36), field(36, 72), field(72, 144), attribute, text
+
+
+def build_msg(from_name, to_name, subject, orig, dest, lines, msgid):
+    """A stored netmail as a sysop's editor writes it: header, INTL and
+    MSGID kludges (no points: no FMPT, TOPT), CR line ends, local and
+    private."""
+    oz, on, of = parts(orig)
+    dz, dn, df = parts(dest)
+    header = b''.join(s.encode('cp866').ljust(n, b'\0')[:n] for s, n in
+                      ((from_name, 36), (to_name, 36), (subject, 72),
+                       (time.strftime('%d %b %y  %H:%M:%S', time.gmtime()), 20)))
+    header += struct.pack('<13H', 0, df, of, 0, on, dn, dz, oz, 0, 0, 0, 0x0101, 0)
+    kludges = ['INTL %d:%d/%d %d:%d/%d' % (dz, dn, df, oz, on, of), 'MSGID: %s %08x' % (orig, msgid)]
+    body = ''.join('\x01%s\r' % k for k in kludges) + ''.join(l + '\r' for l in lines)
+    return header + body.encode('cp866') + b'\0'
+
+
+def parts(address):
+    zone, rest = address.split(':')
+    net, node = rest.split('/')
+    return int(zone), int(net), int(node)
+
+
+class Node:
+    def __init__(self, root, name, address, port):
+        self.name = name
+        self.address = address
+        self.port = port
+        self.dir = os.path.join(root, name)
+        self.prog = os.path.join(self.dir, 'node')             # Brenmoor's program directory
+        self.inbound = os.path.join(self.prog, 'in')
+        self.unsecure = os.path.join(self.dir, 'in-unsecure')
+        self.outbound = os.path.join(self.prog, 'out', 'outbound')
+        self.boxes = os.path.join(self.prog, 'boxes')
+        self.netmail_in = os.path.join(self.prog, 'netmail', 'in')
+        self.netmail_out = os.path.join(self.prog, 'netmail', 'out')
+        self.binkd_conf = os.path.join(self.dir, 'binkd.conf')
+        self.binkd_log = os.path.join(self.dir, 'binkd.log')
+        self.crashmail_prefs = os.path.join(self.dir, 'crashmail.prefs')
+        self.crashmail_log = os.path.join(self.dir, 'crashmail.log')
+
+    def flow_name(self, address):
+        _, net, node = parts(address)
+        return '%04x%04x' % (net, node)
+
+
+class Interop:
+    def __init__(self, binary, keep, tools):
+        self.binary = os.path.abspath(binary)
+        self.binkd = tools['binkd']
+        self.crashmail_binary = tools['crashmail']
+        self.keep = keep
+        self.root = tempfile.mkdtemp(prefix='brenmoor-interop-', dir='/tmp')
+        self.procs = []            # started processes, each the leader of its own group
+        port_a = free_port()
+        port_b = free_port()
+        while port_b == port_a:
+            port_b = free_port()
+        self.a = Node(self.root, 'a', A_ADDR, port_a)
+        self.b = Node(self.root, 'b', B_ADDR, port_b)
+        self.nodes = (self.a, self.b)
+        self.transcript = []
+
+    # ---- processes ------------------------------------------------------
+
+    def run(self, what, argv, env=None, timeout=STEP_TIMEOUT, cwd=None):
+        """Runs a tool to its end; its output goes to the transcript."""
+        full_env = dict(os.environ, LC_ALL='C.UTF-8', NO_COLOR='1')
+        full_env.pop('BRENMOOR_DIR', None)
+        full_env.update(env or {})
+        proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=full_env,
+                                stdin=subprocess.DEVNULL, cwd=cwd or self.root, start_new_session=True,
+                                preexec_fn=die_with_parent)
+        self.procs.append(proc)
+        try:
+            out, _ = proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.stop(proc)
+            raise Failure('%s: no end after %d s' % (what, timeout))
+        finally:
+            if proc in self.procs and proc.poll() is not None:
+                self.procs.remove(proc)
+        text = out.decode('utf-8', 'replace')
+        self.transcript.append('$ %s  (%s, exit %d)\n%s' % (' '.join(argv), what, proc.returncode, text))
+        return proc.returncode, text
+
+    def start(self, argv):
+        proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                stdin=subprocess.DEVNULL, cwd=self.root, start_new_session=True,
+                                preexec_fn=die_with_parent)
+        self.procs.append(proc)
+        return proc
+
+    def stop(self, proc):
+        """Ends a started process and whatever it forked, by its group."""
+        if proc.poll() is None:
+            try:
+                os.killpg(proc.pid, signal.SIGTERM)
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait(timeout=5)
+            except ProcessLookupError:
+                pass
+        # Session children binkd forked stay in the group after their parent.
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except (ProcessLookupError, PermissionError):
+            pass
+        if proc in self.procs:
+            self.procs.remove(proc)
+
+    def brenmoor(self, node, *args, expect=0):
+        code, out = self.run('brenmoor ' + args[0] + ' at ' + node.name, [self.binary, *args],
+                             env={'BRENMOOR_DIR': node.prog})
+        if expect is not None and code != expect:
+            raise Failure('brenmoor %s at %s ended with %d:\n%s' % (' '.join(args), node.name, code, out))
+        return out
+
+    def crashmail(self, node, command):
+        code, out = self.run('crashmail ' + command + ' at ' + node.name,
+                             [self.crashmail_binary, 'SETTINGS', node.crashmail_prefs, command])
+        if code != 0:
+            raise Failure('crashmail %s at %s ended with %d:\n%s' % (command, node.name, code, out))
+        return out
+
+    def session(self, server, client, poll):
+        """One binkd session: server waits, client calls (poll: asks for
+        the server's hold mail too) and ends when its queue is empty."""
+        mark = log_size(server.binkd_log)
+        srv = self.start([self.binkd, '-s', server.binkd_conf])
+        try:
+            wait_for(lambda: 'servmgr listen on' in log_since(server.binkd_log, mark),
+                     'binkd at %s listening on %d' % (server.name, server.port), proc=srv)
+            argv = [self.binkd, '-p'] + (['-P', server.address] if poll else []) + [client.binkd_conf]
+            code, _ = self.run('binkd client at ' + client.name, argv)
+            if code != 0:
+                raise Failure('binkd client at %s ended with %d' % (client.name, code))
+            # The server's session child may still be closing (its .bsy is
+            # still there) when the client has ended: it is waited for, or
+            # the next session would find the node busy.
+            wait_for(lambda: sessions_done(log_since(server.binkd_log, mark)),
+                     'the session at %s to end' % server.name, proc=srv)
+        finally:
+            self.stop(srv)
+
+    # ---- the two nodes ---------------------------------------------------
+
+    def setup(self):
+        for node in self.nodes:
+            shutil.copytree(SAMPLE, node.prog, symlinks=False, ignore=shutil.ignore_patterns('sample'))
+            for d in (node.inbound, node.unsecure, node.outbound, node.boxes, node.netmail_in, node.netmail_out,
+                      os.path.join(node.dir, 'cm', 'tmp'), os.path.join(node.dir, 'cm', 'pkt'),
+                      os.path.join(node.dir, 'cm', 'bad')):
+                os.makedirs(d, exist_ok=True)
+            self.write_brenmoor_ctl(node, 'BINK')
+            groups = open(os.path.join(node.prog, 'Groups.ctl')).read().replace('2:9999/1', node.address)
+            write(os.path.join(node.prog, 'Groups.ctl'), groups)
+            # No uplink: a request for an echo the node lacks is answered "not found".
+            write(os.path.join(node.prog, 'FORWARD.CTL'), '; no uplinks\n')
+            self.write_binkd_conf(node)
+            self.write_crashmail_prefs(node)
+        self.write_links(self.a, 'DIRECT')
+        write(os.path.join(self.a.prog, 'areas.ctl'),
+              'Area           INTEROP.FILES\n'
+              'Path           files/interop/\n'
+              'Desc           Files hatched for the interop run\n'
+              'Group          A\n'
+              'AKA            %s\n'
+              'Links          2\n'
+              '\n'
+              'Area           INTEROP.EXTRA\n'
+              'Path           files/extra/\n'
+              'Desc           Echo that B asks the robot for\n'
+              'Group          A\n'
+              'AKA            %s\n' % (A_ADDR, A_ADDR))
+        write(os.path.join(self.b.prog, 'Links.ctl'),
+              '; A: the hub the files come from; C: a downlink\n'
+              '! %s %s %s No No No A - 100 DIRECT\n'
+              '! %s %s CPW No No No A - 100 HOLD\n' % (A_ADDR, B_ADDR, FILE_PW, C_ADDR, B_ADDR))
+        write(os.path.join(self.b.prog, 'areas.ctl'),
+              'Area           INTEROP.FILES\n'
+              'Path           files/interop/\n'
+              'Desc           Files from A\n'
+              'Group          A\n'
+              'AKA            %s\n'
+              'Links          1 3\n' % B_ADDR)
+        for node in self.nodes:
+            code, out = self.run('brenmoor check at ' + node.name, [self.binary, 'check'],
+                                 env={'BRENMOOR_DIR': node.prog})
+            if code != 0:
+                raise Failure('brenmoor check at %s:\n%s' % (node.name, out))
+
+    def write_brenmoor_ctl(self, node, mode):
+        lines = []
+        for line in open(os.path.join(SAMPLE, 'BRENMOOR.CTL')).read().splitlines():
+            key = line.split(';')[0].split()
+            key = key[0].upper() if key else ''
+            if key == 'ADDRESS':
+                if lines and lines[-1].startswith('Address'):
+                    continue
+                line = 'Address            ' + node.address
+            elif key == 'MODE':
+                line = 'Mode               ' + mode
+            elif key == 'ORIGIN':
+                line = 'Origin             Brenmoor interop node ' + node.name.upper()
+            elif key == 'INTERFACE':
+                line = 'Interface          LINES'
+            lines.append(line)
+        write(os.path.join(node.prog, 'BRENMOOR.CTL'), '\n'.join(lines) + '\n')
+
+    def write_links(self, node, files_send):
+        write(os.path.join(node.prog, 'Links.ctl'),
+              'Link         %s\n'
+              'AKA          %s\n'
+              'Password     %s\n'
+              'CreateArea   No\n'
+              'PlusAll      No\n'
+              'Group        A\n'
+              'Security     100\n'
+              'FilesSend    %s\n' % (B_ADDR, A_ADDR, FILE_PW, files_send))
+
+    def write_binkd_conf(self, node):
+        other = self.b if node is self.a else self.a
+        write(node.binkd_conf,
+              'domain fidonet %s 2\n'
+              'address %s@fidonet\n'
+              'sysname "Brenmoor interop %s"\n'
+              'location "loopback"\n'
+              'sysop "Sysop %s"\n'
+              'nodeinfo 115200,TCP,BINKP\n'
+              'log %s\n'
+              'loglevel 6\n'
+              'conlog 0\n'
+              'listen 127.0.0.1:%d\n'
+              'iport %d\n'
+              'timeout 15\n'
+              'connect-timeout 5\n'
+              'call-delay 1\n'
+              'rescan-delay 1\n'
+              'try 0\n'
+              'inbound %s\n'
+              'inbound-nonsecure %s\n'
+              'filebox %s\n'
+              'pid-file %s\n'
+              'node %s@fidonet 127.0.0.1:%d %s\n'
+              % (node.outbound, node.address, node.name.upper(), node.name.upper(), node.binkd_log, node.port,
+                 node.port, node.inbound, node.unsecure, node.boxes, os.path.join(node.dir, 'binkd.pid'),
+                 other.address, other.port, SESSION_PW))
+
+    def write_crashmail_prefs(self, node):
+        other = self.b if node is self.a else self.a
+        cm = os.path.join(node.dir, 'cm')
+        write(node.crashmail_prefs,
+              'SYSOP "Sysop %s"\n'
+              'LOGFILE "%s"\n'
+              'LOGLEVEL 5\n'
+              'DUPEFILE "%s/dupes" 200\n'
+              'DUPEMODE KILL\n'
+              'DEFAULTZONE 2\n'
+              'INBOUND "%s"\n'
+              'OUTBOUND "%s"\n'
+              'TEMPDIR "%s/tmp"\n'
+              'CREATEPKTDIR "%s/pkt"\n'
+              'PACKETDIR "%s"\n'
+              'STATSFILE "%s/stats"\n'
+              'FORCEINTL\n'
+              'PACKER "ZIP" "zip -j %%a %%f" "unzip -j %%a" "PK"\n'
+              'AKA %s\n'
+              'DOMAIN "FidoNet"\n'
+              'NODE %s "ZIP" ""\n'
+              'ROUTE "%s" "%s" %s\n'
+              'NETMAIL "NETMAIL" %s MSG "%s"\n'
+              'NETMAIL "ROBOT" %s MSG "%s"\n'
+              'AREA "BAD" %s MSG "%s/bad"\n'
+              % (node.name.upper(), node.crashmail_log, cm, node.inbound, node.outbound, cm, cm, node.outbound, cm,
+                 node.address, other.address, other.address, other.address, node.address,
+                 node.address, node.netmail_in, node.address, node.netmail_out, node.address, cm))
+
+    # ---- the checks ------------------------------------------------------
+
+    def tic_names(self, directory):
+        return sorted(n for n in os.listdir(directory) if n.lower().endswith('.tic'))
+
+    def carry_file(self, mode, files_send, serial):
+        """A hatches a file of its own, binkd brings it to B, B tosses it and
+        queues it for C."""
+        a, b = self.a, self.b
+        self.write_brenmoor_ctl(a, mode)
+        self.write_links(a, files_send)
+        name = 'IOP%05d.TXT' % serial
+        content = ('%s carried %s by binkd\r\n' % (name, mode + '/' + files_send)).encode() * (50 + serial)
+        upload = os.path.join(a.dir, 'upload', name)
+        write(upload, content, 'wb')
+        self.brenmoor(a, 'hatch', upload, 'INTEROP.FILES', '-n', '-c', '-dFile %d through binkd' % serial)
+
+        hold = files_send == 'HOLD'
+        if mode == 'BINK':
+            flow = os.path.join(a.outbound, a.flow_name(B_ADDR) + ('.hlo' if hold else '.dlo'))
+            if not os.path.isfile(flow):
+                raise Failure('hatch at A wrote no flow file %s' % flow)
+            waiting = [flow]
+        else:
+            box = os.path.join(a.boxes, tmail_box(B_ADDR, mode == 'LFILEBOX', hold))
+            if not os.path.isdir(box) or not os.listdir(box):
+                raise Failure('hatch at A filled no box %s' % box)
+            waiting = [os.path.join(box, n) for n in os.listdir(box)]
+
+        # Hold mail goes only to a caller: A's binkd must not take it to B
+        # on its own, B has to poll. Anything else A's binkd delivers by
+        # calling B itself.
+        if hold:
+            self.session(server=b, client=a, poll=False)
+            if not all(os.path.exists(w) for w in waiting) or os.path.exists(os.path.join(b.inbound, name)):
+                raise Failure('%s %s: binkd at A sent hold mail without a poll' % (mode, files_send))
+            self.session(server=a, client=b, poll=True)
+        else:
+            self.session(server=b, client=a, poll=False)
+
+        left = [w for w in waiting if os.path.exists(w)]
+        if left:
+            raise Failure('%s %s: binkd did not send %s' % (mode, files_send, ', '.join(left)))
+        if open(os.path.join(a.prog, 'files', 'interop', name), 'rb').read() != content:
+            raise Failure('%s %s: A lost its own copy of %s in the echo' % (mode, files_send, name))
+        got = os.path.join(b.inbound, name)
+        if not os.path.isfile(got) or open(got, 'rb').read() != content:
+            raise Failure('%s %s: %s did not arrive at B whole' % (mode, files_send, name))
+        tics = self.tic_names(b.inbound)
+        if not tics:
+            raise Failure('%s %s: no TIC arrived at B' % (mode, files_send))
+
+        before = self.flow_lines(b, C_ADDR, '.hlo')
+        self.brenmoor(b, 'toss')
+        stored = os.path.join(b.prog, 'files', 'interop', name)
+        if not os.path.isfile(stored) or open(stored, 'rb').read() != content:
+            raise Failure('%s %s: B did not toss %s into INTEROP.FILES' % (mode, files_send, name))
+        desc = open(os.path.join(b.prog, 'files', 'interop', 'files.bbs'), encoding='cp866').read()
+        if 'File %d through binkd' % serial not in desc:
+            raise Failure('%s %s: files.bbs at B lacks the description of %s:\n%s' % (mode, files_send, name, desc))
+        if self.tic_names(b.inbound) or os.path.exists(got):
+            raise Failure('%s %s: the toss at B left %s in its inbound' % (mode, files_send, os.listdir(b.inbound)))
+        added = self.flow_lines(b, C_ADDR, '.hlo')[len(before):]
+        if [l for l in added if not l.startswith('^')] != [stored]:
+            raise Failure('%s %s: B queued %r for C, not the stored file' % (mode, files_send, added))
+        tic_lines = [l[1:] for l in added if l.startswith('^')]
+        if len(tic_lines) != 1 or not os.path.isfile(tic_lines[0]):
+            raise Failure('%s %s: B queued no TIC for C: %r' % (mode, files_send, added))
+        tic = open(tic_lines[0], encoding='cp866').read()
+        for want in ('Area INTEROP.FILES', 'File ' + name, 'To ' + C_ADDR, 'Pw CPW'):
+            if want.lower() not in tic.lower():
+                raise Failure('%s %s: the TIC for C lacks "%s":\n%s' % (mode, files_send, want, tic))
+
+    def flow_lines(self, node, address, ext):
+        path = os.path.join(node.outbound, node.flow_name(address) + ext)
+        if not os.path.exists(path):
+            return []
+        return [l for l in open(path).read().splitlines() if l]
+
+    def robot(self):
+        a, b = self.a, self.b
+        with open(os.path.join(b.netmail_out, '2.msg'), 'wb') as f:
+            f.write(build_msg('Sysop B', ROBOT, FILE_PW, B_ADDR, A_ADDR, ['+INTEROP.EXTRA'], 0x1F2E3D4C))
+        self.crashmail(b, 'SCAN')
+        packets = [n for n in os.listdir(b.outbound) if n.lower().startswith(b.flow_name(A_ADDR))
+                   and n.lower()[-3:] in ('out', 'dut', 'hut', 'cut', 'flo', 'dlo', 'hlo', 'clo')]
+        if not packets:
+            raise Failure('crashmail at B packed no netmail for A')
+        self.session(server=a, client=b, poll=False)
+        if not [n for n in os.listdir(a.inbound) if n.lower().endswith('.pkt')]:
+            raise Failure('binkd brought no packet to A')
+        self.crashmail(a, 'TOSS')
+        requests = [n for n in os.listdir(a.netmail_in) if n.lower().endswith('.msg')]
+        if not requests:
+            raise Failure('crashmail at A tossed no netmail into %s' % a.netmail_in)
+
+        self.brenmoor(a, 'scan')
+        areas = open(os.path.join(a.prog, 'areas.ctl')).read()
+        block = areas[areas.index('Area           INTEROP.EXTRA'):] if 'INTEROP.EXTRA' in areas else ''
+        if not any(l.split()[0].lower() == 'links' and ('2' in l.split()[1:] or B_ADDR in l.split()[1:])
+                   for l in block.splitlines() if l.split()):
+            raise Failure('the robot at A did not link B to INTEROP.EXTRA:\n%s' % areas)
+        if [n for n in os.listdir(a.netmail_in) if n.lower().endswith('.msg')]:
+            raise Failure('the robot at A left the request in %s' % a.netmail_in)
+        answers = [n for n in os.listdir(a.netmail_out) if n.lower().endswith('.msg')]
+        if not answers:
+            raise Failure('the robot at A wrote no answer')
+
+        self.crashmail(a, 'SCAN')
+        # The robot's answer to a DIRECT link is direct; either way B polls.
+        self.session(server=a, client=b, poll=True)
+        self.crashmail(b, 'TOSS')
+        arrived = []
+        for n in sorted(os.listdir(b.netmail_in)):
+            if n.lower().endswith('.msg'):
+                arrived.append(read_msg(os.path.join(b.netmail_in, n)))
+        answer = [m for m in arrived if m[0] == ROBOT and m[1] == 'Sysop B']
+        if not answer:
+            raise Failure('no answer of the robot arrived at B: %r' % arrived)
+        text = answer[0][4]
+        if 'INTEROP.EXTRA' not in text or 'Added' not in text:
+            raise Failure('the answer at B does not say INTEROP.EXTRA was added:\n%s' % text.replace('\r', '\n'))
+
+    # ---- report ----------------------------------------------------------
+
+    def report(self):
+        out = ['--- transcript']
+        out += self.transcript
+        for node in self.nodes:
+            for log in (node.binkd_log, node.crashmail_log, os.path.join(node.prog, 'log', 'brenmoor.log')):
+                if os.path.exists(log):
+                    out.append('--- %s' % os.path.relpath(log, self.root))
+                    out.append(open(log, encoding='utf-8', errors='replace').read())
+            out.append('--- files of %s' % node.name)
+            out.append(listing(node.dir))
+        return '\n'.join(out)
+
+    def cleanup(self):
+        for proc in list(self.procs):
+            self.stop(proc)
+        if self.keep:
+            print('kept', self.root)
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
+
+
+def tmail_box(address, long_name, hold):
+    """The name binkd gives a node's T-Mail style box under `filebox`."""
+    zone, net, node = parts(address)
+    if long_name:
+        return '%d.%d.%d.0' % (zone, net, node) + ('.H' if hold else '')
+    digits = '0123456789ABCDEFGHIJKLMNOPQRSTUV'
+    b32 = lambda v, n: ''.join(digits[(v >> (5 * i)) & 31] for i in reversed(range(n)))
+    return b32(zone, 2) + b32(net, 3) + b32(node, 3) + '.' + b32(0, 2) + ('H' if hold else '')
+
+
+def log_size(path):
+    return os.path.getsize(path) if os.path.exists(path) else 0
+
+
+def log_since(path, offset):
+    if not os.path.exists(path):
+        return ''
+    with open(path, 'rb') as f:
+        f.seek(offset)
+        return f.read().decode('utf-8', 'replace')
+
+
+def sessions_done(log):
+    """Every session child the server started has ended."""
+    return log.count('started server #') == log.count('] rc(')
+
+
+def wait_for(condition, what, timeout=10, proc=None):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if condition():
+            return
+        if proc is not None and proc.poll() is not None:
+            raise Failure('%s: the process ended with %d' % (what, proc.returncode))
+        time.sleep(0.05)
+    raise Failure('%s: not within %d s' % (what, timeout))
+
+
+MODES = [('BINK', 'DIRECT'), ('BINK', 'HOLD'), ('FILEBOX', 'DIRECT'), ('FILEBOX', 'HOLD'),
+         ('LFILEBOX', 'DIRECT'), ('LFILEBOX', 'HOLD')]
+
+
+def main():
+    args = [a for a in sys.argv[1:] if a != '--keep']
+    if len(args) != 1:
+        print(__doc__)
+        return 2
+    # binkd lies in /usr/sbin, which a user's PATH often lacks.
+    search = os.environ.get('PATH', '') + ':/usr/sbin:/sbin'
+    tools = {t: shutil.which(t, path=search) for t in ('binkd', 'crashmail')}
+    missing = [t for t, path in tools.items() if path is None]
+    if missing:
+        print('interop: %s not installed (scripts/setup installs them); skipped' % ' and '.join(missing))
+        return 77
+    for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(number, stopped_by_signal)
+    started = time.monotonic()
+    test = Interop(args[0], '--keep' in sys.argv, tools)
+    failed = []
+    try:
+        test.setup()
+        for serial, (mode, files_send) in enumerate(MODES, 1):
+            try:
+                test.carry_file(mode, files_send, serial)
+                print('ok    %-8s %-6s file and TIC through binkd, tossed at B, queued for C' % (mode, files_send))
+            except Failure as e:
+                failed.append('%s %s' % (mode, files_send))
+                print('FAIL  %-8s %-6s %s' % (mode, files_send, e))
+        try:
+            test.robot()
+            print('ok    robot request and answer through crashmail and binkd')
+        except Failure as e:
+            failed.append('robot')
+            print('FAIL  robot: %s' % e)
+    except Failure as e:
+        failed.append('setup')
+        print('FAIL  %s' % e)
+    finally:
+        if failed:
+            print(test.report())
+        test.cleanup()
+    print('interop: %s in %.1f s' % ('FAILED: ' + ', '.join(failed) if failed else 'ok', time.monotonic() - started))
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())
