@@ -23,6 +23,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SAMPLE = os.path.join(SOURCE, 'examples', 'node')
@@ -367,6 +368,10 @@ class Interop:
         """A hatches a file of its own, binkd brings it to B, B tosses it and
         queues it for C."""
         a, b = self.a, self.b
+        # What a failed mode before left behind must not pass for this one's.
+        for d in (a.outbound, os.path.join(a.prog, 'out', 'tic'), a.boxes, b.inbound):
+            shutil.rmtree(d, ignore_errors=True)
+            os.makedirs(d)
         self.write_brenmoor_ctl(a, mode)
         self.write_links(a, files_send)
         name = 'IOP%05d.TXT' % serial
@@ -382,10 +387,10 @@ class Interop:
                 raise Failure('hatch at A wrote no flow file %s' % flow)
             waiting = [flow]
         else:
-            box = os.path.join(a.boxes, tmail_box(B_ADDR, mode == 'LFILEBOX', hold))
-            if not os.path.isdir(box) or not os.listdir(box):
-                raise Failure('hatch at A filled no box %s' % box)
-            waiting = [os.path.join(box, n) for n in os.listdir(box)]
+            # Whatever box the hatch filled: binkd has to find it by its name.
+            waiting = [os.path.join(d, n) for d, _, files in os.walk(a.boxes) for n in files]
+            if not waiting:
+                raise Failure('hatch at A put nothing into %s' % a.boxes)
 
         # Hold mail goes only to a caller: A's binkd must not take it to B
         # on its own, B has to poll. Anything else A's binkd delivers by
@@ -401,7 +406,8 @@ class Interop:
         left = [w for w in waiting if os.path.exists(w)]
         if left:
             raise Failure('%s %s: binkd did not send %s' % (mode, files_send, ', '.join(left)))
-        if open(os.path.join(a.prog, 'files', 'interop', name), 'rb').read() != content:
+        own = os.path.join(a.prog, 'files', 'interop', name)
+        if not os.path.isfile(own) or open(own, 'rb').read() != content:
             raise Failure('%s %s: A lost its own copy of %s in the echo' % (mode, files_send, name))
         got = os.path.join(b.inbound, name)
         if not os.path.isfile(got) or open(got, 'rb').read() != content:
@@ -504,16 +510,6 @@ class Interop:
             shutil.rmtree(self.root, ignore_errors=True)
 
 
-def tmail_box(address, long_name, hold):
-    """The name binkd gives a node's T-Mail style box under `filebox`."""
-    zone, net, node = parts(address)
-    if long_name:
-        return '%d.%d.%d.0' % (zone, net, node) + ('.H' if hold else '')
-    digits = '0123456789ABCDEFGHIJKLMNOPQRSTUV'
-    b32 = lambda v, n: ''.join(digits[(v >> (5 * i)) & 31] for i in reversed(range(n)))
-    return b32(zone, 2) + b32(net, 3) + b32(node, 3) + '.' + b32(0, 2) + ('H' if hold else '')
-
-
 def log_size(path):
     return os.path.getsize(path) if os.path.exists(path) else 0
 
@@ -540,6 +536,13 @@ def wait_for(condition, what, timeout=10, proc=None):
             raise Failure('%s: the process ended with %d' % (what, proc.returncode))
         time.sleep(0.05)
     raise Failure('%s: not within %d s' % (what, timeout))
+
+
+def describe(error):
+    """A failure of the run as its message; anything else with its traceback."""
+    if isinstance(error, Failure):
+        return str(error)
+    return ''.join(traceback.format_exception(error)).rstrip()
 
 
 MODES = [('BINK', 'DIRECT'), ('BINK', 'HOLD'), ('FILEBOX', 'DIRECT'), ('FILEBOX', 'HOLD'),
@@ -569,18 +572,18 @@ def main():
             try:
                 test.carry_file(mode, files_send, serial)
                 print('ok    %-8s %-6s file and TIC through binkd, tossed at B, queued for C' % (mode, files_send))
-            except Failure as e:
+            except Exception as e:
                 failed.append('%s %s' % (mode, files_send))
-                print('FAIL  %-8s %-6s %s' % (mode, files_send, e))
+                print('FAIL  %-8s %-6s %s' % (mode, files_send, describe(e)))
         try:
             test.robot()
             print('ok    robot request and answer through crashmail and binkd')
-        except Failure as e:
+        except Exception as e:
             failed.append('robot')
-            print('FAIL  robot: %s' % e)
-    except Failure as e:
+            print('FAIL  robot: %s' % describe(e))
+    except Exception as e:
         failed.append('setup')
-        print('FAIL  %s' % e)
+        print('FAIL  %s' % describe(e))
     finally:
         if failed:
             print(test.report())
