@@ -6,7 +6,8 @@
 Node A (2:5020/1) hatches a file into INTEROP.FILES; binkd carries file and
 TIC to node B (2:5020/2) once for each way Brenmoor can leave them (flow
 files direct and hold, short and long file boxes); B tosses the file into
-its echo and forwards it to its link C (2:5020/3). Then B writes a request
+its echo and forwards it to its link C (2:5020/3), a bare binkd that polls
+B and must get every file and TIC. Then B writes a request
 to A's robot as *.msg netmail, crashmail packs it, binkd carries it, A's
 crashmail unpacks it, `brenmoor scan` answers, and the answer goes back the
 same way. binkd, crashmail and the nodes live in a scratch directory under
@@ -134,13 +135,15 @@ class Interop:
         self.keep = keep
         self.root = tempfile.mkdtemp(prefix='brenmoor-interop-', dir='/tmp')
         self.procs = []            # started processes, each the leader of its own group
-        port_a = free_port()
-        port_b = free_port()
-        while port_b == port_a:
-            port_b = free_port()
+        ports = set()
+        while len(ports) < 3:
+            ports.add(free_port())
+        port_a, port_b, port_c = sorted(ports)
         self.a = Node(self.root, 'a', A_ADDR, port_a)
         self.b = Node(self.root, 'b', B_ADDR, port_b)
-        self.nodes = (self.a, self.b)
+        self.c = Node(self.root, 'c', C_ADDR, port_c)
+        self.nodes = (self.a, self.b)      # the two that run Brenmoor and crashmail
+        self.tossed = {}                   # name: content of each file B tossed
         self.transcript = []
 
     # ---- processes ------------------------------------------------------
@@ -240,8 +243,13 @@ class Interop:
             write(os.path.join(node.prog, 'Groups.ctl'), groups)
             # No uplink: a request for an echo the node lacks is answered "not found".
             write(os.path.join(node.prog, 'FORWARD.CTL'), '; no uplinks\n')
-            self.write_binkd_conf(node)
             self.write_crashmail_prefs(node)
+        self.write_binkd_conf(self.a, [self.b])
+        self.write_binkd_conf(self.b, [self.a, self.c])
+        # C is only a mailer: B's binkd has what B's toss queued for it.
+        for d in (self.c.inbound, self.c.unsecure, self.c.outbound, self.c.boxes):
+            os.makedirs(d, exist_ok=True)
+        self.write_binkd_conf(self.c, [self.b])
         self.write_links(self.a, 'DIRECT')
         write(os.path.join(self.a.prog, 'areas.ctl'),
               'Area           INTEROP.FILES\n'
@@ -302,8 +310,7 @@ class Interop:
               'Security     100\n'
               'FilesSend    %s\n' % (B_ADDR, A_ADDR, FILE_PW, files_send))
 
-    def write_binkd_conf(self, node):
-        other = self.b if node is self.a else self.a
+    def write_binkd_conf(self, node, peers):
         write(node.binkd_conf,
               'domain fidonet %s 2\n'
               'address %s@fidonet\n'
@@ -325,10 +332,9 @@ class Interop:
               'inbound-nonsecure %s\n'
               'filebox %s\n'
               'pid-file %s\n'
-              'node %s@fidonet 127.0.0.1:%d %s\n'
               % (node.outbound, node.address, node.name.upper(), node.name.upper(), node.binkd_log, node.port,
-                 node.port, node.inbound, node.unsecure, node.boxes, os.path.join(node.dir, 'binkd.pid'),
-                 other.address, other.port, SESSION_PW))
+                 node.port, node.inbound, node.unsecure, node.boxes, os.path.join(node.dir, 'binkd.pid'))
+              + ''.join('node %s@fidonet 127.0.0.1:%d %s\n' % (p.address, p.port, SESSION_PW) for p in peers))
 
     def write_crashmail_prefs(self, node):
         other = self.b if node is self.a else self.a
@@ -436,6 +442,31 @@ class Interop:
         for want in ('Area INTEROP.FILES', 'File ' + name, 'To ' + C_ADDR, 'Pw CPW'):
             if want.lower() not in tic.lower():
                 raise Failure('%s %s: the TIC for C lacks "%s":\n%s' % (mode, files_send, want, tic))
+        self.tossed[name] = content
+
+    def carry_to_c(self):
+        """C polls B: binkd takes what B's tosses queued for C, and the
+        "^" lines have it delete the TICs, not the files in B's echo."""
+        b, c = self.b, self.c
+        if not self.tossed:
+            raise Failure('B tossed nothing that could go on to C')
+        self.session(server=b, client=c, poll=True)
+        if os.path.exists(os.path.join(b.outbound, b.flow_name(C_ADDR) + '.hlo')):
+            raise Failure('binkd at B left the flow file for C: %r' % self.flow_lines(b, C_ADDR, '.hlo'))
+        for name, content in self.tossed.items():
+            got = os.path.join(c.inbound, name)
+            if not os.path.isfile(got) or open(got, 'rb').read() != content:
+                raise Failure('%s did not arrive at C whole' % name)
+            if not os.path.isfile(os.path.join(b.prog, 'files', 'interop', name)):
+                raise Failure('binkd at B deleted %s from the echo after sending it' % name)
+        tics = self.tic_names(c.inbound)
+        files = sorted(line.split()[1] for t in tics
+                       for line in open(os.path.join(c.inbound, t), encoding='cp866').read().splitlines()
+                       if line.lower().startswith('file '))
+        if files != sorted(self.tossed):
+            raise Failure('the TICs at C name %r, not %r' % (files, sorted(self.tossed)))
+        if self.tic_names(os.path.join(b.prog, 'out', 'tic')):
+            raise Failure('binkd at B kept the TICs it sent: %r' % self.tic_names(os.path.join(b.prog, 'out', 'tic')))
 
     def flow_lines(self, node, address, ext):
         path = os.path.join(node.outbound, node.flow_name(address) + ext)
@@ -492,7 +523,7 @@ class Interop:
     def report(self):
         out = ['--- transcript']
         out += self.transcript
-        for node in self.nodes:
+        for node in self.nodes + (self.c,):
             for log in (node.binkd_log, node.crashmail_log, os.path.join(node.prog, 'log', 'brenmoor.log')):
                 if os.path.exists(log):
                     out.append('--- %s' % os.path.relpath(log, self.root))
@@ -575,6 +606,12 @@ def main():
             except Exception as e:
                 failed.append('%s %s' % (mode, files_send))
                 print('FAIL  %-8s %-6s %s' % (mode, files_send, describe(e)))
+        try:
+            test.carry_to_c()
+            print('ok    C polls B: every tossed file and its TIC, the TICs removed at B')
+        except Exception as e:
+            failed.append('C')
+            print('FAIL  C: %s' % describe(e))
         try:
             test.robot()
             print('ok    robot request and answer through crashmail and binkd')
