@@ -14,7 +14,6 @@ same way. binkd, crashmail and the nodes live in a scratch directory under
 /tmp that is removed at the end (--keep leaves it). Exit 77 when binkd or
 crashmail is not installed.
 """
-import ctypes
 import os
 import shutil
 import signal
@@ -34,20 +33,26 @@ SESSION_PW = 'SESSPW'      # binkd session password between A and B
 FILE_PW = 'FILEPW'         # Brenmoor's link password: TICs and robot requests
 ROBOT = 'Brenmoor'
 STEP_TIMEOUT = 20          # seconds for one binkd session or tool run
+LIFETIME = 60              # seconds any started process may live at most
 
 
 class Failure(Exception):
     pass
 
 
-def die_with_parent():
-    """In a started child: killed when this script dies, even by SIGKILL
-    (a ctest timeout), so no binkd is left listening."""
-    ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG
+def bounded(argv):
+    """Every tool runs under timeout(1): should this script itself be killed
+    (a ctest timeout sends SIGKILL), no binkd outlives it for long."""
+    return ['timeout', '-k', '5', str(LIFETIME)] + argv
+
+
+class Stopped(BaseException):
+    """A signal ends the whole run (past the checks that catch failures),
+    through the cleanup."""
 
 
 def stopped_by_signal(number, frame):
-    raise Failure('stopped by signal %d' % number)
+    raise Stopped('stopped by signal %d' % number)
 
 
 def free_port():
@@ -153,9 +158,8 @@ class Interop:
         full_env = dict(os.environ, LC_ALL='C.UTF-8', NO_COLOR='1')
         full_env.pop('BRENMOOR_DIR', None)
         full_env.update(env or {})
-        proc = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=full_env,
-                                stdin=subprocess.DEVNULL, cwd=cwd or self.root, start_new_session=True,
-                                preexec_fn=die_with_parent)
+        proc = subprocess.Popen(bounded(argv), stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=full_env,
+                                stdin=subprocess.DEVNULL, cwd=cwd or self.root, start_new_session=True)
         self.procs.append(proc)
         try:
             out, _ = proc.communicate(timeout=timeout)
@@ -170,9 +174,8 @@ class Interop:
         return proc.returncode, text
 
     def start(self, argv):
-        proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                stdin=subprocess.DEVNULL, cwd=self.root, start_new_session=True,
-                                preexec_fn=die_with_parent)
+        proc = subprocess.Popen(bounded(argv), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                stdin=subprocess.DEVNULL, cwd=self.root, start_new_session=True)
         self.procs.append(proc)
         return proc
 
@@ -621,6 +624,9 @@ def main():
     except Exception as e:
         failed.append('setup')
         print('FAIL  %s' % describe(e))
+    except Stopped as e:
+        failed.append(str(e))
+        print('FAIL  %s' % e)
     finally:
         if failed:
             print(test.report())
