@@ -10,7 +10,9 @@ its echo and forwards it to its link C (2:5020/3), a bare binkd that polls
 B and must get every file and TIC. Then B writes a request
 to A's robot as *.msg netmail, crashmail packs it, binkd carries it, A's
 crashmail unpacks it, `brenmoor scan` answers, and the answer goes back the
-same way. binkd, crashmail and the nodes live in a scratch directory under
+same way: once to subscribe, once to unsubscribe, with crashmail keeping
+its high-water mark in 1.msg and deleting exported K/S messages, so the
+second answer must be numbered above the mark to be exported at all. binkd, crashmail and the nodes live in a scratch directory under
 /tmp that is removed at the end (--keep leaves it). Exit 77 when binkd or
 crashmail is not installed.
 """
@@ -356,6 +358,10 @@ class Interop:
               'PACKETDIR "%s"\n'
               'STATSFILE "%s/stats"\n'
               'FORCEINTL\n'
+              # As crashmail's example: 1.msg keeps the high-water mark; K/S
+              # messages (the robot's answers) are deleted once exported.
+              'MSG_HIGHWATER\n'
+              'ALLOWKILLSENT\n'
               'PACKER "ZIP" "zip -j %%a %%f" "unzip -j %%a" "PK"\n'
               'AKA %s\n'
               'DOMAIN "FidoNet"\n'
@@ -477,49 +483,58 @@ class Interop:
             return []
         return [l for l in open(path).read().splitlines() if l]
 
-    def robot(self):
+    def robot(self, command, result, linked):
+        """B asks A's robot by netmail through crashmail and binkd; the
+        answer comes back the same way."""
         a, b = self.a, self.b
-        with open(os.path.join(b.netmail_out, '2.msg'), 'wb') as f:
-            f.write(build_msg('Sysop B', ROBOT, FILE_PW, B_ADDR, A_ADDR, ['+INTEROP.EXTRA'], 0x1F2E3D4C))
+        request = next_message_name(b.netmail_out)
+        with open(request, 'wb') as f:
+            f.write(build_msg('Sysop B', ROBOT, FILE_PW, B_ADDR, A_ADDR, [command], 0x1F2E3D4C + len(self.transcript)))
         self.crashmail(b, 'SCAN')
-        packets = [n for n in os.listdir(b.outbound) if n.lower().startswith(b.flow_name(A_ADDR))
-                   and n.lower()[-3:] in ('out', 'dut', 'hut', 'cut', 'flo', 'dlo', 'hlo', 'clo')]
-        if not packets:
-            raise Failure('crashmail at B packed no netmail for A')
+        if not self.packets_for(b, A_ADDR):
+            raise Failure('crashmail at B packed no netmail for A from %s' % os.path.basename(request))
         self.session(server=a, client=b, poll=False)
         if not [n for n in os.listdir(a.inbound) if n.lower().endswith('.pkt')]:
             raise Failure('binkd brought no packet to A')
         self.crashmail(a, 'TOSS')
-        requests = [n for n in os.listdir(a.netmail_in) if n.lower().endswith('.msg')]
-        if not requests:
+        if not messages(a.netmail_in):
             raise Failure('crashmail at A tossed no netmail into %s' % a.netmail_in)
 
+        before = set(messages(a.netmail_out))
         self.brenmoor(a, 'scan')
         areas = open(os.path.join(a.prog, 'areas.ctl')).read()
-        block = areas[areas.index('Area           INTEROP.EXTRA'):] if 'INTEROP.EXTRA' in areas else ''
-        if not any(l.split()[0].lower() == 'links' and ('2' in l.split()[1:] or B_ADDR in l.split()[1:])
-                   for l in block.splitlines() if l.split()):
-            raise Failure('the robot at A did not link B to INTEROP.EXTRA:\n%s' % areas)
-        if [n for n in os.listdir(a.netmail_in) if n.lower().endswith('.msg')]:
+        if area_linked(areas, 'INTEROP.EXTRA', B_ADDR) != linked:
+            raise Failure('after "%s" the robot at A has B %slinked to INTEROP.EXTRA:\n%s'
+                          % (command, '' if not linked else 'not ', areas))
+        if messages(a.netmail_in):
             raise Failure('the robot at A left the request in %s' % a.netmail_in)
-        answers = [n for n in os.listdir(a.netmail_out) if n.lower().endswith('.msg')]
+        answers = sorted(set(messages(a.netmail_out)) - before)
         if not answers:
             raise Failure('the robot at A wrote no answer')
 
-        self.crashmail(a, 'SCAN')
-        # The robot's answer to a DIRECT link is direct; either way B polls.
+        out = self.crashmail(a, 'SCAN')
+        if not self.packets_for(a, B_ADDR):
+            high = high_water(a.netmail_out)
+            raise Failure('crashmail at A did not export the answer %s: %s' % (', '.join(answers), (
+                'it is not above the high-water mark %d that crashmail keeps in 1.msg, and the answers '
+                'before were exported and deleted (K/S)' % high) if high is not None else out))
+        # The robot's answer to a DIRECT link is direct, to a HOLD link on
+        # hold: B polls either way.
         self.session(server=a, client=b, poll=True)
+        before = set(messages(b.netmail_in))
         self.crashmail(b, 'TOSS')
-        arrived = []
-        for n in sorted(os.listdir(b.netmail_in)):
-            if n.lower().endswith('.msg'):
-                arrived.append(read_msg(os.path.join(b.netmail_in, n)))
+        arrived = [read_msg(os.path.join(b.netmail_in, n)) for n in sorted(set(messages(b.netmail_in)) - before)]
         answer = [m for m in arrived if m[0] == ROBOT and m[1] == 'Sysop B']
         if not answer:
             raise Failure('no answer of the robot arrived at B: %r' % arrived)
         text = answer[0][4]
-        if 'INTEROP.EXTRA' not in text or 'Added' not in text:
-            raise Failure('the answer at B does not say INTEROP.EXTRA was added:\n%s' % text.replace('\r', '\n'))
+        if 'INTEROP.EXTRA' not in text or result not in text:
+            raise Failure('the answer at B does not say INTEROP.EXTRA: %s:\n%s' % (result, text.replace('\r', '\n')))
+
+    def packets_for(self, node, address):
+        """Netmail packets crashmail left for the address, in any flavour."""
+        return [n for n in os.listdir(node.outbound) if n.lower().startswith(node.flow_name(address))
+                and n.lower()[-3:] in ('out', 'dut', 'hut', 'cut')]
 
     # ---- report ----------------------------------------------------------
 
@@ -542,6 +557,41 @@ class Interop:
             print('kept', self.root)
         else:
             shutil.rmtree(self.root, ignore_errors=True)
+
+
+def messages(directory):
+    """The stored messages of a directory, but crashmail's high-water mark."""
+    return [n for n in os.listdir(directory) if n.lower().endswith('.msg') and n != '1.msg']
+
+
+def high_water(directory):
+    """The high-water mark crashmail keeps in 1.msg (its reply field)."""
+    path = os.path.join(directory, '1.msg')
+    if not os.path.exists(path):
+        return None
+    return struct.unpack_from('<H', open(path, 'rb').read(), 184)[0]
+
+
+def next_message_name(directory):
+    """The name an editor gives a new message: above every message and
+    above the high-water mark."""
+    numbers = [int(n[:-4]) for n in os.listdir(directory) if n.lower().endswith('.msg') and n[:-4].isdigit()]
+    return os.path.join(directory, '%d.msg' % (max(numbers + [high_water(directory) or 0, 1]) + 1))
+
+
+def area_linked(areas, tag, address):
+    """Whether the Links line of the tag's block in areas.ctl names the
+    address (in full or as the node number of the same net)."""
+    block, found = None, False
+    for line in areas.splitlines():
+        words = line.split(';')[0].split()
+        if not words:
+            continue
+        if words[0].lower() == 'area':
+            block = words[1].upper() if len(words) > 1 else None
+        elif block == tag and words[0].lower() == 'links':
+            found = address in words[1:] or address.split('/')[1] in words[1:]
+    return found
 
 
 def log_size(path):
@@ -615,12 +665,14 @@ def main():
         except Exception as e:
             failed.append('C')
             print('FAIL  C: %s' % describe(e))
-        try:
-            test.robot()
-            print('ok    robot request and answer through crashmail and binkd')
-        except Exception as e:
-            failed.append('robot')
-            print('FAIL  robot: %s' % describe(e))
+        for command, result, linked in (('+INTEROP.EXTRA', 'Added', True), ('-INTEROP.EXTRA', 'Removed', False)):
+            try:
+                test.robot(command, result, linked)
+                print('ok    robot: "%s" through crashmail and binkd, areas.ctl changed, "%s" back at B'
+                      % (command, result))
+            except Exception as e:
+                failed.append('robot ' + command)
+                print('FAIL  robot: "%s": %s' % (command, describe(e)))
     except Exception as e:
         failed.append('setup')
         print('FAIL  %s' % describe(e))
