@@ -5,7 +5,8 @@
 
 Node A (2:5020/1) hatches a file into INTEROP.FILES; binkd carries file and
 TIC to node B (2:5020/2) once for each way Brenmoor can leave them (flow
-files direct and hold, short and long file boxes); B tosses the file into
+files direct and hold, short and long file boxes, and file attaches in
+NETMAILOUT that crashmail turns into flow files); B tosses the file into
 its echo and forwards it to its link C (2:5020/3), a bare binkd that polls
 B and must get every file and TIC. Then B writes a request
 to A's robot as *.msg netmail, crashmail packs it, binkd carries it, A's
@@ -393,6 +394,7 @@ class Interop:
         content = ('%s carried %s by binkd\r\n' % (name, mode + '/' + files_send)).encode() * (50 + serial)
         upload = os.path.join(a.dir, 'upload', name)
         write(upload, content, 'wb')
+        before_hatch = set(messages(a.netmail_out))
         self.brenmoor(a, 'hatch', upload, 'INTEROP.FILES', '-n', '-c', '-dFile %d through binkd' % serial)
 
         hold = files_send == 'HOLD'
@@ -401,6 +403,23 @@ class Interop:
             if not os.path.isfile(flow):
                 raise Failure('hatch at A wrote no flow file %s' % flow)
             waiting = [flow]
+        elif mode == 'AMA':
+            # File attaches: crashmail turns them into flow lines for binkd.
+            new = sorted(set(messages(a.netmail_out)) - before_hatch)
+            attaches = [read_msg(os.path.join(a.netmail_out, n)) for n in new]
+            if len(attaches) != 2:
+                raise Failure('hatch at A wrote %d file attaches, not two (file and TIC)' % len(attaches))
+            self.crashmail(a, 'SCAN')
+            waiting = [os.path.join(a.outbound, n) for n in os.listdir(a.outbound)
+                       if n.lower().startswith(a.flow_name(B_ADDR)) and n.lower()[-3:] in ('flo', 'dlo', 'hlo', 'clo')]
+            if not waiting:
+                high = high_water(a.netmail_out)
+                raise Failure('crashmail at A made no flow file of the attaches %s%s' % (
+                    ', '.join(m[2] for m in attaches),
+                    '' if high is None else ' (its high-water mark in 1.msg: %d; the attaches: %s)'
+                    % (high, ', '.join(new))))
+            if hold != all(w.lower().endswith('.hlo') for w in waiting):
+                raise Failure('crashmail at A made %s of %s attaches' % (waiting, files_send))
         else:
             # Whatever box the hatch filled: binkd has to find it by its name.
             waiting = [os.path.join(d, n) for d, _, files in os.walk(a.boxes) for n in files]
@@ -421,6 +440,11 @@ class Interop:
         left = [w for w in waiting if os.path.exists(w)]
         if left:
             raise Failure('%s %s: binkd did not send %s' % (mode, files_send, ', '.join(left)))
+        # crashmail sends copies of attached files from its own outbound and
+        # takes no KFS from the FLAGS kludge: an attached TIC stays.
+        sent_tics = self.tic_names(os.path.join(a.prog, 'out', 'tic'))
+        if sent_tics and mode != 'AMA':
+            raise Failure('%s %s: the TIC %s stayed in A\'s outbound after it was sent' % (mode, files_send, sent_tics))
         own = os.path.join(a.prog, 'files', 'interop', name)
         if not os.path.isfile(own) or open(own, 'rb').read() != content:
             raise Failure('%s %s: A lost its own copy of %s in the echo' % (mode, files_send, name))
@@ -631,6 +655,8 @@ def describe(error):
 
 MODES = [('BINK', 'DIRECT'), ('BINK', 'HOLD'), ('FILEBOX', 'DIRECT'), ('FILEBOX', 'HOLD'),
          ('LFILEBOX', 'DIRECT'), ('LFILEBOX', 'HOLD')]
+# File attaches go through crashmail's scan of NETMAILOUT, after the robot.
+ATTACH_MODES = [('AMA', 'DIRECT'), ('AMA', 'HOLD')]
 
 
 def main():
@@ -652,19 +678,16 @@ def main():
     failed = []
     try:
         test.setup()
-        for serial, (mode, files_send) in enumerate(MODES, 1):
+        def carry(serial, mode, files_send):
             try:
                 test.carry_file(mode, files_send, serial)
                 print('ok    %-8s %-6s file and TIC through binkd, tossed at B, queued for C' % (mode, files_send))
             except Exception as e:
                 failed.append('%s %s' % (mode, files_send))
                 print('FAIL  %-8s %-6s %s' % (mode, files_send, describe(e)))
-        try:
-            test.carry_to_c()
-            print('ok    C polls B: every tossed file and its TIC, the TICs removed at B')
-        except Exception as e:
-            failed.append('C')
-            print('FAIL  C: %s' % describe(e))
+
+        for serial, (mode, files_send) in enumerate(MODES, 1):
+            carry(serial, mode, files_send)
         for command, result, linked in (('+INTEROP.EXTRA', 'Added', True), ('-INTEROP.EXTRA', 'Removed', False)):
             try:
                 test.robot(command, result, linked)
@@ -673,6 +696,14 @@ def main():
             except Exception as e:
                 failed.append('robot ' + command)
                 print('FAIL  robot: "%s": %s' % (command, describe(e)))
+        for serial, (mode, files_send) in enumerate(ATTACH_MODES, len(MODES) + 1):
+            carry(serial, mode, files_send)
+        try:
+            test.carry_to_c()
+            print('ok    C polls B: every tossed file and its TIC, the TICs removed at B')
+        except Exception as e:
+            failed.append('C')
+            print('FAIL  C: %s' % describe(e))
     except Exception as e:
         failed.append('setup')
         print('FAIL  %s' % describe(e))
