@@ -432,49 +432,49 @@ class Interop:
         if hold:
             self.session(server=b, client=a, poll=False)
             if not all(os.path.exists(w) for w in waiting) or os.path.exists(os.path.join(b.inbound, name)):
-                raise Failure('%s %s: binkd at A sent hold mail without a poll' % (mode, files_send))
+                raise Failure('binkd at A sent hold mail without a poll')
             self.session(server=a, client=b, poll=True)
         else:
             self.session(server=b, client=a, poll=False)
 
         left = [w for w in waiting if os.path.exists(w)]
         if left:
-            raise Failure('%s %s: binkd did not send %s' % (mode, files_send, ', '.join(left)))
+            raise Failure('binkd did not send %s' % (', '.join(left)))
         # crashmail sends copies of attached files from its own outbound and
         # takes no KFS from the FLAGS kludge: an attached TIC stays.
         sent_tics = self.tic_names(os.path.join(a.prog, 'out', 'tic'))
         if sent_tics and mode != 'AMA':
-            raise Failure('%s %s: the TIC %s stayed in A\'s outbound after it was sent' % (mode, files_send, sent_tics))
+            raise Failure('the TIC %s stayed in A\'s outbound after it was sent' % (sent_tics))
         own = os.path.join(a.prog, 'files', 'interop', name)
         if not os.path.isfile(own) or open(own, 'rb').read() != content:
-            raise Failure('%s %s: A lost its own copy of %s in the echo' % (mode, files_send, name))
+            raise Failure('A lost its own copy of %s in the echo' % (name))
         got = os.path.join(b.inbound, name)
         if not os.path.isfile(got) or open(got, 'rb').read() != content:
-            raise Failure('%s %s: %s did not arrive at B whole' % (mode, files_send, name))
+            raise Failure('%s did not arrive at B whole' % (name))
         tics = self.tic_names(b.inbound)
         if not tics:
-            raise Failure('%s %s: no TIC arrived at B' % (mode, files_send))
+            raise Failure('no TIC arrived at B')
 
         before = self.flow_lines(b, C_ADDR, '.hlo')
         self.brenmoor(b, 'toss')
         stored = os.path.join(b.prog, 'files', 'interop', name)
         if not os.path.isfile(stored) or open(stored, 'rb').read() != content:
-            raise Failure('%s %s: B did not toss %s into INTEROP.FILES' % (mode, files_send, name))
+            raise Failure('B did not toss %s into INTEROP.FILES' % (name))
         desc = open(os.path.join(b.prog, 'files', 'interop', 'files.bbs'), encoding='cp866').read()
         if 'File %d through binkd' % serial not in desc:
-            raise Failure('%s %s: files.bbs at B lacks the description of %s:\n%s' % (mode, files_send, name, desc))
+            raise Failure('files.bbs at B lacks the description of %s:\n%s' % (name, desc))
         if self.tic_names(b.inbound) or os.path.exists(got):
-            raise Failure('%s %s: the toss at B left %s in its inbound' % (mode, files_send, os.listdir(b.inbound)))
+            raise Failure('the toss at B left %s in its inbound' % (os.listdir(b.inbound)))
         added = self.flow_lines(b, C_ADDR, '.hlo')[len(before):]
         if [l for l in added if not l.startswith('^')] != [stored]:
-            raise Failure('%s %s: B queued %r for C, not the stored file' % (mode, files_send, added))
+            raise Failure('B queued %r for C, not the stored file' % (added))
         tic_lines = [l[1:] for l in added if l.startswith('^')]
         if len(tic_lines) != 1 or not os.path.isfile(tic_lines[0]):
-            raise Failure('%s %s: B queued no TIC for C: %r' % (mode, files_send, added))
+            raise Failure('B queued no TIC for C: %r' % (added))
         tic = open(tic_lines[0], encoding='cp866').read()
         for want in ('Area INTEROP.FILES', 'File ' + name, 'To ' + C_ADDR, 'Pw CPW'):
             if want.lower() not in tic.lower():
-                raise Failure('%s %s: the TIC for C lacks "%s":\n%s' % (mode, files_send, want, tic))
+                raise Failure('the TIC for C lacks "%s":\n%s' % (want, tic))
         self.tossed[name] = content
 
     def carry_to_c(self):
