@@ -97,6 +97,14 @@ std::string Row(const LinkRecord& link, const std::string& address) {
            NumberText(link.Security) + " " + link.FilesSend;
 }
 
+// A column holds one word, and "-" in it means empty: other values need
+// the keyword form, and so does a row longer than a line is read.
+bool FitsRow(const LinkRecord& link) {
+    for (const std::string* value : {&link.AKA, &link.Password, &link.Group})
+        if (*value == "-" || value->find(' ') != std::string::npos) return false;
+    return link.DefaultGroup != '-';
+}
+
 }  // namespace
 
 void LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
@@ -151,7 +159,18 @@ bool RewriteLink(const std::string& path, const LinkRecord& record) {
             }
             i = next;
         } else if (!keyword.empty() && keyword[0] == '!' && NormalizeAddress(FirstWord(value)) == address) {
-            AddLine(out, Row(record, address));
+            const std::string row = Row(record, address);
+            if (FitsRow(record) && row.size() <= MaxText) AddLine(out, row);
+            else AddBlock(out, record, address);
+            // Keyword lines after a row set the row's link too: their values
+            // now stand in the entry, and left there they would undo the change.
+            std::size_t next = i + 1;
+            for (; next < lines.size(); ++next) {
+                ExamineLine(lines[next], keyword, value);
+                if (StartsLink(keyword)) break;
+                if (keyword.empty()) AddLine(out, lines[next]);
+            }
+            i = next - 1;
         } else {
             AddLine(out, lines[i]);
         }

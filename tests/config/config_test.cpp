@@ -318,6 +318,12 @@ TEST(LinksFile, RewriteLink) {
                        "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD\r\n"},
         // Another link: the file stays as it is.
         {"LINK 3:1/1\nAKA 3:1/2\n", "LINK 3:1/1\r\nAKA 3:1/2\r\n"},
+        // Keyword lines after a row belong to its link: they go into the row
+        // (a "Pause No" left there would undo the pause), comments stay.
+        {"! 2:5020/100 2:5020/1 PW2 No No No AB - 10 HOLD\r\n; note\r\nPause No\r\nSecurity 20\r\n"
+         "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT\r\n",
+         "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD\r\n; note\r\n"
+         "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT\r\n"},
     };
     for (const auto& c : cases) {
         ScratchDir dir;
@@ -342,6 +348,27 @@ TEST(LinksFile, RewriteLink) {
         EXPECT_EQ(back[0].AKA + "|" + back[0].Password + "|" + back[0].Group + "|" + back[0].DefaultGroup + "|" +
                       std::to_string(back[0].Security) + "|" + back[0].FilesSend,
                   "||| |7|HOLD");
+    }
+    // A value that a column cannot hold (a blank in it, or "-") turns the
+    // row into a block; a row would shift every column after it. So does a
+    // row too long to be read whole.
+    for (const std::string& password : std::vector<std::string>{"TWO WORDS", "-", std::string(240, 'P')}) {
+        ScratchDir dir;
+        WriteFileBytes(dir / "Links.ctl", "! 2:5020/100 2:5020/1 - No No No AB - 10 HOLD\r\nPassword " + password +
+                                              "\r\nLink 2:5020/200\r\n");
+        std::vector<LinkRecord> links;
+        LoadLinks(dir / "Links.ctl", links);
+        ASSERT_EQ(links.size(), 2u);
+        LinkRecord paused = links[0];
+        paused.Pause = true;
+        ASSERT_FALSE(RewriteLink(dir / "Links.ctl", paused));
+        std::vector<LinkRecord> back;
+        LoadLinks(dir / "Links.ctl", back);
+        ASSERT_EQ(back.size(), 2u);
+        EXPECT_EQ(back[0].Password, password);
+        EXPECT_TRUE(back[0].Pause);
+        EXPECT_EQ(back[0].Group + "|" + std::to_string(back[0].Security) + "|" + back[0].FilesSend, "AB|10|HOLD");
+        EXPECT_EQ(back[1].Address, "2:5020/200");
     }
     ScratchDir dir;
     WriteFileBytes(dir / "Links.ctl", "LINK 2:5020/100\n");
