@@ -75,6 +75,7 @@ int InjectedFault(bool reported) {
 #ifdef BRENMOOR_FAULT_INJECTION
     static long long count = 0, target = -1;
     static bool stop = false;
+    static int error = EIO;
     if (target < 0) {
         target = 0;
         const char* value = std::getenv("BRENMOOR_FAULT");
@@ -82,11 +83,14 @@ int InjectedFault(bool reported) {
         if (text.starts_with("stop:") || text.starts_with("fail:")) {
             stop = text.starts_with("stop:");
             target = std::atoll(value + 5);
+        } else if (text.starts_with("nospace:")) {
+            error = ENOSPC;
+            target = std::atoll(value + 8);
         }
     }
     if (target > 0 && ++count == target) {
         if (stop) ::kill(::getpid(), SIGKILL);
-        return reported ? EIO : 0;
+        return reported ? error : 0;
     }
 #else
     (void)reported;
@@ -110,18 +114,33 @@ int WriteAll(int fd, const char* data, std::size_t size) {
     return 0;
 }
 
+// WriteAll, but under the full-disk fault (ENOSPC) only part of the data is
+// written, as on a disk that fills up in the middle.
+int WriteUnlessFull(int fd, const char* data, std::size_t size, int fault) {
+    if (fault != ENOSPC) return WriteAll(fd, data, size);
+    WriteAll(fd, data, size / 2);
+    return ENOSPC;
+}
+
 int CloseChecked(int fd) {
     if (::close(fd) != 0 && errno != EINTR) return errno;
     return 0;
 }
 
-// Writes content to a file opened with the given flags; 0 or errno.
+// Writes content to a file opened with the given flags; 0 or errno. An
+// append is whole or not at all: a disk that fills up in the middle must not
+// leave half a line that the next append would be glued to. A new file that
+// could not be written whole is removed.
 int WriteFileWithFlags(const std::string& path, std::string_view content, int flags) {
-    if (int fault = InjectedFault()) return fault;
+    int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) return fault;
     int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
     if (fd < 0) return errno;
-    int error = WriteAll(fd, content.data(), content.size());
+    off_t start = (flags & O_APPEND) ? ::lseek(fd, 0, SEEK_END) : 0;
+    int error = WriteUnlessFull(fd, content.data(), content.size(), fault);
+    if (error != 0 && (flags & O_APPEND) && start >= 0) (void)::ftruncate(fd, start);
     int closeError = CloseChecked(fd);
+    if (error != 0 && (flags & O_EXCL)) ::unlink(path.c_str());
     return error != 0 ? error : closeError;
 }
 
@@ -130,8 +149,12 @@ enum class CopyStage { Done, SourceOpen, TargetCreate, Transfer };
 // The copy behind CopyFile and CopyFile. A partly written target is
 // removed, so a failed copy never looks like a complete one.
 CopyStage CopyFileContents(const std::string& source, const std::string& target, int& error) {
-    error = InjectedFault();
-    if (error != 0) return CopyStage::TargetCreate;
+    const int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) {
+        error = fault;
+        return CopyStage::TargetCreate;
+    }
+    error = 0;
     std::string from = ResolvePath(source);
     int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0) {
@@ -171,7 +194,7 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
             break;
         }
         if (got == 0) break;
-        error = WriteAll(out, block, static_cast<std::size_t>(got));
+        error = WriteUnlessFull(out, block, static_cast<std::size_t>(got), fault);
         if (error != 0) break;
     }
     if (error == 0) {
@@ -474,7 +497,8 @@ int AppendToFile(const std::string& path, std::string_view content) {
 
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
     if (path.empty()) return ENOENT;
-    if (int fault = InjectedFault()) return fault;
+    const int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) return fault;
     std::string target = ResolvePath(path);
     // A control file kept as a symbolic link to elsewhere: the file it names
     // is rewritten and the link stays, instead of the link being replaced.
@@ -497,7 +521,7 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
     std::string temp = dir + PathSeparator + "." + name + ".XXXXXX";
     int fd = ::mkstemp(temp.data());
     if (fd < 0) return errno;
-    int error = WriteAll(fd, content.data(), content.size());
+    int error = WriteUnlessFull(fd, content.data(), content.size(), fault);
     if (error == 0) {
         mode_t mode = 0;
         if (exists) {
@@ -615,6 +639,12 @@ std::uint64_t MillisecondTick() {
     struct timespec now {};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec / 1000000);
+}
+
+void SleepMilliseconds(unsigned milliseconds) {
+    struct timespec wait {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (::nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+    }
 }
 
 void SeedRandom() {

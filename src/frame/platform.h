@@ -143,6 +143,7 @@ struct LocalDateTime {
 LocalDateTime LocalNow();
 LocalDateTime LocalTimeOf(std::time_t when);
 std::uint64_t MillisecondTick();
+void SleepMilliseconds(unsigned milliseconds);
 
 void SeedRandom();
 std::uint32_t RandomNumber(std::uint32_t limit);  // 0 .. limit-1
@@ -164,7 +165,9 @@ std::uint64_t MemoryAvailable();
 // The fault switch of test builds, asked before every file operation that
 // changes something. BRENMOOR_FAULT "stop:N" kills the process before its
 // N-th such operation, as SIGKILL or a power cut would; "fail:N" makes that
-// operation fail with EIO, when it is one that reports failures (reported).
+// operation fail with EIO, when it is one that reports failures (reported);
+// "nospace:N" makes it fail with ENOSPC, a write after writing part of its
+// data.
 // Returns the error to report, 0 to go on; always 0 in other builds.
 int InjectedFault(bool reported = true);
 
