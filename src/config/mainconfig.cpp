@@ -1,5 +1,6 @@
 #include "config/mainconfig.h"
 
+#include <algorithm>
 #include <new>
 
 #include "config/ctlline.h"
@@ -174,6 +175,8 @@ void HandleLine(std::string line, MainConfig& config, const std::string& baseDir
         config.msgMaxLines = ParseWordValue(value);
     } else if (keyword == "MAXDUPEREC") {
         config.maxDupeRec = ParseLongValue(value);
+    } else if (keyword == "BSYWAIT") {
+        config.bsyWait = std::max<std::int32_t>(0, ParseLongValue(value));
     } else if (keyword == "DESCPOS") {
         config.descPos = ParseByteValue(value);
     } else if (keyword == "DLCPOS") {
@@ -249,7 +252,8 @@ std::vector<ConfigProblem> CheckMainConfig(const std::string& path, const MainCo
             std::string word = UpperCase(value);
             if (word != "YES" && word != "NO" && word != "+" && word != "-") report("\"" + value + "\" is not Yes or No");
         }
-        if (keyword == "MSGMAXLINES" || keyword == "MAXDUPEREC" || keyword == "DESCPOS" || keyword == "DLCPOS") {
+        if (keyword == "MSGMAXLINES" || keyword == "MAXDUPEREC" || keyword == "DESCPOS" || keyword == "DLCPOS" ||
+            keyword == "BSYWAIT") {
             known = true;
             if (!isNumber(value)) report("\"" + value + "\" is not a number");
         }
@@ -288,6 +292,7 @@ void LoadMainConfig(const std::string& path, MainConfig& config) {
         const std::string baseDir = ExtractDir(ResolvePath(path));
         for (std::string& line : lines) HandleLine(std::move(line), config, baseDir);
         CompleteConfig(config);
+        config.flowRetryFile = baseDir + std::string(FlowRetryFileName);
     } catch (const std::bad_alloc&) {
         WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
         ExitProgram(10);

@@ -62,6 +62,10 @@ struct MainConfig {
     std::uint8_t dlcPos = 14;            // DLCPOS (0 becomes 14)
     std::uint8_t descPos = 14;           // DESCPOS
     std::int32_t maxDupeRec = 1;         // MAXDUPEREC
+    std::int32_t bsyWait = 10;           // BSYWAIT: seconds to wait for a link's .bsy
+    // Flow lines that waited in vain for a link's .bsy; in the program
+    // directory, so that every run of this node finds them.
+    std::string flowRetryFile;
     bool autoAddingPlus = false;         // AUTOADDINGPLUS
     bool delBadTic = false;              // DELBADTIC
     bool calculationCrc = false;         // CALCULATIONCRC
@@ -75,6 +79,9 @@ struct MainConfig {
     bool replaces = false;               // REPLACES
     char separator = 0;                  // SEPARATOR
 };
+
+// The retry list of flow lines, in the program directory.
+constexpr std::string_view FlowRetryFileName = "FLOWRETRY.LST";
 
 // Reads the file (which the caller has found to exist) into config, after
 // resetting it to the defaults. Creates every configured directory; a

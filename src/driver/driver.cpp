@@ -23,6 +23,7 @@
 #include "robot/uplinks.h"
 #include "tic/descriptions.h"
 #include "tic/hatch.h"
+#include "tic/outbound.h"
 #include "tic/tic.h"
 #include "tic/toss.h"
 #include "ui/commander.h"
@@ -138,8 +139,9 @@ RunState State;
 
 void Scan(RunState& state) {
     const NodeConfig& node = state.node;
-    const FileResender resend = [&node](const AreaRecord& area, const std::string& path, const LinkRecord& link) {
-        return ResendFile(node, area, path, link);
+    const FileResender resend = [&node](const AreaRecord& area, const std::string& path, const LinkRecord& link,
+                                        const std::string& journalPath) {
+        return ResendFile(node, area, path, link, journalPath);
     };
     if (int error = RunScan(node, resend)) RuntimeError(error);
 }
@@ -362,8 +364,12 @@ void Run(int argc, char** argv) {
     ClearErrorNumber();
 
     // Commands that change files hold the flag, so that no two of them
-    // rewrite areas.ctl or a flow file at once.
-    if (command->changesFiles) AcquireBusyFlag(State.node.main);
+    // rewrite areas.ctl or a flow file at once. Flow lines an earlier run
+    // could not deliver to a busy link go first.
+    if (command->changesFiles) {
+        AcquireBusyFlag(State.node.main);
+        FlushFlowRetries(State.node.main);
+    }
     command->handler(State);
     ExitProgram(0);
 }

@@ -1,7 +1,10 @@
 #include "tic/outbound.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <set>
+#include <utility>
 
 #include "config/areas.h"
 #include "frame/catalogue.h"
@@ -19,6 +22,7 @@ constexpr std::string_view AttachToName = "SysOp";
 constexpr std::string_view AttachTooLongText = "No file attach to %t: the path %f is longer than a subject holds";
 constexpr std::size_t MaxAttachPath = 71;  // the subject field: 72 bytes with its NUL
 constexpr std::size_t TicNameLength = 12;  // "BM123456.TIC"
+constexpr std::size_t MaxPartName = 250;    // a box's work copy, with ".part" within NAME_MAX
 constexpr std::string_view Base32Digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 
 // The flavour words are tested with a blank in front, so that "DIR" is found
@@ -26,6 +30,11 @@ constexpr std::string_view Base32Digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 bool HasFlavourWord(std::string_view flavour, std::string_view word) {
     std::string text = " " + UpperCase(flavour);
     return text.find(" " + std::string(word)) != std::string::npos;
+}
+
+// The mailer deletes a TIC once it is sent.
+std::string TicFlavour(std::string_view flavour) {
+    return flavour.empty() ? "KFS" : std::string(flavour) + " KFS";
 }
 
 std::string Base32(std::uint16_t value) {
@@ -46,15 +55,140 @@ std::string FlowLine(const std::string& path, std::string_view flavour) {
     return line;
 }
 
-// Appends the line; once: only when the file does not list it yet (a
-// delivery finished after an interrupted run).
+// True when the file lists the line already (a delivery finished after an
+// interrupted run).
+bool ListsLine(const std::string& file, const std::string& line) {
+    std::string content;
+    return ReadWholeFile(file, content) && ("\n" + content).find("\n" + line) != std::string::npos;
+}
+
+// Appends the line; once: only when the file does not list it yet.
 void AppendOrFail(const std::string& file, const std::string& line, bool once) {
-    if (once) {
-        std::string content;
-        if (ReadWholeFile(file, content) && ("\n" + content).find("\n" + line) != std::string::npos) return;
-    }
+    if (once && ListsLine(file, line)) return;
     int error = AppendToFile(file, line);
     if (error != 0) RuntimeError(error);
+}
+
+// ---- A link's busy file in the binkley-style outbound ----------------------
+// While a mailer holds "nnnnnnnn.bsy" it may be sending the flow file and cut
+// it afterwards; an append in between would be lost. So a flow file is only
+// appended to while this run holds the busy file itself. Lines of a link that
+// stays busy go to the retry list, which the next run flushes first.
+
+constexpr std::string_view BusyGivenUpText = "%f is held by another program: its flow lines wait in the retry list";
+constexpr std::string_view RetryDroppedText = "Retry list: a line that names no flow file is dropped: %f";
+constexpr unsigned BusyPollMilliseconds = 100;
+
+struct BusyState {
+    bool retriesFlushed = false;
+    std::set<std::string> givenUp;  // busy files that stayed busy: not waited for again this run
+    std::set<std::string> queued;   // flow files with lines in the retry list
+};
+
+BusyState& Busy() {
+    static BusyState state;
+    return state;
+}
+
+std::string BusyFileOf(const std::string& flowFile) { return flowFile.substr(0, flowFile.rfind('.')) + ".bsy"; }
+
+bool IsFlowFileName(const std::string& path) {
+    std::string name = LowerCase(ExtractFileName(path));
+    return name.size() > 4 && (name.ends_with(".flo") || name.ends_with(".dlo") || name.ends_with(".hlo"));
+}
+
+// A busy file left by a killed run: it names a process that is gone. One
+// without a process ID is some mailer's and is never taken away.
+bool IsStaleBusyFile(const std::string& path) {
+    std::string content;
+    if (!ReadWholeFile(path, content)) return false;
+    content.erase(content.find_last_not_of(" \t\r\n") + 1);
+    if (content.empty() || content.size() > 9 || content.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const long long pid = ParseNumber(content);
+    return pid > 0 && !ProcessExists(static_cast<int>(pid));
+}
+
+// Holds a link's busy file for as long as it lives, also when the run ends
+// through the exit routine.
+class BusyHold {
+public:
+    BusyHold() = default;
+    BusyHold(const BusyHold&) = delete;
+    BusyHold& operator=(const BusyHold&) = delete;
+    ~BusyHold() { Release(); }
+
+    // Creates the busy file exclusively, waiting up to BSYWAIT seconds while
+    // another program holds it. False when it stays busy.
+    bool Take(const MainConfig& config, const std::string& busyFile) {
+        if (Busy().givenUp.count(busyFile)) return false;
+        const std::string mark = std::to_string(CurrentProcessId()) + "\n";
+        const std::uint64_t deadline = MillisecondTick() + static_cast<std::uint64_t>(config.bsyWait) * 1000u;
+        bool staleTried = false;
+        for (;;) {
+            int error = CreateNewFile(busyFile, mark);
+            if (error == 0) {
+                path_ = busyFile;
+                return true;
+            }
+            if (error != EEXIST) RuntimeError(error);
+            if (!staleTried && IsStaleBusyFile(busyFile)) {
+                staleTried = true;
+                DeleteFile(busyFile);
+                continue;
+            }
+            if (MillisecondTick() >= deadline) break;
+            SleepMilliseconds(BusyPollMilliseconds);
+        }
+        Busy().givenUp.insert(busyFile);
+        WriteLog(config.logName, SubstituteMacros(BusyGivenUpText, "%f", busyFile));
+        return false;
+    }
+
+    void Release() {
+        if (!path_.empty()) DeleteFile(path_);
+        path_.clear();
+    }
+
+private:
+    std::string path_;
+};
+
+// An entry of the retry list: the flow file, a tab, the flow line.
+std::string RetryEntry(const std::string& flowFile, const std::string& line) {
+    std::string entry = flowFile + '\t' + line;
+    if (entry.empty() || entry.back() != '\n') entry += '\n';
+    return entry;
+}
+
+// Puts the lines into the retry list in one append, so that a run killed
+// meanwhile leaves all of them or none.
+void QueueFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
+                    bool once) {
+    std::string entries;
+    for (const std::string& line : lines) {
+        std::string entry = RetryEntry(flowFile, line);
+        if (once && (ListsLine(flowFile, line) || ListsLine(config.flowRetryFile, entry))) continue;
+        entries += entry;
+    }
+    Busy().queued.insert(flowFile);
+    if (entries.empty()) return;
+    int error = AppendToFile(config.flowRetryFile, entries);
+    if (error != 0) RuntimeError(error);
+}
+
+// Appends the lines to the flow file while holding the link's busy file; a
+// link that stays busy, or that has lines waiting from before, gets them
+// queued behind those.
+void AppendFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
+                     bool once) {
+    FlushFlowRetries(config);
+    BusyHold hold;
+    if (Busy().queued.count(flowFile) || !hold.Take(config, BusyFileOf(flowFile))) {
+        QueueFlowLines(config, flowFile, lines, once);
+        return;
+    }
+    for (const std::string& line : lines) AppendOrFail(flowFile, line, once);
 }
 
 void SendToBox(const std::string& box, const std::string& path, std::string_view flavour, bool useToBeSent,
@@ -66,13 +200,23 @@ void SendToBox(const std::string& box, const std::string& path, std::string_view
         AppendOrFail(dir + std::string(ToBeSentFileName), FlowLine(path, flavour), once);
         return;
     }
-    std::string target = dir + ExtractFileName(path);
-    int error = CopyFile(path, target);
+    // The mailer sends whatever lies in a box, so a file comes in whole, by a
+    // rename: moved when the mailer is to delete it anyway, otherwise copied
+    // beside the box first.
+    const std::string target = dir + ExtractFileName(path);
+    const bool kfs = HasFlavourWord(flavour, "KFS");
+    if (kfs && RenameFile(path, target) == 0) return;
+    std::string part = "." + ExtractFileName(box) + "." + ExtractFileName(path);
+    if (part.size() > MaxPartName) part.resize(MaxPartName);
+    part = ExtractDir(box) + part + ".part";
+    int error = CopyFile(path, part);
+    if (error == 0) error = RenameFile(part, target);
     if (error != 0) {
+        DeleteFile(part);
         WriteLine("Cannot copy " + path + " to " + target + ": error " + ErrorText(error));
         ExitProgram(2);
     }
-    if (HasFlavourWord(flavour, "KFS") && FileExists(target)) DeleteFile(path);
+    if (kfs) DeleteFile(path);
 }
 
 std::string BoxBase(const std::string& boxesDir) {
@@ -129,8 +273,45 @@ std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& conf
 }
 
 void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& path, std::string_view flavour, bool once) {
-    AppendOrFail(BinkFlowFile(outboundBase, config, linkAddress, flavour), FlowLine(path, flavour), once);
+              const std::string& filePath, const std::string& ticPath, std::string_view flavour, bool once) {
+    AppendFlowLines(config, BinkFlowFile(outboundBase, config, linkAddress, flavour),
+                    {FlowLine(filePath, flavour), FlowLine(ticPath, TicFlavour(flavour))}, once);
+}
+
+void FlushFlowRetries(const MainConfig& config) {
+    BusyState& state = Busy();
+    if (state.retriesFlushed || config.flowRetryFile.empty()) return;
+    state.retriesFlushed = true;
+    std::vector<std::string> entries;
+    if (!ReadTextLines(config.flowRetryFile, entries)) return;
+    // The lines of each flow file, in the order they were queued.
+    std::vector<std::pair<std::string, std::vector<std::string>>> flows;
+    for (const std::string& entry : entries) {
+        std::size_t tab = entry.find('\t');
+        std::string flowFile = entry.substr(0, tab);
+        if (tab == std::string::npos || !IsFlowFileName(flowFile)) {
+            if (!entry.empty()) WriteLog(config.logName, SubstituteMacros(RetryDroppedText, "%f", entry));
+            continue;
+        }
+        auto flow = std::find_if(flows.begin(), flows.end(), [&](const auto& f) { return f.first == flowFile; });
+        if (flow == flows.end()) flow = flows.insert(flows.end(), {flowFile, {}});
+        flow->second.push_back(entry.substr(tab + 1) + "\n");
+    }
+    // A line already in its flow file was appended by a run killed before it
+    // could shorten the list: it is not appended again.
+    std::string left;
+    for (const auto& [flowFile, lines] : flows) {
+        BusyHold hold;
+        if (!hold.Take(config, BusyFileOf(flowFile))) {
+            for (const std::string& line : lines) left += RetryEntry(flowFile, line);
+            state.queued.insert(flowFile);
+            continue;
+        }
+        for (const std::string& line : lines) AppendOrFail(flowFile, line, true);
+    }
+    int error = left.empty() ? 0 : ReplaceFileSafely(config.flowRetryFile, left, "");
+    if (left.empty()) DeleteFile(config.flowRetryFile);
+    if (error != 0) RuntimeError(error);
 }
 
 std::string FileBoxName(std::string_view address, bool hold) {
@@ -191,7 +372,7 @@ void AddSeenBy(std::vector<std::string>& seenBy, const std::string& address) {
 
 // A name for the link's TIC: the one an interrupted run chose, or a free
 // one, noted before the TIC is written.
-std::string LinkTicName(const MainConfig& config, TossJournal& journal, const std::string& address, bool& again) {
+std::string LinkTicName(const MainConfig& config, Journal& journal, const std::string& address, bool& again) {
     std::string name = JournalValue(journal, "tic " + address);
     again = !name.empty();
     if (again) return name;
@@ -203,7 +384,7 @@ std::string LinkTicName(const MainConfig& config, TossJournal& journal, const st
 
 // A file-attach netmail, under the message name an interrupted run chose
 // when it had chosen one, so that no attach is written twice.
-void Attach(const MainConfig& config, TossJournal& journal, const std::string& key, const LinkRecord& link,
+void Attach(const MainConfig& config, Journal& journal, const std::string& key, const LinkRecord& link,
             const std::string& path, const std::string& attributes) {
     std::string message = JournalValue(journal, key);
     if (message.empty()) {
@@ -216,9 +397,9 @@ void Attach(const MainConfig& config, TossJournal& journal, const std::string& k
 }  // namespace
 
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic, TossJournal* journal) {
-    TossJournal memory;
-    TossJournal& done = journal ? *journal : memory;
+                 const MainConfig& config, const TicRecord& tic, Journal* journal) {
+    Journal memory;
+    Journal& done = journal ? *journal : memory;
     TicRecord out = tic;
     out.File = ExtractFileName(filePath);
     std::uint64_t size = 0;
@@ -298,14 +479,13 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         // Each link gets its own flavour; nothing carries over from the
         // previous link.
         const std::string flavour = LinkFlavour(link.FilesSend);
-        const std::string ticFlavour = flavour.empty() ? "KFS" : flavour + " KFS";
+        const std::string ticFlavour = TicFlavour(flavour);
         if (mode == "AMA") {
             const std::string attributes = AttachAttributes(link.FilesSend);
             Attach(config, done, "attach-file " + address, link, AbsolutePath(filePath), attributes);
             Attach(config, done, "attach-tic " + address, link, AbsolutePath(ticPath), attributes + " KFS");
         } else if (mode == "BINK") {
-            SendBink(config.binkStyleOutbound, config, link.Address, filePath, flavour, again);
-            SendBink(config.binkStyleOutbound, config, link.Address, ticPath, ticFlavour, again);
+            SendBink(config.binkStyleOutbound, config, link.Address, filePath, ticPath, flavour, again);
         } else if (mode == "FILEBOX") {
             SendFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile, again);
             SendFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile, again);

@@ -28,19 +28,26 @@ std::string AttachAttributes(std::string_view filesSend);
 // and skipped when a journal of an interrupted run names it; a link whose
 // delivery was cut short gets the same TIC again and no flow line twice.
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic, TossJournal* journal = nullptr);
+                 const MainConfig& config, const TicRecord& tic, Journal* journal = nullptr);
 
 // The File and Fullname values of every TIC waiting in the outbound: files
 // still to be sent, which nothing may delete.
 std::vector<std::string> WaitingTicFiles(const std::string& outbound);
 
-// Appends the line for path to the link's flow file under outboundBase:
-// ".dlo" (DIR), ".hlo" (HLD) or ".flo" (normal); "^" in front when the
-// flavour holds KFS. Names are lower case: zone directory "outbound.00a",
+// Appends the lines for the file and its TIC to the link's flow file under
+// outboundBase: ".dlo" (DIR), ".hlo" (HLD) or ".flo" (normal); the TIC's line
+// with "^" in front. Names are lower case: zone directory "outbound.00a",
 // point directory "139c0002.pnt", flow file "0000pppp.?lo" inside it.
-// once: only when the flow file does not list the line yet.
+// The link's ".bsy" is held meanwhile; while another program holds it longer
+// than BSYWAIT, the lines go to the retry list instead. once: only lines the
+// flow file and the retry list do not hold yet.
 void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& path, std::string_view flavour, bool once = false);
+              const std::string& filePath, const std::string& ticPath, std::string_view flavour, bool once = false);
+
+// Appends the lines an earlier run left in the retry list to their flow
+// files, each under its link's ".bsy"; lines of links still busy stay. Done
+// once per run, before any new line.
+void FlushFlowRetries(const MainConfig& config);
 
 // The path of the flow file SendBink appends to.
 std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
