@@ -128,6 +128,27 @@ bool AppendAnnouncementRecord(std::string_view directory, std::string_view fileE
                                       fileDirectory, originText, fromText, group);
 }
 
+bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, std::string_view fileEcho,
+                                  std::string_view comment, std::string_view fileName,
+                                  std::string_view fileDirectory, std::string_view originText,
+                                  std::string_view fromText, std::string_view group) {
+    std::string path = JournalValue(journal, "announce-file");
+    if (path.empty()) {
+        path = AnnouncementFilePath(directory, LocalNow());
+        if (path.empty()) return true;
+        std::uint64_t size = 0;
+        if (!GetFileSize(path, size)) size = 0;
+        size -= size % AnnouncementRecordSize;
+        JournalAdd(journal, {"announce-file " + path, "announce-size " + std::to_string(size)});
+    } else {
+        const auto before = static_cast<std::uint64_t>(ParseNumber(JournalValue(journal, "announce-size")));
+        std::uint64_t size = 0;
+        if (GetFileSize(path, size) && size > before) TruncateFile(path, before);
+    }
+    ClearErrorNumber();
+    return AppendAnnouncementRecordTo(path, fileEcho, comment, fileName, fileDirectory, originText, fromText, group);
+}
+
 bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,
                                 std::string_view fileName, std::string_view fileDirectory,
                                 std::string_view originText, std::string_view fromText, std::string_view group) {

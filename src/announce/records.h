@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "frame/journal.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 
@@ -76,6 +77,16 @@ std::string AnnouncementFilePath(std::string_view directory, const LocalDateTime
 bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,
                                 std::string_view fileName, std::string_view fileDirectory,
                                 std::string_view originText, std::string_view fromText, std::string_view group);
+
+// AppendAnnouncementRecord once for the work of the journal: the record
+// file and its size are noted before the first try, and a try repeated after
+// a run cut short cuts the file back to that size first. False when the
+// record could not be written (errno set); true when written or when there
+// is no directory to write to.
+bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, std::string_view fileEcho,
+                                  std::string_view comment, std::string_view fileName,
+                                  std::string_view fileDirectory, std::string_view originText,
+                                  std::string_view fromText, std::string_view group);
 
 // Every whole record of a record file, in file order. A trailing partial
 // record is ignored. Returns 0 or the error number of a failed open or read

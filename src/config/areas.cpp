@@ -146,7 +146,9 @@ void ParseAreaList(std::string_view content, AreaList& list) {
     }
 }
 
-// The list as it would be written.
+
+}  // namespace
+
 std::string AreaListText(const AreaList& list) {
     std::string out = list.head;
     // A removed block leaves one empty line before the next, and an added
@@ -165,8 +167,6 @@ std::string AreaListText(const AreaList& list) {
     }
     return out;
 }
-
-}  // namespace
 
 AreaRecord ReadArea(const std::string& file, std::string_view tag) {
     AreaRecord area;
@@ -415,10 +415,16 @@ void AddArea(AreaList& list, const AreaRecord& area) {
 int SaveAreaList(AreaList& list) {
     if (!list.changed) return 0;
     const std::string text = AreaListText(list);
-    int error = ReplaceFileSafely(list.file, text, ExtractDir(list.file) + "areas.old");
+    int error = WriteAreaListText(list.file, text);
     if (error != 0) return error;
     ParseAreaList(text, list);
     return 0;
+}
+
+int WriteAreaListText(const std::string& file, const std::string& text) {
+    std::string current;
+    if (ReadWholeFile(file, current) && current == text) return 0;
+    return ReplaceFileSafely(file, text, ExtractDir(file) + "areas.old");
 }
 
 std::string AreaDirectory(const std::string& programDir, const AreaRecord& area) {

@@ -120,6 +120,14 @@ void AddArea(AreaList& list, const AreaRecord& area);
 // unchanged.
 int SaveAreaList(AreaList& list);
 
+// The file SaveAreaList would write for the list as it stands.
+std::string AreaListText(const AreaList& list);
+
+// Writes text as the area list in one rewrite, "areas.old" keeping the file
+// as it was; nothing when the file holds that text already (a rewrite done
+// by a run that was then cut short). 0 or errno.
+int WriteAreaListText(const std::string& file, const std::string& text);
+
 // Where an area's files lie: its Path, a relative one taken in programDir
 // (not the current directory); empty for a pass-through area.
 std::string AreaDirectory(const std::string& programDir, const AreaRecord& area);

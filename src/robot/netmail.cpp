@@ -192,6 +192,11 @@ std::string NextMessageName(const std::string& directory) {
         }
         if (digits && number > highest) highest = number;
     }
+    // A tosser that deletes the mail it exports (crashmail, with
+    // MSG_HIGHWATER) keeps the number of the last one in the reply field of
+    // 1.msg; a message numbered below it would never be exported.
+    NetmailHeader mark;
+    if (ReadNetmailHeader(dir + "1.msg", mark) && mark.ReplyTo > highest) highest = mark.ReplyTo;
     return dir + std::to_string(highest + 1) + ".msg";
 }
 
@@ -287,6 +292,11 @@ std::string FollowingMessageName(const std::string& name) {
 
 }  // namespace
 
+std::string BuildOutgoingNetmail(const OutgoingNetmail& m) {
+    return BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject, m.hasBody ? &m.body : nullptr,
+                        m.attributes, m.origin);
+}
+
 int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
                          std::vector<std::string>* names) {
     if (directory.empty()) return ENOENT;
@@ -294,9 +304,7 @@ int WriteOutgoingNetmail(const std::string& directory, const std::vector<Outgoin
     // the serials, and a serial that cannot be kept ends the run.
     std::vector<std::string> built;
     built.reserve(messages.size());
-    for (const OutgoingNetmail& m : messages)
-        built.push_back(BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject,
-                                     m.hasBody ? &m.body : nullptr, m.attributes, m.origin));
+    for (const OutgoingNetmail& m : messages) built.push_back(BuildOutgoingNetmail(m));
     std::vector<std::string> written;
     for (const std::string& bytes : built) {
         // A free name only: a tosser may write one meanwhile.

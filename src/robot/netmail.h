@@ -102,6 +102,9 @@ struct OutgoingNetmail {
     std::string attributes, origin;
 };
 
+// The file contents of the message.
+std::string BuildOutgoingNetmail(const OutgoingNetmail& message);
+
 // Writes the messages under the next free names of the directory, in
 // order, and adds their names to written (when given). When one cannot be
 // written, the ones written before it are removed again. 0, or the errno of

@@ -1,13 +1,16 @@
 // The robot works on one request at a time, entirely in memory: the area
 // list is read once, every line sees the changes of the lines before it, and
-// the answers are built in full. Only then is anything written: the links
-// file for %PAUSE and %RESUME, the answers, the area list in one rewrite,
-// and last the request is deleted. A request whose answers cannot be built
-// or written is left as it is, and nothing it asked for is done.
+// the answers are built in full. Only then is anything written: what the
+// request decided is staged and journalled, then the area list is rewritten
+// once, the links file for %PAUSE and %RESUME, the answers, the files sent
+// again, and last the request is deleted. A request whose answers cannot be
+// built is left as it is, and nothing it asked for is done.
 #include "robot/requests.h"
 
 #include <algorithm>
 #include <cerrno>
+
+#include "frame/journal.h"
 
 #include "config/areas.h"
 #include "frame/catalogue.h"
@@ -135,7 +138,6 @@ struct Request {
     OutgoingNetmail reply;
     RobotWork work;
     std::vector<std::string> results;
-    std::vector<std::size_t> linkAnswers;  // sent only when Links.ctl takes the change
     std::vector<std::string> reportsDone;  // %LIST, +* and the like: once a request
     std::vector<std::string> resendResults;
     std::vector<Resend> resends;
@@ -205,7 +207,6 @@ void SetPause(Request& request, bool pause) {
     Show(14, MessageText(pause ? Msg::PAUSE : Msg::RESUME));
     request.link.Pause = pause;
     request.linkChanged = true;
-    request.linkAnswers.push_back(request.work.answers.size());
     Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ),
            pause ? request.config.pause : request.config.resume);
 }
@@ -403,44 +404,192 @@ void CarryOut(Request& request, std::string line) {
 
 // Everything the request did goes out; false, with nothing changed, when
 // it cannot.
+// ---- Committing a request -------------------------------------------------
+// What a request decided is staged first, in TEMPDIR's "journal/robot/":
+// each answer as it will be written, the new area list, the link's pause and
+// the files to send again; then the journal line "decided" binds it. From
+// there a run killed or failing halfway is finished by the next one, step by
+// step, instead of the request being carried out again against files it has
+// changed already.
+
+constexpr std::string_view RobotJournalDir = "journal/robot/";
+constexpr std::string_view FinishingText = "Finishing the request %f that an earlier run left halfway";
+constexpr std::string_view NotDeletedText = "Request %f cannot be deleted";
+constexpr std::string_view ResendGoneText = "%f could not be sent again to %a: area %t is gone";
+
+struct Decision {
+    std::vector<OutgoingNetmail> answers;
+    const AreaList* areas = nullptr;       // the changed area list, if any
+    bool linkChanged = false;
+    bool pause = false;
+    std::vector<Resend> resends;
+};
+
+std::string StagedPath(const MainConfig& config, const std::string& requestName, std::string_view part) {
+    return config.tempDir + std::string(RobotJournalDir) + requestName + "." + std::string(part);
+}
+
+std::string JournalPathOf(const MainConfig& config, const std::string& requestName) {
+    return StagedPath(config, requestName, "jnl");
+}
+
+// The journal of a request and everything staged for it; the journal goes
+// first, so that no "decided" outlives what it names.
+void DiscardStaged(const MainConfig& config, const std::string& requestName) {
+    DeleteFile(JournalPathOf(config, requestName));
+    const std::string dir = config.tempDir + std::string(RobotJournalDir);
+    for (const DirEntry& entry : FindFiles(dir + "*"))
+        if (entry.name.starts_with(requestName + ".")) DeleteFile(dir + entry.name);
+}
+
+// What a request was staged for whose message is gone: its run ended after
+// deleting it.
+void SweepStaged(const MainConfig& config) {
+    const std::string dir = config.tempDir + std::string(RobotJournalDir);
+    for (const DirEntry& entry : FindFiles(dir + "*")) {
+        const std::size_t at = LowerCase(entry.name).find(".msg.");
+        if (at == std::string::npos || !IsRegularFile(config.netmailIn + entry.name.substr(0, at + 4)))
+            DeleteFile(dir + entry.name);
+    }
+}
+
+// 0, or the errno of what could not be staged; nothing is decided then.
+int Stage(const MainConfig& config, const std::string& requestName, const Decision& decision, Journal& journal) {
+    DiscardStaged(config, requestName);
+    ForceDirectories(config.tempDir + std::string(RobotJournalDir));
+    std::string lines = "answers " + std::to_string(decision.answers.size()) + "\n";
+    int error = 0;
+    for (std::size_t i = 0; i < decision.answers.size() && error == 0; ++i)
+        error = WriteWholeFile(StagedPath(config, requestName, std::to_string(i)),
+                               BuildOutgoingNetmail(decision.answers[i]));
+    if (decision.areas != nullptr && error == 0) {
+        error = WriteWholeFile(StagedPath(config, requestName, "areas"), AreaListText(*decision.areas));
+        lines += "areas\n";
+    }
+    if (decision.linkChanged) lines += std::string("pause ") + (decision.pause ? "yes" : "no") + "\n";
+    for (const Resend& resend : decision.resends) lines += "resend " + resend.area.Name + "\t" + SingleLine(resend.path) + "\n";
+    lines += "decided\n";
+    // One write: a run cut short leaves the decision whole or not at all.
+    if (error == 0) error = CreateNewFile(JournalPathOf(config, requestName), lines);
+    if (error != 0) {
+        DiscardStaged(config, requestName);
+        return error;
+    }
+    journal = OpenJournal(JournalPathOf(config, requestName));
+    return 0;
+}
+
+// Writes staged answer index under a free name of NETMAILOUT, or under the
+// name a run cut short chose for it when that file is still free or holds
+// this very answer.
+int WriteAnswer(const MainConfig& config, Journal& journal, const std::string& index, const std::string& bytes) {
+    std::string file = JournalValue(journal, "name " + index);
+    int error = EEXIST;
+    if (!file.empty()) {
+        std::string existing;
+        error = ReadWholeFile(file, existing) ? (existing == bytes ? 0 : EEXIST) : CreateNewFile(file, bytes);
+    }
+    for (int attempt = 0; attempt < 4 && error == EEXIST; ++attempt) {
+        file = NextMessageName(config.netmailOut);
+        JournalAdd(journal, "name " + index + " " + file);
+        error = CreateNewFile(file, bytes);
+    }
+    return error;
+}
+
+// Carries out a decided request, each step noted once done so that none is
+// done twice; link is the sender's record (null: not a link). resumed: the
+// decision comes from a run cut short, which may have done a step without
+// noting it. False, with the request left for the next run, when a step
+// fails; the next run goes on from there.
+bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal& journal, bool resumed) {
+    const MainConfig& config = scan.config;
+    const std::string name = ExtractFileName(path);
+    auto fail = [&](int error) {
+        LeaveRequest(scan, path, error);
+        return false;
+    };
+    if (JournalHas(journal, "areas") && !JournalHas(journal, "areas done")) {
+        std::string text;
+        if (!ReadWholeFile(StagedPath(config, name, "areas"), text)) return fail(ReadFailure());
+        if (int error = WriteAreaListText(scan.node.programDir + "areas.ctl", text)) return fail(error);
+        JournalAdd(journal, "areas done");
+    }
+    LinkRecord record = link ? *link : LinkRecord{};
+    const std::string pause = JournalValue(journal, "pause");
+    if (!pause.empty()) record.Pause = pause == "yes";
+    if (link && !pause.empty() && !JournalHas(journal, "link done")) {
+        // A run cut short after the rewrite left Links.ctl as it should be.
+        if (!(resumed && link->Pause == record.Pause)) {
+            if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), record)) {
+                Log(scan, Fill(LinkNotRewrittenText, "%a", record.Address));
+                return fail(ReadFailure());
+            }
+            for (LinkRecord& known : scan.links)
+                if (SameAddressText(known.Address, record.Address)) known = record;
+        }
+        JournalAdd(journal, "link done");
+    }
+    const long long answers = ParseNumber(JournalValue(journal, "answers"));
+    for (long long i = 0; i < answers; ++i) {
+        const std::string index = std::to_string(i);
+        if (JournalHas(journal, "written " + index)) continue;
+        std::string bytes;
+        if (!ReadWholeFile(StagedPath(config, name, index), bytes)) return fail(ReadFailure());
+        if (int error = WriteAnswer(config, journal, index, bytes)) return fail(error);
+        JournalAdd(journal, "written " + index);
+    }
+    std::size_t number = 0;
+    for (const std::string& line : journal.lines) {
+        if (!line.starts_with("resend ")) continue;
+        const std::string index = std::to_string(number++);
+        if (JournalHas(journal, "resent " + index)) continue;
+        const std::size_t tab = line.find('\t');
+        const std::string tag = line.substr(7, tab == std::string::npos ? std::string::npos : tab - 7);
+        const std::string file = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+        const AreaRecord area = ReadArea(scan.node.programDir + "areas.ctl", tag);
+        std::string problem;
+        if (area.Name.empty()) {
+            problem = Fill(Fill(ResendGoneText, "%f", file, "%a", record.Address), "%t", tag);
+        } else {
+            const int error = scan.resend ? scan.resend(area, file, record, StagedPath(config, name, "resend" + index))
+                                          : ENOSYS;
+            if (error != 0)
+                problem = Fill(Fill(ResendFailedText, "%f", file, "%a", record.Address), "%e", ErrorText(error));
+        }
+        if (!problem.empty()) {
+            Log(scan, problem);
+            Show(12, problem);
+        }
+        JournalAdd(journal, "resent " + index);
+    }
+    DeleteFile(path);
+    if (IsRegularFile(path)) {
+        Log(scan, Fill(NotDeletedText, "%f", path));
+        return fail(EACCES);
+    }
+    DiscardStaged(config, name);
+    return true;
+}
+
 bool Commit(Request& request) {
     Scan& scan = request.scan;
-    RobotWork& work = request.work;
     if (request.error != 0) {
         LeaveRequest(scan, request.path, request.error);
         return false;
     }
-    std::vector<std::string> written;
-    if (int error = WriteOutgoingNetmail(request.config.netmailOut, work.answers, &written)) {
+    Decision decision;
+    decision.answers = request.work.answers;
+    if (request.work.areas.changed) decision.areas = &request.work.areas;
+    decision.linkChanged = request.linkChanged;
+    decision.pause = request.link.Pause;
+    decision.resends = request.resends;
+    Journal journal;
+    if (int error = Stage(request.config, ExtractFileName(request.path), decision, journal)) {
         LeaveRequest(scan, request.path, error);
         return false;
     }
-    if (int error = SaveAreaList(work.areas)) {
-        for (const std::string& name : written) DeleteFile(name);
-        LeaveRequest(scan, request.path, error);
-        return false;
-    }
-    // Last, so that nothing before can fail after it; a links file that
-    // cannot be rewritten takes back only the pause's answers.
-    if (request.linkChanged) {
-        if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), request.link)) {
-            Log(scan, Fill(LinkNotRewrittenText, "%a", request.link.Address));
-            for (std::size_t at : request.linkAnswers)
-                if (at < written.size()) DeleteFile(written[at]);
-        } else {
-            for (LinkRecord& link : scan.links)
-                if (SameAddressText(link.Address, request.link.Address)) link = request.link;
-        }
-    }
-    for (const Resend& resend : request.resends) {
-        int error = scan.resend ? scan.resend(resend.area, resend.path, request.link) : ENOSYS;
-        if (error == 0) continue;
-        const std::string text = Fill(Fill(ResendFailedText, "%f", resend.path, "%a", request.link.Address), "%e",
-                                      ErrorText(error));
-        Log(scan, text);
-        Show(12, text);
-    }
-    DeleteFile(request.path);
+    if (!Apply(scan, request.path, &request.link, journal, false)) return false;
     Log(scan, MessageText(Msg::LOGDELETINGMSG));
     Show(14, MessageText(Msg::DELETINGMSG));
     return true;
@@ -476,10 +625,19 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         LeaveRequest(scan, path, ENOENT);
         return;
     }
+    Journal journal = OpenJournal(JournalPathOf(config, name));
+    if (JournalHas(journal, "decided")) {
+        Log(scan, Fill(FinishingText, "%f", PrintableText(path)));
+        if (Apply(scan, path, &link, journal, true)) {
+            Log(scan, MessageText(Msg::LOGDELETINGMSG));
+            Show(14, MessageText(Msg::DELETINGMSG));
+        }
+        return;
+    }
     const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
     Request request{scan, config, path, link, ReplyTo(config, header, attributes),
                     RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
-                    {}, {}, {}, {}, {}, false, 0};
+                    {}, {}, {}, {}, false, 0};
 
     if (Normalised(header.Subject) != link.Password) {
         Show(12, MessageText(Msg::BADPWD));
@@ -545,15 +703,18 @@ std::vector<std::string> CollectRequests(Scan& scan) {
             queue.push_back(entry.name);
             continue;
         }
-        OutgoingNetmail answer = ReplyTo(config, header, "PVT LOC K/S");
-        int error = ReadBody(config.unknown, answer);
-        if (error == 0) error = WriteOutgoingNetmail(config.netmailOut, {answer}, nullptr);
-        if (error != 0) {
-            LeaveRequest(scan, path, error);
-            continue;
+        Journal journal = OpenJournal(JournalPathOf(config, entry.name));
+        if (!JournalHas(journal, "decided")) {
+            Decision decision;
+            decision.answers.push_back(ReplyTo(config, header, "PVT LOC K/S"));
+            int error = ReadBody(config.unknown, decision.answers.back());
+            if (error == 0) error = Stage(config, entry.name, decision, journal);
+            if (error != 0) {
+                LeaveRequest(scan, path, error);
+                continue;
+            }
         }
-        DeleteFile(path);
-        Log(scan, Fill(NotALinkText, "%a", sender));
+        if (Apply(scan, path, nullptr, journal, true)) Log(scan, Fill(NotALinkText, "%a", sender));
     }
     return queue;
 }
@@ -626,6 +787,7 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
         Show(12, std::string(NoNetmailOutText));
         return ENOENT;
     }
+    SweepStaged(config);
     SetTextColor(3);
     WriteText(MessageText(Msg::SCANINGNETMAIL));
     const std::vector<std::string> queue = CollectRequests(scan);

@@ -22,14 +22,18 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tag, const LinkR
 UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tag, const LinkRecord& link);
 
 // Sends a file of an area to one link again with a new TIC, as the toss
-// delivers; 0 or errno. The driver hands in the toss's delivery.
-using FileResender = std::function<int(const AreaRecord& area, const std::string& filePath, const LinkRecord& link)>;
+// delivers, noting its steps in the journal at journalPath so that a resend
+// cut short is finished once; 0 or errno. The driver hands in the toss's
+// delivery.
+using FileResender = std::function<int(const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
+                                       const std::string& journalPath)>;
 
 // Whether a subscription tag is a mask: "*" or "?" in it, not at its start
 // ("+*" stays the word for every area).
 bool IsTagMask(std::string_view tag);
 
 // The Scan command. Every request is answered and deleted, or, when its
-// answers cannot be written, left unchanged for the next run. Returns 0, or
-// the errno of the first request left so.
+// answers cannot be built, left unchanged for the next run; one that a run
+// cut short after deciding it is finished, not carried out again. Returns
+// 0, or the errno of the first request left.
 int RunScan(const NodeConfig& node, const FileResender& resend);

@@ -1,4 +1,4 @@
-// CRC-32 of whole files.
+// CRC-32 of whole files and of texts.
 #include <zlib.h>
 
 #include "frame/platform_blockio.h"
@@ -20,4 +20,9 @@ std::uint32_t FileCrc32(const std::string& path) {
     std::uint32_t crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
     if (ChecksumFile(path, CrcBlockSize, UpdateCrc, crc) != 0) return NoTicCrc;
     return crc;
+}
+
+std::uint32_t TextCrc32(std::string_view text) {
+    return static_cast<std::uint32_t>(
+        crc32_z(crc32(0L, Z_NULL, 0), reinterpret_cast<const unsigned char*>(text.data()), text.size()));
 }

@@ -23,6 +23,8 @@ namespace {
 constexpr std::string_view DescriptionCutText = "Description of %f cut to %n characters: the line ends there";
 constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
+constexpr std::string_view RecordNotWrittenText = "Cannot write the announcement record file %f: error %e";
+constexpr std::string_view HatchJournalDir = "journal/hatch/";
 
 // A file name taken literally where the description list matches masks.
 bool HasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
@@ -49,17 +51,40 @@ std::string FittingDescription(const MainConfig& config, const std::string& name
     return desc;
 }
 
-// Description, announcement record and delivery of a file that lies in
-// filePath, for HatchFile and AutoHatch alike.
+// Announcement record and delivery of a file that lies in filePath, for
+// HatchFile and AutoHatch alike; each step once for the journal.
 void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, TicRecord& tic,
-                 bool announce) {
+                 bool announce, Journal& journal) {
     const MainConfig& config = node.main;
     WriteLog(config.logName, Fill(MessageText(Msg::LOGHATCHBEGIN), "%f", filePath, "%a", area.Name));
-    SendToLinks(filePath, area, node.links, config, tic);
-    if (announce)
-        AppendAnnouncementRecord(config.announceDir, area.Name, area.Desc, ExtractFileName(filePath),
-                                 ExtractDir(filePath), area.AKA, area.AKA, area.Group.substr(0, 1));
+    SendToLinks(filePath, area, node.links, config, tic, &journal);
+    if (announce && !JournalHas(journal, "announced")) {
+        if (!AppendAnnouncementRecordOnce(journal, config.announceDir, area.Name, area.Desc, ExtractFileName(filePath),
+                                          ExtractDir(filePath), area.AKA, area.AKA, area.Group.substr(0, 1))) {
+            // The journal stays: hatching the file again writes the record.
+            const int error = LastErrorNumber();
+            WriteLog(config.logName, Fill(Fill(RecordNotWrittenText, "%f", JournalValue(journal, "announce-file")),
+                                          "%e", ErrorText(error)));
+            RuntimeError(error);
+        }
+        JournalAdd(journal, "announced");
+    }
     WriteLog(config.logName, MessageText(Msg::LOGHATCHEND));
+}
+
+// The journal of hatching this file (its CRC and size) into the area: a
+// hatch cut short is finished by hatching the same file again, and no link
+// gets it twice. A journal of another file under that name is old: it goes.
+Journal OpenHatchJournal(const MainConfig& config, const AreaRecord& area, const std::string& filePath,
+                         const TicRecord& tic) {
+    const std::string key = UpperCase(area.Name) + "\n" + AbsolutePath(filePath);
+    Journal journal = OpenJournal(config.tempDir + std::string(HatchJournalDir) + HexLong(TextCrc32(key)) + ".jnl");
+    const std::string identity = "hatch " + HexLong(tic.Crc) + " " + std::to_string(tic.Size) + " " + key;
+    if (!JournalHas(journal, SingleLine(identity))) {
+        CloseJournal(journal);
+        JournalAdd(journal, identity);
+    }
+    return journal;
 }
 
 }  // namespace
@@ -153,10 +178,13 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
             RuntimeError(error);
     }
     const bool announce = area.PassThrough ? config.announcePassThrough : request.copyToArea;
-    SendHatched(node, area, filePath, tic, announce);
+    Journal journal = OpenHatchJournal(config, area, filePath, tic);
+    SendHatched(node, area, filePath, tic, announce, journal);
+    CloseJournal(journal);
 }
 
-int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link) {
+int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
+               const std::string& journalPath) {
     const MainConfig& config = node.main;
     if (!IsRegularFile(filePath)) return ENOENT;
     const std::string name = ExtractFileName(filePath);
@@ -171,7 +199,8 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
     // To this link alone, as it stands now (a pause just lifted counts).
     AreaRecord toLink = area;
     toLink.Links = link.Address;
-    SendToLinks(filePath, toLink, {link}, config, tic);
+    Journal journal = OpenJournal(journalPath);
+    SendToLinks(filePath, toLink, {link}, config, tic, &journal);
     return 0;
 }
 
@@ -214,7 +243,8 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
                                                config.descPos, config.dlcPos, config.dlcString, config.longDescChars))
                     RuntimeError(error);
             WriteLine(Fill(MessageText(Msg::HATCHFILE), "%f", name, "%a", area.Name));
-            SendHatched(node, area, dir + name, tic, true);
+            Journal journal;  // in memory: a file that is sent has its entry, and is not hatched again
+            SendHatched(node, area, dir + name, tic, true, journal);
         }
     }
 }
@@ -228,7 +258,7 @@ void Purge(const NodeConfig& node) {
     // A toss cut short still owes its links the files its journals name.
     if (!config.tempDir.empty()) {
         for (const std::string& path : JournalFiles(config.tempDir)) {
-            const TossJournal journal = OpenJournal(path);
+            const Journal journal = OpenJournal(path);
             for (std::string_view key : {"file", "stored"}) {
                 std::string value = JournalValue(journal, key);
                 if (!value.empty()) kept.push_back(ExtractFileName(value));
@@ -241,8 +271,14 @@ void Purge(const NodeConfig& node) {
         if (EqualNoCase(name, config.descFile)) continue;
         if (std::any_of(kept.begin(), kept.end(), [&name](const std::string& k) { return EqualNoCase(k, name); }))
             continue;
+        // The entry goes first: a purge cut short between the two leaves a
+        // file without an entry, which the next purge deletes, rather than
+        // an entry whose file is gone, which nothing would remove.
+        if (!descFile.empty() && !HasWildcards(name) &&
+            RemoveDescription(descFile, name, config.longDescChars, config.descPos) ==
+                RemoveDescriptionStatus::WorkFailed)
+            continue;
         DeleteFile(config.passThrough + name);
-        if (!descFile.empty() && !HasWildcards(name)) RemoveDescription(descFile, name, config.longDescChars, config.descPos);
         WriteLog(config.logName, Fill(PurgedText, "%f", name));
     }
 }

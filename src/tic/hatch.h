@@ -23,7 +23,8 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request);
 
 // Sends a file the area holds to one link again, with a new TIC and the
 // file's entry of the description list; 0, or errno when it is gone.
-int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link);
+int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
+               const std::string& journalPath);
 
 // Hatches every file of an area directory without a description entry;
 // with listOnly only names them.

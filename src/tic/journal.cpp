@@ -36,50 +36,6 @@ std::vector<std::string> JournalFiles(const std::string& tempDir) {
     return paths;
 }
 
-TossJournal OpenJournal(const std::string& path) {
-    TossJournal journal;
-    journal.path = path;
-    std::string content;
-    if (!ReadWholeFile(path, content)) return journal;
-    // A line cut short by the end of a killed run was never a step done.
-    std::size_t end = content.rfind('\n');
-    content.resize(end == std::string::npos ? 0 : end + 1);
-    journal.lines = SplitLines(content, std::string::npos);
-    return journal;
-}
-
-bool JournalHas(const TossJournal& journal, std::string_view line) {
-    for (const std::string& entry : journal.lines)
-        if (entry == line) return true;
-    return false;
-}
-
-std::string JournalValue(const TossJournal& journal, std::string_view key) {
-    for (auto it = journal.lines.rbegin(); it != journal.lines.rend(); ++it)
-        if (it->size() > key.size() && it->compare(0, key.size(), key) == 0 && (*it)[key.size()] == ' ')
-            return it->substr(key.size() + 1);
-    return std::string();
-}
-
-void JournalAdd(TossJournal& journal, const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) {
-        journal.lines.push_back(SingleLine(line));
-        text += journal.lines.back() + "\n";
-    }
-    if (journal.path.empty()) return;
-    ForceDirectories(ExtractDir(journal.path));
-    int error = AppendToFile(journal.path, text);
-    if (error != 0) RuntimeError(error);
-}
-
-void JournalAdd(TossJournal& journal, const std::string& line) { JournalAdd(journal, std::vector<std::string>{line}); }
-
-void CloseJournal(TossJournal& journal) {
-    DeleteFile(journal.path);
-    journal.lines.clear();
-}
-
 void SweepJournals(const std::string& tempDir, const std::string& inbound, const std::string& badTicDir) {
     SweepJournalDir(tempDir + std::string(JournalDir), inbound);
     SweepJournalDir(tempDir + std::string(BadJournalDir), badTicDir);

@@ -76,3 +76,4 @@ std::string ThisNodePathLineAt(std::string_view aka, const LocalDateTime& now);
 
 // CRC-32 (zip) of the whole file, NoTicCrc when it cannot be opened.
 std::uint32_t FileCrc32(const std::string& path);
+std::uint32_t TextCrc32(std::string_view text);

@@ -73,7 +73,7 @@ struct TicWork {
     TicRecord tic;
     LinkRecord sender;
     std::int32_t inboundSize = 0;
-    TossJournal journal;  // the steps done for this TIC, also by an earlier run
+    Journal journal;  // the steps done for this TIC, also by an earlier run
     std::string source;      // where TIC and file are: INBOUND, or BADTICDIR for "toss --bad"
     std::string sourceFile;  // the file's name there (File, or the name it went aside under); empty: none
     std::string oldReason;   // the reason line the toss gave the file there, or its start
@@ -118,7 +118,7 @@ struct AsidePlan {
     std::string dir, file, tic, reason;
 };
 
-AsidePlan NotedAside(const TossJournal& journal) {
+AsidePlan NotedAside(const Journal& journal) {
     return {JournalValue(journal, "aside"), JournalValue(journal, "aside-file"), JournalValue(journal, "aside-tic"),
             JournalValue(journal, "aside-reason")};
 }
@@ -494,31 +494,17 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
     Log(work, MessageText(Msg::LOGDESCADDED));
 }
 
-// The announcement record, written once: the record file's size before it
-// is kept, and a repeated step cuts the file back to it first.
-void Announce(TicWork& work, const AreaRecord& area, const std::string& target, TossJournal& journal) {
+// The announcement record, written once.
+void Announce(TicWork& work, const AreaRecord& area, const std::string& target, Journal& journal) {
     const MainConfig& config = work.config;
     const TicRecord& tic = work.tic;
     if (area.PassThrough && !config.announcePassThrough) return;
-    std::string path = JournalValue(journal, "announce-file");
-    if (path.empty()) {
-        path = AnnouncementFilePath(config.announceDir, LocalNow());
-        if (path.empty()) return;
-        std::uint64_t size = 0;
-        if (!GetFileSize(path, size)) size = 0;
-        size -= size % AnnouncementRecordSize;
-        JournalAdd(journal, {"announce-file " + path, "announce-size " + std::to_string(size)});
-    } else {
-        std::uint64_t before = static_cast<std::uint64_t>(ParseNumber(JournalValue(journal, "announce-size")));
-        std::uint64_t size = 0;
-        if (GetFileSize(path, size) && size > before) TruncateFile(path, before);
-    }
     const std::string directory = area.PassThrough ? config.passThrough : target;
-    ClearErrorNumber();
-    if (!AppendAnnouncementRecordTo(path, area.Name, area.Desc, tic.File, directory, tic.Origin, tic.From,
-                                    area.Group.substr(0, 1))) {
+    if (!AppendAnnouncementRecordOnce(journal, config.announceDir, area.Name, area.Desc, tic.File, directory,
+                                      tic.Origin, tic.From, area.Group.substr(0, 1))) {
         int error = LastErrorNumber();
-        Complain(work, Fill(Fill(RecordNotWrittenText, "%f", path), "%e", ErrorText(error)));
+        Complain(work, Fill(Fill(RecordNotWrittenText, "%f", JournalValue(journal, "announce-file")), "%e",
+                            ErrorText(error)));
         RuntimeError(error);
     }
 }
@@ -528,7 +514,7 @@ void Announce(TicWork& work, const AreaRecord& area, const std::string& target, 
 // in the TIC's journal when done, so that a run that ends halfway is
 // finished by the next one, every step exactly once; the TIC is deleted
 // last, its journal after it.
-bool StoreFile(TicWork& work, const AreaRecord& area, TossJournal& journal) {
+bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
     const MainConfig& config = work.config;
     TicRecord& tic = work.tic;
 
@@ -718,7 +704,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     if (state.FromBadDir) FindPairedFile(work);
     else FindRenamedFile(work);
 
-    TossJournal& journal = work.journal;
+    Journal& journal = work.journal;
     journal = OpenJournal(state.FromBadDir ? BadJournalPath(config.tempDir, ticName)
                                            : JournalPath(config.tempDir, ticName));
     if (!journal.lines.empty() && (JournalValue(journal, "file") != SingleLine(tic.File) ||
