@@ -182,7 +182,6 @@ void QueueFlowLines(const MainConfig& config, const std::string& flowFile, const
 // queued behind those.
 void AppendFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
                      bool once) {
-    FlushFlowRetries(config);
     BusyHold hold;
     if (Busy().queued.count(flowFile) || !hold.Take(config, BusyFileOf(flowFile))) {
         QueueFlowLines(config, flowFile, lines, once);

@@ -45,8 +45,9 @@ void SendBink(const std::string& outboundBase, const MainConfig& config, std::st
               const std::string& filePath, const std::string& ticPath, std::string_view flavour, bool once = false);
 
 // Appends the lines an earlier run left in the retry list to their flow
-// files, each under its link's ".bsy"; lines of links still busy stay. Done
-// once per run, before any new line.
+// files, each under its link's ".bsy"; lines of links still busy stay, and
+// new lines for them are queued behind. Once per run, before any new line:
+// the driver calls it when a command that changes files starts.
 void FlushFlowRetries(const MainConfig& config);
 
 // The path of the flow file SendBink appends to.
