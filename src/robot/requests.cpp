@@ -739,8 +739,7 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const L
     if (area.Name.empty())
         return ForwardSubscription(work, tag, link) ? SubscribeStatus::RequestForwarded : SubscribeStatus::NotFound;
     if (link.Security < area.SecurityShow) return SubscribeStatus::NotFound;
-    if (link.Security < area.SecurityRead || !SharesGroup(link.Group, UpperCase(area.Group)))
-        return SubscribeStatus::AccessFailure;
+    if (!MayRead(link, area)) return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
         WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.Address));

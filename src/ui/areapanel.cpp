@@ -15,12 +15,6 @@ std::string Upper(std::string_view text) {
     return upper;
 }
 
-std::string Padded(std::string_view text, std::size_t width) {
-    std::string shown = FitText(text, width);
-    shown.resize(width, ' ');
-    return shown;
-}
-
 const std::string StatusText = " F3 - View fileecho info" + std::string(45, ' ') + "ESC - Back ";
 
 void ShowAreaInfo(const AreaPanel& panel) {
@@ -116,13 +110,13 @@ void DrawAreaPanel(AreaPanel& panel) {
     for (int i = 0; i < rows && panel.first + i < count; ++i) {
         int index = panel.first + i;
         WriteAt(left + 1, top + 2 + i, index == panel.current ? c[AreaPanelCursor] : c[AreaPanelAreaName],
-                Padded(panel.tags[static_cast<std::size_t>(index)], AreaTagWidth));
+                FitField(panel.tags[static_cast<std::size_t>(index)], AreaTagWidth));
     }
     if (!panel.search.empty())
-        WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr], Padded(panel.search, 29));
+        WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr], FitField(panel.search, 29));
     else if (count > 0)
         WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr],
-                Padded(panel.tags[static_cast<std::size_t>(panel.current)], AreaTagWidth));
+                FitField(panel.tags[static_cast<std::size_t>(panel.current)], AreaTagWidth));
     if (panel.active) WriteAt(1, height + 2, c[PanelStatusStr], StatusText);
 }
 

@@ -97,7 +97,7 @@ std::string FileEntryLabel(const FileEntry& entry) {
     const std::string stem = ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
     if (stem.size() <= 8 && ext.size() <= 3 && stem.find('.') == std::string::npos)
         return PadRight(stem, 8) + " " + PadRight(ext, 3);
-    return PadRight(FitText(name, LabelWidth), LabelWidth);
+    return FitField(name, LabelWidth);
 }
 
 std::string FileInfoLine(const FileEntry& entry) {

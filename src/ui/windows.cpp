@@ -254,3 +254,9 @@ std::string FitText(std::string_view text, std::size_t width) {
     if (width == 0) return {};
     return std::string(text.substr(0, width - 1)) + "~";
 }
+
+std::string FitField(std::string_view text, std::size_t width) {
+    std::string shown = FitText(text, width);
+    shown.resize(width, ' ');
+    return shown;
+}

@@ -83,3 +83,5 @@ int PanelHeight();
 
 // A text cut to width columns for display: a cut is marked with "~".
 std::string FitText(std::string_view text, std::size_t width);
+// FitText, padded with blanks to exactly width columns.
+std::string FitField(std::string_view text, std::size_t width);
