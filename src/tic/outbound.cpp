@@ -300,6 +300,7 @@ void FlushFlowRetries(const MainConfig& config) {
     // could shorten the list: it is not appended again.
     std::string left;
     for (const auto& [flowFile, lines] : flows) {
+        ForceDirectories(ExtractDir(flowFile));  // a point directory the mailer removed when it was done
         BusyHold hold;
         if (!hold.Take(config, BusyFileOf(flowFile))) {
             for (const std::string& line : lines) left += RetryEntry(flowFile, line);
