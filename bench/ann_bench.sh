@@ -19,23 +19,10 @@ areas=${AREAS:-1000}
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(100000 1000000)
 
-if [ -n "${BUILD_DIR:-}" ]; then
-  build=$BUILD_DIR
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRENMOOR_TESTS=OFF >/dev/null
-  cmake --build "$build" --target brenmoor >/dev/null
-else
-  build=build/bench
-  cmake --preset bench >/dev/null
-  cmake --build --preset bench --target brenmoor >/dev/null
-fi
-binary=$(realpath "$build/src/brenmoor")
-lang=$(realpath lang/brenmoor.lng)
+. bench/lib.sh
+bench_build brenmoor
 template=$(realpath examples/node/tpl/announce.tpl)
-
-base=${BENCH_TMP:-/dev/shm}
-[ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
-scratch=$(mktemp -d "$base/brenmoor-bench.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+bench_scratch brenmoor-bench
 
 # make_node DIR COUNT: the control files, the echo directories and COUNT
 # announcement records in 30 daily record files.

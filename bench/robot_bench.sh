@@ -26,22 +26,9 @@ maxlines=${MSGMAXLINES:-400}
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(5000 50000)
 
-if [ -n "${BUILD_DIR:-}" ]; then
-  build=$BUILD_DIR
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRENMOOR_TESTS=OFF >/dev/null
-  cmake --build "$build" --target brenmoor >/dev/null
-else
-  build=build/bench
-  cmake --preset bench >/dev/null
-  cmake --build --preset bench --target brenmoor >/dev/null
-fi
-binary=$(realpath "$build/src/brenmoor")
-lang=$(realpath lang/brenmoor.lng)
-
-base=${BENCH_TMP:-/dev/shm}
-[ -d "$base" ] && [ -w "$base" ] || base=${TMPDIR:-/tmp}
-scratch=$(mktemp -d "$base/brenmoor-robot.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+. bench/lib.sh
+bench_build brenmoor
+bench_scratch brenmoor-robot
 
 strace=
 if command -v strace >/dev/null && strace -f -qq -o /dev/null true 2>/dev/null; then
