@@ -539,10 +539,13 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         if (int error = WriteAnswer(config, journal, index, bytes)) return fail(error);
         JournalAdd(journal, "written " + index);
     }
-    std::size_t number = 0;
-    for (const std::string& line : journal.lines) {
-        if (!line.starts_with("resend ")) continue;
-        const std::string index = std::to_string(number++);
+    // A copy: noting a resend adds to the journal's lines.
+    std::vector<std::string> resends;
+    for (const std::string& line : journal.lines)
+        if (line.starts_with("resend ")) resends.push_back(line);
+    for (std::size_t number = 0; number < resends.size(); ++number) {
+        const std::string& line = resends[number];
+        const std::string index = std::to_string(number);
         if (JournalHas(journal, "resent " + index)) continue;
         const std::size_t tab = line.find('\t');
         const std::string tag = line.substr(7, tab == std::string::npos ? std::string::npos : tab - 7);
