@@ -36,14 +36,19 @@ void JournalAdd(Journal& journal, const std::vector<std::string>& lines) {
         text += journal.lines.back() + "\n";
     }
     if (journal.path.empty()) return;
-    ForceDirectories(ExtractDir(journal.path));
-    int error = AppendToFile(journal.path, text);
+    if (!journal.file.IsOpen()) {
+        ForceDirectories(ExtractDir(journal.path));
+        bool created = false;
+        if (int error = journal.file.Open(journal.path, created)) RuntimeError(error);
+    }
+    int error = journal.file.Append(text);
     if (error != 0) RuntimeError(error);
 }
 
 void JournalAdd(Journal& journal, const std::string& line) { JournalAdd(journal, std::vector<std::string>{line}); }
 
 void CloseJournal(Journal& journal) {
+    journal.file.Close();
     DeleteFile(journal.path);
     journal.lines.clear();
 }

@@ -6,9 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/platform.h"
+
 struct Journal {
     std::string path;                // empty: kept in memory only
     std::vector<std::string> lines;  // "key value" or "key"
+    KeptFile file;                   // open from the first line added to the end
 };
 
 // The journal read from path; no lines when there is none.

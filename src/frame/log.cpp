@@ -34,6 +34,18 @@ std::string LogHeader() {
     return header;
 }
 
+// The log stays open for the run: each line is one write, so the file is
+// complete up to the last event also when the run is killed.
+struct OpenLog {
+    std::string name;
+    KeptFile file;
+};
+
+OpenLog& CurrentLog() {
+    static OpenLog log;
+    return log;
+}
+
 }  // namespace
 
 void WriteLog(const std::string& logName, const std::string& message) {
@@ -41,12 +53,18 @@ void WriteLog(const std::string& logName, const std::string& message) {
     ClearErrorNumber();
     std::string line = TimeText() + " " + message;
     CutText(line, MaxText);
-    std::string path = ResolvePath(logName);
+    OpenLog& log = CurrentLog();
     std::string bytes;
-    if (!FileExists(path)) bytes = LogHeader();
+    if (!log.file.IsOpen() || log.name != logName) {
+        bool created = false;
+        log.name.clear();
+        if (int error = log.file.Open(logName, created)) RuntimeError(error);
+        log.name = logName;
+        if (created) bytes = LogHeader();
+    }
     bytes += line;
     bytes += LineEnd;
-    int error = AppendToFile(path, bytes);
+    int error = log.file.Append(bytes);
     if (error != 0) RuntimeError(error);
 }
 

@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <unordered_map>
+#include <unordered_set>
 
 
 namespace {
@@ -26,13 +28,6 @@ constexpr std::size_t CopyBlockSize = 8192;
 bool StatPath(const std::string& path, struct stat& st) { return !path.empty() && ::stat(path.c_str(), &st) == 0; }
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameNameNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
 
 // Splits "dir/mask" into the directory to open ("." when none) and the rest.
 void SplitDirectoryPart(const std::string& path, std::string& dir, std::string& last) {
@@ -69,6 +64,165 @@ bool GlobNoCase(std::string_view name, std::string_view mask) {
     return m == mask.size();
 }
 
+// ---- What the run knows of directories -------------------------------------
+// A case-insensitive lookup that misses reads the directory's names once and
+// keeps them for the run. Before each use the directory's stamp is compared,
+// and a directory that another program changed is read again. Changes made
+// through this layer are entered as they are made, so that the run's own new
+// files never make a directory be read again.
+
+struct DirStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    struct timespec mtime {}, ctime {};
+};
+
+bool SameStamp(const DirStamp& a, const DirStamp& b) {
+    return a.dev == b.dev && a.ino == b.ino && a.size == b.size && a.mtime.tv_sec == b.mtime.tv_sec &&
+           a.mtime.tv_nsec == b.mtime.tv_nsec && a.ctime.tv_sec == b.ctime.tv_sec && a.ctime.tv_nsec == b.ctime.tv_nsec;
+}
+
+bool ReadStamp(const std::string& dir, DirStamp& stamp) {
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    stamp = {st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    return true;
+}
+
+std::string LowerName(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = AsciiLower(c);
+    return lower;
+}
+
+struct KnownName {
+    std::string first;   // the name of that spelling that comes first in byte order
+    bool twins = false;  // more names differ from it in letter case only
+};
+
+struct Listing {
+    DirStamp stamp;
+    std::unordered_map<std::string, KnownName> names;  // lower-case name -> the names
+    bool twins = false;                                 // of any name
+};
+
+struct DirectoryKnowledge {
+    std::unordered_map<std::string, Listing> listings;  // by the directory as the paths spell it
+    std::unordered_set<std::string> existing;           // made or found by ForceDirectories
+};
+
+DirectoryKnowledge& Known() {
+    static DirectoryKnowledge knowledge;
+    return knowledge;
+}
+
+void EnterName(Listing& listing, std::string_view name) {
+    auto [at, fresh] = listing.names.try_emplace(LowerName(name), KnownName{std::string(name), false});
+    if (fresh || at->second.first == name) return;
+    at->second.twins = true;
+    listing.twins = true;
+    if (name < at->second.first) at->second.first = std::string(name);
+}
+
+// The names of dir as they stand now: kept ones when the directory has not
+// changed since, otherwise read again. Null when it cannot be read.
+const Listing* CurrentListing(const std::string& dir) {
+    DirectoryKnowledge& known = Known();
+    DirStamp stamp;
+    if (!ReadStamp(dir, stamp)) {
+        known.listings.erase(dir);
+        return nullptr;
+    }
+    auto kept = known.listings.find(dir);
+    if (kept != known.listings.end() && SameStamp(kept->second.stamp, stamp)) return &kept->second;
+    DIR* handle = ::opendir(dir.c_str());
+    if (handle == nullptr) {
+        known.listings.erase(dir);
+        return nullptr;
+    }
+    Listing fresh;
+    fresh.stamp = stamp;
+    while (struct dirent* item = ::readdir(handle)) {
+        std::string_view name = item->d_name;
+        if (name != "." && name != "..") EnterName(fresh, name);
+    }
+    ::closedir(handle);
+    return &(known.listings[dir] = std::move(fresh));
+}
+
+// A name this run made (present) or took away in a directory it keeps the
+// names of.
+void NoteName(const std::string& path, bool present) {
+    DirectoryKnowledge& known = Known();
+    if (known.listings.empty()) return;
+    std::string dir, name;
+    SplitDirectoryPart(path, dir, name);
+    auto kept = known.listings.find(dir);
+    if (kept == known.listings.end() || name.empty()) return;
+    Listing& listing = kept->second;
+    if (present) {
+        EnterName(listing, name);
+    } else {
+        auto at = listing.names.find(LowerName(name));
+        if (at != listing.names.end() && at->second.twins) {
+            known.listings.erase(kept);  // which twin stays is read again
+            return;
+        }
+        if (at != listing.names.end() && at->second.first == name) listing.names.erase(at);
+    }
+    if (!ReadStamp(dir, listing.stamp)) known.listings.erase(kept);
+}
+
+// The path of a file that is not there under its own name: its last part
+// looked up without regard to case; the path unchanged when nothing matches.
+std::string ResolveMissing(const std::string& path) {
+    std::string dir, last;
+    SplitDirectoryPart(path, dir, last);
+    if (last.empty()) return path;
+    const Listing* listing = CurrentListing(dir);
+    if (listing == nullptr) return path;
+    auto at = listing->names.find(LowerName(last));
+    if (at == listing->names.end()) return path;
+    return path.substr(0, path.size() - last.size()) + at->second.first;
+}
+
+std::string DirectoryKey(const std::string& path) {
+    std::string dir = path;
+    while (dir.size() > 1 && dir.back() == PathSeparator) dir.pop_back();
+    return dir;
+}
+
+// A directory the run made or found may have been taken away since (a mailer
+// removes an empty point directory). True when dir was known to exist: it is
+// then made again, so that the call that failed with ENOENT can be tried
+// once more.
+bool RemakeVanishedDirectory(const std::string& dir) {
+    if (Known().existing.erase(DirectoryKey(dir)) == 0) return false;
+    return ForceDirectories(dir);
+}
+
+// op() creates something in the directory of path; a directory that vanished
+// under the run is made again and op tried once more.
+template <class Op>
+int InExistingDirectory(const std::string& path, Op op) {
+    int error = op();
+    if (error != ENOENT) return error;
+    std::string dir, name;
+    SplitDirectoryPart(path, dir, name);
+    return RemakeVanishedDirectory(dir) ? op() : error;
+}
+
+// stat(2) of a file under its own name or, when that is missing, under the
+// name that differs in letter case only.
+bool StatResolved(const std::string& path, struct stat& st) {
+    if (path.empty()) return false;
+    if (::stat(path.c_str(), &st) == 0) return true;
+    if (errno != ENOENT) return false;
+    std::string resolved = ResolveMissing(path);
+    return resolved != path && ::stat(resolved.c_str(), &st) == 0;
+}
+
 }  // namespace
 
 int InjectedFault(bool reported) {
@@ -100,26 +254,34 @@ int InjectedFault(bool reported) {
 
 namespace {
 
-int WriteAll(int fd, const char* data, std::size_t size) {
+// Writes all bytes; written counts those that got there.
+int WriteAll(int fd, const char* data, std::size_t size, std::size_t& written) {
+    written = 0;
     while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
+        ssize_t put = ::write(fd, data, size);
+        if (put < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (written == 0) return EIO;
-        data += written;
-        size -= static_cast<std::size_t>(written);
+        if (put == 0) return EIO;
+        data += put;
+        size -= static_cast<std::size_t>(put);
+        written += static_cast<std::size_t>(put);
     }
     return 0;
 }
 
 // WriteAll, but under the full-disk fault (ENOSPC) only part of the data is
 // written, as on a disk that fills up in the middle.
-int WriteUnlessFull(int fd, const char* data, std::size_t size, int fault) {
-    if (fault != ENOSPC) return WriteAll(fd, data, size);
-    WriteAll(fd, data, size / 2);
+int WriteUnlessFull(int fd, const char* data, std::size_t size, int fault, std::size_t& written) {
+    if (fault != ENOSPC) return WriteAll(fd, data, size, written);
+    WriteAll(fd, data, size / 2, written);
     return ENOSPC;
+}
+
+int WriteUnlessFull(int fd, const char* data, std::size_t size, int fault) {
+    std::size_t written = 0;
+    return WriteUnlessFull(fd, data, size, fault, written);
 }
 
 int CloseChecked(int fd) {
@@ -134,13 +296,31 @@ int CloseChecked(int fd) {
 int WriteFileWithFlags(const std::string& path, std::string_view content, int flags) {
     int fault = InjectedFault();
     if (fault != 0 && fault != ENOSPC) return fault;
-    int fd = ::open(path.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
+    // An existing file is opened under its own name or, when that is
+    // missing, under the one that differs in letter case only; only then is
+    // a new one made.
+    std::string target = path;
+    int fd = (flags & O_EXCL) ? -1 : ::open(path.c_str(), (flags & ~O_CREAT) | O_WRONLY | O_CLOEXEC);
+    if (fd < 0 && ((flags & O_EXCL) || errno == ENOENT)) {
+        if (!(flags & O_EXCL)) target = ResolveMissing(path);
+        int error = InExistingDirectory(target, [&] {
+            fd = ::open(target.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
+            return fd < 0 ? errno : 0;
+        });
+        if (error == 0) NoteName(target, true);
+    }
     if (fd < 0) return errno;
-    off_t start = (flags & O_APPEND) ? ::lseek(fd, 0, SEEK_END) : 0;
-    int error = WriteUnlessFull(fd, content.data(), content.size(), fault);
-    if (error != 0 && (flags & O_APPEND) && start >= 0) (void)::ftruncate(fd, start);
+    std::size_t written = 0;
+    int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
+    // Appended bytes of a failed append are taken back off the end.
+    struct stat st {};
+    if (error != 0 && (flags & O_APPEND) && ::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= written)
+        (void)::ftruncate(fd, st.st_size - static_cast<off_t>(written));
     int closeError = CloseChecked(fd);
-    if (error != 0 && (flags & O_EXCL)) ::unlink(path.c_str());
+    if (error != 0 && (flags & O_EXCL)) {
+        ::unlink(target.c_str());
+        NoteName(target, false);
+    }
     return error != 0 ? error : closeError;
 }
 
@@ -179,12 +359,16 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
         ::close(in);
         return CopyStage::Done;
     }
-    int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int out = -1;
+    error = InExistingDirectory(to, [&] {
+        out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        return out < 0 ? errno : 0;
+    });
     if (out < 0) {
-        error = errno;
         ::close(in);
         return CopyStage::TargetCreate;
     }
+    NoteName(to, true);
     char block[CopyBlockSize];
     for (;;) {
         ssize_t got = ::read(in, block, sizeof block);
@@ -207,6 +391,7 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
     if (error == 0) error = closeError;
     if (error != 0) {
         ::unlink(to.c_str());
+        NoteName(to, false);
         return CopyStage::Transfer;
     }
     return CopyStage::Done;
@@ -265,12 +450,35 @@ std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind) {
     std::string dir, mask;
     SplitDirectoryPart(pathMask, dir, mask);
     if (mask.empty()) return entries;
-    DIR* handle = ::opendir(dir.c_str());
-    if (handle == nullptr) return entries;
     std::string prefix = dir;
     if (prefix.back() != PathSeparator) prefix += PathSeparator;
-    while (struct dirent* item = ::readdir(handle)) {
-        std::string name = item->d_name;
+    // The kept names of the directory serve, unless names in it differ in
+    // letter case only: the directory is then read.
+    std::vector<std::string> names;
+    const Listing* listing = CurrentListing(dir);
+    const bool listed = listing != nullptr && !listing->twins;
+    if (listed && mask.find_first_of("*?") == std::string::npos) {
+        auto at = listing->names.find(LowerName(mask));
+        if (at != listing->names.end()) names.push_back(at->second.first);
+    } else if (listed) {
+        for (const auto& [lower, known] : listing->names)
+            if (MatchDosWildcard(known.first, mask)) names.push_back(known.first);
+    }
+    DIR* handle = listed ? nullptr : ::opendir(dir.c_str());
+    if (!listed && handle == nullptr) return entries;
+    std::size_t next = 0;
+    auto nextName = [&](std::string& name) {
+        if (listed) {
+            if (next == names.size()) return false;
+            name = names[next++];
+            return true;
+        }
+        struct dirent* item = ::readdir(handle);
+        if (item == nullptr) return false;
+        name = item->d_name;
+        return true;
+    };
+    for (std::string name; nextName(name);) {
         if (name == "." || name == "..") continue;
         if (!MatchDosWildcard(name, mask)) continue;
         struct stat st {};
@@ -286,7 +494,7 @@ std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind) {
         entry.modified = st.st_mtime;
         entries.push_back(std::move(entry));
     }
-    ::closedir(handle);
+    if (handle != nullptr) ::closedir(handle);
     std::sort(entries.begin(), entries.end(), [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     return entries;
 }
@@ -294,29 +502,16 @@ std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind) {
 std::string ResolvePath(const std::string& path) {
     struct stat st {};
     if (path.empty() || ::lstat(path.c_str(), &st) == 0) return path;
-    std::string dir, last;
-    SplitDirectoryPart(path, dir, last);
-    if (last.empty()) return path;
-    DIR* handle = ::opendir(dir.c_str());
-    if (handle == nullptr) return path;
-    std::string best;
-    bool found = false;
-    while (struct dirent* item = ::readdir(handle)) {
-        std::string_view name = item->d_name;
-        if (!SameNameNoCase(name, last)) continue;
-        if (!found || name < best) best = name;
-        found = true;
-    }
-    ::closedir(handle);
-    if (!found) return path;
-    return path.substr(0, path.size() - last.size()) + best;
+    return ResolveMissing(path);
 }
+
+void RereadDirectory(const std::string& dir) { Known().listings.erase(DirectoryKey(dir)); }
 
 // ---- Attributes --------------------------------------------------------------
 
 bool FileExists(const std::string& path) {
     struct stat st {};
-    return StatPath(ResolvePath(path), st);
+    return StatResolved(path, st);
 }
 
 bool DirectoryExists(const std::string& path) {
@@ -336,24 +531,24 @@ bool IsWritableDirectory(const std::string& path) {
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
-    return StatPath(ResolvePath(path), st) && S_ISREG(st.st_mode);
+    return StatResolved(path, st) && S_ISREG(st.st_mode);
 }
 
 bool IsReadOnlyFile(const std::string& path) {
     struct stat st {};
-    return StatPath(ResolvePath(path), st) && (st.st_mode & S_IWUSR) == 0;
+    return StatResolved(path, st) && (st.st_mode & S_IWUSR) == 0;
 }
 
 bool GetFileSize(const std::string& path, std::uint64_t& size) {
     struct stat st {};
-    if (!StatPath(ResolvePath(path), st)) return false;
+    if (!StatResolved(path, st)) return false;
     size = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
 
 bool GetFileTime(const std::string& path, std::time_t& modified) {
     struct stat st {};
-    if (!StatPath(ResolvePath(path), st)) return false;
+    if (!StatResolved(path, st)) return false;
     modified = st.st_mtime;
     return true;
 }
@@ -372,23 +567,35 @@ bool SetFileTime(const std::string& path, std::time_t modified) {
 
 bool ForceDirectories(const std::string& path) {
     if (path.empty()) return false;
-    if (DirectoryExists(path)) return true;
-    std::string full = path;
-    if (full.back() != PathSeparator) full += PathSeparator;
-    for (std::size_t slash = full.find(PathSeparator, 1); slash != std::string::npos;
-         slash = full.find(PathSeparator, slash + 1)) {
-        const std::string part = full.substr(0, slash);
-        if (!DirectoryExists(part) && InjectedFault() == 0) ::mkdir(part.c_str(), 0777);
+    // Made or found once a run; a call that finds it gone makes it again.
+    const std::string key = DirectoryKey(path);
+    DirectoryKnowledge& known = Known();
+    if (known.existing.count(key)) return true;
+    if (!DirectoryExists(path)) {
+        std::string full = path;
+        if (full.back() != PathSeparator) full += PathSeparator;
+        for (std::size_t slash = full.find(PathSeparator, 1); slash != std::string::npos;
+             slash = full.find(PathSeparator, slash + 1)) {
+            const std::string part = full.substr(0, slash);
+            if (!DirectoryExists(part) && InjectedFault() == 0 && ::mkdir(part.c_str(), 0777) == 0)
+                NoteName(part, true);
+        }
+        if (!DirectoryExists(full)) return false;
     }
-    return DirectoryExists(full);
+    known.existing.insert(key);
+    return true;
 }
 
 void DeleteFile(const std::string& path) {
     if (path.empty()) return;
-    std::string resolved = ResolvePath(path);
+    std::string resolved = path;
     struct stat st {};
-    if (::lstat(resolved.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return;
-    if (InjectedFault(false) == 0) ::unlink(resolved.c_str());
+    if (::lstat(path.c_str(), &st) != 0) {
+        resolved = ResolveMissing(path);
+        if (resolved == path || ::lstat(resolved.c_str(), &st) != 0) return;
+    }
+    if (S_ISDIR(st.st_mode)) return;
+    if (InjectedFault(false) == 0 && ::unlink(resolved.c_str()) == 0) NoteName(resolved, false);
 }
 
 void DeleteFiles(const std::string& pathMask) {
@@ -404,27 +611,55 @@ int CopyFile(const std::string& source, const std::string& target) {
     return error;
 }
 
+namespace {
+
+// rename(2) of a file under its own name or the one that differs in letter
+// case only; the names noted. The source found under which name, in source.
+int RenameResolved(const std::string& from, const std::string& to, std::string& source) {
+    source = from;
+    auto rename = [&] { return ::rename(source.c_str(), to.c_str()) == 0 ? 0 : errno; };
+    int error = rename();
+    if (error == ENOENT) {
+        struct stat st {};
+        if (::lstat(from.c_str(), &st) != 0) {
+            source = ResolveMissing(from);
+            if (source != from) error = rename();
+        }
+        if (error == ENOENT) error = InExistingDirectory(to, rename);
+    }
+    if (error == 0) {
+        NoteName(source, false);
+        NoteName(to, true);
+    }
+    return error;
+}
+
+}  // namespace
+
 int RenameFile(const std::string& from, const std::string& to) {
     if (int fault = InjectedFault()) return fault;
-    if (::rename(ResolvePath(from).c_str(), to.c_str()) != 0) return errno;
-    return 0;
+    std::string source;
+    return RenameResolved(from, to, source);
 }
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
     if (int fault = InjectedFault()) return fault;
     if (::link(from.c_str(), to.c_str()) != 0) return errno;
     ::unlink(from.c_str());
+    NoteName(from, false);
+    NoteName(to, true);
     return 0;
 }
 
 int MoveFile(const std::string& from, const std::string& to) {
     if (int fault = InjectedFault()) return fault;
-    std::string source = ResolvePath(from);
-    if (::rename(source.c_str(), to.c_str()) == 0) return 0;
-    if (errno != EXDEV) return errno;
-    int error = CopyFile(source, to);
+    std::string source;
+    int error = RenameResolved(from, to, source);
+    if (error != EXDEV) return error;
+    error = CopyFile(source, to);
     if (error != 0) return error;
     if (::unlink(source.c_str()) != 0) return errno;
+    NoteName(source, false);
     return 0;
 }
 
@@ -433,19 +668,30 @@ int MoveFile(const std::string& from, const std::string& to) {
 bool ReadWholeFile(const std::string& path, std::string& content) {
     content.clear();
     if (path.empty()) return false;
-    int fd = ::open(ResolvePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        std::string resolved = ResolveMissing(path);
+        if (resolved != path) fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+    }
     if (fd < 0) return false;
-    char block[65536];
+    // Read in one call when the size is known; a file that grows meanwhile
+    // is read on to its end.
+    struct stat st {};
+    std::size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+    std::size_t block = std::max<std::size_t>(expected + 1, 65536);
     bool ok = true;
     for (;;) {
-        ssize_t got = ::read(fd, block, sizeof block);
+        std::size_t had = content.size();
+        content.resize(had + block);
+        ssize_t got = ::read(fd, content.data() + had, block);
+        content.resize(had + (got > 0 ? static_cast<std::size_t>(got) : 0));
         if (got < 0) {
             if (errno == EINTR) continue;
             ok = false;
             break;
         }
         if (got == 0) break;
-        content.append(block, static_cast<std::size_t>(got));
+        block = 65536;
     }
     ::close(fd);
     if (!ok) content.clear();
@@ -482,7 +728,7 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
 
 int WriteWholeFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
-    return WriteFileWithFlags(ResolvePath(path), content, O_CREAT | O_TRUNC);
+    return WriteFileWithFlags(path, content, O_CREAT | O_TRUNC);
 }
 
 int CreateNewFile(const std::string& path, std::string_view content) {
@@ -492,7 +738,49 @@ int CreateNewFile(const std::string& path, std::string_view content) {
 
 int AppendToFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
-    return WriteFileWithFlags(ResolvePath(path), content, O_CREAT | O_APPEND);
+    return WriteFileWithFlags(path, content, O_CREAT | O_APPEND);
+}
+
+int OpenAppendFile(const std::string& path, bool& created) {
+    created = false;
+    if (path.empty()) {
+        errno = ENOENT;
+        return -1;
+    }
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    std::string target = ResolveMissing(path);
+    if (target != path) {
+        fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT) return fd;
+    }
+    int error = InExistingDirectory(target, [&] {
+        fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return fd < 0 ? errno : 0;
+    });
+    if (error == EEXIST) return ::open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);  // made meanwhile
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
+    created = true;
+    NoteName(target, true);
+    return fd;
+}
+
+int AppendToOpenFile(int fd, std::string_view content) {
+    int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) return fault;
+    std::size_t written = 0;
+    int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
+    struct stat st {};
+    if (error != 0 && ::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= written)
+        (void)::ftruncate(fd, st.st_size - static_cast<off_t>(written));
+    return error;
+}
+
+void CloseOpenFile(int fd) {
+    if (fd >= 0) ::close(fd);
 }
 
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
@@ -541,6 +829,7 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
         ::unlink(temp.c_str());
         return error;
     }
+    NoteName(target, true);
     // Make the rename itself durable.
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -742,7 +1031,10 @@ bool GetFileAge(const std::string& path, std::int64_t& seconds) {
     return true;
 }
 
-int CurrentProcessId() { return static_cast<int>(::getpid()); }
+int CurrentProcessId() {
+    static const int pid = static_cast<int>(::getpid());
+    return pid;
+}
 
 bool ProcessExists(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 

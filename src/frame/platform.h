@@ -51,6 +51,11 @@ std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind = S
 // (first match in byte order). When nothing matches, the path unchanged.
 std::string ResolvePath(const std::string& path);
 
+// The names of a directory are kept for such lookups and read again when
+// the directory has changed; this forgets them, so that the next lookup in
+// dir reads it afresh (a miss that decides something).
+void RereadDirectory(const std::string& dir);
+
 // ---- Attributes --------------------------------------------------------------
 
 bool FileExists(const std::string& path);       // a directory counts
@@ -69,6 +74,8 @@ bool SetFileTime(const std::string& path, std::time_t modified);
 std::string AbsolutePath(const std::string& path);
 
 // Creates every missing directory of the path; true when it exists afterwards.
+// A directory made or found once is not tested again in the run; a create
+// or rename that finds it gone makes it again.
 bool ForceDirectories(const std::string& path);
 
 // Ignores every failure; nothing for an empty path.
@@ -112,6 +119,50 @@ int CreateNewFile(const std::string& path, std::string_view content);
 
 // Appends the bytes, creating the file when needed. Returns 0 or errno.
 int AppendToFile(const std::string& path, std::string_view content);
+
+int LastErrorNumber();  // errno
+
+// A file kept open for appending for a whole run (the log): opened under
+// its own name, or the one that differs in letter case only, or made (then
+// created is true). -1 with errno on failure.
+int OpenAppendFile(const std::string& path, bool& created);
+// One write of the bytes, whole or not at all. Returns 0 or errno.
+int AppendToOpenFile(int fd, std::string_view content);
+void CloseOpenFile(int fd);
+
+// Holds such a file open until it is closed or dropped; moves, never copies.
+class KeptFile {
+public:
+    KeptFile() = default;
+    KeptFile(KeptFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    KeptFile& operator=(KeptFile&& other) noexcept {
+        if (this != &other) {
+            Close();
+            fd_ = other.fd_;
+            other.fd_ = -1;
+        }
+        return *this;
+    }
+    KeptFile(const KeptFile&) = delete;
+    KeptFile& operator=(const KeptFile&) = delete;
+    ~KeptFile() { Close(); }
+
+    bool IsOpen() const { return fd_ >= 0; }
+    // 0 or errno; created tells whether the file was made.
+    int Open(const std::string& path, bool& created) {
+        Close();
+        fd_ = OpenAppendFile(path, created);
+        return fd_ >= 0 ? 0 : LastErrorNumber();
+    }
+    int Append(std::string_view content) { return AppendToOpenFile(fd_, content); }
+    void Close() {
+        CloseOpenFile(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
 
 // Rewrites a control file safely: copies the current file to backupPath (when
 // not empty and the file exists), writes content to a temporary file in the

@@ -241,6 +241,11 @@ int CheckTic(TicWork& work) {
     int status = Accepted;
     std::uint64_t size = 0;
     bool exists = IsRegularFile(inboundFile);
+    if (!exists) {
+        // The names kept of the directory may be older than the file.
+        RereadDirectory(work.source);
+        exists = IsRegularFile(inboundFile);
+    }
     if (exists && GetFileSize(inboundFile, size)) work.inboundSize = TicSize(size);
     if (!exists) status = FileMissing;
     // A mailer receiving a file keeps it hidden until it is complete.
