@@ -103,6 +103,11 @@ struct KnownName {
 
 struct Listing {
     DirStamp stamp;
+    // Changes of this run since the stamp was taken, and the coarse clock
+    // after the last of them: a directory changed no later than that was
+    // changed by this run.
+    bool ownChanges = false;
+    struct timespec ownChangeAt {};
     std::unordered_map<std::string, KnownName> names;  // lower-case name -> the names
     bool twins = false;                                 // of any name
 };
@@ -135,7 +140,20 @@ const Listing* CurrentListing(const std::string& dir) {
         return nullptr;
     }
     auto kept = known.listings.find(dir);
-    if (kept != known.listings.end() && SameStamp(kept->second.stamp, stamp)) return &kept->second;
+    if (kept != known.listings.end()) {
+        Listing& listing = kept->second;
+        if (SameStamp(listing.stamp, stamp)) return &listing;
+        auto notLater = [&](const struct timespec& t) {
+            const struct timespec& own = listing.ownChangeAt;
+            return t.tv_sec < own.tv_sec || (t.tv_sec == own.tv_sec && t.tv_nsec <= own.tv_nsec);
+        };
+        if (listing.ownChanges && stamp.dev == listing.stamp.dev && stamp.ino == listing.stamp.ino &&
+            notLater(stamp.mtime) && notLater(stamp.ctime)) {
+            listing.stamp = stamp;
+            listing.ownChanges = false;
+            return &listing;
+        }
+    }
     DIR* handle = ::opendir(dir.c_str());
     if (handle == nullptr) {
         known.listings.erase(dir);
@@ -171,7 +189,8 @@ void NoteName(const std::string& path, bool present) {
         }
         if (at != listing.names.end() && at->second.first == name) listing.names.erase(at);
     }
-    if (!ReadStamp(dir, listing.stamp)) known.listings.erase(kept);
+    listing.ownChanges = true;
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &listing.ownChangeAt);
 }
 
 // The path of a file that is not there under its own name: its last part
@@ -571,16 +590,12 @@ bool ForceDirectories(const std::string& path) {
     const std::string key = DirectoryKey(path);
     DirectoryKnowledge& known = Known();
     if (known.existing.count(key)) return true;
-    if (!DirectoryExists(path)) {
-        std::string full = path;
-        if (full.back() != PathSeparator) full += PathSeparator;
-        for (std::size_t slash = full.find(PathSeparator, 1); slash != std::string::npos;
-             slash = full.find(PathSeparator, slash + 1)) {
-            const std::string part = full.substr(0, slash);
-            if (!DirectoryExists(part) && InjectedFault() == 0 && ::mkdir(part.c_str(), 0777) == 0)
-                NoteName(part, true);
-        }
-        if (!DirectoryExists(full)) return false;
+    if (!DirectoryExists(key)) {
+        const std::size_t slash = key.rfind(PathSeparator);
+        // Made even when the parent cannot be: its mkdir tells why.
+        if (slash != std::string::npos && slash > 0) ForceDirectories(key.substr(0, slash));
+        if (InjectedFault() == 0 && ::mkdir(key.c_str(), 0777) == 0) NoteName(key, true);
+        if (!DirectoryExists(key)) return false;
     }
     known.existing.insert(key);
     return true;

@@ -187,7 +187,14 @@ void AppendFlowLines(const MainConfig& config, const std::string& flowFile, cons
         QueueFlowLines(config, flowFile, lines, once);
         return;
     }
-    for (const std::string& line : lines) AppendOrFail(flowFile, line, once);
+    if (once) {
+        for (const std::string& line : lines) AppendOrFail(flowFile, line, true);
+        return;
+    }
+    // One append: a run killed meanwhile leaves all of them or none.
+    std::string text;
+    for (const std::string& line : lines) text += line;
+    AppendOrFail(flowFile, text, false);
 }
 
 void SendToBox(const std::string& box, const std::string& path, std::string_view flavour, bool useToBeSent,
@@ -370,16 +377,18 @@ void AddSeenBy(std::vector<std::string>& seenBy, const std::string& address) {
     seenBy.push_back(entry);
 }
 
-// A name for the link's TIC: the one an interrupted run chose, or a free
-// one, noted before the TIC is written.
-std::string LinkTicName(const MainConfig& config, Journal& journal, const std::string& address, bool& again) {
-    std::string name = JournalValue(journal, "tic " + address);
-    again = !name.empty();
-    if (again) return name;
-    do name = NewTicName();
-    while (FileExists(config.outbound + name));
+// A new name for the link's TIC, noted before the TIC is written.
+std::string NoteNewTicName(Journal& journal, const std::string& address) {
+    std::string name = NewTicName();
     JournalAdd(journal, "tic " + address + " " + name);
     return name;
+}
+
+// A name for the link's TIC: the one an interrupted run chose, or a new one.
+std::string LinkTicName(Journal& journal, const std::string& address, bool& again) {
+    std::string name = JournalValue(journal, "tic " + address);
+    again = !name.empty();
+    return again ? name : NoteNewTicName(journal, address);
 }
 
 // A file-attach netmail, under the message name an interrupted run chose
@@ -469,10 +478,14 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         }
 
         bool again = false;
-        const std::string ticName = LinkTicName(config, done, address, again);
-        const std::string ticPath = config.outbound + ticName;
-        int error = again ? WriteWholeFile(ticPath, FormatTic(out, LocalNow()))
-                          : CreateNewFile(ticPath, FormatTic(out, LocalNow()));
+        std::string ticPath = config.outbound + LinkTicName(done, address, again);
+        const std::string ticText = FormatTic(out, LocalNow());
+        int error = again ? WriteWholeFile(ticPath, ticText) : CreateNewFile(ticPath, ticText);
+        // A name that is taken gets another: the exclusive create tells.
+        for (int tries = 0; error == EEXIST && !again && tries < 100; ++tries) {
+            ticPath = config.outbound + NoteNewTicName(done, address);
+            error = CreateNewFile(ticPath, ticText);
+        }
         WriteLog(config.logName, SubstituteMacros(MessageText(Msg::LOGHATCHSENDTO), "%t", address));
         if (error != 0) RuntimeError(error);
 

@@ -823,6 +823,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
     std::set<std::string> handled;
     for (;;) {
         std::vector<std::string> batch;
+        RereadDirectory(state.SourceDir);  // what the mailer brought meanwhile
         for (const DirEntry& entry : FindFiles(mask))
             if (!entry.isHidden && handled.insert(entry.name).second) batch.push_back(entry.name);
         if (batch.empty()) break;
