@@ -1,14 +1,17 @@
-// The area list: lookups read the whole file once and walk it in memory (a
-// toss looks up one area per TIC in lists of thousands of areas); changes
-// rebuild the content and let the platform put it in place safely.
+// The area list: a lookup reads the block of its area only, found by an
+// index of where each block lies (a toss looks up one area per TIC in lists
+// of tens of thousands); changes rebuild the content and let the platform
+// put it in place safely.
 #include "config/areas.h"
 
 #include <cerrno>
 #include <map>
 #include <new>
+#include <unordered_map>
 
 #include "config/ctlline.h"
 #include "frame/platform.h"
+#include "frame/platform_blockio.h"
 #include "frame/utils.h"
 
 namespace {
@@ -147,6 +150,75 @@ void ParseAreaList(std::string_view content, AreaList& list) {
 }
 
 
+// ---- Where each block lies ----------------------------------------------------
+// The file stays the only copy of the areas: the index remembers only where
+// the block of each tag begins and ends, for the file as it was when read
+// (its identity). A file someone else has changed since is read again; the
+// program's own rewrites index what they wrote.
+
+struct BlockPlace {
+    std::size_t offset = 0, length = 0;
+};
+
+struct AreaIndex {
+    FileIdentity identity;
+    std::unordered_map<std::string, BlockPlace> blocks;  // tag as looked up -> its first findable block
+};
+
+std::unordered_map<std::string, AreaIndex>& AreaIndexes() {
+    static std::unordered_map<std::string, AreaIndex> indexes;  // by the path as given
+    return indexes;
+}
+
+// A block runs from its AREA line to the next AREA line, findable or not.
+void IndexAreaList(std::string_view content, AreaIndex& index) {
+    index.blocks.clear();
+    LineCursor cursor(content);
+    std::string_view raw;
+    BlockPlace* open = nullptr;
+    for (std::size_t start = cursor.pos; cursor.Next(raw); start = cursor.pos) {
+        std::string_view clean = CleanLine(raw);
+        std::string_view keyword, value;
+        SplitKeywordView(clean, keyword, value);
+        if (!EqualNoCase(keyword, "AREA")) continue;
+        if (open != nullptr) open->length = start - open->offset;
+        open = nullptr;
+        if (!IsHeaderOf(clean, true, value, value)) continue;
+        auto [at, fresh] = index.blocks.try_emplace(WantedTag(value), BlockPlace{start, 0});
+        if (fresh) open = &at->second;
+    }
+    if (open != nullptr) open->length = content.size() - open->offset;
+}
+
+// The fields of a block that begins with the AREA line of wanted.
+bool ParseAreaBlock(std::string_view block, const std::string& wanted, AreaRecord& area) {
+    LineCursor cursor(block);
+    std::string_view raw;
+    if (!cursor.Next(raw)) return false;
+    std::string_view clean = CleanLine(raw);
+    std::string_view keyword, value;
+    SplitKeywordView(clean, keyword, value);
+    if (!IsHeaderOf(clean, EqualNoCase(keyword, "AREA"), value, wanted)) return false;
+    area.Name = wanted;
+    while (cursor.Next(raw)) {
+        SplitKeywordView(CleanLine(raw), keyword, value);
+        if (EqualNoCase(keyword, "AREA")) break;
+        ApplyAreaField(area, keyword, value);
+    }
+    area.PassThrough = area.Path.empty();
+    return true;
+}
+
+// After a rewrite of the file by this program: the index of what it wrote.
+void IndexWrittenList(const std::string& file, std::string_view content) {
+    AreaIndex& index = AreaIndexes()[file];
+    if (!GetFileIdentity(file, index.identity)) {
+        AreaIndexes().erase(file);
+        return;
+    }
+    IndexAreaList(content, index);
+}
+
 }  // namespace
 
 std::string AreaListText(const AreaList& list) {
@@ -172,28 +244,35 @@ AreaRecord ReadArea(const std::string& file, std::string_view tag) {
     AreaRecord area;
     const std::string wanted = WantedTag(tag);
     if (wanted.empty()) return area;
-    std::string content;
-    if (!ReadWholeFile(file, content)) return area;
-
-    LineCursor cursor(content);
-    std::string_view raw;
-    bool found = false;
-    while (cursor.Next(raw)) {
-        std::string_view clean = CleanLine(raw);
-        std::string_view keyword, value;
-        SplitKeywordView(clean, keyword, value);
-        const bool areaLine = EqualNoCase(keyword, "AREA");
-        if (!found) {
-            if (IsHeaderOf(clean, areaLine, value, wanted)) {
-                found = true;
-                area.Name = wanted;
-            }
-            continue;
-        }
-        if (areaLine) break;
-        ApplyAreaField(area, keyword, value);
+    auto& indexes = AreaIndexes();
+    FileIdentity now;
+    if (!GetFileIdentity(file, now)) {
+        indexes.erase(file);
+        return area;
     }
-    if (found) area.PassThrough = area.Path.empty();
+    auto kept = indexes.find(file);
+    if (kept != indexes.end() && kept->second.identity == now) {
+        auto at = kept->second.blocks.find(wanted);
+        if (at == kept->second.blocks.end()) return area;
+        std::string block;
+        // The block read must be the one indexed: the file may have changed
+        // in between, and is then read whole.
+        if (ReadFileRange(file, at->second.offset, at->second.length, block) == 0 &&
+            block.size() == at->second.length && ParseAreaBlock(block, wanted, area))
+            return area;
+        area = AreaRecord{};
+    }
+    std::string content;
+    AreaIndex fresh;
+    if (!ReadWholeFile(file, content, &fresh.identity)) {
+        indexes.erase(file);
+        return area;
+    }
+    IndexAreaList(content, fresh);
+    auto at = fresh.blocks.find(wanted);
+    if (at != fresh.blocks.end())
+        ParseAreaBlock(std::string_view(content).substr(at->second.offset, at->second.length), wanted, area);
+    indexes[file] = std::move(fresh);
     return area;
 }
 
@@ -313,7 +392,21 @@ std::string FormatAreaBlock(const AreaRecord& area) {
 int AppendArea(const std::string& file, const AreaRecord& area) {
     std::string text(LineEnd);
     text += FormatAreaBlock(area);
-    return AppendToFile(file, text) == 0 ? 0 : 1;
+    auto& indexes = AreaIndexes();
+    auto kept = indexes.find(file);
+    FileIdentity before;
+    const bool indexed = kept != indexes.end() && GetFileIdentity(file, before) && before == kept->second.identity;
+    if (AppendToFile(file, text) != 0) return 1;
+    // The new block is indexed when the rest of the file is as indexed.
+    if (!indexed || !GetFileIdentity(file, kept->second.identity) ||
+        kept->second.identity.size != before.size + text.size()) {
+        indexes.erase(file);
+        return 0;
+    }
+    const std::string wanted = WantedTag(area.Name);
+    const std::size_t offset = static_cast<std::size_t>(before.size) + LineEnd.size();
+    if (!wanted.empty()) kept->second.blocks.try_emplace(wanted, BlockPlace{offset, text.size() - LineEnd.size()});
+    return 0;
 }
 
 int ReplaceArea(const std::string& file, const AreaRecord& area) {
@@ -424,7 +517,9 @@ int SaveAreaList(AreaList& list) {
 int WriteAreaListText(const std::string& file, const std::string& text) {
     std::string current;
     if (ReadWholeFile(file, current) && current == text) return 0;
-    return ReplaceFileSafely(file, text, ExtractDir(file) + "areas.old");
+    int error = ReplaceFileSafely(file, text, ExtractDir(file) + "areas.old");
+    if (error == 0) IndexWrittenList(file, text);
+    return error;
 }
 
 std::string AreaDirectory(const std::string& programDir, const AreaRecord& area) {

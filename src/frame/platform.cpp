@@ -232,6 +232,12 @@ int InExistingDirectory(const std::string& path, Op op) {
     return RemakeVanishedDirectory(dir) ? op() : error;
 }
 
+FileIdentity IdentityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size),  st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+            st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
 // stat(2) of a file under its own name or, when that is missing, under the
 // name that differs in letter case only.
 bool StatResolved(const std::string& path, struct stat& st) {
@@ -565,6 +571,13 @@ bool GetFileSize(const std::string& path, std::uint64_t& size) {
     return true;
 }
 
+bool GetFileIdentity(const std::string& path, FileIdentity& identity) {
+    struct stat st {};
+    if (!StatResolved(path, st)) return false;
+    identity = IdentityOf(st);
+    return true;
+}
+
 bool GetFileTime(const std::string& path, std::time_t& modified) {
     struct stat st {};
     if (!StatResolved(path, st)) return false;
@@ -680,7 +693,7 @@ int MoveFile(const std::string& from, const std::string& to) {
 
 // ---- Whole-file reading and writing -----------------------------------------
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
+bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* identity) {
     content.clear();
     if (path.empty()) return false;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -692,7 +705,9 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
     // Read in one call when the size is known; a file that grows meanwhile
     // is read on to its end.
     struct stat st {};
-    std::size_t expected = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+    const bool known = ::fstat(fd, &st) == 0;
+    std::size_t expected = known && S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
+    if (identity != nullptr) *identity = known ? IdentityOf(st) : FileIdentity{};
     std::size_t block = std::max<std::size_t>(expected + 1, 65536);
     bool ok = true;
     for (;;) {

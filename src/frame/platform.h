@@ -68,6 +68,15 @@ bool GetFileSize(const std::string& path, std::uint64_t& size);
 bool GetFileTime(const std::string& path, std::time_t& modified);
 bool SetFileTime(const std::string& path, std::time_t modified);
 
+// Who a file is and how it stands: equal identities mean the file has not
+// been replaced or changed in between (as far as its stamps tell).
+struct FileIdentity {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0, changedSeconds = 0, changedNanoseconds = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+bool GetFileIdentity(const std::string& path, FileIdentity& identity);
+
 // ---- Directories, copy, rename, delete ---------------------------------------
 
 // A path relative to the current directory made absolute (for flow files).
@@ -101,7 +110,8 @@ int MoveFile(const std::string& from, const std::string& to);
 // ---- Whole-file reading and writing -----------------------------------------
 
 // Reads the file (after ResolvePath). False when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& content);
+// With identity, also who the file read was.
+bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* identity = nullptr);
 
 // Splits text into lines on LF, CR LF and bare CR; each line is cut at
 // maxLength characters. A final line without a line end counts.

@@ -2,6 +2,10 @@
 // each, little-endian.
 #include "tic/dupes.h"
 
+#include <functional>
+#include <unordered_map>
+#include <vector>
+
 #include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/platform_blockio.h"
@@ -52,6 +56,92 @@ bool HasDupeHeader(std::string_view content) {
     return content.size() >= DupeRecordSize && content.substr(0, DupeSignature.size()) == DupeSignature;
 }
 
+// ---- Which record may hold which file -----------------------------------------
+// A check looks only at the records whose area, name and size hash alike,
+// read from the file; the index is made again when the file is not the one
+// indexed (another program wrote it), and follows this program's own adds.
+
+using DupeKey = std::size_t;
+
+DupeKey KeyOf(std::string_view comparableArea, std::string_view comparableName, std::uint32_t size) {
+    std::string text(comparableArea);
+    text += '\0';
+    text += comparableName;
+    text += '\0';
+    text += std::to_string(size);
+    return std::hash<std::string>{}(text);
+}
+
+DupeKey RecordKey(std::string_view record) {
+    return KeyOf(ComparableField(record.substr(0, DupeAreaLength), DupeAreaLength),
+                 ComparableField(record.substr(DupeAreaLength, DupeNameLength), DupeNameLength),
+                 LittleEndianLong(record, 36));
+}
+
+struct DupeIndex {
+    std::string file;
+    FileIdentity identity;
+    std::vector<DupeKey> keys;                                         // of each record position (0: the header)
+    std::unordered_map<DupeKey, std::vector<std::uint32_t>> positions;  // key -> positions holding it
+};
+
+DupeIndex& Index() {
+    static DupeIndex index;
+    return index;
+}
+
+void IndexContent(const std::string& file, std::string_view content, const FileIdentity& identity) {
+    DupeIndex& index = Index();
+    index.file = file;
+    index.identity = identity;
+    index.keys.assign(1, 0);
+    index.positions.clear();
+    const std::size_t records = content.size() / DupeRecordSize;
+    for (std::size_t position = 1; position < records; ++position) {
+        const DupeKey key = RecordKey(content.substr(position * DupeRecordSize, DupeRecordSize));
+        index.keys.push_back(key);
+        index.positions[key].push_back(static_cast<std::uint32_t>(position));
+    }
+}
+
+// The index of the file as it stands, or null when it holds no records.
+const DupeIndex* CurrentIndex(const std::string& file) {
+    DupeIndex& index = Index();
+    FileIdentity now;
+    if (!GetFileIdentity(file, now)) return nullptr;
+    if (index.file == file && index.identity == now) return &index;
+    std::string content;
+    FileIdentity read;
+    if (!ReadWholeFile(file, content, &read) || !HasDupeHeader(content)) {
+        index.file.clear();
+        return nullptr;
+    }
+    IndexContent(file, content, read);
+    return &index;
+}
+
+// After this program wrote the record at position: the index follows when
+// it was the file's before the write.
+void IndexWrittenRecord(const std::string& file, const FileIdentity& before, std::size_t position,
+                        std::string_view record) {
+    DupeIndex& index = Index();
+    if (index.file != file || !(index.identity == before) || position > index.keys.size() ||
+        !GetFileIdentity(file, index.identity)) {
+        index.file.clear();
+        return;
+    }
+    const DupeKey key = RecordKey(record);
+    if (position == index.keys.size()) {
+        index.keys.push_back(key);
+    } else {
+        std::vector<std::uint32_t>& old = index.positions[index.keys[position]];
+        std::erase(old, static_cast<std::uint32_t>(position));
+        if (old.empty()) index.positions.erase(index.keys[position]);
+        index.keys[position] = key;
+    }
+    index.positions[key].push_back(static_cast<std::uint32_t>(position));
+}
+
 [[noreturn]] void DupeFileFailure(int error) { RuntimeError(error != 0 ? error : 5); }
 
 void CreateDupeFile(const std::string& dupeFile, const std::string& record) {
@@ -70,14 +160,17 @@ std::string ForeignDupeFileName(const std::string& dupeFile) {
 bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName, std::uint32_t crc,
             std::int32_t size) {
     if (dupeFile.empty()) return false;
-    std::string content;
-    if (!ReadWholeFile(dupeFile, content) || !HasDupeHeader(content)) return false;
+    const DupeIndex* index = CurrentIndex(dupeFile);
+    if (index == nullptr) return false;
     const std::string wantedArea = ComparableField(UpperCase(area), DupeAreaLength);
     const std::string wantedName = ComparableField(UpperCase(fileName), DupeNameLength);
-    const std::size_t records = content.size() / DupeRecordSize;  // a partial tail is not a record
-    std::string_view bytes(content);
-    for (std::size_t position = 1; position < records; ++position) {
-        std::string_view record = bytes.substr(position * DupeRecordSize, DupeRecordSize);
+    auto candidates = index->positions.find(KeyOf(wantedArea, wantedName, static_cast<std::uint32_t>(size)));
+    if (candidates == index->positions.end()) return false;
+    for (std::uint32_t position : candidates->second) {
+        std::string record;
+        if (ReadFileRange(dupeFile, std::uint64_t{position} * DupeRecordSize, DupeRecordSize, record) != 0 ||
+            record.size() != DupeRecordSize)
+            continue;
         // A record from a TIC without a Crc line holds FFFFFFFF: name and
         // size decide for it.
         const std::uint32_t recordCrc = LittleEndianLong(record, 32);
@@ -106,8 +199,8 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
     if (dupeFile.empty()) return DupeAddStatus::NoDupeFile;
     const std::uint16_t ringSize = static_cast<std::uint16_t>(maxRecords);
 
-    std::uint64_t fileSize = 0;
-    if (!FileExists(dupeFile) || (GetFileSize(dupeFile, fileSize) && fileSize == 0)) {
+    FileIdentity before;
+    if (!GetFileIdentity(dupeFile, before) || before.size == 0) {
         CreateDupeFile(dupeFile, RecordBytes(area.Name, fileName, crc, size, 1));
         return DupeAddStatus::Added;
     }
@@ -115,7 +208,7 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
     std::string header;
     int error = ReadFileRange(dupeFile, 0, DupeRecordSize, header);
     if (error != 0) DupeFileFailure(error);
-    GetFileSize(dupeFile, fileSize);
+    const std::uint64_t fileSize = before.size;
 
     if (!HasDupeHeader(header)) {
         // Not ours: keep it for its owner and start a new database.
@@ -135,13 +228,14 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
     else if (next > complete + 1) next = complete + 1;
 
     const std::int32_t number = static_cast<std::int32_t>(next);
-    error = WriteFileRange(dupeFile, static_cast<std::uint64_t>(number) * DupeRecordSize,
-                           RecordBytes(area.Name, fileName, crc, size, number));
+    const std::string record = RecordBytes(area.Name, fileName, crc, size, number);
+    error = WriteFileRange(dupeFile, static_cast<std::uint64_t>(number) * DupeRecordSize, record);
     if (error == 0) {
         std::string numberBytes;
         AppendLittleEndianLong(numberBytes, static_cast<std::uint32_t>(number));
         error = WriteFileRange(dupeFile, DupeNumberOffset, numberBytes);
     }
     if (error != 0) DupeFileFailure(error);
+    IndexWrittenRecord(dupeFile, before, static_cast<std::size_t>(number), record);
     return DupeAddStatus::Added;
 }

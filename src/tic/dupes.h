@@ -1,6 +1,8 @@
 #pragma once
 // The dupe database: a ring of 44-byte records remembering which files were
-// received in which file echo. Nothing is cached; every call opens the file.
+// received in which file echo. The file stays the only copy: the run keeps
+// an index of which record may hold which file, checked against the file's
+// identity before each use.
 #include <cstddef>
 #include <cstdint>
 #include <string>

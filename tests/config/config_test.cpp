@@ -3,6 +3,7 @@
 // control files is in the scenarios.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -224,6 +225,41 @@ TEST(AreaList, Rewrites) {
     WriteFileBytes(dir / "areas.ctl", "AREA ONE\nGroup A\n");
     EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 0);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), "AREA ONE\nGroup A\n");
+}
+
+// A lookup after the first reads one block where the index says it lies:
+// the index must follow every change, the program's own and others'.
+TEST(AreaList, LookupsFollowTheFile) {
+    ScratchDir dir;
+    const std::string file = dir / "areas.ctl";
+    auto path = [&](const std::string& tag) { return ReadArea(file, tag).Path; };
+    const AreaRecord added{"NEW.ONE", "/new/", "", "", "A", "1:2/3", "", false, 0, 0, 0};
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::vector<std::pair<std::string, std::string>> found;  // tag, its Path
+    } steps[] = {
+        {"read first", [&] { WriteFileBytes(file, "AREA ONE\nPath /one\nAREA TWO\nPath /two"); },
+         {{"ONE", "/one/"}, {"TWO", "/two/"}, {"NEW.ONE", ""}}},
+        {"own append after a last line without its end", [&] { ASSERT_EQ(AppendArea(file, added), 0); },
+         {{"TWO", "/two/"}, {"NEW.ONE", "/new/"}}},
+        {"own rewrite", [&] { ASSERT_EQ(RemoveArea(file, "ONE"), 0); }, {{"ONE", ""}, {"TWO", "/two/"}, {"NEW.ONE", "/new/"}}},
+        {"rewritten by another program, blocks moved",
+         [&] { WriteFileBytes(file, "; moved\r\nAREA TWO\r\nPath /two.b\r\nAREA ONE\r\nPath /back\r\n"); },
+         {{"ONE", "/back/"}, {"TWO", "/two.b/"}, {"NEW.ONE", ""}}},
+        {"appended to by another program", [&] { WriteFileBytes(file, ReadFileBytes(file) + "AREA ONE\r\nPath /second\r\nAREA THREE\r\nPath /3\r\n"); },
+         {{"ONE", "/back/"}, {"THREE", "/3/"}}},
+        {"own append beside another's", [&] { ASSERT_EQ(AppendArea(file, added), 0); },
+         {{"THREE", "/3/"}, {"NEW.ONE", "/new/"}, {"TWO", "/two.b/"}}},
+        {"gone", [&] { std::remove(file.c_str()); }, {{"TWO", ""}}},
+        {"back", [&] { WriteFileBytes(file, "AREA TWO\nPath /again\n"); }, {{"TWO", "/again/"}, {"THREE", ""}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        for (int round = 0; round < 2; ++round)  // the second round from the index
+            for (const auto& [tag, expected] : step.found) EXPECT_EQ(path(tag), expected) << tag;
+    }
 }
 
 // One copy of the list takes many changes and is written once; every
