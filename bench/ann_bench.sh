@@ -4,10 +4,14 @@
 # a few of them tossed twice. Every echo directory holds five of its files
 # with a description list; the other records name files that were moved
 # away since. Prints the time, the files announced and the peak memory;
-# the time should grow with the count, not with its square.
+# the time should grow with the count, not with its square. Goal: 1,000,000
+# records in 10 s.
 #
 #   bench/ann_bench.sh [COUNT ...]
 #
+# BEFORE=path names an earlier brenmoor binary: it then also announces a
+# fresh identical copy of each node, and its time and peak memory are
+# printed on a line "before" under the current result.
 # AREAS changes the number of echoes. The nodes are made in BENCH_TMP
 # (default /dev/shm when writable, else TMPDIR or /tmp). The program is
 # built in Release with the "bench" preset, or in BUILD_DIR when that is
@@ -77,22 +81,54 @@ for day in days:
 PYEOF
 }
 
-printf 'node: %d areas in %s; binary: %s\n' "$areas" "$base" "$binary"
-for count in "${counts[@]}"; do
-  node=$scratch/node-$count
-  make_node "$node" "$count"
+# count -> seconds ann:all may take
+declare -A goals=([1000000]=10)
+
+# announce PROGRAM NODE COUNT: ann:all of the node; sets seconds and peak
+# (KiB). Ends the bench when not every record was announced.
+announce() {
+  local program=$1 node=$2 count=$3 start end announced
   start=$(date +%s.%N)
-  (cd "$scratch" && BRENMOOR_DIR="$node" /usr/bin/time -v -o "$node.time" "$binary" ann:all >"$node.out")
+  (cd "$scratch" && BRENMOOR_DIR="$node" /usr/bin/time -v -o "$node.time" "$program" ann:all >"$node.out")
   end=$(date +%s.%N)
   announced=$(sed -n 's/^ Files: \([0-9]*\),.*/\1/p' "$node/out/newfiles.txt")
   peak=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$node.time")
   if [ "$announced" != "$count" ]; then
-    echo "ann:all over $count records announced ${announced:-nothing}" >&2
+    echo "$program: ann:all over $count records announced ${announced:-nothing}" >&2
     exit 1
   fi
-  awk -v n="$count" -v s="$start" -v e="$end" -v kb="$peak" 'BEGIN {
-    t = e - s
-    printf "%8d records: %7.2f s  %9.0f records/s  peak memory %.1f MiB\n", n, t, n / t, kb / 1024
+  seconds=$(awk -v s="$start" -v e="$end" 'BEGIN { print e - s }')
+}
+
+printf 'node: %d areas in %s; binary: %s\n' "$areas" "$base" "$binary"
+[ -z "$before" ] || printf 'before: %s\n' "$before"
+missed=0
+for count in "${counts[@]}"; do
+  node=$scratch/node-$count
+  make_node "$node" "$count"
+  # The records name the node's path: the copy for before goes back there.
+  [ -z "$before" ] || cp -a "$node" "$node.proto"
+  announce "$binary" "$node" "$count"
+  goal=
+  if [ -n "${goals[$count]:-}" ]; then
+    if awk -v t="$seconds" -v l="${goals[$count]}" 'BEGIN { exit !(t < l) }'; then
+      goal="   < ${goals[$count]} s  met"
+    else
+      goal="   < ${goals[$count]} s  MISSED"
+      missed=$((missed + 1))
+    fi
+  fi
+  awk -v n="$count" -v t="$seconds" -v kb="$peak" -v goal="$goal" 'BEGIN {
+    printf "%8d records: %7.2f s  %9.0f records/s  peak memory %.1f MiB%s\n", n, t, n / t, kb / 1024, goal
   }'
   rm -rf "$node"
+  if [ -n "$before" ]; then
+    mv "$node.proto" "$node"
+    announce "$before" "$node" "$count"
+    awk -v t="$seconds" -v n="$count" -v kb="$peak" 'BEGIN {
+      printf "  before: %7.2f s  %9.0f records/s  peak memory %.1f MiB\n", t, n / t, kb / 1024
+    }'
+    rm -rf "$node"
+  fi
 done
+[ "$missed" = 0 ] || echo "$missed goal(s) missed"

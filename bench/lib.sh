@@ -3,7 +3,13 @@
 #
 # bench_build TARGET...  builds the targets in Release with the "bench"
 #   preset, or in BUILD_DIR when that is set; sets build, binary (the
-#   brenmoor program) and lang (the language file).
+#   brenmoor program) and lang (the language file). With BEFORE naming an
+#   earlier brenmoor binary, sets before to its full path, for the scripts
+#   to run it on identical copies of each node beside the one built; else
+#   before is empty.
+# bench_path PATH        PATH, given from where the script was started, as a
+#   full path: the scripts cd to the top of the work tree before sourcing
+#   this.
 # bench_scratch PREFIX   makes a directory in BENCH_TMP (default /dev/shm
 #   when writable, else TMPDIR or /tmp), removed when the script ends; sets
 #   base and scratch. On a disk a run mostly measures the file system's
@@ -23,6 +29,22 @@ bench_build() {
   fi
   binary=$(realpath "$build/src/brenmoor")
   lang=$(realpath lang/brenmoor.lng)
+  before=
+  if [ -n "${BEFORE:-}" ]; then
+    before=$(bench_path "$BEFORE")
+    if ! [ -f "$before" ] || ! [ -x "$before" ]; then
+      echo "BEFORE=$BEFORE: no such program" >&2
+      exit 1
+    fi
+    before=$(realpath "$before")
+  fi
+}
+
+bench_path() {
+  case $1 in
+  /*) echo "$1" ;;
+  *) echo "${OLDPWD:-$PWD}/$1" ;;
+  esac
 }
 
 bench_scratch() {
