@@ -156,16 +156,15 @@ bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEc
     const std::string bytes = AnnouncementRecordBytes(
         MakeAnnouncementRecord(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
 
-    if (!FileExists(path)) {
+    const FileStatus status = GetFileStatus(path);
+    if (!status.exists) {
         int error = AppendToFile(path, bytes);
         if (error == 0) return true;
         if (!FileExists(path)) return false;  // could not be created
         RuntimeError(error);
     }
-    if (!IsRegularFile(path) || IsReadOnlyFile(path)) return false;  // cannot be opened for writing
-    std::uint64_t size = 0;
-    if (!GetFileSize(path, size)) return false;
-    const std::uint64_t end = size / AnnouncementRecordSize * AnnouncementRecordSize;
+    if (!status.regular || status.readOnly) return false;  // cannot be opened for writing
+    const std::uint64_t end = status.size / AnnouncementRecordSize * AnnouncementRecordSize;
     int error = WriteFileRange(path, end, bytes);
     if (error == 0) return true;
     if (IsOpenRefusal(error)) return false;

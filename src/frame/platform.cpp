@@ -103,7 +103,7 @@ struct KnownName {
 
 struct Listing {
     DirStamp stamp;
-    // Changes of this run since the stamp was taken, and the coarse clock
+    // Changes of this run since the stamp was taken, and the clock
     // after the last of them: a directory changed no later than that was
     // changed by this run.
     bool ownChanges = false;
@@ -190,7 +190,7 @@ void NoteName(const std::string& path, bool present) {
         if (at != listing.names.end() && at->second.first == name) listing.names.erase(at);
     }
     listing.ownChanges = true;
-    ::clock_gettime(CLOCK_REALTIME_COARSE, &listing.ownChangeAt);
+    ::clock_gettime(CLOCK_REALTIME, &listing.ownChangeAt);
 }
 
 // The path of a file that is not there under its own name: its last part
@@ -576,6 +576,12 @@ bool GetFileIdentity(const std::string& path, FileIdentity& identity) {
     if (!StatResolved(path, st)) return false;
     identity = IdentityOf(st);
     return true;
+}
+
+FileStatus GetFileStatus(const std::string& path) {
+    struct stat st {};
+    if (!StatResolved(path, st)) return {};
+    return {true, S_ISREG(st.st_mode), (st.st_mode & S_IWUSR) == 0, static_cast<std::uint64_t>(st.st_size)};
 }
 
 bool GetFileTime(const std::string& path, std::time_t& modified) {

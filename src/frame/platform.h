@@ -77,6 +77,13 @@ struct FileIdentity {
 };
 bool GetFileIdentity(const std::string& path, FileIdentity& identity);
 
+// What one stat(2) tells of a path (after ResolvePath).
+struct FileStatus {
+    bool exists = false, regular = false, readOnly = false;
+    std::uint64_t size = 0;
+};
+FileStatus GetFileStatus(const std::string& path);
+
 // ---- Directories, copy, rename, delete ---------------------------------------
 
 // A path relative to the current directory made absolute (for flow files).

@@ -25,7 +25,10 @@ int OpenExisting(const std::string& path, int flags) {
         errno = ENOENT;
         return -1;
     }
-    return ::open(ResolvePath(path).c_str(), flags | O_CLOEXEC);
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    const std::string resolved = ResolvePath(path);
+    return resolved == path ? -1 : ::open(resolved.c_str(), flags | O_CLOEXEC);
 }
 
 // Where a fault on a mapped window returns to; set only while one is mapped.
