@@ -632,6 +632,10 @@ void DeleteFile(const std::string& path) {
     if (InjectedFault(false) == 0 && ::unlink(resolved.c_str()) == 0) NoteName(resolved, false);
 }
 
+void DeleteOwnFile(const std::string& path) {
+    if (!path.empty() && InjectedFault(false) == 0 && ::unlink(path.c_str()) == 0) NoteName(path, false);
+}
+
 void DeleteFiles(const std::string& pathMask) {
     std::string dir, mask;
     SplitDirectoryPart(pathMask, dir, mask);

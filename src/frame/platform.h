@@ -96,6 +96,8 @@ bool ForceDirectories(const std::string& path);
 
 // Ignores every failure; nothing for an empty path.
 void DeleteFile(const std::string& path);
+// Deletes a file this run made under exactly that name (a lock it holds).
+void DeleteOwnFile(const std::string& path);
 // Deletes every file matching the mask ("dir/*.tmp"); failures ignored.
 void DeleteFiles(const std::string& pathMask);
 

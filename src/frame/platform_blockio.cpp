@@ -106,10 +106,9 @@ int ConsumeRead(int fd, std::uint64_t offset, std::size_t blockSize, const Block
 
 }  // namespace
 
-int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t size, std::string& data) {
-    data.clear();
-    int fd = OpenExisting(path, O_RDONLY);
-    if (fd < 0) return errno;
+namespace {
+
+int PreadAll(int fd, std::uint64_t offset, std::size_t size, std::string& data) {
     data.resize(size);
     std::size_t done = 0;
     int error = 0;
@@ -123,8 +122,38 @@ int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t siz
         if (got == 0) break;
         done += static_cast<std::size_t>(got);
     }
-    ::close(fd);
     data.resize(error == 0 ? done : 0);
+    return error;
+}
+
+int PwriteAll(int fd, std::uint64_t offset, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (put == 0) return EIO;
+        done += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+FileIdentity IdentityOfStat(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+            st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
+}  // namespace
+
+int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t size, std::string& data) {
+    data.clear();
+    int fd = OpenExisting(path, O_RDONLY);
+    if (fd < 0) return errno;
+    int error = PreadAll(fd, offset, size, data);
+    ::close(fd);
     return error;
 }
 
@@ -132,23 +161,39 @@ int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_vi
     if (int fault = InjectedFault()) return fault;
     int fd = OpenExisting(path, O_WRONLY);
     if (fd < 0) return errno;
-    std::size_t done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            break;
-        }
-        if (put == 0) {
-            error = EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(put);
-    }
+    int error = PwriteAll(fd, offset, bytes);
     if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     return error;
+}
+
+int OpenRecordFile(const std::string& path, FileIdentity& identity, bool& writable) {
+    int fd = OpenExisting(path, O_RDWR);
+    writable = fd >= 0;
+    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = OpenExisting(path, O_RDONLY);
+    if (fd < 0) return -1;
+    if (!GetOpenFileIdentity(fd, identity)) {
+        int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+int ReadOpenFileRange(int fd, std::uint64_t offset, std::size_t size, std::string& data) {
+    return PreadAll(fd, offset, size, data);
+}
+
+int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes) {
+    if (int fault = InjectedFault()) return fault;
+    return PwriteAll(fd, offset, bytes);
+}
+
+bool GetOpenFileIdentity(int fd, FileIdentity& identity) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    identity = IdentityOfStat(st);
+    return true;
 }
 
 int ReadFileBlocks(const std::string& path, std::size_t blockSize,

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "frame/platform.h"
+
 // Reads up to size bytes from offset (after ResolvePath) into data; fewer
 // at the end of the file. Returns 0 or errno.
 int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t size, std::string& data);
@@ -15,6 +17,15 @@ int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t siz
 // Writes the bytes at offset into an existing file (after ResolvePath),
 // without truncating it. Returns 0 or errno.
 int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_view bytes);
+
+// A record file kept open for a run: opened for reading and writing (for
+// reading only when writing is refused: writable tells), with who it was
+// when opened. -1 with errno on failure.
+int OpenRecordFile(const std::string& path, FileIdentity& identity, bool& writable);
+// The same range reads and writes on such a file, and who it is now.
+int ReadOpenFileRange(int fd, std::uint64_t offset, std::size_t size, std::string& data);
+int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes);
+bool GetOpenFileIdentity(int fd, FileIdentity& identity);
 
 // Hands the whole file to consume in order, in blocks of up to blockSize
 // bytes (a read() buffer of at most 1 MiB). Returns 0 or errno (the blocks

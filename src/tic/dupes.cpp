@@ -81,6 +81,8 @@ DupeKey RecordKey(std::string_view record) {
 struct DupeIndex {
     std::string file;
     FileIdentity identity;
+    int fd = -1;  // the file indexed, open for the run
+    bool writable = false;
     std::vector<DupeKey> keys;                                         // of each record position (0: the header)
     std::unordered_map<DupeKey, std::vector<std::uint32_t>> positions;  // key -> positions holding it
 };
@@ -90,10 +92,15 @@ DupeIndex& Index() {
     return index;
 }
 
-void IndexContent(const std::string& file, std::string_view content, const FileIdentity& identity) {
+void DropIndex() {
     DupeIndex& index = Index();
-    index.file = file;
-    index.identity = identity;
+    CloseOpenFile(index.fd);
+    index.fd = -1;
+    index.file.clear();
+}
+
+void IndexContent(std::string_view content) {
+    DupeIndex& index = Index();
     index.keys.assign(1, 0);
     index.positions.clear();
     const std::size_t records = content.size() / DupeRecordSize;
@@ -108,26 +115,41 @@ void IndexContent(const std::string& file, std::string_view content, const FileI
 const DupeIndex* CurrentIndex(const std::string& file) {
     DupeIndex& index = Index();
     FileIdentity now;
-    if (!GetFileIdentity(file, now)) return nullptr;
-    if (index.file == file && index.identity == now) return &index;
-    std::string content;
-    FileIdentity read;
-    if (!ReadWholeFile(file, content, &read) || !HasDupeHeader(content)) {
-        index.file.clear();
+    if (!GetFileIdentity(file, now)) {
+        DropIndex();
         return nullptr;
     }
-    IndexContent(file, content, read);
+    if (index.file == file && index.identity == now) return &index;
+    DropIndex();
+    std::string content;
+    FileIdentity read;
+    bool writable = false;
+    const int fd = OpenRecordFile(file, read, writable);
+    if (fd < 0) return nullptr;
+    if (ReadOpenFileRange(fd, 0, static_cast<std::size_t>(read.size), content) != 0 || !HasDupeHeader(content)) {
+        CloseOpenFile(fd);
+        return nullptr;
+    }
+    index.fd = fd;
+    index.writable = writable;
+    index.file = file;
+    index.identity = read;
+    IndexContent(content);
     return &index;
 }
 
-// After this program wrote the record at position: the index follows when
-// it was the file's before the write.
-void IndexWrittenRecord(const std::string& file, const FileIdentity& before, std::size_t position,
-                        std::string_view record) {
+// The index when it is the one of the file as it stood (before), open for
+// writing.
+DupeIndex* IndexOf(const std::string& file, const FileIdentity& before) {
     DupeIndex& index = Index();
-    if (index.file != file || !(index.identity == before) || position > index.keys.size() ||
-        !GetFileIdentity(file, index.identity)) {
-        index.file.clear();
+    return index.fd >= 0 && index.writable && index.file == file && index.identity == before ? &index : nullptr;
+}
+
+// After this program wrote the record at position through the index's file:
+// the index follows.
+void IndexWrittenRecord(DupeIndex& index, std::size_t position, std::string_view record) {
+    if (position > index.keys.size() || !GetOpenFileIdentity(index.fd, index.identity)) {
+        DropIndex();
         return;
     }
     const DupeKey key = RecordKey(record);
@@ -168,7 +190,7 @@ bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view
     if (candidates == index->positions.end()) return false;
     for (std::uint32_t position : candidates->second) {
         std::string record;
-        if (ReadFileRange(dupeFile, std::uint64_t{position} * DupeRecordSize, DupeRecordSize, record) != 0 ||
+        if (ReadOpenFileRange(index->fd, std::uint64_t{position} * DupeRecordSize, DupeRecordSize, record) != 0 ||
             record.size() != DupeRecordSize)
             continue;
         // A record from a TIC without a Crc line holds FFFFFFFF: name and
@@ -205,8 +227,18 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
         return DupeAddStatus::Added;
     }
     if (!IsRegularFile(dupeFile)) return DupeAddStatus::ForeignKept;
+    // Through the indexed file when it is this one; a write through it must
+    // reach the file the path names.
+    DupeIndex* index = IndexOf(dupeFile, before);
+    auto read = [&](std::uint64_t offset, std::string& data) {
+        return index ? ReadOpenFileRange(index->fd, offset, DupeRecordSize, data)
+                     : ReadFileRange(dupeFile, offset, DupeRecordSize, data);
+    };
+    auto write = [&](std::uint64_t offset, std::string_view bytes) {
+        return index ? WriteOpenFileRange(index->fd, offset, bytes) : WriteFileRange(dupeFile, offset, bytes);
+    };
     std::string header;
-    int error = ReadFileRange(dupeFile, 0, DupeRecordSize, header);
+    int error = read(0, header);
     if (error != 0) DupeFileFailure(error);
     const std::uint64_t fileSize = before.size;
 
@@ -229,13 +261,16 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
 
     const std::int32_t number = static_cast<std::int32_t>(next);
     const std::string record = RecordBytes(area.Name, fileName, crc, size, number);
-    error = WriteFileRange(dupeFile, static_cast<std::uint64_t>(number) * DupeRecordSize, record);
+    error = write(static_cast<std::uint64_t>(number) * DupeRecordSize, record);
     if (error == 0) {
         std::string numberBytes;
         AppendLittleEndianLong(numberBytes, static_cast<std::uint32_t>(number));
-        error = WriteFileRange(dupeFile, DupeNumberOffset, numberBytes);
+        error = write(DupeNumberOffset, numberBytes);
     }
-    if (error != 0) DupeFileFailure(error);
-    IndexWrittenRecord(dupeFile, before, static_cast<std::size_t>(number), record);
+    if (error != 0) {
+        DropIndex();
+        DupeFileFailure(error);
+    }
+    if (index) IndexWrittenRecord(*index, static_cast<std::size_t>(number), record);
     return DupeAddStatus::Added;
 }

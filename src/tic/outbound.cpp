@@ -146,7 +146,7 @@ public:
     }
 
     void Release() {
-        if (!path_.empty()) DeleteFile(path_);
+        if (!path_.empty()) DeleteOwnFile(path_);
         path_.clear();
     }
 

@@ -239,14 +239,14 @@ int CheckTic(TicWork& work) {
     const std::string inboundFile = work.source + work.sourceFile;
 
     int status = Accepted;
-    std::uint64_t size = 0;
-    bool exists = IsRegularFile(inboundFile);
-    if (!exists) {
+    FileStatus file = GetFileStatus(inboundFile);
+    if (!file.regular) {
         // The names kept of the directory may be older than the file.
         RereadDirectory(work.source);
-        exists = IsRegularFile(inboundFile);
+        file = GetFileStatus(inboundFile);
     }
-    if (exists && GetFileSize(inboundFile, size)) work.inboundSize = TicSize(size);
+    const bool exists = file.regular;
+    if (exists) work.inboundSize = TicSize(file.size);
     if (!exists) status = FileMissing;
     // A mailer receiving a file keeps it hidden until it is complete.
     if (tic.File[0] == '.') status = FileReceiving;
