@@ -29,6 +29,10 @@ std::int32_t ParseLongValue(std::string_view text) {
         RangedNumber(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+std::int64_t ParseSizeValue(std::string_view text) {
+    return RangedNumber(text, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
+}
+
 int HexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -11,6 +11,8 @@
 std::uint8_t ParseByteValue(std::string_view text);
 std::uint16_t ParseWordValue(std::string_view text);
 std::int32_t ParseLongValue(std::string_view text);
+// A file size: any 64-bit value, 0 when the text is none.
+std::int64_t ParseSizeValue(std::string_view text);
 
 // Value of one hexadecimal digit (either case), -1 for any other character.
 int HexDigitValue(char c);

@@ -61,7 +61,7 @@ bool ParseTicLine(std::string line, TicRecord& tic) {
     else if (keyword == "DESTINATION") tic.Destination = value;
     else if (keyword == "REPLACES") tic.Replaces = value;
     else if (keyword == "PW") tic.Pw = UpperCase(value);
-    else if (keyword == "SIZE") tic.Size = ParseLongValue(value);
+    else if (keyword == "SIZE") tic.Size = ParseSizeValue(value);
     else if (keyword == "CRC") tic.Crc = ParseCrc(value);
     else if (keyword == "LDESC") return AppendEntry(tic.LDesc, value, MaxText);
     else if (keyword == "SEENBY") return AppendEntry(tic.SeenBy, value, MaxSeenByText);
@@ -131,9 +131,14 @@ std::string FormatTic(const TicRecord& tic, const LocalDateTime& now) {
     return out;
 }
 
-std::int32_t TicSize(std::uint64_t bytes) {
-    constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
-    return static_cast<std::int32_t>(std::min(bytes, limit));
+std::int64_t TicSize(std::uint64_t bytes) {
+    constexpr auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+    return static_cast<std::int64_t>(std::min(bytes, limit));
+}
+
+std::int32_t DupeSize(std::int64_t bytes) {
+    constexpr auto limit = static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(bytes, 0, limit));
 }
 
 std::string NewTicName() {

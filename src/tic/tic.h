@@ -39,7 +39,7 @@ struct TicRecord {
     std::string Destination;  // read and kept, never written
     std::string Replaces;
     std::string Pw;           // upper case
-    std::int32_t Size = 0;
+    std::int64_t Size = 0;  // bytes; 0 when not given
     std::vector<std::string> LDesc;
     std::vector<std::string> SeenBy;  // entries cut to MaxSeenByText
     std::vector<std::string> Path;    // entries cut to MaxPathText
@@ -66,8 +66,11 @@ std::string FormatTic(const TicRecord& tic, const LocalDateTime& now);
 // the name is free in the directory it writes to.
 std::string NewTicName();
 
-// A file size as the TIC's Size field holds it: beyond 2^31-1 bytes it stays there.
-std::int32_t TicSize(std::uint64_t bytes);
+// A file size as the TIC's Size field holds it: the real size.
+std::int64_t TicSize(std::uint64_t bytes);
+// The size as a dupe record holds it: beyond 2^31-1 bytes it stays there,
+// as records of earlier runs hold it.
+std::int32_t DupeSize(std::int64_t bytes);
 
 // The Path entry this node adds when it sends a file on: the area's AKA,
 // the Unix time, the message date and the program's version, cut to 80.

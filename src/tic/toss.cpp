@@ -72,7 +72,7 @@ struct TicWork {
     std::string ticName;
     TicRecord tic;
     LinkRecord sender;
-    std::int32_t inboundSize = 0;
+    std::int64_t inboundSize = 0;
     Journal journal;  // the steps done for this TIC, also by an earlier run
     std::string source;      // where TIC and file are: INBOUND, or BADTICDIR for "toss --bad"
     std::string sourceFile;  // the file's name there (File, or the name it went aside under); empty: none
@@ -408,7 +408,7 @@ AreaRecord FindTargetArea(TicWork& work) {
         ++work.state.BadTicCount;
         return AreaRecord{};
     }
-    if (!config.dupeFile.empty() && IsDupe(config.dupeFile, area.Name, tic.File, tic.Crc, work.inboundSize)) {
+    if (!config.dupeFile.empty() && IsDupe(config.dupeFile, area.Name, tic.File, tic.Crc, DupeSize(work.inboundSize))) {
         ++work.state.BadTicCount;
         Log(work, MessageText(Msg::LOGDUPE));
         MoveAside(work, config.dupeDir, MessageText(Msg::FILESBBSDUPE));
@@ -556,8 +556,8 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
     if (!JournalHas(journal, "dupe")) {
         // A run ended before noting the record may have written it.
         if (!config.dupeFile.empty() &&
-            !(resumed && IsLastDupe(config.dupeFile, area.Name, receivedName, tic.Crc, work.inboundSize)))
-            AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, work.inboundSize);
+            !(resumed && IsLastDupe(config.dupeFile, area.Name, receivedName, tic.Crc, DupeSize(work.inboundSize))))
+            AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, DupeSize(work.inboundSize));
         JournalAdd(journal, "dupe");
     }
 
@@ -765,7 +765,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         Log(work, Fill(ResumeText, "%f", tic.File));
         std::uint32_t crc = 0;
         if (ParseHexValue(JournalValue(journal, "crc"), crc)) tic.Crc = crc;
-        work.inboundSize = static_cast<std::int32_t>(ParseNumber(JournalValue(journal, "size")));
+        work.inboundSize = ParseNumber(JournalValue(journal, "size"));
         area = ReadArea(node.programDir + "areas.ctl", tic.Area);
         if (area.Name.empty()) {
             ++state.BadTicCount;

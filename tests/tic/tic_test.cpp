@@ -50,7 +50,9 @@ TEST(TicRead, Lines) {
         {"\rArea A\r\rFile b.zip\rDesc\rReplaces\r", "b.zip|b.zip||A||||0|FFFFFFFF|||"},
         // Bad numbers read as 0; a To without digits gives no address.
         {"Crc xyz\r\nSize 12k\r\nTo Sysop\r\n", "|||||||0|00000000|||"},
-        {"Crc 123456789\r\nSize 99999999999\r\nTo 2:5020/100.5@fidonet", "|||||2:5020/100.5||0|00000000|||"},
+        // Sizes beyond 32 bits are real ones; one beyond 64 bits is none.
+        {"Crc 123456789\r\nSize 99999999999\r\nTo 2:5020/100.5@fidonet", "|||||2:5020/100.5||99999999999|00000000|||"},
+        {"Size 99999999999999999999\r\n", "|||||||0|FFFFFFFF|||"},
         // List entries and long lines are cut; ";" belongs to the value.
         {"Path " + std::string(100, 'p') + "\r\nSeenBy " + std::string(40, 's') + "\r\nDesc " + std::string(300, 'd') +
              "\r\nPw a;b",
@@ -108,6 +110,18 @@ TEST(TossNames, SizesDirectoriesAndPlainNames) {
                  {999, ',', "999"}, {2147483647, '.', "2.147.483.647"}, {1234567, 0, "1234567"}, {0, ',', "0"},
                  {-5, ',', "0"}};
     for (const auto& c : sizes) EXPECT_EQ(SizeText(c.value, c.separator), c.text) << c.value;
+    // A TIC says the real size; a dupe record keeps what its field held for
+    // big files ever since.
+    const struct {
+        std::uint64_t bytes;
+        std::int64_t tic;
+        std::int32_t dupe;
+    } fields[] = {{0, 0, 0}, {2147483647, 2147483647, 2147483647}, {2147483648u, 2147483648, 2147483647},
+                  {4294967296u, 4294967296, 2147483647}, {~0ull, 9223372036854775807, 2147483647}};
+    for (const auto& c : fields) {
+        EXPECT_EQ(TicSize(c.bytes), c.tic) << c.bytes;
+        EXPECT_EQ(DupeSize(TicSize(c.bytes)), c.dupe) << c.bytes;
+    }
 
     const struct {
         const char* tag;
