@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,63 @@ TEST(MatchDosWildcard, DosRules) {
         {std::string(200, 'a') + "b", std::string(20, '*') + "a*a*a*a*a*c", false},
     };
     for (const auto& c : cases) EXPECT_EQ(MatchDosWildcard(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
+}
+
+// The run keeps the names of the directories it looks in and the
+// directories it made. Each step changes the directory through the program
+// or as another program would (the test's own file calls, dated an hour on,
+// as a later change of another program is), then the lookups must see the
+// directory as it stands.
+TEST(DirectoryKnowledge, LookupsSeeEveryChange) {
+    namespace fs = std::filesystem;
+    ScratchDir scratch;
+    const std::string dir = scratch / "in";
+    fs::create_directories(dir);
+    auto byOther = [&](const std::function<void()>& change) {
+        change();
+        fs::last_write_time(dir, fs::last_write_time(dir) + std::chrono::hours(1));
+    };
+    auto found = [&](const std::string& mask) {
+        std::string names;
+        for (const DirEntry& entry : FindFiles(dir + "/" + mask)) names += entry.name + " ";
+        return names;
+    };
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        const char* tics;     // FindFiles "*.tic"
+        const char* bigZip;   // FindFiles "BIG.ZIP"
+        bool foundInCase;     // FileExists of "big.zip"
+    } steps[] = {
+        {"first look", [&] { WriteFileBytes(dir + "/A.TIC", ""); }, "A.TIC ", "", false},
+        {"made by another", [&] { byOther([&] { WriteFileBytes(dir + "/BIG.ZIP", "x"); }); }, "A.TIC ", "BIG.ZIP ", true},
+        {"own new files", [&] { ASSERT_EQ(CreateNewFile(dir + "/b.tic", ""), 0); }, "A.TIC b.tic ", "BIG.ZIP ", true},
+        {"own rename", [&] { ASSERT_EQ(RenameFile(dir + "/big.zip", dir + "/Moved.ZIP"), 0); }, "A.TIC b.tic ", "", false},
+        {"own delete", [&] { DeleteFile(dir + "/a.tic"); }, "b.tic ", "", false},
+        {"taken away by another", [&] { byOther([&] { fs::remove(dir + "/b.tic"); }); }, "", "", false},
+        {"twins by another", [&] { byOther([&] {
+             WriteFileBytes(dir + "/big.zip", "");
+             WriteFileBytes(dir + "/BIG.zip", "");
+         }); }, "", "BIG.zip big.zip ", true},
+        {"one twin gone", [&] { DeleteFile(dir + "/BIG.zip"); }, "", "big.zip ", true},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        for (int round = 0; round < 2; ++round) {  // the second from what was kept
+            EXPECT_EQ(found("*.tic"), step.tics);
+            EXPECT_EQ(found("BIG.ZIP"), step.bigZip);
+            EXPECT_EQ(FileExists(dir + "/big.zip"), step.foundInCase);
+        }
+    }
+    // A directory made once and taken away meanwhile is made again by the
+    // write that needs it.
+    const std::string point = scratch / "out/0000ffff.pnt";
+    ASSERT_TRUE(ForceDirectories(point));
+    fs::remove(point);
+    EXPECT_TRUE(ForceDirectories(point));  // known: not tested again
+    EXPECT_EQ(AppendToFile(point + "/00000001.flo", "line\n"), 0);
+    EXPECT_EQ(ReadFileBytes(point + "/00000001.flo"), "line\n");
 }
 
 TEST(CopyFile, KeepsBytesTimeAndMode) {
