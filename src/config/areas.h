@@ -1,8 +1,10 @@
 #pragma once
-// The area list "areas.ctl": one block per file echo. There is no in-memory
-// copy of it; every lookup reads the file and every change rewrites it, so
-// the file stays the only copy of the data. Every operation takes the full
-// path of the file from its caller.
+// The area list "areas.ctl": one block per file echo. The file stays the
+// only copy of the data: a lookup reads the block of its area from the file,
+// found by the run's index of where each block lies (checked against the
+// file's identity before each use, made again when another program changed
+// the file), and every change rewrites the file. Every operation takes the
+// full path of the file from its caller.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -47,7 +49,8 @@ constexpr int AreaListNoMemory = 1;
 constexpr int AreaListNoFile = 2;
 
 // The block of one area (tag trimmed and upper-cased; the first matching
-// block wins). A missing or unreadable file gives a cleared record.
+// block wins). A missing or unreadable file gives a cleared record. The
+// first lookup of a run reads the whole file; later ones read one block.
 AreaRecord ReadArea(const std::string& file, std::string_view tag);
 
 // One entry per AREA line in file order, tags padded with trailing blanks to
