@@ -326,15 +326,16 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
     // a new one made.
     std::string target = path;
     int fd = (flags & O_EXCL) ? -1 : ::open(path.c_str(), (flags & ~O_CREAT) | O_WRONLY | O_CLOEXEC);
-    if (fd < 0 && ((flags & O_EXCL) || errno == ENOENT)) {
+    if (fd < 0 && !(flags & O_EXCL) && errno != ENOENT) return errno;
+    if (fd < 0) {
         if (!(flags & O_EXCL)) target = ResolveMissing(path);
         int error = InExistingDirectory(target, [&] {
             fd = ::open(target.c_str(), flags | O_WRONLY | O_CLOEXEC, 0666);
             return fd < 0 ? errno : 0;
         });
-        if (error == 0) NoteName(target, true);
+        if (error != 0) return error;
+        NoteName(target, true);
     }
-    if (fd < 0) return errno;
     std::size_t written = 0;
     int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
     // Appended bytes of a failed append are taken back off the end.
@@ -793,6 +794,7 @@ int OpenAppendFile(const std::string& path, bool& created) {
     if (target != path) {
         fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
         if (fd >= 0 || errno != ENOENT) return fd;
+        target = path;  // that one has gone meanwhile
     }
     int error = InExistingDirectory(target, [&] {
         fd = ::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
