@@ -7,6 +7,7 @@
 
 #include "frame/exit.h"
 #include "frame/platform_blockio.h"
+#include "frame/utils.h"
 
 static_assert(sizeof(AnnouncementRecord) == AnnouncementRecordSize);
 static_assert(offsetof(AnnouncementRecord, FileEcho) == RecordFileEchoAt);
@@ -147,6 +148,11 @@ bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, 
     }
     ClearErrorNumber();
     return AppendAnnouncementRecordTo(path, fileEcho, comment, fileName, fileDirectory, originText, fromText, group);
+}
+
+std::string RecordNotWrittenLine(const Journal& journal, int error) {
+    return Fill("Cannot write the announcement record file %f: error %e", "%f", JournalValue(journal, "announce-file"),
+                "%e", ErrorText(error));
 }
 
 bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,

@@ -88,6 +88,9 @@ bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, 
                                   std::string_view fileDirectory, std::string_view originText,
                                   std::string_view fromText, std::string_view group);
 
+// The log line of a record AppendAnnouncementRecordOnce could not write.
+std::string RecordNotWrittenLine(const Journal& journal, int error);
+
 // Every whole record of a record file, in file order. A trailing partial
 // record is ignored. Returns 0 or the error number of a failed open or read
 // (the records read before a failed read are kept).

@@ -579,6 +579,13 @@ bool GetFileIdentity(const std::string& path, FileIdentity& identity) {
     return true;
 }
 
+bool GetOpenFileIdentity(int fd, FileIdentity& identity) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    identity = IdentityOf(st);
+    return true;
+}
+
 FileStatus GetFileStatus(const std::string& path) {
     struct stat st {};
     if (!StatResolved(path, st)) return {};

@@ -76,6 +76,7 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 bool GetFileIdentity(const std::string& path, FileIdentity& identity);
+bool GetOpenFileIdentity(int fd, FileIdentity& identity);
 
 // What one stat(2) tells of a path (after ResolvePath).
 struct FileStatus {

@@ -140,11 +140,6 @@ int PwriteAll(int fd, std::uint64_t offset, std::string_view bytes) {
     return 0;
 }
 
-FileIdentity IdentityOfStat(const struct stat& st) {
-    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
-            st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
-}
 
 }  // namespace
 
@@ -189,12 +184,6 @@ int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes) {
     return PwriteAll(fd, offset, bytes);
 }
 
-bool GetOpenFileIdentity(int fd, FileIdentity& identity) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return false;
-    identity = IdentityOfStat(st);
-    return true;
-}
 
 int ReadFileBlocks(const std::string& path, std::size_t blockSize,
                    const std::function<void(const unsigned char* data, std::size_t size)>& consume) {

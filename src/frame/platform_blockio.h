@@ -22,10 +22,10 @@ int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_vi
 // reading only when writing is refused: writable tells), with who it was
 // when opened. -1 with errno on failure.
 int OpenRecordFile(const std::string& path, FileIdentity& identity, bool& writable);
-// The same range reads and writes on such a file, and who it is now.
+// The same range reads and writes on such a file (GetOpenFileIdentity tells
+// who it is now).
 int ReadOpenFileRange(int fd, std::uint64_t offset, std::size_t size, std::string& data);
 int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes);
-bool GetOpenFileIdentity(int fd, FileIdentity& identity);
 
 // Hands the whole file to consume in order, in blocks of up to blockSize
 // bytes (a read() buffer of at most 1 MiB). Returns 0 or errno (the blocks

@@ -23,7 +23,6 @@ namespace {
 constexpr std::string_view DescriptionCutText = "Description of %f cut to %n characters: the line ends there";
 constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
-constexpr std::string_view RecordNotWrittenText = "Cannot write the announcement record file %f: error %e";
 constexpr std::string_view HatchJournalDir = "journal/hatch/";
 
 // A file name taken literally where the description list matches masks.
@@ -63,8 +62,7 @@ void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::stri
                                           ExtractDir(filePath), area.AKA, area.AKA, area.Group.substr(0, 1))) {
             // The journal stays: hatching the file again writes the record.
             const int error = LastErrorNumber();
-            WriteLog(config.logName, Fill(Fill(RecordNotWrittenText, "%f", JournalValue(journal, "announce-file")),
-                                          "%e", ErrorText(error)));
+            WriteLog(config.logName, RecordNotWrittenLine(journal, error));
             RuntimeError(error);
         }
         JournalAdd(journal, "announced");

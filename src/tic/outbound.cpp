@@ -157,7 +157,7 @@ private:
 // An entry of the retry list: the flow file, a tab, the flow line.
 std::string RetryEntry(const std::string& flowFile, const std::string& line) {
     std::string entry = flowFile + '\t' + line;
-    if (entry.empty() || entry.back() != '\n') entry += '\n';
+    if (entry.back() != '\n') entry += '\n';
     return entry;
 }
 

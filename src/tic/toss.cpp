@@ -41,7 +41,6 @@ constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: t
 constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlier run left halfway";
 constexpr std::string_view NoAreaToResumeText = "Cannot finish the toss of %f: area %a is gone, left in the inbound";
 constexpr std::string_view DescNotWrittenText = "Cannot write the description list %f: error %e";
-constexpr std::string_view RecordNotWrittenText = "Cannot write the announcement record file %f: error %e";
 constexpr std::string_view NoArchiverText = "Archiver program %p not found: the TIC's description is kept";
 constexpr std::string_view NoTargetText = "No directory for %f, left in the inbound";
 constexpr std::string_view NoInboundText = "INBOUND is not set in BRENMOOR.CTL: nothing to toss";
@@ -508,8 +507,7 @@ void Announce(TicWork& work, const AreaRecord& area, const std::string& target, 
     if (!AppendAnnouncementRecordOnce(journal, config.announceDir, area.Name, area.Desc, tic.File, directory,
                                       tic.Origin, tic.From, area.Group.substr(0, 1))) {
         int error = LastErrorNumber();
-        Complain(work, Fill(Fill(RecordNotWrittenText, "%f", JournalValue(journal, "announce-file")), "%e",
-                            ErrorText(error)));
+        Complain(work, RecordNotWrittenLine(journal, error));
         RuntimeError(error);
     }
 }
