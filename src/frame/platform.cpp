@@ -69,7 +69,10 @@ bool GlobNoCase(std::string_view name, std::string_view mask) {
 // keeps them for the run. Before each use the directory's stamp is compared,
 // and a directory that another program changed is read again. Changes made
 // through this layer are entered as they are made, so that the run's own new
-// files never make a directory be read again.
+// files never make a directory be read again. A change of another program
+// that falls between two of the run's own, within one tick of the file
+// system's clock, can go unseen: where a miss decides something (a TIC's
+// file, the inbound's new TICs) the directory is read afresh.
 
 struct DirStamp {
     dev_t dev = 0;
@@ -234,7 +237,7 @@ int InExistingDirectory(const std::string& path, Op op) {
 
 FileIdentity IdentityOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
-            static_cast<std::uint64_t>(st.st_size),  st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+            static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
             st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
 }
 
