@@ -312,6 +312,14 @@ int WriteUnlessFull(int fd, const char* data, std::size_t size, int fault) {
     return WriteUnlessFull(fd, data, size, fault, written);
 }
 
+// What a failed append wrote is taken back off the end, so that the next
+// append is not glued to half a line.
+void TakeBackAppended(int fd, std::size_t written) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= written)
+        (void)::ftruncate(fd, st.st_size - static_cast<off_t>(written));
+}
+
 int CloseChecked(int fd) {
     if (::close(fd) != 0 && errno != EINTR) return errno;
     return 0;
@@ -341,10 +349,7 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
     }
     std::size_t written = 0;
     int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
-    // Appended bytes of a failed append are taken back off the end.
-    struct stat st {};
-    if (error != 0 && (flags & O_APPEND) && ::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= written)
-        (void)::ftruncate(fd, st.st_size - static_cast<off_t>(written));
+    if (error != 0 && (flags & O_APPEND)) TakeBackAppended(fd, written);
     int closeError = CloseChecked(fd);
     if (error != 0 && (flags & O_EXCL)) {
         ::unlink(target.c_str());
@@ -674,7 +679,9 @@ int RenameResolved(const std::string& from, const std::string& to, std::string& 
             source = ResolveMissing(from);
             if (source != from) error = rename();
         }
-        if (error == ENOENT) error = InExistingDirectory(to, rename);
+        std::string dir, name;
+        SplitDirectoryPart(to, dir, name);
+        if (error == ENOENT && RemakeVanishedDirectory(dir)) error = rename();
     }
     if (error == 0) {
         NoteName(source, false);
@@ -825,9 +832,7 @@ int AppendToOpenFile(int fd, std::string_view content) {
     if (fault != 0 && fault != ENOSPC) return fault;
     std::size_t written = 0;
     int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
-    struct stat st {};
-    if (error != 0 && ::fstat(fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= written)
-        (void)::ftruncate(fd, st.st_size - static_cast<off_t>(written));
+    if (error != 0) TakeBackAppended(fd, written);
     return error;
 }
 

@@ -104,10 +104,6 @@ int ConsumeRead(int fd, std::uint64_t offset, std::size_t blockSize, const Block
     }
 }
 
-}  // namespace
-
-namespace {
-
 int PreadAll(int fd, std::uint64_t offset, std::size_t size, std::string& data) {
     data.resize(size);
     std::size_t done = 0;
@@ -139,7 +135,6 @@ int PwriteAll(int fd, std::uint64_t offset, std::string_view bytes) {
     }
     return 0;
 }
-
 
 }  // namespace
 
@@ -183,7 +178,6 @@ int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes) {
     if (int fault = InjectedFault()) return fault;
     return PwriteAll(fd, offset, bytes);
 }
-
 
 int ReadFileBlocks(const std::string& path, std::size_t blockSize,
                    const std::function<void(const unsigned char* data, std::size_t size)>& consume) {
