@@ -21,14 +21,13 @@ namespace {
 constexpr std::string_view RefusedKeyText = "The key %k names no record file of ANNOUNCEDIR: nothing announced.";
 constexpr std::string_view NotConfiguredText = "Announcements need both ANNOUNCETPL and ANNOUNCEFILE in BRENMOOR.CTL.";
 constexpr std::string_view TornText = "%f ends in %n bytes of a cut-off record: read up to its last whole record.";
+constexpr std::string_view PiecesText = "%f holds %n pieces of records cut off while they were written: left out.";
 constexpr std::string_view AmbiguousText = "%n files in %d begin with the cut name %f: %g announced.";
 constexpr std::string_view NoBeginText = "%f has no [BEGIN] line: no file echo and no file is listed.";
 constexpr std::string_view NoBegin2Text = "%f has no [BEGIN2] line: file echoes are listed without their files.";
 constexpr std::string_view NoEnd2Text = "%f has no [END2] line: the file block runs to [END].";
 
-constexpr std::size_t EchoSize = sizeof(AnnouncementRecord::FileEcho);
 constexpr std::size_t FileSize = sizeof(AnnouncementRecord::File);
-constexpr std::size_t KeySize = EchoSize + FileSize;
 
 // What the run has to tell beside its output: shown after "OK" and logged.
 struct Notes {
@@ -44,11 +43,15 @@ struct Notes {
     }
 };
 
-// One record as the announcement keeps it: the sort key (file echo, then
-// file, as they lie in the record) and the rest, with the comment and the
-// directory kept once per distinct text. A million records stay small.
+// One record as the announcement keeps it: the sort key (the whole file
+// echo tag, then the whole file name) and the rest, with the tag, the
+// comment and the directory kept once per distinct text and the names in
+// one pool. A million records stay small.
 struct Entry {
-    char key[KeySize];
+    std::uint32_t echo;
+    std::size_t nameAt;
+    std::uint16_t nameSize;
+    bool wholeName;  // else the name may be cut to its field
     char group;
     FidoAddress origin, from;
     std::uint32_t comment, directory;
@@ -59,11 +62,15 @@ struct RecordSet {
     std::vector<Entry> entries;
     std::vector<std::string> texts;
     std::unordered_map<std::string, std::uint32_t> textIds;
+    std::string names;
 
     std::uint32_t Intern(std::string text) {
         auto [it, added] = textIds.try_emplace(std::move(text), static_cast<std::uint32_t>(texts.size()));
         if (added) texts.push_back(it->first);
         return it->second;
+    }
+    std::string_view Name(const Entry& entry) const {
+        return std::string_view(names).substr(entry.nameAt, entry.nameSize);
     }
 };
 
@@ -79,12 +86,18 @@ void LoadRecordFile(const std::string& path, const std::string& groups, RecordSe
         notes.Add(Fill(Fill(TornText, "%f", ExtractFileName(path)), "%n",
                        std::to_string(size % AnnouncementRecordSize)));
     std::string pending;
+    RecordJoin join;
+    StoredRecord stored;
     auto take = [&](std::string_view bytes) {
-        const AnnouncementRecord record = AnnouncementRecordFromBytes(bytes);
+        if (!JoinRecordBlock(join, bytes, stored)) return;
+        const AnnouncementRecord& record = stored.record;
         if (!InGroups(record.Group, groups)) return;
         Entry entry;
-        std::memcpy(entry.key, record.FileEcho, EchoSize);
-        std::memcpy(entry.key + EchoSize, record.File, FileSize);
+        entry.echo = set.Intern(stored.fileEcho);
+        entry.nameAt = set.names.size();
+        entry.nameSize = static_cast<std::uint16_t>(stored.fileName.size());
+        set.names.append(stored.fileName);
+        entry.wholeName = stored.wholeName;
         entry.group = record.Group;
         entry.origin = record.Origin;
         entry.from = record.From;
@@ -113,16 +126,27 @@ void LoadRecordFile(const std::string& path, const std::string& groups, RecordSe
         pending.assign(block);
     });
     if (error != 0) RuntimeError(error);
+    EndRecordBlocks(join);
+    if (join.torn + join.strays > 0)
+        notes.Add(Fill(Fill(PiecesText, "%f", ExtractFileName(path)), "%n", std::to_string(join.torn + join.strays)));
 }
 
-// Sorted by file echo and file; of equal keys the first read stays.
+// Sorted by file echo and file; of equal keys the first read stays. The
+// few tags are ranked once, so that a million records compare cheaply.
 void SortRecords(RecordSet& set) {
-    std::sort(set.entries.begin(), set.entries.end(), [](const Entry& a, const Entry& b) {
-        const int order = std::memcmp(a.key, b.key, KeySize);
+    std::vector<std::uint32_t> byText(set.texts.size());
+    for (std::uint32_t id = 0; id < byText.size(); ++id) byText[id] = id;
+    std::sort(byText.begin(), byText.end(),
+              [&set](std::uint32_t a, std::uint32_t b) { return set.texts[a] < set.texts[b]; });
+    std::vector<std::uint32_t> rank(set.texts.size());
+    for (std::uint32_t n = 0; n < byText.size(); ++n) rank[byText[n]] = n;
+    std::sort(set.entries.begin(), set.entries.end(), [&](const Entry& a, const Entry& b) {
+        if (a.echo != b.echo) return rank[a.echo] < rank[b.echo];
+        const int order = set.Name(a).compare(set.Name(b));
         return order != 0 ? order < 0 : a.order < b.order;
     });
-    auto end = std::unique(set.entries.begin(), set.entries.end(), [](const Entry& a, const Entry& b) {
-        return std::memcmp(a.key, b.key, KeySize) == 0;
+    auto end = std::unique(set.entries.begin(), set.entries.end(), [&set](const Entry& a, const Entry& b) {
+        return a.echo == b.echo && set.Name(a) == set.Name(b);
     });
     set.entries.erase(end, set.entries.end());
 }
@@ -233,7 +257,7 @@ struct Generator {
     }
 
     void EchoHeader(const Entry& entry) {
-        const std::string echo(entry.key, EchoSize);
+        const std::string& echo = set.texts[entry.echo];
         for (const std::string& line : tpl->echoHeader) {
             std::string text = line;
             if (FieldToken t = FindFieldToken(text, "@FILEECHO"); t.found()) Put(text, t, echo);
@@ -255,12 +279,15 @@ struct Generator {
         if (facts.resolved) return;
         facts.resolved = true;
         facts.directory = &Directory(entry.directory);
-        const std::string_view field(entry.key + EchoSize, FileSize);
-        const RecordedFileMatch match = FindRecordedFile(facts.directory->listing, field);
+        const std::string_view name = set.Name(entry);
+        if (entry.wholeName) {
+            facts.file = FindWholeName(facts.directory->listing, name).entry;
+            return;
+        }
+        const RecordedFileMatch match = FindRecordedFile(facts.directory->listing, FitText(name, FileSize));
         facts.file = match.entry;
         if (match.candidates > 1) {
-            std::string cut(field);
-            TrimRight(cut);
+            const std::string cut(name);
             std::string text = Fill(AmbiguousText, "%n", std::to_string(match.candidates));
             text = Fill(text, "%d", facts.directory->path);
             text = Fill(text, "%f", cut);
@@ -273,8 +300,7 @@ struct Generator {
         if (facts.described) return facts.description;
         facts.described = true;
         if (!facts.directory->descFile.empty()) {
-            std::string name(entry.key + EchoSize, FileSize);
-            TrimRight(name);
+            const std::string name(set.Name(entry));
             facts.description = readDescription(facts.directory->descFile, facts.file ? facts.file->name : name);
         }
         if (facts.description.empty()) facts.description.push_back(node.main.defaultDesc);
@@ -309,8 +335,18 @@ struct Generator {
         // Right to left, so that a token cut short by the line's end moves
         // nothing that is still to be replaced.
         std::vector<std::pair<FieldToken, std::string>> values;
+        std::size_t fileWidth = FileSize;
         if (file.found()) {
-            values.emplace_back(file, std::string(entry.key + EchoSize, FileSize));
+            // A name longer than the column is written whole, then one blank,
+            // and the rest of the line moves along.
+            std::string name(set.Name(entry));
+            FieldToken column = file;
+            if (name.size() > FileSize) {
+                name += ' ';
+                column.width = name.size();
+            }
+            fileWidth = column.width;
+            values.emplace_back(column, std::move(name));
             ++allFiles;
         }
         if (size.found()) {
@@ -333,6 +369,8 @@ struct Generator {
         }
         std::sort(values.begin(), values.end(),
                   [](const auto& a, const auto& b) { return a.first.at > b.first.at; });
+        // A line of only "@FILE" and "@FS" is written too, or a plain
+        // "@FILE @FSR***" template would list nothing.
         std::string text = line;
         for (const auto& [token, value] : values) Put(text, token, value);
         Emit(text);
@@ -341,14 +379,22 @@ struct Generator {
         // Further description lines under the first, the other columns blank.
         const std::vector<std::string>& lines = Description(entry, facts);
         if (lines.size() < 2) return;
+        // Where each value stands in the line as written.
+        auto written = [&values](FieldToken token) {
+            if (!token.found()) return token;
+            for (const auto& [other, value] : values)
+                if (other.at < token.at) token.at = token.at + other.width - other.length;
+            return token;
+        };
         std::string blank = text;
-        Blank(blank, file, FileSize + 1);
-        Blank(blank, size, size.width + 1);
-        Blank(blank, origin, origin.width);
-        Blank(blank, from, from.width);
+        Blank(blank, written(file), fileWidth + 1);
+        Blank(blank, written(size), size.width + 1);
+        Blank(blank, written(origin), origin.width);
+        Blank(blank, written(from), from.width);
+        const FieldToken descAt = written(desc);
         for (std::size_t n = 1; n < lines.size(); ++n) {
             std::string more = blank;
-            Put(more, FieldToken{desc.at, desc.width, desc.width, false}, lines[n]);
+            Put(more, FieldToken{descAt.at, desc.width, desc.width, false}, lines[n]);
             Emit(more);
         }
     }
@@ -369,7 +415,7 @@ struct Generator {
         for (const std::string& line : t.header) Emit(HeaderLine(line));
         const Entry* previous = nullptr;
         for (const Entry& entry : set.entries) {
-            const bool sameEcho = previous != nullptr && std::memcmp(previous->key, entry.key, EchoSize) == 0;
+            const bool sameEcho = previous != nullptr && previous->echo == entry.echo;
             if (!sameEcho) {
                 if (previous != nullptr)
                     for (const std::string& line : t.footer) Emit(line);

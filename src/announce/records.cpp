@@ -43,16 +43,66 @@ FidoAddress GetAddress(std::string_view bytes, std::size_t at) {
     return address;
 }
 
-void AppendWholeRecords(std::string_view data, std::vector<AnnouncementRecord>& records) {
-    for (std::size_t at = 0; at + AnnouncementRecordSize <= data.size(); at += AnnouncementRecordSize) {
-        records.push_back(AnnouncementRecordFromBytes(data.substr(at, AnnouncementRecordSize)));
+// An extension block: the mark, then its share of the extension text, which
+// is the tag's length, the name's length, the tag, the name and blanks.
+constexpr std::size_t ExtensionRoom = AnnouncementRecordSize - 1;
+constexpr std::size_t MaxWholeText = 255;
+
+std::size_t ExtensionBlocksFor(std::size_t textSize) { return (textSize + ExtensionRoom - 1) / ExtensionRoom; }
+
+std::string FieldText(const char* field, std::size_t size) {
+    std::string text(field, size);
+    TrimRight(text);
+    return text;
+}
+
+// The record of a joined record's bytes; false when its extension does not
+// hold what the record says.
+bool DecodeStoredRecord(std::string_view bytes, StoredRecord& stored) {
+    stored.record = AnnouncementRecordFromBytes(bytes);
+    stored.blocks = bytes.size() / AnnouncementRecordSize;
+    stored.fileEcho = FieldText(stored.record.FileEcho, sizeof stored.record.FileEcho);
+    if (stored.blocks == 1) {
+        stored.fileName = FieldText(stored.record.File, sizeof stored.record.File);
+        stored.wholeName = false;
+        return true;
     }
+    std::string text;
+    for (std::size_t at = AnnouncementRecordSize; at < bytes.size(); at += AnnouncementRecordSize)
+        text.append(bytes.substr(at + 1, ExtensionRoom));
+    if (text.size() < 2) return false;
+    const std::size_t tagSize = static_cast<unsigned char>(text[0]);
+    const std::size_t nameSize = static_cast<unsigned char>(text[1]);
+    if (ExtensionBlocksFor(2 + tagSize + nameSize) != stored.blocks - 1) return false;
+    stored.fileEcho = text.substr(2, tagSize);
+    stored.fileName = text.substr(2 + tagSize, nameSize);
+    stored.wholeName = true;
+    return true;
 }
 
 // A file that refuses to be opened drops the record; any other failure
 // happened while writing.
 bool IsOpenRefusal(int error) {
     return error == EACCES || error == EPERM || error == EROFS || error == EISDIR || error == ENOENT;
+}
+
+// Appends a record's bytes in one write after the last whole block (a
+// partial block left by a crash is written over, so blocks stay aligned).
+bool AppendBytesTo(const std::string& path, const std::string& bytes) {
+    if (path.empty()) return false;
+    const FileStatus status = GetFileStatus(path);
+    if (!status.exists) {
+        int error = AppendToFile(path, bytes);
+        if (error == 0) return true;
+        if (!FileExists(path)) return false;  // could not be created
+        RuntimeError(error);
+    }
+    if (!status.regular || status.readOnly) return false;  // cannot be opened for writing
+    const std::uint64_t end = status.size / AnnouncementRecordSize * AnnouncementRecordSize;
+    int error = WriteFileRange(path, end, bytes);
+    if (error == 0) return true;
+    if (IsOpenRefusal(error)) return false;
+    RuntimeError(error);
 }
 
 }  // namespace
@@ -109,6 +159,67 @@ AnnouncementRecord AnnouncementRecordFromBytes(std::string_view bytes) {
     return record;
 }
 
+std::string AnnouncementBytes(std::string_view fileEcho, std::string_view comment, std::string_view fileName,
+                              std::string_view fileDirectory, std::string_view originText,
+                              std::string_view fromText, std::string_view group) {
+    AnnouncementRecord record =
+        MakeAnnouncementRecord(fileEcho, comment, fileName, fileDirectory, originText, fromText, group);
+    // A name must read back from its field as it is: not cut, no blank at
+    // its end lost, no last byte taken for a count of extension blocks. A
+    // tag must not begin with the mark of an extension block.
+    const bool countLike = fileName.size() == sizeof record.File &&
+                           static_cast<unsigned char>(fileName.back()) - 1u < MaxRecordExtensions;
+    const bool markLike = fileEcho.starts_with(RecordExtensionMark);
+    const bool fits = fileEcho.size() <= sizeof record.FileEcho && fileName.size() <= sizeof record.File &&
+                      !fileName.ends_with(' ') && !countLike && !markLike;
+    if (fits) return AnnouncementRecordBytes(record);
+    if (markLike) record.FileEcho[0] = ' ';
+    fileEcho = fileEcho.substr(0, std::min(fileEcho.size(), MaxWholeText));
+    fileName = fileName.substr(0, std::min(fileName.size(), MaxWholeText));
+    std::string text;
+    text += static_cast<char>(fileEcho.size());
+    text += static_cast<char>(fileName.size());
+    text.append(fileEcho).append(fileName);
+    const std::size_t blocks = ExtensionBlocksFor(text.size());
+    text.resize(blocks * ExtensionRoom, ' ');
+    record.File[sizeof record.File - 1] = static_cast<char>(blocks);
+    std::string bytes = AnnouncementRecordBytes(record);
+    for (std::size_t n = 0; n < blocks; ++n) {
+        bytes += RecordExtensionMark;
+        bytes.append(text, n * ExtensionRoom, ExtensionRoom);
+    }
+    return bytes;
+}
+
+bool JoinRecordBlock(RecordJoin& join, std::string_view block, StoredRecord& record) {
+    const bool extension = !block.empty() && block[0] == RecordExtensionMark;
+    if (!join.pending.empty() && !extension) {
+        // The extension of the record before never came.
+        ++join.torn;
+        join.pending.clear();
+    }
+    if (join.pending.empty()) {
+        if (extension) {
+            ++join.strays;
+            return false;
+        }
+        const auto count = static_cast<unsigned char>(block[RecordExtensionCountAt]);
+        join.expected = count >= 1 && count <= MaxRecordExtensions ? 1 + count : 1;
+    }
+    join.pending.append(block);
+    if (join.pending.size() < join.expected * AnnouncementRecordSize) return false;
+    const bool whole = DecodeStoredRecord(join.pending, record);
+    if (!whole) ++join.torn;
+    join.pending.clear();
+    return whole;
+}
+
+void EndRecordBlocks(RecordJoin& join) {
+    if (join.pending.empty()) return;
+    ++join.torn;
+    join.pending.clear();
+}
+
 std::string AnnouncementFileName(std::string_view dateText) {
     std::string name(dateText);
     if (name.size() >= 8) name.erase(6, 2);  // DD-MM-YYYY -> DD-MM-YY
@@ -133,6 +244,8 @@ bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, 
                                   std::string_view comment, std::string_view fileName,
                                   std::string_view fileDirectory, std::string_view originText,
                                   std::string_view fromText, std::string_view group) {
+    const std::string bytes =
+        AnnouncementBytes(fileEcho, comment, fileName, fileDirectory, originText, fromText, group);
     std::string path = JournalValue(journal, "announce-file");
     if (path.empty()) {
         path = AnnouncementFilePath(directory, LocalNow());
@@ -142,12 +255,24 @@ bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, 
         size -= size % AnnouncementRecordSize;
         JournalAdd(journal, {"announce-file " + path, "announce-size " + std::to_string(size)});
     } else {
-        const auto before = static_cast<std::uint64_t>(ParseNumber(JournalValue(journal, "announce-size")));
-        std::uint64_t size = 0;
-        if (GetFileSize(path, size) && size > before) TruncateFile(path, before);
+        // Only what this record wrote is ever written over: records that
+        // other runs appended after it stay.
+        const auto at = static_cast<std::uint64_t>(ParseNumber(JournalValue(journal, "announce-size")));
+        std::string found;
+        if (ReadFileRange(path, at, bytes.size(), found) == 0 && !found.empty()) {
+            if (found == bytes) return true;
+            std::uint64_t size = 0;
+            if (GetFileSize(path, size) && size == at + found.size() && bytes.starts_with(found)) {
+                ClearErrorNumber();
+                const int error = WriteFileRange(path, at, bytes);
+                if (error == 0) return true;
+                if (IsOpenRefusal(error)) return false;
+                RuntimeError(error);
+            }
+        }
     }
     ClearErrorNumber();
-    return AppendAnnouncementRecordTo(path, fileEcho, comment, fileName, fileDirectory, originText, fromText, group);
+    return AppendBytesTo(path, bytes);
 }
 
 std::string RecordNotWrittenLine(const Journal& journal, int error) {
@@ -158,40 +283,30 @@ std::string RecordNotWrittenLine(const Journal& journal, int error) {
 bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,
                                 std::string_view fileName, std::string_view fileDirectory,
                                 std::string_view originText, std::string_view fromText, std::string_view group) {
-    if (path.empty()) return false;
-    const std::string bytes = AnnouncementRecordBytes(
-        MakeAnnouncementRecord(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
-
-    const FileStatus status = GetFileStatus(path);
-    if (!status.exists) {
-        int error = AppendToFile(path, bytes);
-        if (error == 0) return true;
-        if (!FileExists(path)) return false;  // could not be created
-        RuntimeError(error);
-    }
-    if (!status.regular || status.readOnly) return false;  // cannot be opened for writing
-    const std::uint64_t end = status.size / AnnouncementRecordSize * AnnouncementRecordSize;
-    int error = WriteFileRange(path, end, bytes);
-    if (error == 0) return true;
-    if (IsOpenRefusal(error)) return false;
-    RuntimeError(error);
+    return AppendBytesTo(path, AnnouncementBytes(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
 }
 
-int ReadAnnouncementRecords(const std::string& path, std::vector<AnnouncementRecord>& records) {
+int ReadAnnouncementRecords(const std::string& path, std::vector<StoredRecord>& records, RecordJoin& join) {
     records.clear();
+    join = RecordJoin{};
     std::string pending;
+    StoredRecord record;
     int error = ReadFileBlocks(path, AnnouncementRecordSize * 64, [&](const unsigned char* data, std::size_t size) {
         pending.append(reinterpret_cast<const char*>(data), size);
-        const std::size_t whole = pending.size() / AnnouncementRecordSize * AnnouncementRecordSize;
-        AppendWholeRecords(std::string_view(pending).substr(0, whole), records);
-        pending.erase(0, whole);
+        std::size_t at = 0;
+        for (; at + AnnouncementRecordSize <= pending.size(); at += AnnouncementRecordSize)
+            if (JoinRecordBlock(join, std::string_view(pending).substr(at, AnnouncementRecordSize), record))
+                records.push_back(record);
+        pending.erase(0, at);
     });
+    EndRecordBlocks(join);
     return error;
 }
 
-std::vector<AnnouncementRecord> ReadAnnouncementRecords(const std::string& path) {
-    std::vector<AnnouncementRecord> records;
-    if (ReadAnnouncementRecords(path, records) != 0) records.clear();
+std::vector<StoredRecord> ReadAnnouncementRecords(const std::string& path) {
+    std::vector<StoredRecord> records;
+    RecordJoin join;
+    if (ReadAnnouncementRecords(path, records, join) != 0) records.clear();
     return records;
 }
 
@@ -207,9 +322,11 @@ DirectoryListing MakeDirectoryListing(std::vector<DirEntry> entries) {
     return listing;
 }
 
-RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_view recordedField) {
-    std::string name(recordedField);
-    TrimRight(name);
+namespace {
+
+// cut: the name may have been cut to the file field, so that files whose
+// names begin with it count too.
+RecordedFileMatch FindFile(const DirectoryListing& listing, std::string name, bool cut, std::string_view recordedField) {
     RecordedFileMatch match;
     if (name.empty()) return match;
     const auto& entries = listing.entries;
@@ -223,9 +340,6 @@ RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_
     // Case-blind: the names equal to it sort first, then those that begin
     // with it, which count only for a cut name.
     const std::string key = LowerCase(name);
-    // A full field may hold a cut name, also one cut right after a blank
-    // ("Weekly News " of "Weekly News 2026.txt"): its blanks belong to it.
-    const bool cut = recordedField.size() >= RecordedNameSize;
     const std::string prefix = LowerCase(recordedField.substr(0, RecordedNameSize));
     std::size_t first = entries.size();
     auto it = std::lower_bound(listing.folded.begin(), listing.folded.end(), std::make_pair(key, std::size_t{0}));
@@ -241,6 +355,20 @@ RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_
     }
     if (match.candidates > 0) match.entry = &entries[first];
     return match;
+}
+
+}  // namespace
+
+RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_view recordedField) {
+    std::string name(recordedField);
+    TrimRight(name);
+    // A full field may hold a cut name, also one cut right after a blank
+    // ("Weekly News " of "Weekly News 2026.txt"): its blanks belong to it.
+    return FindFile(listing, std::move(name), recordedField.size() >= RecordedNameSize, recordedField);
+}
+
+RecordedFileMatch FindWholeName(const DirectoryListing& listing, std::string_view name) {
+    return FindFile(listing, std::string(name), false, name);
 }
 
 std::string ResolveRecordedFile(const std::string& directory, std::string_view recordedName) {

@@ -38,6 +38,17 @@ constexpr std::size_t RecordGroupAt = 357;
 constexpr std::size_t RecordOriginAt = 358;
 constexpr std::size_t RecordFromAt = 366;
 
+// A record whose tag or name its field cannot hold whole is followed, in
+// the same append, by extension blocks of the record's size that carry
+// both whole. An extension block begins with RecordExtensionMark, a byte no
+// tag begins with; the record's file field then holds the first 11
+// characters of the name and, as its last byte, the number of extension
+// blocks that follow (1 or 2), a byte no file name holds. Records of names
+// and tags that fit are written as they always were.
+constexpr char RecordExtensionMark = '\x01';
+constexpr std::size_t RecordExtensionCountAt = RecordFileAt + 11;
+constexpr std::size_t MaxRecordExtensions = 2;
+
 // A record with every text byte a blank and both addresses zero.
 AnnouncementRecord BlankAnnouncementRecord();
 
@@ -54,6 +65,39 @@ AnnouncementRecord MakeAnnouncementRecord(std::string_view fileEcho, std::string
 std::string AnnouncementRecordBytes(const AnnouncementRecord& record);
 AnnouncementRecord AnnouncementRecordFromBytes(std::string_view bytes);
 
+// The bytes one append writes: the record, and its extension blocks when
+// the tag is longer than its field or the name is longer than its field or
+// ends in a blank. Tag and name are kept to 255 characters each.
+std::string AnnouncementBytes(std::string_view fileEcho, std::string_view comment, std::string_view fileName,
+                              std::string_view fileDirectory, std::string_view originText,
+                              std::string_view fromText, std::string_view group);
+
+// A record as read back: the record block, and its whole tag and name.
+// Without extension they are the fields without their trailing blanks, and
+// a full file field may hold a name cut to 12 (records of earlier versions).
+struct StoredRecord {
+    AnnouncementRecord record;
+    std::string fileEcho;
+    std::string fileName;
+    bool wholeName = false;  // the name came from an extension: never a cut one
+    std::size_t blocks = 1;  // blocks it takes in the file
+};
+
+// Joins the whole blocks of a record file, fed in file order, into
+// records. A record whose extension blocks are cut off or damaged, and
+// extension blocks without their record, are counted and left out: they
+// are what a write cut short leaves, and the writer's next try writes the
+// record again.
+struct RecordJoin {
+    std::string pending;       // a record block and the extension blocks read after it so far
+    std::size_t expected = 0;  // blocks the pending record takes
+    std::size_t torn = 0;      // records left out
+    std::size_t strays = 0;    // extension blocks left out
+};
+// True when record holds a record completed by this block.
+bool JoinRecordBlock(RecordJoin& join, std::string_view block, StoredRecord& record);
+// The end of the file: a record still waiting for its extension is torn.
+void EndRecordBlocks(RecordJoin& join);
 
 // Name of the record file of a day: "DD-MM-YYYY" (TodayText, YesterdayText)
 // becomes "DD-MM-YY.ann".
@@ -79,10 +123,12 @@ bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEc
                                 std::string_view originText, std::string_view fromText, std::string_view group);
 
 // AppendAnnouncementRecord once for the work of the journal: the record
-// file and its size are noted before the first try, and a try repeated after
-// a run cut short cuts the file back to that size first. False when the
-// record could not be written (errno set); true when written or when there
-// is no directory to write to.
+// file and its size are noted before the first try. A try repeated after a
+// run cut short finds its record whole at that offset (nothing to do), or a
+// piece of it ending the file (overwritten), or something else, such as
+// another run's record appended meanwhile (kept; the record is appended).
+// False when the record could not be written (errno set); true when written
+// or when there is no directory to write to.
 bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, std::string_view fileEcho,
                                   std::string_view comment, std::string_view fileName,
                                   std::string_view fileDirectory, std::string_view originText,
@@ -91,12 +137,13 @@ bool AppendAnnouncementRecordOnce(Journal& journal, std::string_view directory, 
 // The log line of a record AppendAnnouncementRecordOnce could not write.
 std::string RecordNotWrittenLine(const Journal& journal, int error);
 
-// Every whole record of a record file, in file order. A trailing partial
-// record is ignored. Returns 0 or the error number of a failed open or read
+// Every whole record of a record file, in file order, joined as
+// JoinRecordBlock does (join tells what was left out). A trailing partial
+// block is ignored. Returns 0 or the error number of a failed open or read
 // (the records read before a failed read are kept).
-int ReadAnnouncementRecords(const std::string& path, std::vector<AnnouncementRecord>& records);
+int ReadAnnouncementRecords(const std::string& path, std::vector<StoredRecord>& records, RecordJoin& join);
 // The same; an unreadable file gives no records.
-std::vector<AnnouncementRecord> ReadAnnouncementRecords(const std::string& path);
+std::vector<StoredRecord> ReadAnnouncementRecords(const std::string& path);
 
 // One directory's files for looking up the names records hold: the
 // entries in byte order, and their names folded to lower case (with the
@@ -118,6 +165,9 @@ struct RecordedFileMatch {
     std::size_t candidates = 0;
 };
 RecordedFileMatch FindRecordedFile(const DirectoryListing& listing, std::string_view recordedField);
+// The file of a whole name: the exact name, else that name in any letter
+// case (the first in byte order).
+RecordedFileMatch FindWholeName(const DirectoryListing& listing, std::string_view name);
 
 // The same on the directory itself: directory + the name found, or
 // directory + the name as recorded when nothing matches.

@@ -6,30 +6,73 @@
 
 #include "testkit.h"
 
+using namespace std::string_literals;
+
 namespace {
 
 TEST(ReadAnnouncementRecordsTest, OddFiles) {
     ScratchDir dir;
-    std::vector<AnnouncementRecord> records{BlankAnnouncementRecord()};
-    EXPECT_NE(ReadAnnouncementRecords(dir / "missing.ann", records), 0);
+    std::vector<StoredRecord> records(1);
+    RecordJoin join;
+    EXPECT_NE(ReadAnnouncementRecords(dir / "missing.ann", records, join), 0);
     EXPECT_TRUE(records.empty());
-    EXPECT_NE(ReadAnnouncementRecords(dir.path, records), 0);  // a directory
+    EXPECT_NE(ReadAnnouncementRecords(dir.path, records, join), 0);  // a directory
     // Empty, or shorter than one record: no record.
     for (const std::size_t size : {0, 373}) {
         WriteFileBytes(dir / "short.ann", std::string(size, 'x'));
-        EXPECT_EQ(ReadAnnouncementRecords(dir / "short.ann", records), 0);
+        EXPECT_EQ(ReadAnnouncementRecords(dir / "short.ann", records, join), 0);
         EXPECT_TRUE(records.empty());
     }
-    // Binary noise across many read blocks, ending in a partial record.
-    std::string noise;
-    for (std::size_t i = 0; i < 1000 * 374 + 200; ++i) noise += static_cast<char>((i * 7919 + i / 374) & 0xFF);
-    WriteFileBytes(dir / "noise.ann", noise);
-    EXPECT_EQ(ReadAnnouncementRecords(dir / "noise.ann", records), 0);
-    ASSERT_EQ(records.size(), 1000u);
-    for (std::size_t i : {0, 63, 64, 999})
-        EXPECT_EQ(AnnouncementRecordBytes(records[i]), noise.substr(i * 374, 374)) << i;
-    EXPECT_EQ(ReadAnnouncementRecords(dir / "noise.ann").size(), 1000u);
     EXPECT_TRUE(ReadAnnouncementRecords(dir / "missing.ann").empty());
+}
+
+std::string Bytes(std::string_view echo, std::string_view name) {
+    return AnnouncementBytes(echo, "Comment", name, "/files/", "2:9999/10", "2:9999/20", "A");
+}
+
+// Records of earlier versions, records with extensions and the pieces a
+// write cut short leaves, in one file and across read blocks.
+TEST(ReadAnnouncementRecordsTest, ExtensionsJoinTheirRecord) {
+    const std::string longTag = "SAMPLENET.NODELIST.WEEKLY.ZONE1";
+    const std::string longName(255, 'n');
+    const std::string old = Bytes("SAMPLE.SOFT", "AVERYLONGFIL");
+    const std::string cut = Bytes("SAMPLE.SOFT", "Annual Report 2026.pdf");
+    const std::string both = Bytes(std::string(300, 'T'), longName);
+    ASSERT_EQ(old.size(), 374u);
+    ASSERT_EQ(Bytes(longTag, "A.ZIP").size(), 2 * 374u);
+    ASSERT_EQ(both.size(), 3 * 374u);
+    EXPECT_EQ(Bytes("SAMPLE.SOFT", "Trailing blank ").size(), 2 * 374u);
+
+    std::string file = old + cut + Bytes(longTag, "A.ZIP") + both;
+    file += cut.substr(0, 374);                       // its extension cut off...
+    file += old;                                      // ... by the next append
+    file += cut.substr(374);                          // an extension without its record
+    for (int i = 0; i < 200; ++i) file += old;        // across read blocks
+    file += both.substr(0, 2 * 374) + both.substr(0, 100);  // torn at the end
+
+    ScratchDir dir;
+    WriteFileBytes(dir / "mixed.ann", file);
+    std::vector<StoredRecord> records;
+    RecordJoin join;
+    ASSERT_EQ(ReadAnnouncementRecords(dir / "mixed.ann", records, join), 0);
+    ASSERT_EQ(records.size(), 205u);
+    EXPECT_EQ(join.torn, 2u);
+    EXPECT_EQ(join.strays, 1u);
+
+    EXPECT_EQ(records[0].fileName, "AVERYLONGFIL");
+    EXPECT_FALSE(records[0].wholeName);
+    EXPECT_EQ(AnnouncementRecordBytes(records[0].record), old);
+    EXPECT_EQ(records[1].fileName, "Annual Report 2026.pdf");
+    EXPECT_EQ(records[1].fileEcho, "SAMPLE.SOFT");
+    EXPECT_TRUE(records[1].wholeName);
+    EXPECT_EQ(std::string(records[1].record.File, 12), "Annual Repor"s.substr(0, 11) + '\x01');
+    EXPECT_EQ(records[2].fileEcho, longTag);
+    EXPECT_EQ(records[2].fileName, "A.ZIP");
+    EXPECT_EQ(records[3].fileEcho, std::string(255, 'T'));
+    EXPECT_EQ(records[3].fileName, longName);
+    EXPECT_EQ(records[3].blocks, 3u);
+    EXPECT_EQ(records[3].record.From.node, 20);
+    EXPECT_EQ(records[4].fileName, "AVERYLONGFIL");
 }
 
 TEST(ResolveRecordedFileTest, CutNamesFindTheirFile) {

@@ -173,15 +173,54 @@ def build_dupe(form):
 # ---- Announcement records ------------------------------------------------------------
 
 ANN_FIELDS = (('echo', 0, 25), ('comment', 25, 70), ('file', 95, 12), ('dir', 107, 250), ('group', 357, 1))
+# A record whose tag or name does not fit is followed by extension blocks:
+# a mark byte, then a share of the text "tag length, name length, tag,
+# name", padded with blanks. Shown as one line "+ TAG | NAME", or a block
+# that is not such a whole extension as "block" and its bytes.
+ANN_MARK = 0x01
+ANN_ROOM = ANN_RECORD - 1
+ANN_BLOCK = re.compile(r'block( [0-9A-F]{2})+$')
+
+
+def ann_extension(tag, name):
+    data = bytes([len(tag), len(name)]) + tag + name
+    blocks = -(-len(data) // ANN_ROOM)
+    data = data.ljust(blocks * ANN_ROOM, b' ')
+    return b''.join(bytes([ANN_MARK]) + data[n * ANN_ROOM:(n + 1) * ANN_ROOM] for n in range(blocks))
+
+
+def ann_whole_extension(data, at, whole):
+    """(tag, name, end) of the whole extension that starts at at, or None."""
+    if data[at] != ANN_MARK or at + ANN_RECORD > whole:
+        return None
+    tag_size, name_size = data[at + 1], data[at + 2]
+    end = at + -(-(2 + tag_size + name_size) // ANN_ROOM) * ANN_RECORD
+    if end > whole:
+        return None
+    joined = b''.join(data[n + 1:n + ANN_RECORD] for n in range(at, end, ANN_RECORD))
+    tag, name = joined[2:2 + tag_size], joined[2 + tag_size:2 + tag_size + name_size]
+    if data[at:end] != ann_extension(tag, name) or ' | ' in text(tag):
+        return None
+    return tag, name, end
 
 
 def dump_ann(data):
     lines = []
     whole = len(data) // ANN_RECORD * ANN_RECORD
-    for at in range(0, whole, ANN_RECORD):
+    at = 0
+    while at < whole:
         r = data[at:at + ANN_RECORD]
-        parts = [field(r[start:start + size]) for _, start, size in ANN_FIELDS]
-        lines.append(' | '.join(parts + [address(r, 358), address(r, 366)]))
+        extension = ann_whole_extension(data, at, whole)
+        if extension:
+            tag, name, at = extension
+            lines.append('+ %s | %s' % (text(tag), text(name)))
+            continue
+        if r[0] == ANN_MARK:
+            lines.append('block ' + r.hex(' ').upper())
+        else:
+            parts = [field(r[start:start + size]) for _, start, size in ANN_FIELDS]
+            lines.append(' | '.join(parts + [address(r, 358), address(r, 366)]))
+        at += ANN_RECORD
     if whole < len(data):
         lines.append('tail ' + data[whole:].hex(' ').upper())
     return '\n'.join(lines) + '\n'
@@ -192,6 +231,11 @@ def build_ann(form):
     for line in form.splitlines():
         if line.startswith('tail '):
             data += bytes.fromhex(line[5:])
+        elif ANN_BLOCK.match(line):
+            data += bytes.fromhex(line[6:])
+        elif line.startswith('+ '):
+            tag, name = line[2:].split(' | ', 1)
+            data += ann_extension(untext(tag), untext(name))
         elif line.strip():
             parts = line.split(' | ')
             for (_, _, size), value in zip(ANN_FIELDS, parts):
