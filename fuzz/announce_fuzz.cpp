@@ -32,31 +32,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::vector<StoredRecord> records;
         RecordJoin join;
         if (ReadAnnouncementRecords(WriteScratchFile("07-12-26.ann", bytes), records, join) != 0) std::abort();
-        std::size_t blocks = join.strays;
-        for (const StoredRecord& stored : records) blocks += stored.blocks;
-        // A left-out record takes at least one block.
-        if (blocks + join.torn > bytes.size() / AnnouncementRecordSize) Fail("more blocks than the file holds", 0);
-        std::size_t at = 0;
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            const StoredRecord& stored = records[i];
-            const std::string block = AnnouncementRecordBytes(stored.record);
-            const std::size_t found = bytes.find(block, at);
-            if (found == std::string_view::npos || found % AnnouncementRecordSize != 0)
-                Fail("does not come back as it was stored", i + 1);
-            at = found + stored.blocks * AnnouncementRecordSize;
+        // The same blocks joined one by one: the same records, each from
+        // the blocks it ends at.
+        RecordJoin again;
+        StoredRecord joined;
+        std::size_t count = 0;
+        const std::size_t whole = bytes.size() / AnnouncementRecordSize;
+        for (std::size_t n = 0; n < whole; ++n) {
+            if (!JoinRecordBlock(again, bytes.substr(n * AnnouncementRecordSize, AnnouncementRecordSize), joined))
+                continue;
+            if (count >= records.size()) Fail("read fewer records than joined", count + 1);
+            const StoredRecord& stored = records[count++];
+            const std::size_t first = (n + 1 - stored.blocks) * AnnouncementRecordSize;
+            if (stored.fileName != joined.fileName || stored.fileEcho != joined.fileEcho ||
+                AnnouncementRecordBytes(stored.record) != bytes.substr(first, AnnouncementRecordSize))
+                Fail("does not come back as it was stored", count);
             const AnnouncementRecord& r = stored.record;
-            const std::string again = AnnouncementBytes(
+            const std::string written = AnnouncementBytes(
                 stored.fileEcho, std::string_view(r.Comment, sizeof r.Comment), stored.fileName,
                 std::string_view(r.Directory, sizeof r.Directory), AddressText(r.Origin), AddressText(r.From),
                 std::string_view(&r.Group, 1));
             StoredRecord read;
             RecordJoin rejoin;
-            bool whole = false;
-            for (std::size_t n = 0; n < again.size(); n += AnnouncementRecordSize)
-                whole = JoinRecordBlock(rejoin, std::string_view(again).substr(n, AnnouncementRecordSize), read);
-            if (!whole || read.fileEcho != stored.fileEcho.substr(0, 255) || read.fileName != stored.fileName)
-                Fail("written again reads back otherwise", i + 1);
+            bool complete = false;
+            for (std::size_t at = 0; at < written.size(); at += AnnouncementRecordSize)
+                complete = JoinRecordBlock(rejoin, std::string_view(written).substr(at, AnnouncementRecordSize), read);
+            if (!complete || read.fileEcho != stored.fileEcho.substr(0, 255) || read.fileName != stored.fileName)
+                Fail("written again reads back otherwise", count);
         }
+        EndRecordBlocks(again);
+        if (count != records.size() || again.torn != join.torn || again.strays != join.strays)
+            Fail("joined otherwise than read", count);
         for (const StoredRecord& stored : records) {
             const DirectoryListing listing = MakeDirectoryListing(FindFiles(ScratchDir() + "*", SearchKind::FilesOnly));
             if (stored.wholeName)
