@@ -205,6 +205,7 @@ bool JoinRecordBlock(RecordJoin& join, std::string_view block, StoredRecord& rec
         }
         const auto count = static_cast<unsigned char>(block[RecordExtensionCountAt]);
         join.expected = count >= 1 && count <= MaxRecordExtensions ? 1 + count : 1;
+        if (join.expected == 1) return DecodeStoredRecord(block, record);
     }
     join.pending.append(block);
     if (join.pending.size() < join.expected * AnnouncementRecordSize) return false;
