@@ -91,4 +91,37 @@ TEST(ResolveRecordedFileTest, CutNamesFindTheirFile) {
         EXPECT_EQ(ResolveRecordedFile(dir.path, name), dir / name);
 }
 
+// A try repeated after a run cut short, with the file and offset the first
+// try noted: what it finds there decides what it writes.
+TEST(AppendAnnouncementRecordOnceTest, RetryWritesOnlyItsOwnRecord) {
+    const std::string ours = Bytes("SAMPLENET.NODELIST.WEEKLY.ZONE1", "Annual Report 2026.pdf");
+    const std::string other = Bytes("SAMPLE.SOFT", "TOOLS.ZIP");
+    const std::string before = Bytes("SAMPLE.INFO", "RULES.TXT");
+    struct Case {
+        const char* what;
+        std::string found;  // the file after the noted offset
+        std::string result;
+    };
+    const Case cases[] = {
+        {"nothing written yet", "", ours},
+        {"written whole", ours, ours},
+        {"written whole, another run's record after it", ours + other, ours + other},
+        {"a piece of it at the end", ours.substr(0, 500), ours},
+        {"its record without extension at the end", ours.substr(0, 374), ours},
+        {"another run's record after a piece of it", ours.substr(0, 374) + other, ours.substr(0, 374) + other + ours},
+        {"another run's record only", other, other + ours},
+        {"another run's torn piece", other.substr(0, 100), ours},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        WriteFileBytes(dir / "07-12-26.ann", before + c.found);
+        Journal journal;
+        JournalAdd(journal, {"announce-file " + (dir / "07-12-26.ann"), "announce-size 374"});
+        EXPECT_TRUE(AppendAnnouncementRecordOnce(journal, dir.path, "SAMPLENET.NODELIST.WEEKLY.ZONE1", "Comment",
+                                                 "Annual Report 2026.pdf", "/files/", "2:9999/10", "2:9999/20", "A"))
+            << c.what;
+        EXPECT_EQ(ReadFileBytes(dir / "07-12-26.ann"), before + c.result) << c.what;
+    }
+}
+
 }  // namespace
