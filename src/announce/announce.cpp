@@ -63,6 +63,7 @@ struct RecordSet {
     std::vector<std::string> texts;
     std::unordered_map<std::string, std::uint32_t> textIds;
     std::string names;
+    std::vector<std::uint32_t> rank;  // of each text, in byte order: the tags' sort order
 
     std::uint32_t Intern(std::string text) {
         auto [it, added] = textIds.try_emplace(std::move(text), static_cast<std::uint32_t>(texts.size()));
@@ -138,7 +139,8 @@ void SortRecords(RecordSet& set) {
     for (std::uint32_t id = 0; id < byText.size(); ++id) byText[id] = id;
     std::sort(byText.begin(), byText.end(),
               [&set](std::uint32_t a, std::uint32_t b) { return set.texts[a] < set.texts[b]; });
-    std::vector<std::uint32_t> rank(set.texts.size());
+    std::vector<std::uint32_t>& rank = set.rank;
+    rank.assign(set.texts.size(), 0);
     for (std::uint32_t n = 0; n < byText.size(); ++n) rank[byText[n]] = n;
     std::sort(set.entries.begin(), set.entries.end(), [&](const Entry& a, const Entry& b) {
         if (a.echo != b.echo) return rank[a.echo] < rank[b.echo];
@@ -410,11 +412,27 @@ struct Generator {
         }
     }
 
+    // A name that an earlier version cut to 12, of the file that a record
+    // of this version names whole in the same echo (a file that came again
+    // after the upgrade): the file is announced once, under its whole name.
+    bool NamedWholeToo(const Entry& entry) {
+        if (entry.wholeName || entry.nameSize < FileSize) return false;
+        const RecordedFileMatch match = FindRecordedFile(Directory(entry.directory).listing, set.Name(entry));
+        if (match.entry == nullptr || match.entry->name.size() <= FileSize) return false;
+        const std::string_view name = match.entry->name;
+        const std::uint32_t echo = set.rank[entry.echo];
+        auto at = std::lower_bound(set.entries.begin(), set.entries.end(), name, [&](const Entry& e, std::string_view key) {
+            return set.rank[e.echo] != echo ? set.rank[e.echo] < echo : set.Name(e) < key;
+        });
+        return at != set.entries.end() && at->echo == entry.echo && at->wholeName && set.Name(*at) == name;
+    }
+
     void Run(const Template& t) {
         tpl = &t;
         for (const std::string& line : t.header) Emit(HeaderLine(line));
         const Entry* previous = nullptr;
         for (const Entry& entry : set.entries) {
+            if (NamedWholeToo(entry)) continue;
             const bool sameEcho = previous != nullptr && previous->echo == entry.echo;
             if (!sameEcho) {
                 if (previous != nullptr)
