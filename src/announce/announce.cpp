@@ -421,9 +421,10 @@ struct Generator {
         if (match.entry == nullptr || match.entry->name.size() <= FileSize) return false;
         const std::string_view name = match.entry->name;
         const std::uint32_t echo = set.rank[entry.echo];
-        auto at = std::lower_bound(set.entries.begin(), set.entries.end(), name, [&](const Entry& e, std::string_view key) {
+        auto before = [&](const Entry& e, std::string_view key) {
             return set.rank[e.echo] != echo ? set.rank[e.echo] < echo : set.Name(e) < key;
-        });
+        };
+        auto at = std::lower_bound(set.entries.begin(), set.entries.end(), name, before);
         return at != set.entries.end() && at->echo == entry.echo && at->wholeName && set.Name(*at) == name;
     }
 

@@ -284,7 +284,8 @@ std::string RecordNotWrittenLine(const Journal& journal, int error) {
 bool AppendAnnouncementRecordTo(const std::string& path, std::string_view fileEcho, std::string_view comment,
                                 std::string_view fileName, std::string_view fileDirectory,
                                 std::string_view originText, std::string_view fromText, std::string_view group) {
-    return AppendBytesTo(path, AnnouncementBytes(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
+    return AppendBytesTo(path,
+                         AnnouncementBytes(fileEcho, comment, fileName, fileDirectory, originText, fromText, group));
 }
 
 int ReadAnnouncementRecords(const std::string& path, std::vector<StoredRecord>& records, RecordJoin& join) {
@@ -327,7 +328,8 @@ namespace {
 
 // cut: the name may have been cut to the file field, so that files whose
 // names begin with it count too.
-RecordedFileMatch FindFile(const DirectoryListing& listing, std::string name, bool cut, std::string_view recordedField) {
+RecordedFileMatch FindFile(const DirectoryListing& listing, std::string name, bool cut,
+                           std::string_view recordedField) {
     RecordedFileMatch match;
     if (name.empty()) return match;
     const auto& entries = listing.entries;
