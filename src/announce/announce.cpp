@@ -64,6 +64,7 @@ struct RecordSet {
     std::unordered_map<std::string, std::uint32_t> textIds;
     std::string names;
     std::vector<std::uint32_t> rank;  // of each text, in byte order: the tags' sort order
+    bool longNames = false;           // some record names a file whole in more than 12 characters
 
     std::uint32_t Intern(std::string text) {
         auto [it, added] = textIds.try_emplace(std::move(text), static_cast<std::uint32_t>(texts.size()));
@@ -99,6 +100,7 @@ void LoadRecordFile(const std::string& path, const std::string& groups, RecordSe
         entry.nameSize = static_cast<std::uint16_t>(stored.fileName.size());
         set.names.append(stored.fileName);
         entry.wholeName = stored.wholeName;
+        if (stored.wholeName && stored.fileName.size() > FileSize) set.longNames = true;
         entry.group = record.Group;
         entry.origin = record.Origin;
         entry.from = record.From;
@@ -416,7 +418,7 @@ struct Generator {
     // of this version names whole in the same echo (a file that came again
     // after the upgrade): the file is announced once, under its whole name.
     bool NamedWholeToo(const Entry& entry) {
-        if (entry.wholeName || entry.nameSize < FileSize) return false;
+        if (!set.longNames || entry.wholeName || entry.nameSize < FileSize) return false;
         const RecordedFileMatch match = FindRecordedFile(Directory(entry.directory).listing, set.Name(entry));
         if (match.entry == nullptr || match.entry->name.size() <= FileSize) return false;
         const std::string_view name = match.entry->name;
