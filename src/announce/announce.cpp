@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <unordered_map>
 
 #include "announce/records.h"
