@@ -70,22 +70,45 @@ std::string FirstLineText(std::string_view line, std::size_t nameEnd, int descPo
     const std::size_t counter = SkipBlanks(line, at);
     if (StartsWith(line.substr(counter), dlcString)) at = counter + dlcString.size();
     const std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
-    if (at < column && line.find_first_not_of(' ', at) >= column) return CutLine(line.substr(std::min(column, line.size())));
+    if (at < column && line.find_first_not_of(' ', at) >= column)
+        return CutLine(line.substr(std::min(column, line.size())));
     return CutLine(line.substr(SkipBlanks(line, at)));
 }
 
-// The description lines of the entry whose first line is lines[first].
-std::vector<std::string> EntryLines(const std::vector<std::string>& lines, std::size_t first, std::size_t nameEnd,
+// The description lines of the entry whose first line is first; next(line)
+// gives the lines after it in order, false at the end of the list.
+template <class NextLine>
+std::vector<std::string> EntryLines(std::string_view first, std::size_t nameEnd, NextLine next,
                                     std::string_view longChars, int descPos, std::string_view dlcString) {
-    std::vector<std::string> result{FirstLineText(lines[first], nameEnd, descPos, dlcString)};
+    std::vector<std::string> result{FirstLineText(first, nameEnd, descPos, dlcString)};
     const std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
-    for (std::size_t i = first + 1; i < lines.size() && IsContinuation(lines[i], longChars); ++i) {
-        const std::string_view line = lines[i];
+    std::string_view line;
+    while (next(line) && IsContinuation(line, longChars)) {
         if (longChars.empty()) result.push_back(column < line.size() ? CutLine(line.substr(column)) : std::string());
         else if (StartsWith(line, longChars)) result.push_back(CutLine(line.substr(longChars.size())));
         else result.push_back(CutLine(line));
     }
     return result;
+}
+
+// The line of text that starts at at, without its end (CR LF, LF or CR, as
+// the lists' readers take them); returns where the next line starts.
+std::size_t LineAt(std::string_view text, std::size_t at, std::string_view& line) {
+    std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    line = text.substr(at, end - at);
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    return end + 1;
+}
+
+// A hash of a name in any letter case (FNV-1a of its upper case).
+std::uint64_t NameHash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 }  // namespace
@@ -96,7 +119,7 @@ EntryName ParseEntryName(std::string_view line, std::string_view dlcString) {
         // The closing quote is the one a blank or the line's end follows.
         for (std::size_t close = line.find('"', 1); close != std::string_view::npos; close = line.find('"', close + 1))
             if (close > 1 && (close + 1 == line.size() || IsBlank(line[close + 1])))
-                return {true, std::string(line.substr(1, close - 1)), close + 1};
+                return {true, line.substr(1, close - 1), close + 1};
     }
     const std::size_t wordEnd = std::min(line.find_first_of(" \t"), line.size());
     // Earlier versions wrote names bare: one with blanks padded up to the
@@ -108,10 +131,10 @@ EntryName ParseEntryName(std::string_view line, std::string_view dlcString) {
         if (counter != std::string_view::npos) {
             std::size_t end = counter;
             while (end > 0 && IsBlank(line[end - 1])) --end;
-            if (end > 0) return {true, std::string(line.substr(0, end)), end};
+            if (end > 0) return {true, line.substr(0, end), end};
         }
     }
-    return {true, std::string(line.substr(0, wordEnd)), wordEnd};
+    return {true, line.substr(0, wordEnd), wordEnd};
 }
 
 bool MatchFileMask(std::string_view name, std::string_view mask) {
@@ -211,8 +234,13 @@ std::vector<std::string> FindDescription(const std::vector<std::string>& lines, 
     if (fileName.empty()) return {};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const EntryName entry = ParseEntryName(lines[i], dlcString);
-        if (entry.found && EqualNoCase(entry.name, fileName))
-            return EntryLines(lines, i, entry.end, longChars, descPos, dlcString);
+        if (!entry.found || !EqualNoCase(entry.name, fileName)) continue;
+        auto next = [&lines, n = i + 1](std::string_view& line) mutable {
+            if (n >= lines.size()) return false;
+            line = lines[n++];
+            return true;
+        };
+        return EntryLines(lines[i], entry.end, next, longChars, descPos, dlcString);
     }
     return {};
 }
@@ -234,32 +262,48 @@ bool DescriptionExists(const std::string& descFile, std::string_view fileName, s
     return false;
 }
 
-DescriptionIndex IndexDescriptions(std::vector<std::string> lines, std::string_view dlcString) {
+DescriptionIndex IndexDescriptions(std::string text, std::string_view dlcString) {
     DescriptionIndex index;
-    index.lines = std::move(lines);
-    index.firstLine.reserve(index.lines.size());
-    for (std::size_t i = 0; i < index.lines.size(); ++i) {
-        EntryName entry = ParseEntryName(index.lines[i], dlcString);
-        if (entry.found && !entry.name.empty()) {
-            UpperCaseInPlace(entry.name);
-            index.firstLine.try_emplace(std::move(entry.name), i);
-        }
+    index.text = std::move(text);
+    const std::string_view all = index.text;
+    std::string_view line;
+    for (std::size_t at = 0; at < all.size();) {
+        const std::size_t next = LineAt(all, at, line);
+        const EntryName entry = ParseEntryName(line, dlcString);
+        if (entry.found && !entry.name.empty()) index.entries.emplace_back(NameHash(entry.name), at);
+        at = next;
     }
+    std::sort(index.entries.begin(), index.entries.end());
+    index.entries.shrink_to_fit();
     return index;
 }
 
 bool ReadDescriptionIndex(const std::string& descFile, std::string_view dlcString, DescriptionIndex& index) {
-    std::vector<std::string> lines;
-    const bool read = ReadTextLines(descFile, lines, std::string::npos);
-    index = IndexDescriptions(std::move(lines), dlcString);
+    std::string text;
+    const bool read = ReadWholeFile(descFile, text);
+    index = IndexDescriptions(read ? std::move(text) : std::string(), dlcString);
     return read;
 }
 
 std::vector<std::string> FindDescription(const DescriptionIndex& index, std::string_view fileName,
                                          std::string_view longChars, int descPos, std::string_view dlcString) {
-    const auto found = index.firstLine.find(UpperCase(fileName));
-    if (found == index.firstLine.end()) return {};
-    const std::size_t first = found->second;
-    const EntryName entry = ParseEntryName(index.lines[first], dlcString);
-    return EntryLines(index.lines, first, entry.end, longChars, descPos, dlcString);
+    if (fileName.empty()) return {};
+    const std::string_view all = index.text;
+    // Entries of one hash in list order: the first that is the name's, as a
+    // scan of the list would find it.
+    const std::uint64_t hash = NameHash(fileName);
+    for (auto at = std::lower_bound(index.entries.begin(), index.entries.end(), std::make_pair(hash, std::size_t{0}));
+         at != index.entries.end() && at->first == hash; ++at) {
+        std::string_view first;
+        std::size_t following = LineAt(all, at->second, first);
+        const EntryName entry = ParseEntryName(first, dlcString);
+        if (!EqualNoCase(entry.name, fileName)) continue;
+        auto next = [all, &following](std::string_view& line) {
+            if (following >= all.size()) return false;
+            following = LineAt(all, following, line);
+            return true;
+        };
+        return EntryLines(first, entry.end, next, longChars, descPos, dlcString);
+    }
+    return {};
 }

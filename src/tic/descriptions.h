@@ -10,9 +10,10 @@
 // versions wrote bare ("My file.zip  [00] x", "LongName2026.zip[00]x")
 // still count: their name ends where the download counter follows.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 // The lines of one entry (without line ends), as AddDescription writes them.
@@ -28,12 +29,12 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
                    std::string_view desc, const std::vector<std::string>& ldesc, int descPos, int dlcPos,
                    std::string_view dlcString, std::string_view longChars);
 
-// The file name a line of a list is the entry of, and where the name ends
-// in the line (quotes included); found is false for a line that is no
-// entry (empty, or led by a blank).
+// The file name a line of a list is the entry of (a part of the line), and
+// where the name ends in the line (quotes included); found is false for a
+// line that is no entry (empty, or led by a blank).
 struct EntryName {
     bool found = false;
-    std::string name;
+    std::string_view name;
     std::size_t end = 0;
 };
 EntryName ParseEntryName(std::string_view line, std::string_view dlcString);
@@ -67,14 +68,15 @@ std::vector<std::string> FindDescription(const std::vector<std::string>& lines, 
 // Whether the list holds an entry of the file (case ignored).
 bool DescriptionExists(const std::string& descFile, std::string_view fileName, std::string_view dlcString);
 
-// A list read once for many lookups: its lines and, for each entry name
-// upper-cased, the first line that is its entry. Lookups through it give
-// what FindDescription gives on the lines.
+// A list read once for many lookups: its text and, for each entry, a hash
+// of its name in upper case with where its first line starts, ordered by
+// hash and place. Lookups through it give what FindDescription gives on the
+// lines.
 struct DescriptionIndex {
-    std::vector<std::string> lines;
-    std::unordered_map<std::string, std::size_t> firstLine;
+    std::string text;
+    std::vector<std::pair<std::uint64_t, std::size_t>> entries;
 };
-DescriptionIndex IndexDescriptions(std::vector<std::string> lines, std::string_view dlcString);
+DescriptionIndex IndexDescriptions(std::string text, std::string_view dlcString);
 // False (and an empty index) when the list cannot be read.
 bool ReadDescriptionIndex(const std::string& descFile, std::string_view dlcString, DescriptionIndex& index);
 std::vector<std::string> FindDescription(const DescriptionIndex& index, std::string_view fileName,

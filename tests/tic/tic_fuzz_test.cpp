@@ -194,7 +194,8 @@ TEST(Fuzz, DescriptionReaders) {
     const std::vector<std::string> prefixes{"", " +", "+", "  |"};
     const std::vector<std::string> counters{"", "[00]", "+"};
     for (int i = 0; i < 3000; ++i) {
-        std::vector<std::string> lines = SplitLines(RandomLineText(rng, names), std::string::npos);
+        const std::string text = RandomLineText(rng, names);
+        std::vector<std::string> lines = SplitLines(text, std::string::npos);
         const std::string& mask = masks[rng() % masks.size()];
         const std::string& prefix = prefixes[rng() % prefixes.size()];
         const std::string& counter = counters[rng() % counters.size()];
@@ -213,11 +214,12 @@ TEST(Fuzz, DescriptionReaders) {
             }
         }
         // An index of the list finds what a scan of it finds.
-        const DescriptionIndex index = IndexDescriptions(lines, counter);
+        const DescriptionIndex index = IndexDescriptions(text, counter);
         int descPos = static_cast<int>(rng() % 300) - 5;
         for (std::size_t n = 0; n < 4; ++n) {
-            std::string name = n == 0 || lines.empty() ? names[rng() % names.size()]
-                                                       : ParseEntryName(lines[rng() % lines.size()], counter).name;
+            const std::string name = n == 0 || lines.empty()
+                                         ? names[rng() % names.size()]
+                                         : std::string(ParseEntryName(lines[rng() % lines.size()], counter).name);
             const std::vector<std::string> found = FindDescription(lines, name, prefix, descPos, counter);
             ASSERT_EQ(FindDescription(index, name, prefix, descPos, counter), found) << "[" << name << "]";
             for (const std::string& text : found) ASSERT_LE(text.size(), 255u);

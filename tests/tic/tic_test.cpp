@@ -224,6 +224,13 @@ TEST(Descriptions, ColumnsAndMasks) {
     for (const auto& c : masks) EXPECT_EQ(MatchFileMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
 }
 
+// The lines as a list file holds them.
+std::string Text(const Lines& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
 // Lists written by this program in earlier versions and by other software.
 TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
     const Lines list{"OTHER.ZIP    Other",
@@ -262,7 +269,7 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FindDescription(list, c.name, c.prefix, c.descPos, "[00]"), c.entry) << c.name;
-        EXPECT_EQ(FindDescription(IndexDescriptions(list, "[00]"), c.name, c.prefix, c.descPos, "[00]"), c.entry)
+        EXPECT_EQ(FindDescription(IndexDescriptions(Text(list), "[00]"), c.name, c.prefix, c.descPos, "[00]"), c.entry)
             << c.name;
     }
     // Without a counter the first word decides.
@@ -325,7 +332,7 @@ TEST(Descriptions, ListsWrittenReadBackAsTheSameNames) {
                                                              layout.dlcPos, layout.counter, layout.prefix))
                 list.push_back(line);
         }
-        const DescriptionIndex index = IndexDescriptions(list, layout.counter);
+        const DescriptionIndex index = IndexDescriptions(Text(list), layout.counter);
         for (std::size_t n = 0; n < names.size(); ++n) {
             const std::string& name = names[n];
             const std::string where = name + " in layout " + std::to_string(layout.descPos) + "/" + layout.counter;
