@@ -265,6 +265,7 @@ bool DescriptionExists(const std::string& descFile, std::string_view fileName, s
 DescriptionIndex IndexDescriptions(std::string text, std::string_view dlcString) {
     DescriptionIndex index;
     index.text = std::move(text);
+    index.text.shrink_to_fit();  // a list read whole keeps room for more: an announcement holds many
     const std::string_view all = index.text;
     std::string_view line;
     for (std::size_t at = 0; at < all.size();) {
