@@ -7,6 +7,12 @@
 # the time should grow with the count, not with its square. Goal: 1,000,000
 # records in 10 s.
 #
+# Then the same for long description lists: 1,000,000 records over 40
+# echoes whose lists hold 25,000 entries each (and 1,000 of other files,
+# some with long names in quotes), every record naming an entry of its
+# echo's list. Goal: 15 s and a peak memory under 512 MiB. LISTS changes
+# the entries per list (0 leaves this case out).
+#
 #   bench/ann_bench.sh [COUNT ...]
 #
 # BEFORE=path names an earlier brenmoor binary: it then also announces a
@@ -20,6 +26,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 areas=${AREAS:-1000}
+list_entries=${LISTS:-25000}
 counts=("$@")
 [ ${#counts[@]} -gt 0 ] || counts=(100000 1000000)
 
@@ -28,12 +35,16 @@ bench_build brenmoor
 template=$(realpath examples/node/tpl/announce.tpl)
 bench_scratch brenmoor-bench
 
-# make_node DIR COUNT: the control files, the echo directories and COUNT
-# announcement records in 30 daily record files.
+# make_node DIR COUNT AREAS ENTRIES: the control files, AREAS echo
+# directories and COUNT announcement records in 30 daily record files. With
+# ENTRIES 0 each echo directory holds five of its files and their list;
+# otherwise its list holds ENTRIES entries, of which the records name one
+# after the other, and the files are not there.
 make_node() {
-  python3 - "$1" "$2" "$areas" "$lang" "$template" <<'PYEOF'
+  python3 - "$1" "$2" "$3" "$4" "$lang" "$template" <<'PYEOF'
 import os, shutil, struct, sys
-node, count, areas, lang, template = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5]
+node, count, areas, entries = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+lang, template = sys.argv[5], sys.argv[6]
 os.makedirs(node + "/announce")
 os.makedirs(node + "/tpl")
 def write(name, text):
@@ -55,23 +66,26 @@ def field(text, size):
     return text.encode("cp866")[:size].ljust(size, b" ")
 def address(net, node_):
     return struct.pack("<4H", 2, net, node_, 0)
-per_area = max(1, count // areas)
+per_area = entries or max(1, count // areas)
 for a in range(areas):
     directory = "%s/files/area%04d/" % (node, a)
     os.makedirs(directory)
     lines = []
-    for f in range(5):
+    for f in range(entries or 5):
         name = "F%07d.ZIP" % (a * per_area + f)
-        with open(directory + name, "wb") as out:
-            out.write(b"x" * (1000 + 37 * f))
+        if not entries:
+            with open(directory + name, "wb") as out:
+                out.write(b"x" * (1000 + 37 * f))
         lines.append("%-17s Bench file %d of area %d\r\n                 |second line\r\n" % (name, f, a))
+        if entries and f % 50 == 0:  # names of other files, never announced
+            lines.append('"Bench notes %d of area %d.txt" Notes\r\nBenchArchive%07d.tar.gz Archive\r\n' % (f, a, f))
     with open(directory + "files.bbs", "w", newline="") as out:
         out.write("".join(lines))
 days = [open("%s/announce/%02d-11-26.ann" % (node, d + 1), "wb") for d in range(30)]
 for i in range(count):
     a = i % areas
     record = (field("BENCH.AREA%04d" % a, 25) + field("Bench area %d" % a, 70) +
-              field("F%07d.ZIP" % (a * per_area + i // areas), 12) +
+              field("F%07d.ZIP" % (a * per_area + (i // areas) % (entries or count)), 12) +
               field("%s/files/area%04d/" % (node, a), 250) + b"A" + address(9999, 100) + address(9999, 100))
     days[i % 30].write(record)
     if i % 100 == 0:  # tossed again on another day
@@ -81,8 +95,10 @@ for day in days:
 PYEOF
 }
 
-# count -> seconds ann:all may take
-declare -A goals=([1000000]=10)
+# count -> seconds ann:all may take; "lists" is the case of long lists
+declare -A goals=([1000000]=10 [lists]=15)
+# peak memory (MiB) the case of long lists may take
+lists_memory=512
 
 # announce PROGRAM NODE COUNT: ann:all of the node; sets seconds and peak
 # (KiB). Ends the bench when not every record was announced.
@@ -103,20 +119,33 @@ announce() {
 printf 'node: %d areas in %s; binary: %s\n' "$areas" "$base" "$binary"
 [ -z "$before" ] || printf 'before: %s\n' "$before"
 missed=0
-for count in "${counts[@]}"; do
-  node=$scratch/node-$count
-  make_node "$node" "$count"
+cases=()
+for count in "${counts[@]}"; do cases+=("$count $areas 0 $count"); done
+[ "$list_entries" = 0 ] || cases+=("1000000 40 $list_entries lists")
+for case in "${cases[@]}"; do
+  read -r count case_areas entries key <<<"$case"
+  node=$scratch/node-$key
+  make_node "$node" "$count" "$case_areas" "$entries"
   # The records name the node's path: the copy for before goes back there.
   [ -z "$before" ] || cp -a "$node" "$node.proto"
   announce "$binary" "$node" "$count"
   goal=
-  if [ -n "${goals[$count]:-}" ]; then
-    if awk -v t="$seconds" -v l="${goals[$count]}" 'BEGIN { exit !(t < l) }'; then
-      goal="   < ${goals[$count]} s  met"
+  if [ -n "${goals[$key]:-}" ]; then
+    if awk -v t="$seconds" -v l="${goals[$key]}" 'BEGIN { exit !(t < l) }'; then
+      goal="   < ${goals[$key]} s  met"
     else
-      goal="   < ${goals[$count]} s  MISSED"
+      goal="   < ${goals[$key]} s  MISSED"
       missed=$((missed + 1))
     fi
+  fi
+  if [ "$key" = lists ]; then
+    if [ "$peak" -lt $((lists_memory * 1024)) ]; then
+      goal="$goal, < $lists_memory MiB  met"
+    else
+      goal="$goal, < $lists_memory MiB  MISSED"
+      missed=$((missed + 1))
+    fi
+    printf 'lists: %d echoes, %d entries in each list\n' "$case_areas" "$entries"
   fi
   awk -v n="$count" -v t="$seconds" -v kb="$peak" -v goal="$goal" 'BEGIN {
     printf "%8d records: %7.2f s  %9.0f records/s  peak memory %.1f MiB%s\n", n, t, n / t, kb / 1024, goal

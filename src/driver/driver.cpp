@@ -232,13 +232,14 @@ void PurgeCommand(RunState& state) {
 
 void Announce(RunState& state) {
     const NodeConfig& node = state.node;
-    // Each description list is read once for the whole announcement.
-    std::map<std::string, std::vector<std::string>> lists;
+    // Each description list is read and indexed once for the whole
+    // announcement: a record finds its entry without a scan of the list.
+    std::map<std::string, DescriptionIndex> lists;
     const DescriptionReader readDescription = [&node, &lists](const std::string& descFile,
                                                               std::string_view fileName) {
         auto [at, fresh] = lists.try_emplace(descFile);
-        if (fresh && !ReadTextLines(descFile, at->second)) ClearErrorNumber();
-        return FindDescription(at->second, fileName, node.main.longDescChars, node.main.descPos);
+        if (fresh && !ReadDescriptionIndex(descFile, node.main.dlcString, at->second)) ClearErrorNumber();
+        return FindDescription(at->second, fileName, node.main.longDescChars, node.main.descPos, node.main.dlcString);
     };
     ExitProgram(RunAnnouncement(node, state.commandLine.commandWord, CommandArgument(state.commandLine, 2),
                                 readDescription));

@@ -1,6 +1,8 @@
 // Description lists of the file areas.
 #include "tic/descriptions.h"
 
+#include <algorithm>
+
 #include "frame/platform.h"
 #include "frame/platform_blockio.h"
 #include "frame/utils.h"
@@ -13,28 +15,20 @@ void PadTo(std::string& text, int width) {
     if (width > 0 && text.size() < static_cast<std::size_t>(width)) text.resize(static_cast<std::size_t>(width), ' ');
 }
 
-std::string EntryKey(std::string_view fileName) {
-    std::string key = UpperCase(fileName);
-    TrimRight(key);
-    return key;
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::size_t SkipBlanks(std::string_view text, std::size_t from) {
+    while (from < text.size() && IsBlank(text[from])) ++from;
+    return from;
 }
 
-// Whether the line is the first line of the file's entry (key: EntryKey).
-// Names are padded to the description column, so up to that column only
-// blanks and the download counter may follow the name: "Weekly" is not the
-// entry "Weekly News.txt". A name that reaches the column runs straight into
-// the counter ("Long Name.zip[00]Text"). Without a column, or in a line
-// that ends before it (a list written with a narrower layout), the first
-// word decides.
-bool IsEntryOf(const std::string& line, const std::string& key, int descPos) {
-    if (key.empty() || line.size() < key.size() || UpperCase(std::string_view(line).substr(0, key.size())) != key)
-        return false;
-    if (line.size() == key.size() || line[key.size()] == '[') return true;
-    if (line[key.size()] != ' ') return false;
-    const std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
-    if (key.size() + 1 >= column || line.size() < column) return true;
-    const std::size_t next = line.find_first_not_of(' ', key.size());
-    return next == std::string::npos || next >= column || line[next] == '[';
+// The name as the list holds it. First-word readers would cut a name at its
+// first blank, so such a name goes in double quotes (as does one that starts
+// with a quote, which would read as quoted).
+std::string ListName(std::string_view fileName) {
+    std::string name = SingleLine(fileName);
+    if (name.find_first_of(" \t") == std::string::npos && !name.starts_with('"')) return name;
+    return "\"" + name + "\"";
 }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
@@ -63,7 +57,85 @@ std::string JoinLines(const std::vector<std::string>& lines) {
     return text;
 }
 
+std::string CutLine(std::string_view text) {
+    return std::string(text.substr(0, std::min(text.size(), MaxText)));
+}
+
+// The description on an entry's first line: after the name and the
+// counter, from the description column when only blanks lie before it (the
+// column keeps blanks the text begins with), else from the first non-blank
+// (a long name, or a list other software wrote with one blank).
+std::string FirstLineText(std::string_view line, std::size_t nameEnd, int descPos, std::string_view dlcString) {
+    std::size_t at = nameEnd;
+    const std::size_t counter = SkipBlanks(line, at);
+    if (StartsWith(line.substr(counter), dlcString)) at = counter + dlcString.size();
+    const std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
+    if (at < column && line.find_first_not_of(' ', at) >= column)
+        return CutLine(line.substr(std::min(column, line.size())));
+    return CutLine(line.substr(SkipBlanks(line, at)));
+}
+
+// The description lines of the entry whose first line is first; next(line)
+// gives the lines after it in order, false at the end of the list.
+template <class NextLine>
+std::vector<std::string> EntryLines(std::string_view first, std::size_t nameEnd, NextLine next,
+                                    std::string_view longChars, int descPos, std::string_view dlcString) {
+    std::vector<std::string> result{FirstLineText(first, nameEnd, descPos, dlcString)};
+    const std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
+    std::string_view line;
+    while (next(line) && IsContinuation(line, longChars)) {
+        if (longChars.empty()) result.push_back(column < line.size() ? CutLine(line.substr(column)) : std::string());
+        else if (StartsWith(line, longChars)) result.push_back(CutLine(line.substr(longChars.size())));
+        else result.push_back(CutLine(line));
+    }
+    return result;
+}
+
+// The line of text that starts at at, without its end (CR LF, LF or CR, as
+// the lists' readers take them); returns where the next line starts.
+std::size_t LineAt(std::string_view text, std::size_t at, std::string_view& line) {
+    std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    line = text.substr(at, end - at);
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    return end + 1;
+}
+
+// A hash of a name in any letter case (FNV-1a of its upper case).
+std::uint64_t NameHash(std::string_view name) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 }  // namespace
+
+EntryName ParseEntryName(std::string_view line, std::string_view dlcString) {
+    if (line.empty() || IsBlank(line[0])) return {};
+    if (line[0] == '"') {
+        // The closing quote is the one a blank or the line's end follows.
+        for (std::size_t close = line.find('"', 1); close != std::string_view::npos; close = line.find('"', close + 1))
+            if (close > 1 && (close + 1 == line.size() || IsBlank(line[close + 1])))
+                return {true, line.substr(1, close - 1), close + 1};
+    }
+    const std::size_t wordEnd = std::min(line.find_first_of(" \t"), line.size());
+    // Earlier versions wrote names bare: one with blanks padded up to the
+    // counter, a long one run into it. Such a name ends where the counter
+    // follows, unless the counter follows the first word.
+    const std::size_t afterWord = SkipBlanks(line, wordEnd);
+    if (!dlcString.empty() && afterWord < line.size() && !line.substr(afterWord).starts_with(dlcString)) {
+        const std::size_t counter = line.find(dlcString, 1);
+        if (counter != std::string_view::npos) {
+            std::size_t end = counter;
+            while (end > 0 && IsBlank(line[end - 1])) --end;
+            if (end > 0) return {true, line.substr(0, end), end};
+        }
+    }
+    return {true, line.substr(0, wordEnd), wordEnd};
+}
 
 bool MatchFileMask(std::string_view name, std::string_view mask) {
     std::string n = UpperCase(name);
@@ -78,24 +150,28 @@ bool MatchFileMask(std::string_view name, std::string_view mask) {
 std::vector<std::string> FormatDescription(std::string_view mode, std::string_view fileName, std::string_view desc,
                                            const std::vector<std::string>& ldesc, int descPos, int dlcPos,
                                            std::string_view dlcString, std::string_view longChars) {
-    std::string first(fileName);
-    PadTo(first, dlcPos - 1);
+    std::string first = ListName(fileName);
+    // A name that reaches the counter column keeps one blank after it, so
+    // that its first word stays the name.
+    if (static_cast<int>(first.size()) >= dlcPos - 1) first += ' ';
+    else PadTo(first, dlcPos - 1);
     first += dlcString;
     PadTo(first, descPos - 1);
+    // Only the text is cut at the line limit: a cut name would be another
+    // file's, or an open quote.
+    const std::size_t limit = std::max(MaxText, first.size());
 
     std::vector<std::string> lines;
     if (mode != "DESC" && !ldesc.empty()) {
         std::string continuation(longChars);
         if (continuation.empty()) PadTo(continuation, descPos - 1);
-        lines.push_back(first + ldesc.front());
-        for (std::size_t i = 1; i < ldesc.size(); ++i) lines.push_back(continuation + ldesc[i]);
+        lines.push_back(first + SingleLine(ldesc.front()));
+        for (std::size_t i = 1; i < ldesc.size(); ++i) lines.push_back(SingleLine(continuation + ldesc[i]));
     } else {
-        lines.push_back(first + std::string(desc));
+        lines.push_back(first + SingleLine(desc));
     }
-    for (std::string& line : lines) {
-        line = SingleLine(line);  // a name or text cannot open entries of its own
-        CutText(line);
-    }
+    CutText(lines.front(), limit);
+    for (std::size_t i = 1; i < lines.size(); ++i) CutText(lines[i]);
     return lines;
 }
 
@@ -116,12 +192,9 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
 }
 
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars, int descPos) {
-    std::string wanted = UpperCase(mask);
-    TrimRight(wanted);
-    // A plain name is matched as a whole, blanks included; a mask by the
-    // first word.
-    const bool plain = !wanted.empty() && wanted.find_first_of("*?") == std::string::npos;
+                                                std::string_view longChars, std::string_view dlcString) {
+    // A name is matched as a whole; a mask (from Replaces) by its wildcards.
+    const bool wildcards = mask.find_first_of("*?") != std::string_view::npos;
     std::vector<std::string> kept;
     kept.reserve(lines.size());
     bool dropping = false;
@@ -133,7 +206,9 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
             if (i + 1 < lines.size()) kept.push_back(line);
             continue;
         }
-        if (plain ? IsEntryOf(line, wanted, descPos) : MatchFileMask(UpperCase(FirstWord(line)), wanted)) {
+        const EntryName entry = ParseEntryName(line, dlcString);
+        if (entry.found && !mask.empty() &&
+            (wildcards ? MatchFileMask(entry.name, mask) : EqualNoCase(entry.name, mask))) {
             dropping = true;
             continue;
         }
@@ -143,11 +218,11 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
 }
 
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars, int descPos) {
+                                          std::string_view longChars, std::string_view dlcString) {
     // Lines are copied whole: an unrelated long line must survive the rewrite.
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines, std::string::npos)) return RemoveDescriptionStatus::NoList;
-    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, descPos);
+    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, dlcString);
     if (kept == lines) return RemoveDescriptionStatus::Done;
     lines.clear();
     int error = ReplaceFileSafely(descFile, JoinLines(kept), "");
@@ -155,49 +230,81 @@ RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::stri
 }
 
 std::vector<std::string> FindDescription(const std::vector<std::string>& lines, std::string_view fileName,
-                                         std::string_view longChars, int descPos) {
-    const std::string key = EntryKey(fileName);
-    std::vector<std::string> result;
-    std::size_t i = 0;
-    while (i < lines.size() && !IsEntryOf(lines[i], key, descPos)) ++i;
-    if (i == lines.size()) return result;
-
-    const std::string& first = lines[i];
-    std::size_t column = descPos > 1 ? static_cast<std::size_t>(descPos - 1) : 0;
-    if (column > 0 && key.size() >= column && first.size() > key.size() && first[key.size()] == '[') {
-        // The text follows the name and its counter.
-        std::size_t start = key.size();
-        if (start < first.size() && first[start] == '[') {
-            std::size_t close = first.find(']', start);
-            start = close == std::string::npos ? first.size() : close + 1;
-        }
-        std::string text = start < first.size() ? first.substr(start) : std::string();
-        TrimLeft(text);
-        result.push_back(text);
-    } else {
-        result.push_back(column < first.size() ? first.substr(column) : std::string());
+                                         std::string_view longChars, int descPos, std::string_view dlcString) {
+    if (fileName.empty()) return {};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const EntryName entry = ParseEntryName(lines[i], dlcString);
+        if (!entry.found || !EqualNoCase(entry.name, fileName)) continue;
+        auto next = [&lines, n = i + 1](std::string_view& line) mutable {
+            if (n >= lines.size()) return false;
+            line = lines[n++];
+            return true;
+        };
+        return EntryLines(lines[i], entry.end, next, longChars, descPos, dlcString);
     }
-    for (++i; i < lines.size() && IsContinuation(lines[i], longChars); ++i) {
-        const std::string& line = lines[i];
-        if (longChars.empty()) result.push_back(column < line.size() ? line.substr(column) : std::string());
-        else if (StartsWith(line, longChars)) result.push_back(line.substr(longChars.size()));
-        else result.push_back(line);
-    }
-    return result;
+    return {};
 }
 
 std::vector<std::string> ReadDescription(const std::string& descFile, std::string_view fileName,
-                                         std::string_view longChars, int descPos) {
+                                         std::string_view longChars, int descPos, std::string_view dlcString) {
     std::vector<std::string> lines;
-    if (!ReadTextLines(descFile, lines)) return {};
-    return FindDescription(lines, fileName, longChars, descPos);
+    if (!ReadTextLines(descFile, lines, std::string::npos)) return {};
+    return FindDescription(lines, fileName, longChars, descPos, dlcString);
 }
 
-bool DescriptionExists(const std::string& descFile, std::string_view fileName, int descPos) {
+bool DescriptionExists(const std::string& descFile, std::string_view fileName, std::string_view dlcString) {
     std::vector<std::string> lines;
-    if (!ReadTextLines(descFile, lines)) return false;
-    const std::string key = EntryKey(fileName);
-    for (const std::string& line : lines)
-        if (IsEntryOf(line, key, descPos)) return true;
+    if (fileName.empty() || !ReadTextLines(descFile, lines, std::string::npos)) return false;
+    for (const std::string& line : lines) {
+        const EntryName entry = ParseEntryName(line, dlcString);
+        if (entry.found && EqualNoCase(entry.name, fileName)) return true;
+    }
     return false;
+}
+
+DescriptionIndex IndexDescriptions(std::string text, std::string_view dlcString) {
+    DescriptionIndex index;
+    index.text = std::move(text);
+    index.text.shrink_to_fit();  // a list read whole keeps room for more: an announcement holds many
+    const std::string_view all = index.text;
+    std::string_view line;
+    for (std::size_t at = 0; at < all.size();) {
+        const std::size_t next = LineAt(all, at, line);
+        const EntryName entry = ParseEntryName(line, dlcString);
+        if (entry.found && !entry.name.empty()) index.entries.emplace_back(NameHash(entry.name), at);
+        at = next;
+    }
+    std::sort(index.entries.begin(), index.entries.end());
+    index.entries.shrink_to_fit();
+    return index;
+}
+
+bool ReadDescriptionIndex(const std::string& descFile, std::string_view dlcString, DescriptionIndex& index) {
+    std::string text;
+    const bool read = ReadWholeFile(descFile, text);
+    index = IndexDescriptions(read ? std::move(text) : std::string(), dlcString);
+    return read;
+}
+
+std::vector<std::string> FindDescription(const DescriptionIndex& index, std::string_view fileName,
+                                         std::string_view longChars, int descPos, std::string_view dlcString) {
+    if (fileName.empty()) return {};
+    const std::string_view all = index.text;
+    // Entries of one hash in list order: the first that is the name's, as a
+    // scan of the list would find it.
+    const std::uint64_t hash = NameHash(fileName);
+    for (auto at = std::lower_bound(index.entries.begin(), index.entries.end(), std::make_pair(hash, std::size_t{0}));
+         at != index.entries.end() && at->first == hash; ++at) {
+        std::string_view first;
+        std::size_t following = LineAt(all, at->second, first);
+        const EntryName entry = ParseEntryName(first, dlcString);
+        if (!EqualNoCase(entry.name, fileName)) continue;
+        auto next = [all, &following](std::string_view& line) {
+            if (following >= all.size()) return false;
+            following = LineAt(all, following, line);
+            return true;
+        };
+        return EntryLines(first, entry.end, next, longChars, descPos, dlcString);
+    }
+    return {};
 }

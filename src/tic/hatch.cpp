@@ -101,7 +101,8 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         ForceDirectories(dir);
         const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
         // Read before the entry goes: a file hatched again keeps its text.
-        if (!descFile.empty()) ldesc = ReadDescription(descFile, name, config.longDescChars, config.descPos);
+        if (!descFile.empty())
+            ldesc = ReadDescription(descFile, name, config.longDescChars, config.descPos, config.dlcString);
         // The copy comes first, so a failed copy loses none of the files it
         // would have replaced.
         const std::string target = dir + name;
@@ -113,7 +114,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         // A list that cannot be rewritten would keep the old entry beside the
         // new one.
         auto removeEntries = [&](std::string_view mask) {
-            if (!descFile.empty() && RemoveDescription(descFile, mask, config.longDescChars, config.descPos) ==
+            if (!descFile.empty() && RemoveDescription(descFile, mask, config.longDescChars, config.dlcString) ==
                                          RemoveDescriptionStatus::WorkFailed)
                 RuntimeError(LastErrorNumber());
         };
@@ -148,7 +149,8 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     if (!extracted.empty()) {
         ldesc = extracted;
     } else if (!request.copyToArea && !config.descFile.empty()) {
-        ldesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos);
+        ldesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos,
+                                config.dlcString);
     }
 
     // A description given decides: the old entry or file_id.diz does not
@@ -191,7 +193,8 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
     tic.Area = area.Name;
     tic.Origin = area.AKA;
     if (!config.descFile.empty())
-        tic.LDesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos);
+        tic.LDesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos,
+                                    config.dlcString);
     tic.Desc = FittingDescription(config, name, tic.LDesc.empty() ? config.defaultDesc : tic.LDesc.front());
     tic.Crc = FileCrc32(filePath);
     // To this link alone, as it stands now (a pause just lifted counts).
@@ -214,7 +217,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
         for (const DirEntry& entry : FindFiles(dir + "*")) {
             const std::string& name = entry.name;
             if (entry.isHidden || name.starts_with('.') || EqualNoCase(name, config.descFile)) continue;
-            if (!descFile.empty() && DescriptionExists(descFile, name, config.descPos)) continue;
+            if (!descFile.empty() && DescriptionExists(descFile, name, config.dlcString)) continue;
             if (listOnly) {
                 WriteLine(dir + name);
                 continue;
@@ -273,7 +276,7 @@ void Purge(const NodeConfig& node) {
         // file without an entry, which the next purge deletes, rather than
         // an entry whose file is gone, which nothing would remove.
         if (!descFile.empty() && !HasWildcards(name) &&
-            RemoveDescription(descFile, name, config.longDescChars, config.descPos) ==
+            RemoveDescription(descFile, name, config.longDescChars, config.dlcString) ==
                 RemoveDescriptionStatus::WorkFailed)
             continue;
         DeleteFile(config.passThrough + name);

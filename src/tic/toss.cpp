@@ -467,7 +467,7 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
     // A list that cannot be rewritten would keep the old entry beside the
     // new one: the run stops, and the next one does the step again.
     auto remove = [&](std::string_view mask) {
-        if (RemoveDescription(descList, mask, config.longDescChars, config.descPos) == RemoveDescriptionStatus::WorkFailed)
+        if (RemoveDescription(descList, mask, config.longDescChars, config.dlcString) == RemoveDescriptionStatus::WorkFailed)
             RuntimeError(LastErrorNumber());
     };
     remove(replaced);

@@ -185,18 +185,33 @@ TEST(Descriptions, ColumnsAndMasks) {
         Lines lines;
     } cases[] = {
         {"DESC", "FOO.ZIP", {}, 20, 14, "[00]", "", {"FOO.ZIP      [00]  Test"}},
-        // The name part longer than DESCPOS: the description follows directly.
-        {"DESC", "A_VERY_LONG_NAME.ZIP", {}, 14, 14, "[00]", "", {"A_VERY_LONG_NAME.ZIP[00]Test"}},
+        {"DESC", "ABCDEFGH.ZIP", {}, 19, 14, "[00]", "", {"ABCDEFGH.ZIP [00] Test"}},
+        // A name that reaches the counter column: one blank, then the counter;
+        // the description follows the name part when it is past DESCPOS.
+        {"DESC", "ABCDEFGHI.ZIP", {}, 19, 14, "[00]", "", {"ABCDEFGHI.ZIP [00]Test"}},
+        {"DESC", "A_VERY_LONG_NAME.ZIP", {}, 14, 14, "[00]", "", {"A_VERY_LONG_NAME.ZIP [00]Test"}},
+        {"DESC", "A_VERY_LONG_NAME.ZIP", {}, 19, 14, "", "", {"A_VERY_LONG_NAME.ZIP Test"}},
+        {"DESC", "ABCDEFGHI.ZIP", {}, 20, 14, "", "", {"ABCDEFGHI.ZIP      Test"}},
+        // Names with blanks in quotes, the quotes counted in the name's length.
+        {"DESC", "a b", {}, 19, 14, "[00]", "", {"\"a b\"        [00] Test"}},
+        {"DESC", "Notes 2026.txt", {}, 19, 14, "[00]", "", {"\"Notes 2026.txt\" [00]Test"}},
+        {"DESC", " lead", {}, 19, 14, "", "", {"\" lead\"           Test"}},
+        {"DESC", "\"quoted", {}, 1, 1, "", "", {"\"\"quoted\" Test"}},
+        {"DESC", "A\r\nB", {}, 1, 1, "", "", {"\"A  B\" Test"}},
         {"LDESC", "FOO.ZIP", ldesc, 14, 14, "", " +", {"FOO.ZIP      First", " +Second", " +Third"}},
-        {"EXTRACT", "FOO.ZIP", ldesc, 6, 3, "", "", {"FOO.ZIPFirst", "     Second", "     Third"}},
+        {"EXTRACT", "FOO.ZIP", ldesc, 6, 3, "", "", {"FOO.ZIP First", "     Second", "     Third"}},
         // DESC mode and an empty long description both give the one-line form.
         {"DESC", "FOO.ZIP", ldesc, 14, 14, "", " +", {"FOO.ZIP      Test"}},
         {"LDESC", "FOO.ZIP", {}, 14, 14, "", " +", {"FOO.ZIP      Test"}},
-        {"DESC", "A\r\nB", {}, 1, 1, "", "", {"A  BTest"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(FormatDescription(c.mode, c.name, "Test", c.ldesc, c.descPos, c.dlcPos, c.counter, c.prefix), c.lines)
             << c.mode << " " << c.name;
+    // The line limit cuts the text, never the name.
+    const std::string longName = "Long " + std::string(260, 'x');
+    EXPECT_EQ(FormatDescription("DESC", longName, "Test", {}, 19, 14, "[00]", ""),
+              Lines{"\"" + longName + "\" [00]"});
+    EXPECT_EQ(FormatDescription("DESC", "FOO.ZIP", std::string(300, 'd'), {}, 19, 14, "[00]", "").front().size(), 255u);
 
     const struct {
         const char *name, *mask;
@@ -209,39 +224,128 @@ TEST(Descriptions, ColumnsAndMasks) {
     for (const auto& c : masks) EXPECT_EQ(MatchFileMask(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;
 }
 
+// The lines as a list file holds them.
+std::string Text(const Lines& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+// Lists written by this program in earlier versions and by other software.
 TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
     const Lines list{"OTHER.ZIP    Other",
                      "FOO.ZIP [00] First line", " +second", "   blank-led without prefix", " +third",
                      "BAR.ZIP      Bar", "             bar 2", "             bar 3",
                      "NEXT.ZIP     Next", " +FOO.TXT is mentioned", "bare.zip",
-                     "Weekly News 2026.txt[00]Long name", " +its second line"};
+                     "Weekly News 2026.txt[00]Long name", " +its second line",
+                     "My file.zip  [00] Padded name", "OLD.TXT Old file",
+                     "Meeting notes.txt old.txt [00] Minutes", "\"Meeting notes.txt\" [00]The agenda",
+                     "Track[00].mp3 [00]A song", "\"unclosed name [00] Quote"};
     const struct {
         const char *name, *prefix;
         int descPos;
         Lines entry;
     } cases[] = {
-        {"foo.zip  ", " +", 14, {"First line", "second", "   blank-led without prefix", "third"}},
+        {"foo.zip", " +", 14, {"First line", "second", "   blank-led without prefix", "third"}},
         {"BAR.ZIP", "", 14, {"Bar", "bar 2", "bar 3"}},
-        {"OTHER.ZIP", "", 40, {""}},
-        {"OTHER.ZIP", "", 0, {"OTHER.ZIP    Other"}},
+        {"OTHER.ZIP", "", 40, {"Other"}},
+        {"OTHER.ZIP", "", 11, {"   Other"}},  // blanks from the description column on are text
         {"NONE.ZIP", "", 14, {}},
         {"FOO.TXT", " +", 14, {}},  // named in a continuation only
-        // A name past the description column runs into its counter.
+        {"BARE.ZIP", "", 14, {""}},
+        {"BARE.ZIP ", "", 14, {}},
+        // A long name run into its counter, a name with blanks padded to it.
         {"weekly news 2026.txt", " +", 19, {"Long name", "its second line"}},
+        {"Weekly", " +", 19, {}},
+        {"MY FILE.ZIP", "", 19, {"Padded name"}},
+        {"My", "", 19, {}},
+        // Other software: one blank after the name.
+        {"old.txt", "", 19, {"Old file"}},
+        // A name that is another's beginning takes only its own entry.
+        {"Meeting notes.txt", "", 19, {"The agenda"}},
+        {"Meeting notes.txt old.txt", "", 19, {"Minutes"}},
+        {"Track[00].mp3", "", 19, {"A song"}},
+        {"\"unclosed name", "", 19, {"Quote"}},  // no closing quote: a bare name
     };
-    for (const auto& c : cases) EXPECT_EQ(FindDescription(list, c.name, c.prefix, c.descPos), c.entry) << c.name;
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindDescription(list, c.name, c.prefix, c.descPos, "[00]"), c.entry) << c.name;
+        EXPECT_EQ(FindDescription(IndexDescriptions(Text(list), "[00]"), c.name, c.prefix, c.descPos, "[00]"), c.entry)
+            << c.name;
+    }
+    // Without a counter the first word decides.
+    EXPECT_EQ(FindDescription(list, "My", "", 19, ""), Lines{"file.zip  [00] Padded name"});
+
+    const struct {
+        const char* mask;
+        Lines gone;
+    } removals[] = {
+        {"OLD.*", {"OLD.TXT Old file"}},
+        {"my*.zip", {"My file.zip  [00] Padded name"}},
+        {"meeting notes.txt", {"\"Meeting notes.txt\" [00]The agenda"}},
+        {"WEEKLY NEWS 2026.TXT", {"Weekly News 2026.txt[00]Long name", " +its second line"}},
+        {"Weekly", {}},
+    };
+    for (const auto& c : removals) {
+        Lines expected;
+        for (const std::string& line : list)
+            if (std::find(c.gone.begin(), c.gone.end(), line) == c.gone.end()) expected.push_back(line);
+        EXPECT_EQ(RemoveDescriptionLines(list, c.mask, " +", "[00]"), expected) << c.mask;
+    }
 
     ScratchDir dir;
     const std::string file = dir / "files.bbs";
-    EXPECT_TRUE(ReadDescription(file, "FOO.ZIP", "", 14).empty());
-    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP", 14));
+    EXPECT_TRUE(ReadDescription(file, "FOO.ZIP", "", 14, "").empty());
+    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP", ""));
     // A list edited by hand without its last line end: the new entry starts a line of its own.
     WriteFileBytes(file, "bare.zip");
     ASSERT_EQ(AddDescription("DESC", "NEW.ZIP", file, "New", {}, 14, 14, "", ""), 0);
     EXPECT_EQ(ReadFileBytes(file), "bare.zip\r\nNEW.ZIP      New\r\n");
-    EXPECT_EQ(ReadDescription(file, "new.zip", "", 14), Lines{"New"});
-    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP ", 14));
-    EXPECT_FALSE(DescriptionExists(file, "BARE", 14));
+    EXPECT_EQ(ReadDescription(file, "new.zip", "", 14, ""), Lines{"New"});
+    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP", ""));
+    EXPECT_FALSE(DescriptionExists(file, "BARE", ""));
+}
+
+// A plain first-word reader, as BBS software reads a list: a name in
+// quotes whole, otherwise up to the first blank.
+std::string FirstWordReader(const std::string& line) {
+    if (line.starts_with('"')) return line.substr(1, line.find('"', 1) - 1);
+    return line.substr(0, line.find(' '));
+}
+
+TEST(Descriptions, ListsWrittenReadBackAsTheSameNames) {
+    const Lines names{"FOO.ZIP", "a", "ABCDEFGH.ZIP", "ABCDEFGHI.ZIP", "VeryLongFileName2026.zip",
+                      "Release Notes 2026.txt", "  Leading blanks.txt", "trailing.txt ", " ",
+                      "Weekly", "Weekly News.txt", "Meeting notes.txt", "Meeting notes.txt old.txt",
+                      "Отчёт за 2026 год.pdf", "\x8e\xe2\xe7\xa5\xe2.txt", "File[1].zip", "[Group] Episode 01.mkv",
+                      "Track[00].mp3", "50% [00] off.txt"};
+    const struct {
+        int descPos, dlcPos;
+        const char *counter, *prefix;
+    } layouts[] = {{19, 14, "[00]", "                 |"}, {19, 14, "", ""}, {14, 14, "[00]", " +"}, {1, 1, "", "+"}};
+    for (const auto& layout : layouts) {
+        Lines list;
+        std::vector<std::size_t> firstLines;
+        for (std::size_t n = 0; n < names.size(); ++n) {
+            firstLines.push_back(list.size());
+            const Lines ldesc{"Entry " + std::to_string(n), "more of " + std::to_string(n)};
+            for (const std::string& line : FormatDescription("LDESC", names[n], "", ldesc, layout.descPos,
+                                                             layout.dlcPos, layout.counter, layout.prefix))
+                list.push_back(line);
+        }
+        const DescriptionIndex index = IndexDescriptions(Text(list), layout.counter);
+        for (std::size_t n = 0; n < names.size(); ++n) {
+            const std::string& name = names[n];
+            const std::string where = name + " in layout " + std::to_string(layout.descPos) + "/" + layout.counter;
+            EXPECT_EQ(FirstWordReader(list[firstLines[n]]), name) << where;
+            const Lines expected{"Entry " + std::to_string(n), "more of " + std::to_string(n)};
+            EXPECT_EQ(FindDescription(list, name, layout.prefix, layout.descPos, layout.counter), expected) << where;
+            EXPECT_EQ(FindDescription(index, name, layout.prefix, layout.descPos, layout.counter), expected) << where;
+            Lines rest = list;
+            rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(firstLines[n]),
+                       rest.begin() + static_cast<std::ptrdiff_t>(firstLines[n] + 2));
+            EXPECT_EQ(RemoveDescriptionLines(list, name, layout.prefix, layout.counter), rest) << where;
+        }
+    }
 }
 
 TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
