@@ -116,12 +116,13 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
 }
 
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars, int descPos) {
+                                                std::string_view longChars, int descPos, EntryName given) {
     std::string wanted = UpperCase(mask);
     TrimRight(wanted);
     // A plain name is matched as a whole, blanks included; a mask by the
     // first word.
-    const bool plain = !wanted.empty() && wanted.find_first_of("*?") == std::string::npos;
+    const bool plain =
+        !wanted.empty() && (given == EntryName::Exact || wanted.find_first_of("*?") == std::string::npos);
     std::vector<std::string> kept;
     kept.reserve(lines.size());
     bool dropping = false;
@@ -143,11 +144,11 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
 }
 
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars, int descPos) {
+                                          std::string_view longChars, int descPos, EntryName given) {
     // Lines are copied whole: an unrelated long line must survive the rewrite.
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines, std::string::npos)) return RemoveDescriptionStatus::NoList;
-    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, descPos);
+    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, descPos, given);
     if (kept == lines) return RemoveDescriptionStatus::Done;
     lines.clear();
     int error = ReplaceFileSafely(descFile, JoinLines(kept), "");

@@ -26,6 +26,10 @@ enum class RemoveDescriptionStatus {
     WorkFailed,  // the new list could not be written: the list is as it was
 };
 
+// What RemoveDescription is given: a mask (a Replaces value), or the name of
+// one known file, whose "*" and "?" are characters of the name.
+enum class EntryName { Mask, Exact };
+
 // Removes the entries of every file matching mask (MatchFileMask; a name
 // without wildcards as a whole, blanks included, with the description
 // column descPos telling a name from its text) with their continuation
@@ -33,11 +37,13 @@ enum class RemoveDescriptionStatus {
 // place, never anywhere else: a failure leaves it complete. A list without
 // such an entry is not rewritten.
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars, int descPos);
+                                          std::string_view longChars, int descPos,
+                                          EntryName given = EntryName::Mask);
 
 // The same on list text in memory: the lines that stay, without line ends.
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars, int descPos);
+                                                std::string_view longChars, int descPos,
+                                                EntryName given = EntryName::Mask);
 
 // The description lines of one file (first line from column descPos, then
 // its continuation lines), or an empty list.

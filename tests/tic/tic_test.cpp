@@ -149,6 +149,15 @@ TEST(TossNames, SizesDirectoriesAndPlainNames) {
                  {AreaDirectoryName("../../ESCAPE", true, false, false), false},
                  {AreaDirectoryName("A/B", false, true, true), false}, {AreaDirectoryName("..", true, true, false), true}};
     for (const auto& c : names) EXPECT_EQ(IsPlainName(c.name), c.plain) << c.name;
+
+    // Code page 866 letters are bytes above 127, not control characters.
+    const struct {
+        std::string name;
+        bool usable;
+    } usable[] = {{"Release Notes 2026.txt", true}, {" lead and trail ", true}, {"\x8E\xE2\xE7\xA5\xE2.txt", true},
+                  {"[x] it's.zip", true},             {"Release \"Final\".zip", false}, {"Tab\tname.txt", false},
+                  {"bell\a.zip", false},              {"del\x7F.zip", false},            {"\"", false}};
+    for (const auto& c : usable) EXPECT_EQ(IsUsableFileName(c.name), c.usable) << c.name;
 }
 
 TEST(Outbound, BoxNamesAndFlavours) {
@@ -242,6 +251,25 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
     EXPECT_EQ(ReadDescription(file, "new.zip", "", 14), Lines{"New"});
     EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP ", 14));
     EXPECT_FALSE(DescriptionExists(file, "BARE", 14));
+}
+
+TEST(Descriptions, KnownNamesGoAsNamesReplacesAsMasks) {
+    const Lines list{"*.zip        [00] Star", " +its second line", "a?.zip       [00] Question mark",
+                     "ab.zip       [00] Plain", "FOO.TXT      Text"};
+    const struct {
+        const char* name;
+        EntryName given;
+        Lines kept;
+    } cases[] = {
+        {"a?.zip", EntryName::Exact, {"*.zip        [00] Star", " +its second line", "ab.zip       [00] Plain",
+                                      "FOO.TXT      Text"}},
+        {"A?.ZIP", EntryName::Mask, {"*.zip        [00] Star", " +its second line", "FOO.TXT      Text"}},
+        {"*.ZIP", EntryName::Exact, {"a?.zip       [00] Question mark", "ab.zip       [00] Plain", "FOO.TXT      Text"}},
+        {"*.zip", EntryName::Mask, {"FOO.TXT      Text"}},
+        {"foo.txt", EntryName::Exact, {"*.zip        [00] Star", " +its second line",
+                                       "a?.zip       [00] Question mark", "ab.zip       [00] Plain"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RemoveDescriptionLines(list, c.name, " +", 19, c.given), c.kept) << c.name;
 }
 
 TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
