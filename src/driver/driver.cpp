@@ -164,8 +164,6 @@ void Toss(RunState& state) {
 
 constexpr std::string_view NoTerminalText =
     "The hatch commander needs a terminal: give a file, an area and -N to hatch without it.";
-constexpr std::string_view ControlNameText =
-    "A file name with control characters cannot stand in a TIC or a flow file: nothing hatched.";
 constexpr int InternalErrorCode = 70;  // a fault of the program (EX_SOFTWARE)
 constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
 
@@ -187,9 +185,9 @@ void Hatch(RunState& state) {
         WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
         ExitProgram(5);
     }
-    if (HasControlCharacters(request.filePath)) {
+    if (const std::string refusal = HatchRefusal(node.main, request.filePath); !refusal.empty()) {
         SetTextColor(12);
-        WriteLine(std::string(ControlNameText));
+        WriteLine(refusal);
         ExitProgram(1);
     }
     const bool commander = !line.immediateHatch || request.filePath.empty() || request.areaTag.empty();

@@ -42,17 +42,18 @@ void SplitDirectoryPart(const std::string& path, std::string& dir, std::string& 
 }
 
 // Glob match with "*" and "?", ASCII case ignored; backtracks on the last "*"
-// only, so long names cannot make it slow.
+// only, so long names cannot make it slow. A "*" of the mask is a wildcard
+// also where the name holds a "*" of its own.
 bool GlobNoCase(std::string_view name, std::string_view mask) {
     std::size_t n = 0, m = 0;
     std::size_t starMask = std::string_view::npos, starName = 0;
     while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || AsciiLower(mask[m]) == AsciiLower(name[n]))) {
-            ++n;
-            ++m;
-        } else if (m < mask.size() && mask[m] == '*') {
+        if (m < mask.size() && mask[m] == '*') {
             starMask = m++;
             starName = n;
+        } else if (m < mask.size() && (mask[m] == '?' || AsciiLower(mask[m]) == AsciiLower(name[n]))) {
+            ++n;
+            ++m;
         } else if (starMask != std::string_view::npos) {
             m = starMask + 1;
             n = ++starName;

@@ -116,8 +116,10 @@ bool MatchWildcard(std::string_view value, std::string_view pattern) {
     std::string padded(value);
     while (pattern.size() > padded.size() + 1) padded += ' ';
     for (std::size_t i = 0; i < padded.size(); ++i) {
+        // "*" takes the rest, also a value that holds a "*" there.
+        if (i < pattern.size() && pattern[i] == '*') return true;
         if (i < pattern.size() && (padded[i] == pattern[i] || pattern[i] == '?')) continue;
-        return i < pattern.size() && pattern[i] == '*';
+        return false;
     }
     // A value one character shorter than the pattern passes only a trailing
     // "?" or "*": "10" must not match "100".
@@ -412,6 +414,10 @@ bool HasControlCharacters(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) < 32 || c == 127) return true;
     return false;
+}
+
+bool IsUsableFileName(std::string_view name) {
+    return !HasControlCharacters(name) && name.find('"') == std::string_view::npos;
 }
 
 

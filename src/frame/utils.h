@@ -130,6 +130,11 @@ bool IsPlainName(std::string_view name);
 // A byte below 32 or DEL: such a name cannot stand in a flow file, a TIC or
 // the log as one line.
 bool HasControlCharacters(std::string_view text);
+// A file name the program can write into TICs, flow files and description
+// lists: no control character (a tab is one) and no '"', which would end
+// the quotes around a name with blanks. Hatch, AutoHatch and the toss
+// refuse other names.
+bool IsUsableFileName(std::string_view name);
 
 // ---- Dates and times (local clock) ------------------------------------------------
 

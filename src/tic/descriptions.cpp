@@ -192,9 +192,10 @@ int AddDescription(std::string_view mode, std::string_view fileName, const std::
 }
 
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars, std::string_view dlcString) {
+                                                std::string_view longChars, std::string_view dlcString,
+                                                EntryMatch given) {
     // A name is matched as a whole; a mask (from Replaces) by its wildcards.
-    const bool wildcards = mask.find_first_of("*?") != std::string_view::npos;
+    const bool wildcards = given == EntryMatch::Mask && mask.find_first_of("*?") != std::string_view::npos;
     std::vector<std::string> kept;
     kept.reserve(lines.size());
     bool dropping = false;
@@ -218,11 +219,12 @@ std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& 
 }
 
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars, std::string_view dlcString) {
+                                          std::string_view longChars, std::string_view dlcString,
+                                          EntryMatch given) {
     // Lines are copied whole: an unrelated long line must survive the rewrite.
     std::vector<std::string> lines;
     if (!ReadTextLines(descFile, lines, std::string::npos)) return RemoveDescriptionStatus::NoList;
-    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, dlcString);
+    std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, longChars, dlcString, given);
     if (kept == lines) return RemoveDescriptionStatus::Done;
     lines.clear();
     int error = ReplaceFileSafely(descFile, JoinLines(kept), "");

@@ -45,17 +45,23 @@ enum class RemoveDescriptionStatus {
     WorkFailed,  // the new list could not be written: the list is as it was
 };
 
+// What RemoveDescription is given: a mask (a Replaces value), or the name of
+// one known file, whose "*" and "?" are characters of the name.
+enum class EntryMatch { Mask, Exact };
+
 // Removes the entries of every file matching mask (a name without
 // wildcards as a whole, any letter case; a mask by MatchFileMask) with
 // their continuation lines. The list is rebuilt beside itself and renamed
 // into place, never anywhere else: a failure leaves it complete. A list
 // without such an entry is not rewritten.
 RemoveDescriptionStatus RemoveDescription(const std::string& descFile, std::string_view mask,
-                                          std::string_view longChars, std::string_view dlcString);
+                                          std::string_view longChars, std::string_view dlcString,
+                                          EntryMatch given = EntryMatch::Mask);
 
 // The same on list text in memory: the lines that stay, without line ends.
 std::vector<std::string> RemoveDescriptionLines(const std::vector<std::string>& lines, std::string_view mask,
-                                                std::string_view longChars, std::string_view dlcString);
+                                                std::string_view longChars, std::string_view dlcString,
+                                                EntryMatch given = EntryMatch::Mask);
 
 // The description lines of one file (the first line's text after name and
 // counter, from column descPos when the name leaves room, then its

@@ -25,9 +25,6 @@ constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
 constexpr std::string_view HatchJournalDir = "journal/hatch/";
 
-// A file name taken literally where the description list matches masks.
-bool HasWildcards(std::string_view name) { return name.find_first_of("*?") != std::string_view::npos; }
-
 // The directory that holds an area's files: its Path, or the pass-through
 // directory. Ends in "/" when not empty.
 std::string FilesDirectory(const NodeConfig& node, const AreaRecord& area) {
@@ -87,6 +84,17 @@ Journal OpenHatchJournal(const MainConfig& config, const AreaRecord& area, const
 
 }  // namespace
 
+std::string HatchRefusal(const MainConfig& config, std::string_view filePath) {
+    const std::string name = ExtractFileName(filePath);
+    // A control byte anywhere in the path would break the flow-file line.
+    if (HasControlCharacters(filePath) || !IsUsableFileName(name))
+        return Fill(MessageText(Msg::HATCHBADNAME), "%f", PrintableText(name));
+    // Stored or sent, it would take the place of the area's list.
+    if (!config.descFile.empty() && EqualNoCase(name, config.descFile))
+        return Fill(MessageText(Msg::HATCHDESCFILE), "%f", name);
+    return {};
+}
+
 void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     const MainConfig& config = node.main;
     const AreaRecord area = ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
@@ -113,9 +121,9 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         }
         // A list that cannot be rewritten would keep the old entry beside the
         // new one.
-        auto removeEntries = [&](std::string_view mask) {
-            if (!descFile.empty() && RemoveDescription(descFile, mask, config.longDescChars, config.dlcString) ==
-                                         RemoveDescriptionStatus::WorkFailed)
+        auto removeEntries = [&](std::string_view mask, EntryMatch given) {
+            if (!descFile.empty() && RemoveDescription(descFile, mask, config.longDescChars, config.dlcString,
+                                                       given) == RemoveDescriptionStatus::WorkFailed)
                 RuntimeError(LastErrorNumber());
         };
         bool replaced = false;
@@ -127,11 +135,11 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
                 for (const DirEntry& entry : FindFiles(dir + replaces))
                     if (!EqualNoCase(entry.name, config.descFile) && !IsSameFile(dir + entry.name, target))
                         DeleteFile(dir + entry.name);
-                removeEntries(replaces);
+                removeEntries(replaces, EntryMatch::Mask);
                 replaced = MatchFileMask(name, replaces);
             }
         }
-        if (!replaced && !HasWildcards(name)) removeEntries(name);
+        if (!replaced) removeEntries(name, EntryMatch::Exact);
         // The copy went onto a namesake in another letter case. Replacing it,
         // the file takes the hatched name; otherwise it keeps the area's, so
         // that the TIC and the outbound name a file that is there.
@@ -153,9 +161,9 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
                                 config.dlcString);
     }
 
-    // A description given decides: the old entry or file_id.diz does not
-    // stand beside it.
-    if (!request.description.empty()) ldesc.clear();
+    // A description given replaces the old entry; the archive's file_id.diz
+    // still goes along as the long description.
+    if (!request.description.empty() && extracted.empty()) ldesc.clear();
     TicRecord tic;
     tic.FullName = name;
     tic.Area = area.Name;
@@ -173,7 +181,11 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
 
     if (request.copyToArea && !config.descFile.empty()) {
         const std::string descFile = FilesDirectory(node, area) + config.descFile;
-        if (int error = AddDescription(config.descMode, name, descFile, tic.Desc, tic.LDesc, config.descPos,
+        // SMART lists the given description first, the long one below it.
+        std::vector<std::string> listed = tic.LDesc;
+        if (EqualNoCase(config.descMode, "SMART") && !request.description.empty() && !listed.empty())
+            listed.insert(listed.begin(), tic.Desc);
+        if (int error = AddDescription(config.descMode, name, descFile, tic.Desc, listed, config.descPos,
                                        config.dlcPos, config.dlcString, config.longDescChars))
             RuntimeError(error);
     }
@@ -216,7 +228,19 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
         const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
         for (const DirEntry& entry : FindFiles(dir + "*")) {
             const std::string& name = entry.name;
-            if (entry.isHidden || name.starts_with('.') || EqualNoCase(name, config.descFile)) continue;
+            if (entry.isHidden || name.starts_with('.')) continue;
+            if (EqualNoCase(name, config.descFile)) {
+                // The list itself goes unsaid; a namesake in another letter
+                // case would replace it at the links.
+                if (!listOnly && ResolvePath(descFile) != dir + name)
+                    WriteLog(config.logName, Fill(MessageText(Msg::LOGDESCFILENAME), "%f", dir + name));
+                continue;
+            }
+            if (!IsUsableFileName(name)) {
+                if (!listOnly)
+                    WriteLog(config.logName, Fill(MessageText(Msg::LOGBADFILENAME), "%f", PrintableText(dir + name)));
+                continue;
+            }
             if (!descFile.empty() && DescriptionExists(descFile, name, config.dlcString)) continue;
             if (listOnly) {
                 WriteLine(dir + name);
@@ -275,8 +299,8 @@ void Purge(const NodeConfig& node) {
         // The entry goes first: a purge cut short between the two leaves a
         // file without an entry, which the next purge deletes, rather than
         // an entry whose file is gone, which nothing would remove.
-        if (!descFile.empty() && !HasWildcards(name) &&
-            RemoveDescription(descFile, name, config.longDescChars, config.dlcString) ==
+        if (!descFile.empty() &&
+            RemoveDescription(descFile, name, config.longDescChars, config.dlcString, EntryMatch::Exact) ==
                 RemoveDescriptionStatus::WorkFailed)
             continue;
         DeleteFile(config.passThrough + name);

@@ -3,6 +3,7 @@
 // the areas that has no description entry yet (AutoHatch), and the clean-up
 // of the pass-through directory (Purge).
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/areas.h"
@@ -15,6 +16,11 @@ struct HatchRequest {
     std::string replaces;     // the TIC's Replaces (may be empty)
     bool copyToArea = false;  // "-C"
 };
+
+// Why the file cannot be hatched under its name (a control character, a
+// tab or a '"' in it, or the name of the description list), as the console
+// line; empty when it can.
+std::string HatchRefusal(const MainConfig& config, std::string_view filePath);
 
 // Hatches one file into one area: description and announcement record when
 // the file is copied into the area, file and TIC to every subscribed link.

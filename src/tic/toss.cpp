@@ -32,7 +32,6 @@ namespace {
 // Log texts for refusals the language file has no key for.
 constexpr std::string_view RenamedFileText = "%f was received as %n: the mailer had one of that name";
 constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a plain file name";
-constexpr std::string_view DescListNameText = "TIC refused: \"%f\" would replace the description list";
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
@@ -259,9 +258,17 @@ int CheckTic(TicWork& work) {
         Refuse(work, text, text);
         return Rejected;
     }
+    // Names that cannot stand in the description list as one word, or in
+    // a TIC line as they are.
+    if (!IsUsableFileName(tic.File) || !IsUsableFileName(tic.FullName)) {
+        const std::string shown = PrintableText(IsUsableFileName(tic.File) ? tic.FullName : tic.File);
+        Refuse(work, Fill(MessageText(Msg::LOGBADFILENAME), "%f", shown),
+               Fill(MessageText(Msg::BADFILENAME), "%f", shown));
+        return Rejected;
+    }
     if (!config.descFile.empty() && EqualNoCase(tic.FullName, config.descFile)) {
-        std::string text = Fill(DescListNameText, "%f", tic.FullName);
-        Refuse(work, text, text);
+        Refuse(work, Fill(MessageText(Msg::LOGDESCFILENAME), "%f", tic.FullName),
+               Fill(MessageText(Msg::DESCFILENAME), "%f", tic.FullName));
         return Rejected;
     }
 
@@ -466,14 +473,15 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
     if (!haveList) return;
     // A list that cannot be rewritten would keep the old entry beside the
     // new one: the run stops, and the next one does the step again.
-    auto remove = [&](std::string_view mask) {
-        if (RemoveDescription(descList, mask, config.longDescChars, config.dlcString) == RemoveDescriptionStatus::WorkFailed)
+    auto remove = [&](std::string_view name, EntryMatch given) {
+        if (RemoveDescription(descList, name, config.longDescChars, config.dlcString, given) ==
+            RemoveDescriptionStatus::WorkFailed)
             RuntimeError(LastErrorNumber());
     };
-    remove(replaced);
+    remove(replaced, replaced == receivedName ? EntryMatch::Exact : EntryMatch::Mask);
     // The file under the stored name has just been replaced: so is its
     // entry, whatever the mask was.
-    if (!MatchFileMask(tic.FullName, replaced)) remove(tic.FullName);
+    if (!MatchFileMask(tic.FullName, replaced)) remove(tic.FullName, EntryMatch::Exact);
 
     const std::string storedFile = target + tic.FullName;
     std::string mode = UpperCase(config.descMode);

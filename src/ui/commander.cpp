@@ -80,6 +80,7 @@ bool AskDetails(Dialog& d) {
 std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& request, const std::string& file,
                                const std::string& area, SavedScreen& whole, bool panelsAfter) {
     const std::string name = ExtractFileName(file);
+    if (std::string refusal = HatchRefusal(node.main, file); !refusal.empty()) return refusal;
     const bool utf8 = Console().utf8;
     Dialog d;
     d.fileName = utf8 ? Utf8ToCp866(name) : name;

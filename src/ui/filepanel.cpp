@@ -300,12 +300,13 @@ void RunFilePanel(FilePanel& panel) {
             if (!entry.isDirectory) {
                 const std::string path = panel.path + entry.name;
                 // A pipe or a device would hang the hatch; a control byte
-                // cannot go into a flow file or a TIC line.
-                if (IsRegularFile(path) && !HasControlCharacters(entry.name)) {
+                // cannot go into a flow file or a TIC line, a '"' not into
+                // a description list.
+                if (IsRegularFile(path) && IsUsableFileName(entry.name)) {
                     panel.result = path;
                     break;
                 }
-                panel.note = IsRegularFile(path) ? "A name with control characters cannot be hatched"
+                panel.note = IsRegularFile(path) ? "A name with control characters or '\"' cannot be hatched"
                                                  : entry.shown + ": not a regular file";
             } else if (entry.name == "..") {
                 std::string left;

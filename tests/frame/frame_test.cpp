@@ -64,7 +64,9 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::HATCHFILE, {"%f", "%a"}},    {Msg::LOGHATCHBEGIN, {"%f", "%a"}},    {Msg::LOGHATCHSENDTO, {"%t"}},
         {Msg::WORKUPMSG, {"%f"}},          {Msg::REQUESTFROM, {"%n", "%a"}},      {Msg::SIGNON, {"%A"}},
         {Msg::UNSIGNON, {"%A"}},           {Msg::LOGFROM, {"%n", "%a"}},          {Msg::LISTSUBJ, {"%c", "%a"}},
-        {Msg::AVAILSUBJ, {"%c", "%a"}},    {Msg::QUERYSUBJ, {"%c", "%a"}},
+        {Msg::AVAILSUBJ, {"%c", "%a"}},    {Msg::QUERYSUBJ, {"%c", "%a"}},        {Msg::BADFILENAME, {"%f"}},
+        {Msg::DESCFILENAME, {"%f"}},       {Msg::LOGBADFILENAME, {"%f"}},         {Msg::LOGDESCFILENAME, {"%f"}},
+        {Msg::HATCHBADNAME, {"%f"}},       {Msg::HATCHDESCFILE, {"%f"}},
     };
     LoadCatalogue(SourceDir() + "lang/" + GetParam());
     for (int i = 0; i < MessageKeyCount; ++i) {

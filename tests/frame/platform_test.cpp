@@ -40,6 +40,9 @@ TEST(MatchDosWildcard, DosRules) {
         {"0001abcd.tic.bak", "*.tic", false}, {"tic", "*.tic", false},      {"a1.msg", "a?.MSG", true},
         {"a12.msg", "a?.msg", false},      {"areas", "areas.*", true},      {"aXbYc", "a*b*c", true},
         {"aXbYcd", "a*b*c", false},
+        // Names may hold "*" and "?" themselves; in the mask they stay wildcards.
+        {"*.zip", "*", true},              {"*x.zip", "*.zip", true},       {"a?.zip", "a?.zip", true},
+        {"ab.zip", "a?.zip", true},        {"*", "a*", false},
         {std::string(200, 'a') + "b", std::string(20, '*') + "a*a*a*a*a*c", false},
     };
     for (const auto& c : cases) EXPECT_EQ(MatchDosWildcard(c.name, c.mask), c.matches) << c.name << " ~ " << c.mask;

@@ -84,6 +84,7 @@ TEST(MatchWildcard, Rules) {
         {"12", "1234", false}, {"1234", "12", false},  {"1234", "12*", true}, {"1234", "1?3?", true},
         {"1234", "1?4?", false}, {"1234", "*", true},  {"1234", "*999", true},  // "*" accepts all from there
         {"1234", "", false},   {"", "*", true},        {"abc", "ABC", false},  // letter case counts
+        {"*34", "*", true},    {"1*4", "1*", true},    {"1*4", "1*5", true},  // a "*" of the value is no wildcard
     };
     for (const auto& c : cases)
         EXPECT_EQ(MatchWildcard(c.value, c.pattern), c.matches) << c.value << " ~ " << c.pattern;

@@ -149,6 +149,15 @@ TEST(TossNames, SizesDirectoriesAndPlainNames) {
                  {AreaDirectoryName("../../ESCAPE", true, false, false), false},
                  {AreaDirectoryName("A/B", false, true, true), false}, {AreaDirectoryName("..", true, true, false), true}};
     for (const auto& c : names) EXPECT_EQ(IsPlainName(c.name), c.plain) << c.name;
+
+    // Code page 866 letters are bytes above 127, not control characters.
+    const struct {
+        std::string name;
+        bool usable;
+    } usable[] = {{"Release Notes 2026.txt", true}, {" lead and trail ", true}, {"\x8E\xE2\xE7\xA5\xE2.txt", true},
+                  {"[x] it's.zip", true},             {"Release \"Final\".zip", false}, {"Tab\tname.txt", false},
+                  {"bell\a.zip", false},              {"del\x7F.zip", false},            {"\"", false}};
+    for (const auto& c : usable) EXPECT_EQ(IsUsableFileName(c.name), c.usable) << c.name;
 }
 
 TEST(Outbound, BoxNamesAndFlavours) {
@@ -346,6 +355,25 @@ TEST(Descriptions, ListsWrittenReadBackAsTheSameNames) {
             EXPECT_EQ(RemoveDescriptionLines(list, name, layout.prefix, layout.counter), rest) << where;
         }
     }
+}
+
+TEST(Descriptions, KnownNamesGoAsNamesReplacesAsMasks) {
+    const Lines list{"*.zip        [00] Star", " +its second line", "a?.zip       [00] Question mark",
+                     "ab.zip       [00] Plain", "FOO.TXT      Text"};
+    const struct {
+        const char* name;
+        EntryMatch given;
+        Lines kept;
+    } cases[] = {
+        {"a?.zip", EntryMatch::Exact, {"*.zip        [00] Star", " +its second line", "ab.zip       [00] Plain",
+                                      "FOO.TXT      Text"}},
+        {"A?.ZIP", EntryMatch::Mask, {"*.zip        [00] Star", " +its second line", "FOO.TXT      Text"}},
+        {"*.ZIP", EntryMatch::Exact, {"a?.zip       [00] Question mark", "ab.zip       [00] Plain", "FOO.TXT      Text"}},
+        {"*.zip", EntryMatch::Mask, {"FOO.TXT      Text"}},
+        {"foo.txt", EntryMatch::Exact, {"*.zip        [00] Star", " +its second line",
+                                       "a?.zip       [00] Question mark", "ab.zip       [00] Plain"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RemoveDescriptionLines(list, c.name, " +", "[00]", c.given), c.kept) << c.name;
 }
 
 TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
