@@ -606,14 +606,9 @@ int WriteAreaListText(const std::string& file, const std::string& text) {
 }
 
 bool AreaPathFits(std::string_view path) {
-    constexpr std::size_t MaxNameBytes = 255;
-    if (std::string_view("Path ").size() + path.size() > MaxText) return false;
-    for (std::size_t pos = 0; pos < path.size();) {
-        std::size_t end = std::min(path.find(PathSeparator, pos), path.size());
-        if (end - pos > MaxNameBytes) return false;
-        pos = end + 1;
-    }
-    return true;
+    // A line of 255 characters holds no name longer than a directory entry
+    // takes (255 bytes) either.
+    return std::string_view("Path ").size() + path.size() <= MaxText;
 }
 
 std::string AreaDirectory(const std::string& programDir, const AreaRecord& area) {

@@ -135,8 +135,8 @@ std::string AreaListText(const AreaList& list);
 // by a run that was then cut short). 0 or errno.
 int WriteAreaListText(const std::string& file, const std::string& text);
 
-// True when a Path can stand in areas.ctl and name a directory: its Path
-// line reads back whole and no name in it is longer than 255 bytes.
+// True when a Path can stand in areas.ctl: its Path line reads back whole
+// (then no name in it is too long for a directory either).
 bool AreaPathFits(std::string_view path);
 
 // Where an area's files lie: its Path, a relative one taken in programDir

@@ -254,6 +254,33 @@ TEST(AreaList, Rewrites) {
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), "AREA ONE\nGroup A\n");
 }
 
+// A new block takes the line end of the file's first line and starts on a
+// line of its own.
+TEST(AreaList, AppendKeepsTheLineEnds) {
+    const AreaRecord area{"NEW.ONE", "", "", "", "A", "1:2/3", "4", true, 0, 0, 0};
+    const struct {
+        std::string before;
+        bool exists;
+        std::string after;
+    } cases[] = {
+        {"", false, "\r\nArea           NEW.ONE\r\nGroup          A\r\nAKA            1:2/3\r\nLinks          4\r\n"},
+        {"; list\nAREA OLD\nGroup A", true,
+         "; list\nAREA OLD\nGroup A\n\nArea           NEW.ONE\nGroup          A\nAKA            1:2/3\nLinks          4\n"},
+        {"\xEF\xBB\xBF; list\rAREA OLD\r", true,
+         "\xEF\xBB\xBF; list\rAREA OLD\r\rArea           NEW.ONE\rGroup          A\rAKA            1:2/3\rLinks          4\r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        ScratchDir dir;
+        if (c.exists) WriteFileBytes(dir / "areas.ctl", c.before);
+        ASSERT_EQ(AppendArea(dir / "areas.ctl", area), 0);
+        EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), c.after);
+    }
+    // A Path line must read back whole.
+    EXPECT_TRUE(AreaPathFits("files/" + std::string(243, 'x') + "/"));
+    EXPECT_FALSE(AreaPathFits("files/" + std::string(244, 'x') + "/"));
+}
+
 // A lookup after the first reads one block where the index says it lies:
 // the index must follow every change, the program's own and others'.
 TEST(AreaList, LookupsFollowTheFile) {
