@@ -73,7 +73,7 @@ void ExamineLine(std::string_view line, std::string& keyword, std::string& value
 bool HasDefaultGroup(const LinkRecord& link) { return link.DefaultGroup != ' ' && link.DefaultGroup != '\0'; }
 
 constexpr std::size_t LabelWidth = 13;
-constexpr std::size_t NoColumn = 10;
+constexpr std::size_t FilesSendColumn = 9;  // the rest of the row
 
 // The fields a rewrite may change, in the order of a new block: keyword,
 // label, the value as a keyword line holds it, whether a new block has the
@@ -96,13 +96,13 @@ std::vector<LinkField> LinkFields(const LinkRecord& link) {
             {"GROUP", "Group", link.Group, true, 6, ColumnText(link.Group)},
             {"DEFAULTGROUP", "DefaultGroup", defaultGroup, HasDefaultGroup(link), 7, ColumnText(defaultGroup)},
             {"SECURITY", "Security", NumberText(link.Security), link.Security != 0, 8, NumberText(link.Security)},
-            {"FILESSEND", "FilesSend", link.FilesSend, true, 9, link.FilesSend}};
+            {"FILESSEND", "FilesSend", link.FilesSend, true, FilesSendColumn, link.FilesSend}};
 }
 
 // A column holds one word, and "-" in it means empty; FilesSend is the rest
 // of the row.
 bool FitsColumn(const LinkField& field) {
-    if (field.column == 9) return true;
+    if (field.column == FilesSendColumn) return true;
     return !field.columnText.empty() && field.columnText.find(' ') == std::string::npos &&
            (field.columnText != "-" || field.value.empty());
 }
@@ -118,7 +118,7 @@ bool FindColumn(std::string_view line, std::size_t column, std::size_t& start, s
     for (std::size_t i = 0;; ++i) {
         while (pos < rest.size() && rest[pos] == ' ') ++pos;
         if (pos >= rest.size()) return false;
-        std::size_t blank = i == 9 ? rest.size() : std::min(rest.find(' ', pos), rest.size());
+        std::size_t blank = i == FilesSendColumn ? rest.size() : std::min(rest.find(' ', pos), rest.size());
         if (i == column) {
             start = restStart + pos;
             end = restStart + blank;
@@ -221,14 +221,20 @@ bool RewriteLink(const std::string& path, const LinkRecord& record) {
                 changed[lineOf[f]] = WithControlValue(lineText(lineOf[f]), now[f].value, LabelWidth);
                 continue;
             }
-            // In a row the column takes the value when it can hold it;
-            // otherwise a keyword line after the row sets it.
+            // In a row the column takes the value when it can hold it and
+            // the row still reads whole; otherwise a keyword line after the
+            // row sets it.
             std::size_t start = 0, end = 0;
-            if (row && FitsColumn(now[f]) && FindColumn(rowText, now[f].column, start, end) &&
-                rowText.size() - (end - start) + now[f].columnText.size() <= MaxText) {
-                rowText.replace(start, end - start, now[f].columnText);
-                changed[from] = rowText;
-            } else if (now[f].written || row) {
+            if (row && FitsColumn(now[f]) && FindColumn(rowText, now[f].column, start, end)) {
+                std::string edited = rowText;
+                edited.replace(start, end - start, now[f].columnText);
+                if (CleanControlLine(std::string_view(edited).substr(0, MaxText)) == CleanControlLine(edited)) {
+                    rowText = std::move(edited);
+                    changed[from] = rowText;
+                    continue;
+                }
+            }
+            if (now[f].written || row) {
                 std::string line(now[f].label);
                 line.resize(LabelWidth, ' ');
                 added += line + now[f].value;

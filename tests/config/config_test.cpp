@@ -414,6 +414,9 @@ TEST(LinksFile, RewriteLink) {
                        "!  2:5020/100   2:5020/1 PW2 Yes No No AB - 10 HOLD ; me\r\n",
          longComment + "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
                        "!  2:5020/100   2:5020/1 - No No Yes AB A 20 HOLD ; me\r\n"},
+        // A long comment behind a row does not keep its columns from changing.
+        {"! 2:5020/100 2:5020/1 - No No No AB A 20 HOLD ; " + std::string(300, 'c') + "\n",
+         "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD ; " + std::string(300, 'c') + "\n"},
         // Another link: the file stays as it is.
         {"LINK 3:1/1\nAKA 3:1/2\n", "LINK 3:1/1\nAKA 3:1/2\n"},
         // Keyword lines after a row belong to its link: the one that sets a
