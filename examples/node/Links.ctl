@@ -5,7 +5,8 @@
 ; with "!", then Address AKA Password CreateArea PlusAll Pause Group
 ; DefaultGroup Security FilesSend; "-" means no password / no default group.
 ; Both forms may be mixed. The file is read in upper case; the robot
-; rewrites a link's entry on %PAUSE and %RESUME (backup: links.old).
+; rewrites a link's entry on %PAUSE and %RESUME (backup: links.old),
+; changing only the value of Pause: comments and other lines stay.
 ;
 ; FilesSend  DIRECT or HOLD: the flavour of files and TICs for the link.
 ; Group      letters of the groups whose echoes the link may use.

@@ -4,7 +4,9 @@
 ; written in full (2:9999/20) or relative to the echo's AKA (20, .1).
 ; An echo without Path is pass-through: its files stay in PassTrough only
 ; until every link has them. The robot and the toss rewrite this file
-; (backup: areas.old) in this block form.
+; (backup: areas.old): they change only the values that change, add new
+; echoes in this block form, and keep every other line as it stands
+; (comments, keywords of other programs, the line ends).
 
 Area           SAMPLE.NODELIST
 Path           files/fido/nodelist/

@@ -19,18 +19,20 @@ namespace {
 constexpr std::size_t LabelWidth = 15;
 // A Links value longer than this no longer fits a 255-character line.
 constexpr std::size_t MaxLinksLength = MaxText - 6;  // "Links " + value
-constexpr std::string_view LineEnd = "\r\n";
 
 // Walks the lines of content (LF, CR LF or a bare CR ends one). The next LF
 // and the next CR are remembered, so each byte is searched once whatever the
-// line ends of the file are.
+// line ends of the file are. A byte-order mark at the start is no part of
+// the first line.
 struct LineCursor {
     std::string_view content;
     std::size_t pos = 0;
     std::size_t nextLf = 0;
     std::size_t nextCr = 0;
 
-    explicit LineCursor(std::string_view text) : content(text), nextLf(Find('\n', 0)), nextCr(Find('\r', 0)) {}
+    explicit LineCursor(std::string_view text)
+        : content(text), pos(text.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0),
+          nextLf(Find('\n', 0)), nextCr(Find('\r', 0)) {}
 
     std::size_t Find(char c, std::size_t from) const {
         std::size_t at = content.find(c, from);
@@ -80,7 +82,7 @@ std::string WantedTag(std::string_view tag) {
 
 // One line of the canonical block. A value too long for the label column is
 // written behind a single blank, so that the line still reads back whole.
-void AddField(std::string& out, std::string_view label, std::string_view value) {
+void AddField(std::string& out, std::string_view label, std::string_view value, std::string_view lineEnd) {
     std::string line(label);
     if (LabelWidth + value.size() > MaxText) {
         line += ' ';
@@ -89,7 +91,28 @@ void AddField(std::string& out, std::string_view label, std::string_view value) 
     }
     line += SingleLine(value);
     out += line;
-    out += LineEnd;
+    out += lineEnd;
+}
+
+// The fields after the AREA line, in the order of the canonical block, as
+// their lines hold them; written = a new block has the line.
+struct FieldText {
+    std::string_view label;
+    std::string value;
+    bool written;
+};
+
+std::vector<FieldText> FieldTexts(const AreaRecord& area) {
+    auto number = [](std::uint16_t level) { return level == 0 ? std::string() : NumberText(level); };
+    return {{"Path", area.Path, !area.Path.empty()},
+            {"Desc", area.Desc, !area.Desc.empty()},
+            {"CreateFlag", area.CreateFlag, !area.CreateFlag.empty()},
+            {"Group", area.Group, true},
+            {"SecurityShow", number(area.SecurityShow), area.SecurityShow != 0},
+            {"SecurityRead", number(area.SecurityRead), area.SecurityRead != 0},
+            {"SecurityWrite", number(area.SecurityWrite), area.SecurityWrite != 0},
+            {"AKA", area.AKA, true},
+            {"Links", area.Links, true}};
 }
 
 // One line of a block after its AREA line.
@@ -125,14 +148,15 @@ bool IsHeaderOf(std::string_view clean, bool areaLine, std::string_view value, s
 
 // Reads content into the list: the head, then one block per AREA line.
 void ParseAreaList(std::string_view content, AreaList& list) {
-    list.head.clear();
     list.blocks.clear();
     list.index.clear();
     list.duplicates = false;
     list.changed = false;
+    list.lineEnd = std::string(FirstLineEnd(content));
     LineCursor cursor(content);
+    list.head.assign(content.substr(0, cursor.pos));
     std::string_view raw;
-    while (cursor.Next(raw)) {
+    for (std::size_t start = cursor.pos; cursor.Next(raw); start = cursor.pos) {
         std::string_view clean = CleanLine(raw);
         std::string_view keyword, value;
         SplitKeywordView(clean, keyword, value);
@@ -144,9 +168,50 @@ void ParseAreaList(std::string_view content, AreaList& list) {
                 list.duplicates = true;
         }
         std::string& text = list.blocks.empty() ? list.head : list.blocks.back().text;
-        text += raw;
-        text += LineEnd;
+        text += content.substr(start, cursor.pos - start);
     }
+}
+
+// True when the text ends with an empty line (its last line ended, and the
+// one before it).
+bool EndsWithEmptyLine(std::string_view text) {
+    if (text.empty() || !EndsWithLineEnd(text)) return false;
+    text.remove_suffix(text.ends_with("\r\n") ? 2 : 1);
+    return EndsWithLineEnd(text);
+}
+
+// The block's lines changed to hold the values of area where they differ
+// from those of before; every other byte stays. A field that has no line
+// and now needs one gets it after the block's last line that holds a
+// keyword (so not among the comments before the next block).
+void EditAreaBlock(std::string& text, const AreaRecord& before, const AreaRecord& area, std::string_view lineEnd) {
+    const std::vector<TextLine> lines = SplitTextLines(text);
+    const std::vector<FieldText> was = FieldTexts(before);
+    const std::vector<FieldText> now = FieldTexts(area);
+    std::vector<std::size_t> lineOf(now.size(), lines.size());  // the line that sets the field: the last one
+    std::size_t last = 0;                                       // the last line with a keyword
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string_view keyword, value;
+        SplitKeywordView(CleanLine(std::string_view(text).substr(lines[i].start, lines[i].end - lines[i].start)),
+                         keyword, value);
+        if (keyword.empty()) continue;
+        last = i;
+        for (std::size_t f = 0; f < now.size(); ++f)
+            if (EqualNoCase(keyword, now[f].label)) lineOf[f] = i;
+    }
+    std::map<std::size_t, std::string> changed;  // line -> its new content
+    std::string added;
+    for (std::size_t f = 0; f < now.size(); ++f) {
+        if (was[f].value == now[f].value) continue;
+        if (lineOf[f] < lines.size()) {
+            const TextLine& line = lines[lineOf[f]];
+            changed[lineOf[f]] = WithControlValue(
+                std::string_view(text).substr(line.start, line.end - line.start), SingleLine(now[f].value), LabelWidth);
+        } else if (now[f].written) {
+            AddField(added, now[f].label, now[f].value, lineEnd);
+        }
+    }
+    if (!changed.empty() || !added.empty()) text = EditTextLines(text, lines, changed, last, added, lineEnd);
 }
 
 
@@ -224,9 +289,11 @@ void IndexWrittenList(const std::string& file, std::string_view content) {
 std::string AreaListText(const AreaList& list) {
     std::string out = list.head;
     // A removed block leaves one empty line before the next, and an added
-    // one is set off by one, unless one stands there already.
-    auto emptyLine = [&out] {
-        if (!out.ends_with("\r\n\r\n")) out += LineEnd;
+    // one is set off by one, unless one stands there already. A last line
+    // without its line end gets one before a block follows it.
+    auto emptyLine = [&] {
+        if (!EndsWithLineEnd(out)) out += list.lineEnd;
+        if (!EndsWithEmptyLine(out)) out += list.lineEnd;
     };
     for (const AreaBlock& block : list.blocks) {
         if (block.removed) {
@@ -235,7 +302,6 @@ std::string AreaListText(const AreaList& list) {
         }
         if (block.added) emptyLine();
         out += block.text;
-        if (block.changed) out += LineEnd;
     }
     return out;
 }
@@ -374,28 +440,40 @@ int ListAreasWithLinks(const std::string& file, std::vector<AreaLinksEntry>& ent
     return AreaListDone;
 }
 
-std::string FormatAreaBlock(const AreaRecord& area) {
+std::string FormatAreaBlock(const AreaRecord& area, std::string_view lineEnd) {
     std::string out;
-    AddField(out, "Area", area.Name);
-    if (!area.Path.empty()) AddField(out, "Path", area.Path);
-    if (!area.Desc.empty()) AddField(out, "Desc", area.Desc);
-    if (!area.CreateFlag.empty()) AddField(out, "CreateFlag", area.CreateFlag);
-    AddField(out, "Group", area.Group);
-    if (area.SecurityShow != 0) AddField(out, "SecurityShow", NumberText(area.SecurityShow));
-    if (area.SecurityRead != 0) AddField(out, "SecurityRead", NumberText(area.SecurityRead));
-    if (area.SecurityWrite != 0) AddField(out, "SecurityWrite", NumberText(area.SecurityWrite));
-    AddField(out, "AKA", area.AKA);
-    AddField(out, "Links", area.Links);
+    AddField(out, "Area", area.Name, lineEnd);
+    for (const FieldText& field : FieldTexts(area))
+        if (field.written) AddField(out, field.label, field.value, lineEnd);
     return out;
 }
 
 int AppendArea(const std::string& file, const AreaRecord& area) {
-    std::string text(LineEnd);
-    text += FormatAreaBlock(area);
     auto& indexes = AreaIndexes();
     auto kept = indexes.find(file);
     FileIdentity before;
-    const bool indexed = kept != indexes.end() && GetFileIdentity(file, before) && before == kept->second.identity;
+    const bool exists = GetFileIdentity(file, before);
+    const bool indexed = exists && kept != indexes.end() && before == kept->second.identity;
+    // New lines take the line end of the file's first line, and a last line
+    // without one is ended first.
+    std::string lineEnd(FirstLineEnd({}));
+    bool ended = true;
+    if (exists && before.size > 0) {
+        std::string first, tail;
+        while (first.size() < before.size) {
+            std::string chunk;
+            if (ReadFileRange(file, first.size(), 4096, chunk) != 0 || chunk.empty()) return 1;
+            first += chunk;
+            // A CR as the last byte read may be the first half of a CR LF.
+            const std::size_t at = first.find_first_of("\r\n");
+            if (at != std::string::npos && at + 1 < first.size()) break;
+        }
+        lineEnd = std::string(FirstLineEnd(first));
+        if (ReadFileRange(file, before.size - 1, 1, tail) != 0 || tail.size() != 1) return 1;
+        ended = EndsWithLineEnd(tail);
+    }
+    const std::string prefix = (ended ? std::string() : lineEnd) + lineEnd;
+    const std::string text = prefix + FormatAreaBlock(area, lineEnd);
     if (AppendToFile(file, text) != 0) return 1;
     // The new block is indexed when the rest of the file is as indexed.
     if (!indexed || !GetFileIdentity(file, kept->second.identity) ||
@@ -404,8 +482,8 @@ int AppendArea(const std::string& file, const AreaRecord& area) {
         return 0;
     }
     const std::string wanted = WantedTag(area.Name);
-    const std::size_t offset = static_cast<std::size_t>(before.size) + LineEnd.size();
-    if (!wanted.empty()) kept->second.blocks.try_emplace(wanted, BlockPlace{offset, text.size() - LineEnd.size()});
+    const std::size_t offset = static_cast<std::size_t>(before.size) + prefix.size();
+    if (!wanted.empty()) kept->second.blocks.try_emplace(wanted, BlockPlace{offset, text.size() - prefix.size()});
     return 0;
 }
 
@@ -437,12 +515,12 @@ int LoadAreaList(const std::string& file, AreaList& list) {
     return 0;
 }
 
-AreaRecord FindArea(const AreaList& list, std::string_view tag) {
+namespace {
+
+// The record of a block of the list, named name.
+AreaRecord BlockArea(const AreaBlock& block, const std::string& name) {
     AreaRecord area;
-    auto at = list.index.find(WantedTag(tag));
-    if (at == list.index.end()) return area;
-    const AreaBlock& block = list.blocks[at->second];
-    area.Name = at->first;
+    area.Name = name;
     LineCursor cursor(block.text);
     std::string_view raw;
     cursor.Next(raw);  // the AREA line
@@ -453,6 +531,14 @@ AreaRecord FindArea(const AreaList& list, std::string_view tag) {
     }
     area.PassThrough = area.Path.empty();
     return area;
+}
+
+}  // namespace
+
+AreaRecord FindArea(const AreaList& list, std::string_view tag) {
+    auto at = list.index.find(WantedTag(tag));
+    if (at == list.index.end()) return AreaRecord{};
+    return BlockArea(list.blocks[at->second], at->first);
 }
 
 std::vector<std::string> AreaTags(const AreaList& list) {
@@ -466,11 +552,8 @@ std::vector<std::string> AreaTags(const AreaList& list) {
 void StoreArea(AreaList& list, const AreaRecord& area) {
     auto at = list.index.find(WantedTag(area.Name));
     if (at == list.index.end()) return;
-    AreaRecord upper = area;
-    upper.Name = at->first;
     AreaBlock& block = list.blocks[at->second];
-    block.text = FormatAreaBlock(upper);
-    block.changed = true;
+    EditAreaBlock(block.text, BlockArea(block, at->first), area, list.lineEnd);
     list.changed = true;
 }
 
@@ -499,7 +582,7 @@ void AddArea(AreaList& list, const AreaRecord& area) {
     if (upper.Name.empty()) return;
     AreaBlock& block = list.blocks.emplace_back();
     block.tag = upper.Name;
-    block.text = FormatAreaBlock(upper);
+    block.text = FormatAreaBlock(upper, list.lineEnd);
     block.findable = block.added = true;
     if (!list.index.emplace(upper.Name, list.blocks.size() - 1).second) list.duplicates = true;
     list.changed = true;
@@ -520,6 +603,12 @@ int WriteAreaListText(const std::string& file, const std::string& text) {
     int error = ReplaceFileSafely(file, text, ExtractDir(file) + "areas.old");
     if (error == 0) IndexWrittenList(file, text);
     return error;
+}
+
+bool AreaPathFits(std::string_view path) {
+    // A line of 255 characters holds no name longer than a directory entry
+    // takes (255 bytes) either.
+    return std::string_view("Path ").size() + path.size() <= MaxText;
 }
 
 std::string AreaDirectory(const std::string& programDir, const AreaRecord& area) {

@@ -63,15 +63,19 @@ int ListAreaNames(const std::string& file, std::vector<AreaNameEntry>& entries, 
 // Status as for ListAreaNames.
 int ListAreasWithLinks(const std::string& file, std::vector<AreaLinksEntry>& entries);
 
-// The canonical block of an area, lines ending in CR LF.
-std::string FormatAreaBlock(const AreaRecord& area);
+// The canonical block of an area, each line ended by lineEnd.
+std::string FormatAreaBlock(const AreaRecord& area, std::string_view lineEnd = "\r\n");
 
 // Appends an empty line and the canonical block, creating the file when
-// needed. 0 done, 1 the file cannot be written.
+// needed. The new lines end as the file's first line does (CR LF in a new
+// file); a last line without its line end is ended first. 0 done, 1 the
+// file cannot be read or written.
 int AppendArea(const std::string& file, const AreaRecord& area);
 
-// Rewrite the file with the block of area.Name replaced by the record, or
-// with the block of the tag removed. The previous file is kept as
+// Rewrite the file with the block of area.Name changed to hold the record's
+// values, or with the block of the tag removed. A changed block keeps every
+// line whose value stays, comments and unknown keywords included; changed
+// values are put in place on their lines, missing lines added. The previous file is kept as
 // "areas.old" beside it; the new content replaces the file only when it is
 // complete. 0 done (also when the tag is not there: nothing is written),
 // 1 failure (the file then stays as it was).
@@ -81,21 +85,21 @@ int RemoveArea(const std::string& file, std::string_view tag);
 // ---- The area list in memory, for work that changes many areas at once ----
 //
 // A robot request reads the list once, works on this copy (every change is
-// seen by the lookups after it) and writes it back once. Blocks the work
-// does not change are written back as they stand.
+// seen by the lookups after it) and writes it back once. What the work does
+// not change is written back byte for byte.
 
 struct AreaBlock {
     std::string tag;         // the value of its AREA line, as written
-    std::string text;        // its lines, each ended by CR LF (the canonical block once changed)
+    std::string text;        // its lines as they stand in the file, line ends included
     bool findable = false;   // ReadArea would find it (the AREA line is long enough)
     bool added = false;      // not in the file yet
-    bool changed = false;    // text rebuilt from a record
     bool removed = false;
 };
 
 struct AreaList {
     std::string file;                 // the path it was read from
-    std::string head;                 // the lines before the first AREA line
+    std::string lineEnd = "\r\n";     // of new lines: that of the file's first line
+    std::string head;                 // the lines before the first AREA line (a byte-order mark too)
     std::vector<AreaBlock> blocks;    // in file order
     std::unordered_map<std::string, std::size_t> index;  // upper-case tag -> its first findable block
     bool duplicates = false;          // a tag has more than one findable block
@@ -130,6 +134,10 @@ std::string AreaListText(const AreaList& list);
 // as it was; nothing when the file holds that text already (a rewrite done
 // by a run that was then cut short). 0 or errno.
 int WriteAreaListText(const std::string& file, const std::string& text);
+
+// True when a Path can stand in areas.ctl: its Path line reads back whole
+// (then no name in it is too long for a directory either).
+bool AreaPathFits(std::string_view path);
 
 // Where an area's files lie: its Path, a relative one taken in programDir
 // (not the current directory); empty for a pass-through area.

@@ -1,5 +1,6 @@
 #include "config/ctlline.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "frame/utils.h"
@@ -57,4 +58,77 @@ bool ParseHexValue(std::string_view text, std::uint32_t& value) {
 void RemoveQuotes(std::string& text, char quote) {
     if (!text.empty() && text.front() == quote) text.erase(0, 1);
     if (!text.empty() && text.back() == quote) text.pop_back();
+}
+
+std::vector<TextLine> SplitTextLines(std::string_view content) {
+    std::vector<TextLine> lines;
+    std::size_t pos = content.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0;
+    while (pos < content.size()) {
+        TextLine line;
+        line.start = pos;
+        line.end = std::min(content.find_first_of("\r\n", pos), content.size());
+        line.next = line.end;
+        if (line.next < content.size()) {
+            if (content[line.next] == '\r' && line.next + 1 < content.size() && content[line.next + 1] == '\n') ++line.next;
+            ++line.next;
+        }
+        lines.push_back(line);
+        pos = line.next;
+    }
+    return lines;
+}
+
+std::string_view FirstLineEnd(std::string_view content) {
+    const std::size_t at = content.find_first_of("\r\n");
+    if (at == std::string_view::npos) return "\r\n";
+    if (content[at] == '\n') return "\n";
+    return content.substr(at + 1, 1) == "\n" ? "\r\n" : "\r";
+}
+
+bool EndsWithLineEnd(std::string_view content) {
+    return content.empty() || content.back() == '\n' || content.back() == '\r';
+}
+
+std::string WithControlValue(std::string_view line, std::string_view value, std::size_t labelWidth) {
+    std::string_view keyword, old;
+    SplitKeywordView(CleanControlLine(line.substr(0, MaxText)), keyword, old);
+    const std::size_t keyEnd = keyword.empty() ? 0 : static_cast<std::size_t>(keyword.data() - line.data()) + keyword.size();
+    const std::size_t valueStart = old.empty() ? keyEnd : static_cast<std::size_t>(old.data() - line.data());
+    std::size_t valueEnd = std::min({line.find(';'), line.find('\0'), line.size()});
+    while (valueEnd > valueStart && line[valueEnd - 1] == ' ') --valueEnd;
+    if (valueEnd < valueStart) valueEnd = valueStart;
+    std::string out;
+    if (value.empty()) {
+        out.assign(line.substr(0, keyEnd));
+    } else {
+        out.assign(line.substr(0, valueStart));
+        if (old.empty()) out.append(keyEnd < labelWidth ? labelWidth - keyEnd : 1, ' ');
+        if (out.size() + value.size() > MaxText) out = std::string(keyword) + ' ';
+        out += value;
+    }
+    out += line.substr(valueEnd);
+    return out;
+}
+
+std::string EditTextLines(std::string_view content, const std::vector<TextLine>& lines,
+                          const std::map<std::size_t, std::string>& changed, std::size_t after, std::string_view added,
+                          std::string_view lineEnd) {
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        auto at = changed.find(i);
+        if (at != changed.end()) {
+            out.append(content.substr(copied, lines[i].start - copied));
+            out += at->second;
+            copied = lines[i].end;
+        }
+        if (i == after && !added.empty()) {
+            out.append(content.substr(copied, lines[i].next - copied));
+            copied = lines[i].next;
+            if (lines[i].next == lines[i].end) out += lineEnd;
+            out += added;
+        }
+    }
+    out.append(content.substr(copied));
+    return out;
 }

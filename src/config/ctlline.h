@@ -1,8 +1,10 @@
 #pragma once
 // Small pieces shared by the control-file readers.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "frame/utils.h"  // the line splitters (SplitKeywordValue and friends)
 
@@ -23,3 +25,39 @@ bool ParseHexValue(std::string_view text, std::uint32_t& value);
 
 // One quote character removed at the start and one at the end, when there.
 void RemoveQuotes(std::string& text, char quote);
+
+// ---- Rewriting a control file the sysop edits -------------------------------
+// A rewrite changes only the lines whose values change and keeps every other
+// byte: comments, blanks, unknown keywords, the line ends and a byte-order
+// mark.
+
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+// One line of a text: its content [start, end), its line end [end, next).
+struct TextLine {
+    std::size_t start = 0, end = 0, next = 0;
+};
+
+// The lines of a text (LF, CR LF or a bare CR ends one); a byte-order mark
+// at the start belongs to no line.
+std::vector<TextLine> SplitTextLines(std::string_view content);
+
+// The line end new lines get: that of the first line, CR LF when there is none.
+std::string_view FirstLineEnd(std::string_view content);
+
+// True when the text is empty or ends in a line end.
+bool EndsWithLineEnd(std::string_view content);
+
+// A keyword line with its value replaced; blanks and comment around the
+// value stay. An empty value leaves the keyword alone (with its comment).
+// A value put on a line that had none goes into the label column of
+// labelWidth; a line that would grow beyond MaxText before the end of the
+// value loses its padding, so that it still reads back whole.
+std::string WithControlValue(std::string_view line, std::string_view value, std::size_t labelWidth);
+
+// The text with the lines of changed (line number -> new content) replaced,
+// their line ends kept, and added put after line after, which is ended by
+// lineEnd first when it has no line end.
+std::string EditTextLines(std::string_view content, const std::vector<TextLine>& lines,
+                          const std::map<std::size_t, std::string>& changed, std::size_t after, std::string_view added,
+                          std::string_view lineEnd);

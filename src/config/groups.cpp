@@ -27,6 +27,8 @@ void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups) {
             group.Path = ResolveConfigPath(baseDir, value);
             AddTrailingSlash(group.Path);
             CutText(group.Path);
+            group.WrittenPath = value;
+            if (!value.empty()) AddTrailingSlash(group.WrittenPath);
         } else if (keyword == "COMMENT") {
             group.Comment = value;
         } else if (keyword == "NAFILE") {

@@ -8,6 +8,7 @@
 struct GroupRecord {
     char Letter = 0;         // as written; case matters
     std::string Path;        // parent of new area directories, ends in "/"; empty = pass-through
+    std::string WrittenPath; // Path as the file gives it (a relative one belongs to the program directory)
     std::string Comment;
     std::string NAFile;      // description list of the group's areas
     std::string Flag;        // CreateFlag of new areas

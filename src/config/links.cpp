@@ -1,5 +1,8 @@
 #include "config/links.h"
 
+#include <algorithm>
+#include <map>
+
 #include "config/ctlline.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
@@ -63,46 +66,85 @@ bool StartsLink(const std::string& keyword) { return keyword == "LINK" || (!keyw
 
 // A line of the file as the rewrite examines it: leading blanks, comment and
 // trailing blanks removed; keyword in upper case.
-void ExamineLine(const std::string& line, std::string& keyword, std::string& value) {
-    SplitKeywordValue(CleanControlLine(line), keyword, value);
+void ExamineLine(std::string_view line, std::string& keyword, std::string& value) {
+    SplitKeywordValue(CleanControlLine(line.substr(0, MaxText)), keyword, value);
 }
 
 bool HasDefaultGroup(const LinkRecord& link) { return link.DefaultGroup != ' ' && link.DefaultGroup != '\0'; }
 
-std::string Label(const char* label) {
-    std::string text = label;
-    text.resize(13, ' ');
-    return text;
+constexpr std::size_t LabelWidth = 13;
+constexpr std::size_t FilesSendColumn = 9;  // the rest of the row
+
+// The fields a rewrite may change, in the order of a new block: keyword,
+// label, the value as a keyword line holds it, whether a new block has the
+// line, and the column of a table row (as a row holds it).
+struct LinkField {
+    std::string_view keyword, label;
+    std::string value;
+    bool written;
+    std::size_t column;
+    std::string columnText;
+};
+
+std::vector<LinkField> LinkFields(const LinkRecord& link) {
+    const std::string defaultGroup = HasDefaultGroup(link) ? std::string(1, link.DefaultGroup) : std::string();
+    return {{"AKA", "AKA", link.AKA, true, 1, ColumnText(link.AKA)},
+            {"PASSWORD", "Password", link.Password, !link.Password.empty(), 2, ColumnText(link.Password)},
+            {"CREATEAREA", "CreateArea", YesNoText(link.CreateArea), link.CreateArea, 3, YesNoText(link.CreateArea)},
+            {"PLUSALL", "PlusAll", YesNoText(link.PlusAll), link.PlusAll, 4, YesNoText(link.PlusAll)},
+            {"PAUSE", "Pause", YesNoText(link.Pause), link.Pause, 5, YesNoText(link.Pause)},
+            {"GROUP", "Group", link.Group, true, 6, ColumnText(link.Group)},
+            {"DEFAULTGROUP", "DefaultGroup", defaultGroup, HasDefaultGroup(link), 7, ColumnText(defaultGroup)},
+            {"SECURITY", "Security", NumberText(link.Security), link.Security != 0, 8, NumberText(link.Security)},
+            {"FILESSEND", "FilesSend", link.FilesSend, true, FilesSendColumn, link.FilesSend}};
 }
 
-void AddLine(std::string& out, const std::string& line) { out += line + "\r\n"; }
-
-void AddBlock(std::string& out, const LinkRecord& link, const std::string& address) {
-    AddLine(out, Label("Link") + address);
-    AddLine(out, Label("AKA") + link.AKA);
-    if (!link.Password.empty()) AddLine(out, Label("Password") + link.Password);
-    if (link.CreateArea) AddLine(out, Label("CreateArea") + "Yes");
-    if (link.PlusAll) AddLine(out, Label("PlusAll") + "Yes");
-    if (link.Pause) AddLine(out, Label("Pause") + "Yes");
-    AddLine(out, Label("Group") + link.Group);
-    if (HasDefaultGroup(link)) AddLine(out, Label("DefaultGroup") + std::string(1, link.DefaultGroup));
-    if (link.Security != 0) AddLine(out, Label("Security") + NumberText(link.Security));
-    AddLine(out, Label("FilesSend") + link.FilesSend);
+// A column holds one word, and "-" in it means empty; FilesSend is the rest
+// of the row.
+bool FitsColumn(const LinkField& field) {
+    if (field.column == FilesSendColumn) return true;
+    return !field.columnText.empty() && field.columnText.find(' ') == std::string::npos &&
+           (field.columnText != "-" || field.value.empty());
 }
 
-std::string Row(const LinkRecord& link, const std::string& address) {
-    return "! " + address + " " + ColumnText(link.AKA) + " " + ColumnText(link.Password) + " " +
-           YesNoText(link.CreateArea) + " " + YesNoText(link.PlusAll) + " " + YesNoText(link.Pause) + " " +
-           ColumnText(link.Group) + " " + (HasDefaultGroup(link) ? std::string(1, link.DefaultGroup) : std::string("-")) + " " +
-           NumberText(link.Security) + " " + link.FilesSend;
+// Where column number column of a row lies in its line: [start, end).
+// False when the row has no such column.
+bool FindColumn(std::string_view line, std::size_t column, std::size_t& start, std::size_t& end) {
+    std::string_view keyword, rest;
+    SplitKeywordView(CleanControlLine(line.substr(0, MaxText)), keyword, rest);
+    if (rest.empty()) return false;
+    const std::size_t restStart = static_cast<std::size_t>(rest.data() - line.data());
+    std::size_t pos = 0;
+    for (std::size_t i = 0;; ++i) {
+        while (pos < rest.size() && rest[pos] == ' ') ++pos;
+        if (pos >= rest.size()) return false;
+        std::size_t blank = i == FilesSendColumn ? rest.size() : std::min(rest.find(' ', pos), rest.size());
+        if (i == column) {
+            start = restStart + pos;
+            end = restStart + blank;
+            return true;
+        }
+        pos = blank;
+    }
 }
 
-// A column holds one word, and "-" in it means empty: other values need
-// the keyword form, and so does a row longer than a line is read.
-bool FitsRow(const LinkRecord& link) {
-    for (const std::string* value : {&link.AKA, &link.Password, &link.Group})
-        if (*value == "-" || value->find(' ') != std::string::npos) return false;
-    return link.DefaultGroup != '-';
+// The record an entry of the file gives, from its first line up to the next
+// link, as LoadLinks reads it.
+LinkRecord EntryRecord(std::string_view content, const std::vector<TextLine>& lines, std::size_t from,
+                       std::size_t to) {
+    LinkRecord link;
+    for (std::size_t i = from; i < to; ++i) {
+        std::string keyword, value;
+        const std::string_view line = content.substr(lines[i].start, lines[i].end - lines[i].start);
+        SplitKeywordValue(UpperCase(CleanControlLine(line.substr(0, MaxText))), keyword, value);
+        if (i == from && keyword == "LINK")
+            link.Address = value;
+        else if (i == from)
+            FillFromRow(value, link);
+        else
+            SetField(link, keyword, value);
+    }
+    return link;
 }
 
 }  // namespace
@@ -137,43 +179,69 @@ LinkRecord FindLink(const std::vector<LinkRecord>& links, std::string_view addre
 bool RewriteLink(const std::string& path, const LinkRecord& record) {
     const std::string address = NormalizeAddress(record.Address);
     const std::string file = ResolvePath(path);
-    // Lines are copied whole: the rewrite must not cut what it does not own.
-    std::vector<std::string> lines;
-    if (!ReadTextLines(file, lines, std::string::npos)) return true;
+    std::string content;
+    if (!ReadWholeFile(file, content)) return true;
+    const std::vector<TextLine> lines = SplitTextLines(content);
+    auto lineText = [&](std::size_t i) {
+        return std::string_view(content).substr(lines[i].start, lines[i].end - lines[i].start);
+    };
 
-    std::string out;
+    // The link's entry: the first, the one the program reads.
+    std::size_t from = lines.size();
     std::string keyword, value;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        ExamineLine(lines[i], keyword, value);
-        if (keyword == "LINK" && NormalizeAddress(value) == address) {
-            AddBlock(out, record, address);
-            // The old block goes, comments inside it included.
-            std::size_t next = i + 1;
-            for (; next < lines.size(); ++next) {
-                ExamineLine(lines[next], keyword, value);
-                if (StartsLink(keyword)) break;
+    for (std::size_t i = 0; i < lines.size() && from == lines.size(); ++i) {
+        ExamineLine(lineText(i), keyword, value);
+        if ((keyword == "LINK" && NormalizeAddress(value) == address) ||
+            (!keyword.empty() && keyword[0] == '!' && NormalizeAddress(FirstWord(value)) == address))
+            from = i;
+    }
+    std::map<std::size_t, std::string> changed;  // line -> its new content
+    std::string added;
+    std::size_t last = from;  // the entry's last line with a keyword
+    if (from < lines.size()) {
+        std::size_t to = from + 1;
+        std::vector<std::size_t> lineOf;  // the keyword line that sets each field (the last one)
+        const std::vector<LinkField> now = LinkFields(record);
+        lineOf.assign(now.size(), lines.size());
+        for (; to < lines.size(); ++to) {
+            ExamineLine(lineText(to), keyword, value);
+            if (StartsLink(keyword)) break;
+            if (keyword.empty()) continue;
+            last = to;
+            for (std::size_t f = 0; f < now.size(); ++f)
+                if (keyword == now[f].keyword) lineOf[f] = to;
+        }
+        ExamineLine(lineText(from), keyword, value);
+        const bool row = keyword != "LINK";
+        const std::vector<LinkField> was = LinkFields(EntryRecord(content, lines, from, to));
+        std::string rowText(lineText(from));
+        for (std::size_t f = 0; f < now.size(); ++f) {
+            if (was[f].value == now[f].value) continue;
+            if (lineOf[f] < lines.size()) {
+                changed[lineOf[f]] = WithControlValue(lineText(lineOf[f]), now[f].value, LabelWidth);
+                continue;
             }
-            if (next < lines.size()) {
-                AddLine(out, "");
-                AddLine(out, lines[next]);
+            // In a row the column takes the value when it can hold it and
+            // the row still reads whole; otherwise a keyword line after the
+            // row sets it.
+            std::size_t start = 0, end = 0;
+            if (row && FitsColumn(now[f]) && FindColumn(rowText, now[f].column, start, end)) {
+                std::string edited = rowText;
+                edited.replace(start, end - start, now[f].columnText);
+                if (CleanControlLine(std::string_view(edited).substr(0, MaxText)) == CleanControlLine(edited)) {
+                    rowText = std::move(edited);
+                    changed[from] = rowText;
+                    continue;
+                }
             }
-            i = next;
-        } else if (!keyword.empty() && keyword[0] == '!' && NormalizeAddress(FirstWord(value)) == address) {
-            const std::string row = Row(record, address);
-            if (FitsRow(record) && row.size() <= MaxText) AddLine(out, row);
-            else AddBlock(out, record, address);
-            // Keyword lines after a row set the row's link too: their values
-            // now stand in the entry, and left there they would undo the change.
-            std::size_t next = i + 1;
-            for (; next < lines.size(); ++next) {
-                ExamineLine(lines[next], keyword, value);
-                if (StartsLink(keyword)) break;
-                if (keyword.empty()) AddLine(out, lines[next]);
+            if (now[f].written || row) {
+                std::string line(now[f].label);
+                line.resize(LabelWidth, ' ');
+                added += line + now[f].value;
+                added += FirstLineEnd(content);
             }
-            i = next - 1;
-        } else {
-            AddLine(out, lines[i]);
         }
     }
+    const std::string out = EditTextLines(content, lines, changed, last, added, FirstLineEnd(content));
     return ReplaceFileSafely(file, out, ExtractDir(file) + "links.old") != 0;
 }

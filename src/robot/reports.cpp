@@ -1,5 +1,7 @@
 #include "robot/reports.h"
 
+#include <algorithm>
+
 #include "frame/catalogue.h"
 #include "frame/utils.h"
 
@@ -144,7 +146,8 @@ std::vector<std::string> BuildAnswer(const std::vector<std::string>& answerTempl
 }
 
 std::string ResultLine(std::string_view tag, std::string_view text) {
-    std::string line(tag);
+    // A tag too long for the line gives way, so that the status is read whole.
+    std::string line(tag.substr(0, MaxText - std::min(MaxText, text.size() + 2)));
     if (line.size() < ResultTagWidth) line.resize(ResultTagWidth, '.');
     line += "  ";
     line += text;

@@ -683,13 +683,37 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     Commit(request);
 }
 
-// The requests for the robot in file order. A sender that is not a link is
-// answered and its message deleted here; messages from the robot itself,
-// from the node's own addresses or to another node are left alone.
+// The message number of a name such as "10.msg"; false for other names.
+bool MessageNumber(std::string_view name, unsigned long long& number) {
+    const std::string_view stem = name.substr(0, name.size() - std::min<std::size_t>(name.size(), 4));
+    if (stem.empty() || stem.size() > 18 || !EqualNoCase(name.substr(stem.size()), ".msg")) return false;
+    number = 0;
+    for (char c : stem) {
+        if (!IsDigit(c)) return false;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    return true;
+}
+
+// Requests are carried out in the order they were written: by message
+// number (9.msg before 10.msg), then the other names by name.
+bool RequestBefore(const DirEntry& a, const DirEntry& b) {
+    unsigned long long x = 0, y = 0;
+    const bool numberedA = MessageNumber(a.name, x), numberedB = MessageNumber(b.name, y);
+    if (numberedA != numberedB) return numberedA;
+    if (numberedA && x != y) return x < y;
+    return a.name < b.name;
+}
+
+// The requests for the robot in message-number order. A sender that is not
+// a link is answered and its message deleted here; messages from the robot
+// itself, from the node's own addresses or to another node are left alone.
 std::vector<std::string> CollectRequests(Scan& scan) {
     const MainConfig& config = scan.config;
     std::vector<std::string> queue;
-    for (const DirEntry& entry : FindFiles(config.netmailIn + "*.msg")) {
+    std::vector<DirEntry> found = FindFiles(config.netmailIn + "*.msg");
+    std::sort(found.begin(), found.end(), RequestBefore);
+    for (const DirEntry& entry : found) {
         const std::string path = config.netmailIn + entry.name;
         NetmailHeader header;
         if (!ReadNetmailHeader(path, header)) {

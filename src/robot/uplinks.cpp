@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::string_view UplinkNotALinkText = "Uplink %a is not in Links.ctl: it is not asked for %e";
 constexpr std::string_view UnsafeTagText = "Area tag \"%a\" is not a plain name: not forwarded, no area created";
+constexpr std::string_view LongPathText = "Area tag \"%a\" makes a directory path too long for areas.ctl: not forwarded, no area created";
 constexpr std::string_view RelinkSentText = "Relink: %n area(s) asked again at %a";
 
 std::string OriginWith(const MainConfig& config, std::string_view address) {
@@ -217,10 +218,16 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
         AreaRecord area;
         area.Name = tag;
         if (!forward.PassThrough && !group.Path.empty()) {
-            area.Path = group.Path + AreaDirectoryName(tag, config.lfn, config.lfnChangePoint, config.useExt);
+            // Written as the group gives it: a relative path keeps the node
+            // movable.
+            const std::string name = AreaDirectoryName(tag, config.lfn, config.lfnChangePoint, config.useExt);
+            area.Path = group.WrittenPath + name;
             AddTrailingSlash(area.Path);
-            CutText(area.Path);
-            if (config.lfn) ForceDirectories(area.Path);
+            if (!AreaPathFits(area.Path)) {
+                WriteLog(config.logName, Fill(LongPathText, "%a", PrintableText(tag)));
+                return false;
+            }
+            if (config.lfn) ForceDirectories(group.Path + name);
         }
         area.PassThrough = area.Path.empty();
         area.Desc = description;

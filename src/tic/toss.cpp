@@ -33,6 +33,7 @@ namespace {
 constexpr std::string_view RenamedFileText = "%f was received as %n: the mailer had one of that name";
 constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a plain file name";
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
+constexpr std::string_view LongAreaPathText = "Area tag \"%a\" makes a directory path too long for areas.ctl, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
 constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
@@ -326,6 +327,12 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
         std::string letter(1, work.sender.DefaultGroup);
         Refuse(work, Fill(MessageText(Msg::LOGGROUPNDEF), "%g", letter),
                Fill(MessageText(Msg::GROUPNDEF), "%g", letter));
+        return AreaRecord{};
+    }
+    if (!group.Path.empty() && !AreaPathFits(group.Path + directoryName + PathSeparator)) {
+        ++work.state.BadTicCount;
+        std::string text = Fill(LongAreaPathText, "%a", tag);
+        Refuse(work, text, text);
         return AreaRecord{};
     }
     if (!group.Path.empty()) ForceDirectories(group.Path);

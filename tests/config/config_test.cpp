@@ -183,24 +183,46 @@ TEST(AreaList, Rewrites) {
     const std::string block = "Area           TWO\r\nPath           /srv/two/\r\nDesc           Two files\r\n"
                               "Group          B\r\nSecurityRead   3\r\nAKA            1:23/4\r\nLinks          45 .7\r\n";
     const std::string longComment = "; " + std::string(1000, 'c');
+    const std::string bom = "\xEF\xBB\xBF";
     const struct {
         std::string before;
         bool remove;
         std::string after;
     } cases[] = {
-        // The last block: one empty line ends the file.
-        {"; list\r\nAREA ONE\r\nGroup A\r\n\r\nArea two\r\nGroup B\r\n; inside\r\n", false,
-         "; list\r\nAREA ONE\r\nGroup A\r\n\r\n" + block + "\r\n"},
-        // The next block's header is kept as it stands, also as the last line.
-        {"area Two ; old\nPath /old\n\n; about next\n   Area Next.One  ; keep me", false,
-         block + "\r\n   Area Next.One  ; keep me\r\n"},
+        // Only the lines whose values change: comments, unknown keywords,
+        // a byte-order mark and the line ends stay as they are.
+        {bom + "; list\narea Two ; the second\n  path /srv/two ; here\nDesc Two files\nModerator Joe\nGroup B\n"
+               "SecurityRead 3\nAKA 1:23/4\nLinks   45   ; who\nReplaces yes\n\n; next\nArea THREE\n",
+         false,
+         bom + "; list\narea Two ; the second\n  path /srv/two ; here\nDesc Two files\nModerator Joe\nGroup B\n"
+               "SecurityRead 3\nAKA 1:23/4\nLinks   45 .7   ; who\nReplaces yes\n\n; next\nArea THREE\n"},
+        // Missing lines go after the block's last keyword line, in the first
+        // line's line end; a last line without its end gets one first.
+        {"; list\r\nArea two\nGroup B\n; inside\n", false,
+         "; list\r\nArea two\nGroup B\nPath           /srv/two/\r\nDesc           Two files\r\nSecurityRead   3\r\n"
+         "AKA            1:23/4\r\nLinks          45 .7\r\n; inside\n"},
+        {"AREA TWO\rGroup B", false,
+         "AREA TWO\rGroup B\rPath           /srv/two/\rDesc           Two files\rSecurityRead   3\r"
+         "AKA            1:23/4\rLinks          45 .7\r"},
+        // The later of two lines is the value; a value that no longer fits
+        // its padding within a line loses the padding; a value gone leaves
+        // its keyword and comment.
+        {"AREA TWO\nPath /srv/two\nDesc Two files\nGroup B\nSecurityRead 3\nSecurityWrite 9 ; no more\nAKA 1:23/4\n"
+         "Links 1\nLinks" + std::string(246, ' ') + "45\n",
+         false,
+         "AREA TWO\nPath /srv/two\nDesc Two files\nGroup B\nSecurityRead 3\nSecurityWrite ; no more\nAKA 1:23/4\n"
+         "Links 1\nLinks 45 .7\n"},
         // Only the first block of a tag is the area: a second one stays.
-        {"AREA TWO\nGroup A\n\nAREA TWO\nGroup B\n", false, block + "\r\nAREA TWO\r\nGroup B\r\n"},
+        {"AREA TWO\nGroup A\n\nAREA TWO\nGroup B\n", false,
+         "AREA TWO\nGroup B\nPath           /srv/two/\nDesc           Two files\nSecurityRead   3\n"
+         "AKA            1:23/4\nLinks          45 .7\n\nAREA TWO\nGroup B\n"},
         // Lines the rewrite does not touch stay whole, long ones too.
-        {longComment + "\nAREA TWO\nGroup A\n", false, longComment + "\r\n" + block + "\r\n"},
+        {longComment + "\r\nAREA TWO\r\nGroup A\r\n", false,
+         longComment + "\r\nAREA TWO\r\nGroup B\r\nPath           /srv/two/\r\nDesc           Two files\r\n"
+                       "SecurityRead   3\r\nAKA            1:23/4\r\nLinks          45 .7\r\n"},
         // Removing keeps what stands before the block and drops what is inside.
         {"AREA ONE\nGroup A\n\n; before two\nAREA TWO\nGroup B\n; inside two\n\nAREA THREE\nGroup C\n", true,
-         "AREA ONE\r\nGroup A\r\n\r\n; before two\r\n\r\nAREA THREE\r\nGroup C\r\n"},
+         "AREA ONE\nGroup A\n\n; before two\n\nAREA THREE\nGroup C\n"},
         {"AREA ONE\r\nGroup A\r\nAREA TWO\r\nGroup B\r\n", true, "AREA ONE\r\nGroup A\r\n\r\n"},
     };
     for (const auto& c : cases) {
@@ -210,6 +232,11 @@ TEST(AreaList, Rewrites) {
         EXPECT_EQ(c.remove ? RemoveArea(dir / "areas.ctl", " two ") : ReplaceArea(dir / "areas.ctl", two), 0);
         EXPECT_EQ(ReadFileBytes(dir / "Areas.CTL"), c.after);
         EXPECT_EQ(ReadFileBytes(dir / "areas.old"), c.before);
+        if (!c.remove) {
+            AreaRecord back = two;
+            back.Name = "TWO";
+            EXPECT_EQ(Fields(ReadArea(dir / "areas.ctl", "TWO")), Fields(back));
+        }
     }
     // The rewritten block reads back as the record; a failed rewrite (the
     // backup cannot be written) leaves the list as it was.
@@ -225,6 +252,33 @@ TEST(AreaList, Rewrites) {
     WriteFileBytes(dir / "areas.ctl", "AREA ONE\nGroup A\n");
     EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 0);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), "AREA ONE\nGroup A\n");
+}
+
+// A new block takes the line end of the file's first line and starts on a
+// line of its own.
+TEST(AreaList, AppendKeepsTheLineEnds) {
+    const AreaRecord area{"NEW.ONE", "", "", "", "A", "1:2/3", "4", true, 0, 0, 0};
+    const struct {
+        std::string before;
+        bool exists;
+        std::string after;
+    } cases[] = {
+        {"", false, "\r\nArea           NEW.ONE\r\nGroup          A\r\nAKA            1:2/3\r\nLinks          4\r\n"},
+        {"; list\nAREA OLD\nGroup A", true,
+         "; list\nAREA OLD\nGroup A\n\nArea           NEW.ONE\nGroup          A\nAKA            1:2/3\nLinks          4\n"},
+        {"\xEF\xBB\xBF; list\rAREA OLD\r", true,
+         "\xEF\xBB\xBF; list\rAREA OLD\r\rArea           NEW.ONE\rGroup          A\rAKA            1:2/3\rLinks          4\r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.before);
+        ScratchDir dir;
+        if (c.exists) WriteFileBytes(dir / "areas.ctl", c.before);
+        ASSERT_EQ(AppendArea(dir / "areas.ctl", area), 0);
+        EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), c.after);
+    }
+    // A Path line must read back whole.
+    EXPECT_TRUE(AreaPathFits("files/" + std::string(243, 'x') + "/"));
+    EXPECT_FALSE(AreaPathFits("files/" + std::string(244, 'x') + "/"));
 }
 
 // A lookup after the first reads one block where the index says it lies:
@@ -285,9 +339,8 @@ TEST(AreaList, ChangesInMemoryAreWrittenOnce) {
     ASSERT_EQ(SaveAreaList(list), 0);
     EXPECT_EQ(ReadFileBytes(dir / "areas.old"), before);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"),
-              "; head\r\n\r\nArea           TWO\r\nGroup          B\r\nAKA            \r\nLinks          10\r\n\r\n"
-              "Area ONE\r\nGroup C\r\nArea X\r\n\r\nArea           THREE\r\nGroup          A\r\n"
-              "AKA            2:9999/1\r\nLinks          20\r\n");
+              "; head\n\nArea TWO\nGroup B\nLinks          10\n\nArea ONE\nGroup C\nArea X\n\n"
+              "Area           THREE\nGroup          A\nAKA            2:9999/1\nLinks          20\n");
     EXPECT_EQ(FindArea(list, "three").Links, "20");  // the list goes on as written
 }
 
@@ -343,25 +396,39 @@ TEST(LinksFile, RewriteLink) {
     const struct {
         std::string before, after;
     } cases[] = {
-        // A block up to the next link, comments inside it included, in the labelled form.
+        // Keyword form: the changed value in place, comments, unknown
+        // keywords and LF line ends kept, also after the last link.
+        {"; Links\nLink 2:5020/100 ; hub\n  AKA 2:5020/1\nGroup AB ; all\nDefaultGroup A\nSecurity 20\nTicPacker zip\n"
+         "Pause No   ; holiday?\nFilesSend HOLD\n; the end\n",
+         "; Links\nLink 2:5020/100 ; hub\n  AKA 2:5020/1\nGroup AB ; all\nDefaultGroup A\nSecurity 20\nTicPacker zip\n"
+         "Pause Yes   ; holiday?\nFilesSend HOLD\n; the end\n"},
+        // Missing lines go after the entry's last keyword line; a value gone
+        // leaves its keyword.
         {"; Links\r\nLink 2:5020/100\r\nAKA 2:5020/1\r\n; inside\r\nPassword pw\r\n\r\nlink 2:5020/200\r\nAKA x\r\n",
-         "; Links\r\nLink         2:5020/100\r\nAKA          2:5020/1\r\nPause        Yes\r\nGroup        AB\r\n"
+         "; Links\r\nLink 2:5020/100\r\nAKA 2:5020/1\r\n; inside\r\nPassword\r\nPause        Yes\r\nGroup        AB\r\n"
          "DefaultGroup A\r\nSecurity     20\r\nFilesSend    HOLD\r\n\r\nlink 2:5020/200\r\nAKA x\r\n"},
-        // A table row in place; other rows and long lines whole.
+        {"Link 2:5020/100\nAKA 2:5020/1\nGroup AB\nDefaultGroup A\nSecurity 20\nFilesSend HOLD",
+         "Link 2:5020/100\nAKA 2:5020/1\nGroup AB\nDefaultGroup A\nSecurity 20\nFilesSend HOLD\nPause        Yes\n"},
+        // A table row: its columns in place; other rows and long lines whole.
         {longComment + "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
-                       "! 2:5020/100 2:5020/1 PW2 Yes No No AB - 10 HOLD\r\n",
+                       "!  2:5020/100   2:5020/1 PW2 Yes No No AB - 10 HOLD ; me\r\n",
          longComment + "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT ; first\r\n"
-                       "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD\r\n"},
+                       "!  2:5020/100   2:5020/1 - No No Yes AB A 20 HOLD ; me\r\n"},
+        // A long comment behind a row does not keep its columns from changing.
+        {"! 2:5020/100 2:5020/1 - No No No AB A 20 HOLD ; " + std::string(300, 'c') + "\n",
+         "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD ; " + std::string(300, 'c') + "\n"},
         // Another link: the file stays as it is.
-        {"LINK 3:1/1\nAKA 3:1/2\n", "LINK 3:1/1\r\nAKA 3:1/2\r\n"},
-        // Keyword lines after a row belong to its link: they go into the row
-        // (a "Pause No" left there would undo the pause), comments stay.
-        {"! 2:5020/100 2:5020/1 PW2 No No No AB - 10 HOLD\r\n; note\r\nPause No\r\nSecurity 20\r\n"
+        {"LINK 3:1/1\nAKA 3:1/2\n", "LINK 3:1/1\nAKA 3:1/2\n"},
+        // Keyword lines after a row belong to its link: the one that sets a
+        // value is where it changes (a "Pause No" left there would undo the
+        // pause).
+        {"! 2:5020/100 2:5020/1 PW2 No No No AB - 10 HOLD\r\n; note\r\nPause No\r\nSecurity 20\r\nTicPacker zip\r\n"
          "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT\r\n",
-         "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD\r\n; note\r\n"
+         "! 2:5020/100 2:5020/1 - No No No AB A 10 HOLD\r\n; note\r\nPause Yes\r\nSecurity 20\r\nTicPacker zip\r\n"
          "! 2:5020/200 2:5020/1 PW1 No No No A B 5 DIRECT\r\n"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.before.substr(0, 40));
         ScratchDir dir;
         WriteFileBytes(dir / "Links.ctl", c.before);
         ASSERT_FALSE(RewriteLink(dir / "LINKS.CTL", link));
@@ -385,17 +452,18 @@ TEST(LinksFile, RewriteLink) {
                       std::to_string(back[0].Security) + "|" + back[0].FilesSend,
                   "||| |7|HOLD");
     }
-    // A value that a column cannot hold (a blank in it, or "-") turns the
-    // row into a block; a row would shift every column after it. So does a
-    // row too long to be read whole.
+    // A value that a column cannot hold (a blank in it, or "-") goes on a
+    // keyword line after the row; in the row it would shift every column
+    // after it. So does a value that would make the row too long to be read
+    // whole.
     for (const std::string& password : std::vector<std::string>{"TWO WORDS", "-", std::string(240, 'P')}) {
         ScratchDir dir;
-        WriteFileBytes(dir / "Links.ctl", "! 2:5020/100 2:5020/1 - No No No AB - 10 HOLD\r\nPassword " + password +
-                                              "\r\nLink 2:5020/200\r\n");
+        WriteFileBytes(dir / "Links.ctl", "! 2:5020/100 2:5020/1 - No No No AB - 10 HOLD\r\nLink 2:5020/200\r\n");
         std::vector<LinkRecord> links;
         LoadLinks(dir / "Links.ctl", links);
         ASSERT_EQ(links.size(), 2u);
         LinkRecord paused = links[0];
+        paused.Password = password;
         paused.Pause = true;
         ASSERT_FALSE(RewriteLink(dir / "Links.ctl", paused));
         std::vector<LinkRecord> back;

@@ -40,7 +40,7 @@ AKA            2:9999/1
 Links          10 20
 
 Area           SAMPLE.DIFFS
-Path           $NODE/files/fido/SAMPLE_DIFFS/
+Path           files/fido/SAMPLE_DIFFS/
 Desc           Nodelist differences
 CreateFlag     flags/newfiles.flg
 Group          A
@@ -49,7 +49,7 @@ AKA            2:9999/1
 Links          10 20
 
 Area           THAT.TAG
-Path           $NODE/files/fido/THAT_TAG/
+Path           files/fido/THAT_TAG/
 Desc           The echo near the end
 CreateFlag     flags/newfiles.flg
 Group          A

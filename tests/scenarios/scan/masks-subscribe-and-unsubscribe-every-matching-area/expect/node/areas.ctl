@@ -43,6 +43,7 @@ Area           FIDO.NEWS
 Path           files/fido/fido.news/
 Desc           Fidonet news
 Group          A
+SecurityRead   0
 AKA            2:9999/1
 Links          10 20
 
@@ -50,13 +51,15 @@ Area           FIDO.SOFT
 Path           files/fido/fido.soft/
 Desc           Fidonet software
 Group          A
+SecurityRead   0
 AKA            2:9999/1
 Links          10 20
 
-Area           FIDO.RULES
+Area           fido.rules
 Path           files/fido/fido.rules/
 Desc           Rules, written in lower case
 Group          A
+SecurityRead   0
 AKA            2:9999/1
 Links          10 20
 

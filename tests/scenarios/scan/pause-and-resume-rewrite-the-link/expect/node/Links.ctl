@@ -16,10 +16,10 @@ AKA          2:9999/1
 Password     UPLINKPW
 CreateArea   Yes
 PlusAll      Yes
-Pause        Yes
 Group        AB
 DefaultGroup A
 Security     100
 FilesSend    HOLD
+Pause        Yes
 
 ! 2:9999/20 2:9999/1 DOWNPW No No No A - 10 DIRECT

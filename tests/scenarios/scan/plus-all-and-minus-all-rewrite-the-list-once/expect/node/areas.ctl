@@ -38,4 +38,3 @@ SecurityRead   10
 SecurityWrite  100
 AKA            2:9999/1
 Links          10 20 30
-

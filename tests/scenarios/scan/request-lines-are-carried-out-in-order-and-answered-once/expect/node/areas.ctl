@@ -40,7 +40,7 @@ AKA            2:9999/1
 Links          10 20
 
 Area           SAMPLE.DIFFS
-Path           $NODE/files/fido/SAMPLE_DIFFS/
+Path           files/fido/SAMPLE_DIFFS/
 Desc           Nodelist differences
 CreateFlag     flags/newfiles.flg
 Group          A
