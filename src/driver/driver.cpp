@@ -233,11 +233,12 @@ void Announce(RunState& state) {
     // Each description list is read and indexed once for the whole
     // announcement: a record finds its entry without a scan of the list.
     std::map<std::string, DescriptionIndex> lists;
-    const DescriptionReader readDescription = [&node, &lists](const std::string& descFile,
-                                                              std::string_view fileName) {
+    const DescriptionLayout layout = ListLayout(node.main);
+    const DescriptionReader readDescription = [&layout, &lists](const std::string& descFile,
+                                                                std::string_view fileName) {
         auto [at, fresh] = lists.try_emplace(descFile);
-        if (fresh && !ReadDescriptionIndex(descFile, node.main.dlcString, at->second)) ClearErrorNumber();
-        return FindDescription(at->second, fileName, node.main.longDescChars, node.main.descPos, node.main.dlcString);
+        if (fresh && !ReadDescriptionIndex(descFile, layout, at->second)) ClearErrorNumber();
+        return FindDescription(at->second, fileName, layout);
     };
     ExitProgram(RunAnnouncement(node, state.commandLine.commandWord, CommandArgument(state.commandLine, 2),
                                 readDescription));

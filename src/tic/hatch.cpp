@@ -36,8 +36,7 @@ std::string FilesDirectory(const NodeConfig& node, const AreaRecord& area) {
 // The description as long as the entry's first line can hold it.
 std::string FittingDescription(const MainConfig& config, const std::string& name, std::string desc) {
     // Where the description starts: after the name and the download counter.
-    const std::vector<std::string> empty = FormatDescription("DESC", name, "", {}, config.descPos, config.dlcPos,
-                                                             config.dlcString, config.longDescChars);
+    const std::vector<std::string> empty = FormatDescription("DESC", name, "", {}, ListLayout(config));
     const std::size_t start = empty.empty() ? 0 : empty.front().size();
     const std::size_t room = start < MaxText ? MaxText - start : 0;
     if (desc.size() > room) {
@@ -100,6 +99,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     const AreaRecord area = ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
     // Kept as typed: names keep their letter case, matching ignores it.
     const std::string& replaces = request.replaces;
+    const DescriptionLayout layout = ListLayout(config);
     std::string name = ExtractFileName(request.filePath);
     std::string filePath = request.filePath;
     std::vector<std::string> ldesc;
@@ -110,7 +110,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
         // Read before the entry goes: a file hatched again keeps its text.
         if (!descFile.empty())
-            ldesc = ReadDescription(descFile, name, config.longDescChars, config.descPos, config.dlcString);
+            ldesc = ReadDescription(descFile, name, layout);
         // The copy comes first, so a failed copy loses none of the files it
         // would have replaced.
         const std::string target = dir + name;
@@ -122,8 +122,8 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         // A list that cannot be rewritten would keep the old entry beside the
         // new one.
         auto removeEntries = [&](std::string_view mask, EntryMatch given) {
-            if (!descFile.empty() && RemoveDescription(descFile, mask, config.longDescChars, config.dlcString,
-                                                       given) == RemoveDescriptionStatus::WorkFailed)
+            if (!descFile.empty() &&
+                RemoveDescription(descFile, mask, layout, given) == RemoveDescriptionStatus::WorkFailed)
                 RuntimeError(LastErrorNumber());
         };
         bool replaced = false;
@@ -157,8 +157,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     if (!extracted.empty()) {
         ldesc = extracted;
     } else if (!request.copyToArea && !config.descFile.empty()) {
-        ldesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos,
-                                config.dlcString);
+        ldesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, layout);
     }
 
     // A description given replaces the old entry; the archive's file_id.diz
@@ -185,8 +184,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         std::vector<std::string> listed = tic.LDesc;
         if (EqualNoCase(config.descMode, "SMART") && !request.description.empty() && !listed.empty())
             listed.insert(listed.begin(), tic.Desc);
-        if (int error = AddDescription(config.descMode, name, descFile, tic.Desc, listed, config.descPos,
-                                       config.dlcPos, config.dlcString, config.longDescChars))
+        if (int error = AddDescription(config.descMode, name, descFile, tic.Desc, listed, layout))
             RuntimeError(error);
     }
     const bool announce = area.PassThrough ? config.announcePassThrough : request.copyToArea;
@@ -205,8 +203,7 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
     tic.Area = area.Name;
     tic.Origin = area.AKA;
     if (!config.descFile.empty())
-        tic.LDesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, config.longDescChars, config.descPos,
-                                    config.dlcString);
+        tic.LDesc = ReadDescription(ExtractDir(filePath) + config.descFile, name, ListLayout(config));
     tic.Desc = FittingDescription(config, name, tic.LDesc.empty() ? config.defaultDesc : tic.LDesc.front());
     tic.Crc = FileCrc32(filePath);
     // To this link alone, as it stands now (a pause just lifted counts).
@@ -219,6 +216,7 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
 
 void AutoHatch(const NodeConfig& node, bool listOnly) {
     const MainConfig& config = node.main;
+    const DescriptionLayout layout = ListLayout(config);
     AreaList areas;
     if (LoadAreaList(node.programDir + "areas.ctl", areas) != 0) return;
     for (const std::string& tag : AreaTags(areas)) {
@@ -241,7 +239,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
                     WriteLog(config.logName, Fill(MessageText(Msg::LOGBADFILENAME), "%f", PrintableText(dir + name)));
                 continue;
             }
-            if (!descFile.empty() && DescriptionExists(descFile, name, config.dlcString)) continue;
+            if (!descFile.empty() && DescriptionExists(descFile, name, layout)) continue;
             if (listOnly) {
                 WriteLine(dir + name);
                 continue;
@@ -264,8 +262,8 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             GetFileSize(dir + name, size);
             tic.Size = TicSize(size);
             if (!descFile.empty())
-                if (int error = AddDescription(extract ? "LDESC" : "DESC", name, descFile, config.defaultDesc, ldesc,
-                                               config.descPos, config.dlcPos, config.dlcString, config.longDescChars))
+                if (int error =
+                        AddDescription(extract ? "LDESC" : "DESC", name, descFile, config.defaultDesc, ldesc, layout))
                     RuntimeError(error);
             WriteLine(Fill(MessageText(Msg::HATCHFILE), "%f", name, "%a", area.Name));
             Journal journal;  // in memory: a file that is sent has its entry, and is not hatched again
@@ -300,7 +298,7 @@ void Purge(const NodeConfig& node) {
         // file without an entry, which the next purge deletes, rather than
         // an entry whose file is gone, which nothing would remove.
         if (!descFile.empty() &&
-            RemoveDescription(descFile, name, config.longDescChars, config.dlcString, EntryMatch::Exact) ==
+            RemoveDescription(descFile, name, ListLayout(config), EntryMatch::Exact) ==
                 RemoveDescriptionStatus::WorkFailed)
             continue;
         DeleteFile(config.passThrough + name);

@@ -480,8 +480,9 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
     if (!haveList) return;
     // A list that cannot be rewritten would keep the old entry beside the
     // new one: the run stops, and the next one does the step again.
+    const DescriptionLayout layout = ListLayout(config);
     auto remove = [&](std::string_view name, EntryMatch given) {
-        if (RemoveDescription(descList, name, config.longDescChars, config.dlcString, given) ==
+        if (RemoveDescription(descList, name, layout, given) ==
             RemoveDescriptionStatus::WorkFailed)
             RuntimeError(LastErrorNumber());
     };
@@ -504,8 +505,7 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
             if (!lines.empty()) tic.LDesc = std::move(lines);
         }
     }
-    int error = AddDescription(mode, tic.FullName, descList, tic.Desc, tic.LDesc, config.descPos, config.dlcPos,
-                               config.dlcString, config.longDescChars);
+    int error = AddDescription(mode, tic.FullName, descList, tic.Desc, tic.LDesc, layout);
     if (error != 0) {
         Complain(work, Fill(Fill(DescNotWrittenText, "%f", descList), "%e", ErrorText(error)));
         RuntimeError(error);

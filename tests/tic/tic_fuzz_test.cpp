@@ -189,39 +189,40 @@ TEST(Fuzz, DupeChecksFollowTheRing) {
 TEST(Fuzz, DescriptionReaders) {
     std::mt19937 rng(FuzzSeed + 2);
     const std::vector<std::string> names{"FOO.ZIP", "foo.txt", " +", "+", "", " ", "BAR", "*.*", "F?O.*",
-                                         "\"My file.zip\"", "\"", "My file.zip  [00]", "LONGNAME.ZIP[00]"};
+                                         "\"My file.zip\"", "\"", "My file.zip  [00]", "LONGNAME.ZIP[00]", "[03]",
+                                         "2026", "VeryLongName2026.zip[17]"};
     const std::vector<std::string> masks{"FOO.*", "*.*", "F?O.ZIP", "*", "", "BAR", "?", "My file.zip"};
     const std::vector<std::string> prefixes{"", " +", "+", "  |"};
-    const std::vector<std::string> counters{"", "[00]", "+"};
+    const std::vector<std::string> counters{"", "[00]", "+", "0", "(0/00)"};
     for (int i = 0; i < 3000; ++i) {
         const std::string text = RandomLineText(rng, names);
         std::vector<std::string> lines = SplitLines(text, std::string::npos);
         const std::string& mask = masks[rng() % masks.size()];
         const std::string& prefix = prefixes[rng() % prefixes.size()];
         const std::string& counter = counters[rng() % counters.size()];
+        const DescriptionLayout layout{static_cast<int>(rng() % 300) - 5, static_cast<int>(rng() % 20), counter, prefix};
         const bool wildcards = mask.find_first_of("*?") != std::string::npos;
-        std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, prefix, counter);
+        std::vector<std::string> kept = RemoveDescriptionLines(lines, mask, layout);
         // The kept lines are the input in order, and none is the entry of a file of the mask.
         std::size_t at = 0;
         for (const std::string& line : kept) {
             while (at < lines.size() && lines[at] != line) ++at;
             ASSERT_LT(at, lines.size());
             ++at;
-            const EntryName entry = ParseEntryName(line, counter);
+            const EntryName entry = ParseEntryName(line, layout);
             if (entry.found && !mask.empty()) {
                 ASSERT_FALSE(wildcards ? MatchFileMask(entry.name, mask) : EqualNoCase(entry.name, mask))
                     << "[" << line << "] mask [" << mask << "]";
             }
         }
         // An index of the list finds what a scan of it finds.
-        const DescriptionIndex index = IndexDescriptions(text, counter);
-        int descPos = static_cast<int>(rng() % 300) - 5;
+        const DescriptionIndex index = IndexDescriptions(text, layout);
         for (std::size_t n = 0; n < 4; ++n) {
             const std::string name = n == 0 || lines.empty()
                                          ? names[rng() % names.size()]
-                                         : std::string(ParseEntryName(lines[rng() % lines.size()], counter).name);
-            const std::vector<std::string> found = FindDescription(lines, name, prefix, descPos, counter);
-            ASSERT_EQ(FindDescription(index, name, prefix, descPos, counter), found) << "[" << name << "]";
+                                         : std::string(ParseEntryName(lines[rng() % lines.size()], layout).name);
+            const std::vector<std::string> found = FindDescription(lines, name, layout);
+            ASSERT_EQ(FindDescription(index, name, layout), found) << "[" << name << "]";
             for (const std::string& text : found) ASSERT_LE(text.size(), 255u);
         }
     }

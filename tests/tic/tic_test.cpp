@@ -200,7 +200,9 @@ TEST(Descriptions, ColumnsAndMasks) {
         {"DESC", "ABCDEFGHI.ZIP", {}, 19, 14, "[00]", "", {"ABCDEFGHI.ZIP [00]Test"}},
         {"DESC", "A_VERY_LONG_NAME.ZIP", {}, 14, 14, "[00]", "", {"A_VERY_LONG_NAME.ZIP [00]Test"}},
         {"DESC", "A_VERY_LONG_NAME.ZIP", {}, 19, 14, "", "", {"A_VERY_LONG_NAME.ZIP Test"}},
-        {"DESC", "ABCDEFGHI.ZIP", {}, 20, 14, "", "", {"ABCDEFGHI.ZIP      Test"}},
+        {"DESC", "ABCDEFGHI.ZIP", {}, 22, 14, "[00]", "", {"ABCDEFGHI.ZIP [00]   Test"}},
+        // Without a counter such a name is followed by one blank and the text.
+        {"DESC", "ABCDEFGHI.ZIP", {}, 20, 14, "", "", {"ABCDEFGHI.ZIP Test"}},
         // Names with blanks in quotes, the quotes counted in the name's length.
         {"DESC", "a b", {}, 19, 14, "[00]", "", {"\"a b\"        [00] Test"}},
         {"DESC", "Notes 2026.txt", {}, 19, 14, "[00]", "", {"\"Notes 2026.txt\" [00]Test"}},
@@ -214,13 +216,13 @@ TEST(Descriptions, ColumnsAndMasks) {
         {"LDESC", "FOO.ZIP", {}, 14, 14, "", " +", {"FOO.ZIP      Test"}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(FormatDescription(c.mode, c.name, "Test", c.ldesc, c.descPos, c.dlcPos, c.counter, c.prefix), c.lines)
+        EXPECT_EQ(FormatDescription(c.mode, c.name, "Test", c.ldesc, {c.descPos, c.dlcPos, c.counter, c.prefix}), c.lines)
             << c.mode << " " << c.name;
     // The line limit cuts the text, never the name.
     const std::string longName = "Long " + std::string(260, 'x');
-    EXPECT_EQ(FormatDescription("DESC", longName, "Test", {}, 19, 14, "[00]", ""),
+    EXPECT_EQ(FormatDescription("DESC", longName, "Test", {}, {19, 14, "[00]", ""}),
               Lines{"\"" + longName + "\" [00]"});
-    EXPECT_EQ(FormatDescription("DESC", "FOO.ZIP", std::string(300, 'd'), {}, 19, 14, "[00]", "").front().size(), 255u);
+    EXPECT_EQ(FormatDescription("DESC", "FOO.ZIP", std::string(300, 'd'), {}, {19, 14, "[00]", ""}).front().size(), 255u);
 
     const struct {
         const char *name, *mask;
@@ -248,8 +250,12 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
                      "NEXT.ZIP     Next", " +FOO.TXT is mentioned", "bare.zip",
                      "Weekly News 2026.txt[00]Long name", " +its second line",
                      "My file.zip  [00] Padded name", "OLD.TXT Old file",
-                     "Meeting notes.txt old.txt [00] Minutes", "\"Meeting notes.txt\" [00]The agenda",
-                     "Track[00].mp3 [00]A song", "\"unclosed name [00] Quote"};
+                     "Meeting notes.txt old.txt[00] Minutes", "\"Meeting notes.txt\" [00]The agenda",
+                     "Track[00].mp3 [00]A song", "\"unclosed name[00]Quote",
+                     "VeryLongFileName2026.zip[00]Update", "LongEmptyName2026.zip[00]",
+                     "COUNTED.ZIP  [03] Test of it", "Old file.zip [03] Fetched", "Weekly News 2025.txt[123]Counted",
+                     "OLD2.TXT Fixes the [00] counter", "Foo[00]bar.zip Some text",
+                     "FILE2026.ZIP Release 2026", "VeryLongFile2026.zip Release", "NEWS.TXT     12 Read 12 times"};
     const struct {
         const char *name, *prefix;
         int descPos;
@@ -268,6 +274,17 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
         {"Weekly", " +", 19, {}},
         {"MY FILE.ZIP", "", 19, {"Padded name"}},
         {"My", "", 19, {}},
+        {"VeryLongFileName2026.zip", "", 19, {"Update"}},
+        {"LongEmptyName2026.zip", "", 19, {""}},
+        // The BBS has counted downloads.
+        {"counted.zip", "", 19, {"Test of it"}},
+        {"Old file.zip", "", 19, {"Fetched"}},
+        {"Weekly News 2025.txt", "", 19, {"Counted"}},
+        // A counter where no earlier version put one is text.
+        {"OLD2.TXT", "", 19, {"Fixes the [00] counter"}},
+        {"OLD2.TXT Fixes the", "", 19, {}},
+        {"Foo[00]bar.zip", "", 19, {"Some text"}},
+        {"Foo", "", 19, {}},
         // Other software: one blank after the name.
         {"old.txt", "", 19, {"Old file"}},
         // A name that is another's beginning takes only its own entry.
@@ -277,12 +294,21 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
         {"\"unclosed name", "", 19, {"Quote"}},  // no closing quote: a bare name
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FindDescription(list, c.name, c.prefix, c.descPos, "[00]"), c.entry) << c.name;
-        EXPECT_EQ(FindDescription(IndexDescriptions(Text(list), "[00]"), c.name, c.prefix, c.descPos, "[00]"), c.entry)
-            << c.name;
+        const DescriptionLayout layout{c.descPos, 14, "[00]", c.prefix};
+        EXPECT_EQ(FindDescription(list, c.name, layout), c.entry) << c.name;
+        EXPECT_EQ(FindDescription(IndexDescriptions(Text(list), layout), c.name, layout), c.entry) << c.name;
     }
     // Without a counter the first word decides.
-    EXPECT_EQ(FindDescription(list, "My", "", 19, ""), Lines{"file.zip  [00] Padded name"});
+    EXPECT_EQ(FindDescription(list, "My", {19, 14, "", ""}), Lines{"file.zip  [00] Padded name"});
+    // A counter of digits alone: any number, never part of one.
+    const struct {
+        const char* name;
+        Lines entry;
+    } digits[] = {
+        {"FILE2026.ZIP", {"Release 2026"}}, {"FILE2", {}}, {"VeryLongFile2026.zip", {"Release"}},
+        {"VeryLongFile2", {}}, {"NEWS.TXT", {"Read 12 times"}},
+    };
+    for (const auto& c : digits) EXPECT_EQ(FindDescription(list, c.name, {19, 14, "0", ""}), c.entry) << c.name;
 
     const struct {
         const char* mask;
@@ -293,25 +319,29 @@ TEST(Descriptions, EntriesReadBackWithTheirContinuations) {
         {"meeting notes.txt", {"\"Meeting notes.txt\" [00]The agenda"}},
         {"WEEKLY NEWS 2026.TXT", {"Weekly News 2026.txt[00]Long name", " +its second line"}},
         {"Weekly", {}},
+        {"verylongfilename2026.zip", {"VeryLongFileName2026.zip[00]Update"}},
+        {"Old file.zip", {"Old file.zip [03] Fetched"}},
+        {"OLD2.TXT", {"OLD2.TXT Fixes the [00] counter"}},
     };
     for (const auto& c : removals) {
         Lines expected;
         for (const std::string& line : list)
             if (std::find(c.gone.begin(), c.gone.end(), line) == c.gone.end()) expected.push_back(line);
-        EXPECT_EQ(RemoveDescriptionLines(list, c.mask, " +", "[00]"), expected) << c.mask;
+        EXPECT_EQ(RemoveDescriptionLines(list, c.mask, {19, 14, "[00]", " +"}), expected) << c.mask;
     }
 
     ScratchDir dir;
     const std::string file = dir / "files.bbs";
-    EXPECT_TRUE(ReadDescription(file, "FOO.ZIP", "", 14, "").empty());
-    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP", ""));
+    const DescriptionLayout plain{14, 14, "", ""};
+    EXPECT_TRUE(ReadDescription(file, "FOO.ZIP", plain).empty());
+    EXPECT_FALSE(DescriptionExists(file, "FOO.ZIP", plain));
     // A list edited by hand without its last line end: the new entry starts a line of its own.
     WriteFileBytes(file, "bare.zip");
-    ASSERT_EQ(AddDescription("DESC", "NEW.ZIP", file, "New", {}, 14, 14, "", ""), 0);
+    ASSERT_EQ(AddDescription("DESC", "NEW.ZIP", file, "New", {}, plain), 0);
     EXPECT_EQ(ReadFileBytes(file), "bare.zip\r\nNEW.ZIP      New\r\n");
-    EXPECT_EQ(ReadDescription(file, "new.zip", "", 14, ""), Lines{"New"});
-    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP", ""));
-    EXPECT_FALSE(DescriptionExists(file, "BARE", ""));
+    EXPECT_EQ(ReadDescription(file, "new.zip", plain), Lines{"New"});
+    EXPECT_TRUE(DescriptionExists(file, "BARE.ZIP", plain));
+    EXPECT_FALSE(DescriptionExists(file, "BARE", plain));
 }
 
 // A plain first-word reader, as BBS software reads a list: a name in
@@ -326,33 +356,30 @@ TEST(Descriptions, ListsWrittenReadBackAsTheSameNames) {
                       "Release Notes 2026.txt", "  Leading blanks.txt", "trailing.txt ", " ",
                       "Weekly", "Weekly News.txt", "Meeting notes.txt", "Meeting notes.txt old.txt",
                       "Отчёт за 2026 год.pdf", "\x8e\xe2\xe7\xa5\xe2.txt", "File[1].zip", "[Group] Episode 01.mkv",
-                      "Track[00].mp3", "50% [00] off.txt"};
-    const struct {
-        int descPos, dlcPos;
-        const char *counter, *prefix;
-    } layouts[] = {{19, 14, "[00]", "                 |"}, {19, 14, "", ""}, {14, 14, "[00]", " +"}, {1, 1, "", "+"}};
+                      "Track[00].mp3", "50% [00] off.txt", "Notes[03].txt", "FILE2026.ZIP", "Report2026.txt"};
+    const DescriptionLayout layouts[] = {{19, 14, "[00]", "                 |"}, {19, 14, "", ""}, {14, 14, "[00]", " +"},
+                                         {1, 1, "", "+"}, {1, 1, "[00]", "+"}, {19, 14, "0", " +"}};
     for (const auto& layout : layouts) {
         Lines list;
         std::vector<std::size_t> firstLines;
         for (std::size_t n = 0; n < names.size(); ++n) {
             firstLines.push_back(list.size());
             const Lines ldesc{"Entry " + std::to_string(n), "more of " + std::to_string(n)};
-            for (const std::string& line : FormatDescription("LDESC", names[n], "", ldesc, layout.descPos,
-                                                             layout.dlcPos, layout.counter, layout.prefix))
+            for (const std::string& line : FormatDescription("LDESC", names[n], "", ldesc, layout))
                 list.push_back(line);
         }
-        const DescriptionIndex index = IndexDescriptions(Text(list), layout.counter);
+        const DescriptionIndex index = IndexDescriptions(Text(list), layout);
         for (std::size_t n = 0; n < names.size(); ++n) {
             const std::string& name = names[n];
-            const std::string where = name + " in layout " + std::to_string(layout.descPos) + "/" + layout.counter;
+            const std::string where = name + " in layout " + std::to_string(layout.descPos) + "/" + layout.dlcString;
             EXPECT_EQ(FirstWordReader(list[firstLines[n]]), name) << where;
             const Lines expected{"Entry " + std::to_string(n), "more of " + std::to_string(n)};
-            EXPECT_EQ(FindDescription(list, name, layout.prefix, layout.descPos, layout.counter), expected) << where;
-            EXPECT_EQ(FindDescription(index, name, layout.prefix, layout.descPos, layout.counter), expected) << where;
+            EXPECT_EQ(FindDescription(list, name, layout), expected) << where;
+            EXPECT_EQ(FindDescription(index, name, layout), expected) << where;
             Lines rest = list;
             rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(firstLines[n]),
                        rest.begin() + static_cast<std::ptrdiff_t>(firstLines[n] + 2));
-            EXPECT_EQ(RemoveDescriptionLines(list, name, layout.prefix, layout.counter), rest) << where;
+            EXPECT_EQ(RemoveDescriptionLines(list, name, layout), rest) << where;
         }
     }
 }
@@ -373,7 +400,8 @@ TEST(Descriptions, KnownNamesGoAsNamesReplacesAsMasks) {
         {"foo.txt", EntryMatch::Exact, {"*.zip        [00] Star", " +its second line",
                                        "a?.zip       [00] Question mark", "ab.zip       [00] Plain"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(RemoveDescriptionLines(list, c.name, " +", "[00]", c.given), c.kept) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(RemoveDescriptionLines(list, c.name, {19, 14, "[00]", " +"}, c.given), c.kept) << c.name;
 }
 
 TEST(Archivers, CommandLineMacrosOnceAndValuesQuotedForTheShell) {
