@@ -176,7 +176,7 @@ void Hatch(RunState& state) {
     request.areaTag = CommandArgument(line, 3);
     request.copyToArea = line.copyToArea;
     // Hatched at once, a file replaces its namesakes when REPLACES is on.
-    if (node.main.replaces) request.replaces = ReplacesOf(ExtractFileName(request.filePath));
+    if (node.main.replaces) request.replaces = ReplacesOf(ExtractFileNameAsIs(request.filePath));
     // Typed in a UTF-8 terminal, the description is stored in code page 866
     // like every other text of the node; file and area stay bytes.
     request.description = Console().utf8 ? Utf8ToCp866(line.hatchDescription) : line.hatchDescription;
@@ -209,7 +209,7 @@ void Hatch(RunState& state) {
         return;
     }
     SetTextColor(7);
-    WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileName(request.filePath),
+    WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileNameAsIs(request.filePath),
                                UpperCase(request.areaTag)));
     HatchFile(node, request);
 }

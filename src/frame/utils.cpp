@@ -389,10 +389,14 @@ std::string ExtractDir(std::string_view path) {
 }
 
 std::string ExtractFileName(std::string_view path) {
-    std::size_t slash = path.rfind(PathSeparator);
-    std::string name(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    std::string name = ExtractFileNameAsIs(path);
     TrimRight(name);
     return name;
+}
+
+std::string ExtractFileNameAsIs(std::string_view path) {
+    std::size_t slash = path.rfind(PathSeparator);
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 void SplitPath(std::string_view path, std::string& dir, std::string& name, std::string& ext) {

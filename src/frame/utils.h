@@ -121,6 +121,9 @@ void SetLittleEndianWord(std::string& bytes, std::size_t at, std::uint16_t value
 void AddTrailingSlash(std::string& path);
 std::string ExtractDir(std::string_view path);
 std::string ExtractFileName(std::string_view path);
+// The last part of a path as the file system names it, trailing blanks
+// kept: "note.txt " is another file than "note.txt".
+std::string ExtractFileNameAsIs(std::string_view path);
 void SplitPath(std::string_view path, std::string& dir, std::string& name, std::string& ext);
 
 // A name that stays inside the directory it is joined to: not empty, not

@@ -54,8 +54,9 @@ void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::stri
     WriteLog(config.logName, Fill(MessageText(Msg::LOGHATCHBEGIN), "%f", filePath, "%a", area.Name));
     SendToLinks(filePath, area, node.links, config, tic, &journal);
     if (announce && !JournalHas(journal, "announced")) {
-        if (!AppendAnnouncementRecordOnce(journal, config.announceDir, area.Name, area.Desc, ExtractFileName(filePath),
-                                          ExtractDir(filePath), area.AKA, area.AKA, area.Group.substr(0, 1))) {
+        if (!AppendAnnouncementRecordOnce(journal, config.announceDir, area.Name, area.Desc,
+                                          ExtractFileNameAsIs(filePath), ExtractDir(filePath), area.AKA, area.AKA,
+                                          area.Group.substr(0, 1))) {
             // The journal stays: hatching the file again writes the record.
             const int error = LastErrorNumber();
             WriteLog(config.logName, RecordNotWrittenLine(journal, error));
@@ -84,7 +85,7 @@ Journal OpenHatchJournal(const MainConfig& config, const AreaRecord& area, const
 }  // namespace
 
 std::string HatchRefusal(const MainConfig& config, std::string_view filePath) {
-    const std::string name = ExtractFileName(filePath);
+    const std::string name = ExtractFileNameAsIs(filePath);
     // A control byte anywhere in the path would break the flow-file line.
     if (HasControlCharacters(filePath) || !IsUsableFileName(name))
         return Fill(MessageText(Msg::HATCHBADNAME), "%f", PrintableText(name));
@@ -100,7 +101,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     // Kept as typed: names keep their letter case, matching ignores it.
     const std::string& replaces = request.replaces;
     const DescriptionLayout layout = ListLayout(config);
-    std::string name = ExtractFileName(request.filePath);
+    std::string name = ExtractFileNameAsIs(request.filePath);
     std::string filePath = request.filePath;
     std::vector<std::string> ldesc;
 
@@ -148,7 +149,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
             if (int error = RenameFile(filePath, target)) RuntimeError(error);
             filePath = target;
         }
-        name = ExtractFileName(filePath);
+        name = ExtractFileNameAsIs(filePath);
     }
 
     const ArchiverRecord archiver = FindArchiver(filePath, node.archivers);
@@ -197,7 +198,7 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
                const std::string& journalPath) {
     const MainConfig& config = node.main;
     if (!IsRegularFile(filePath)) return ENOENT;
-    const std::string name = ExtractFileName(filePath);
+    const std::string name = ExtractFileNameAsIs(filePath);
     TicRecord tic;
     tic.FullName = name;
     tic.Area = area.Name;

@@ -79,7 +79,7 @@ bool AskDetails(Dialog& d) {
 // One file into one area through the dialog; the note for the status row.
 std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& request, const std::string& file,
                                const std::string& area, SavedScreen& whole, bool panelsAfter) {
-    const std::string name = ExtractFileName(file);
+    const std::string name = ExtractFileNameAsIs(file);
     if (std::string refusal = HatchRefusal(node.main, file); !refusal.empty()) return refusal;
     const bool utf8 = Console().utf8;
     Dialog d;
