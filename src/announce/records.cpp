@@ -164,14 +164,14 @@ std::string AnnouncementBytes(std::string_view fileEcho, std::string_view commen
                               std::string_view fromText, std::string_view group) {
     AnnouncementRecord record =
         MakeAnnouncementRecord(fileEcho, comment, fileName, fileDirectory, originText, fromText, group);
-    // A name must read back from its field as it is: not cut, no blank at
-    // its end lost, no last byte taken for a count of extension blocks. A
-    // tag must not begin with the mark of an extension block.
+    // A name or tag must read back from its field as it is: not cut, no
+    // blank at its end lost, no last byte of a name taken for a count of
+    // extension blocks, no tag taken for an extension block by its mark.
     const bool countLike = fileName.size() == sizeof record.File &&
                            static_cast<unsigned char>(fileName.back()) - 1u < MaxRecordExtensions;
     const bool markLike = fileEcho.starts_with(RecordExtensionMark);
     const bool fits = fileEcho.size() <= sizeof record.FileEcho && fileName.size() <= sizeof record.File &&
-                      !fileName.ends_with(' ') && !countLike && !markLike;
+                      !fileEcho.ends_with(' ') && !fileName.ends_with(' ') && !countLike && !markLike;
     if (fits) return AnnouncementRecordBytes(record);
     if (markLike) record.FileEcho[0] = ' ';
     fileEcho = fileEcho.substr(0, std::min(fileEcho.size(), MaxWholeText));

@@ -67,7 +67,7 @@ AnnouncementRecord AnnouncementRecordFromBytes(std::string_view bytes);
 
 // The bytes one append writes: the record, and its extension blocks when
 // the tag or the name would not read back from its field as it is (longer
-// than the field, a name ending in a blank). Tag and name are kept to 255
+// than the field, or ending in a blank). Tag and name are kept to 255
 // characters each.
 std::string AnnouncementBytes(std::string_view fileEcho, std::string_view comment, std::string_view fileName,
                               std::string_view fileDirectory, std::string_view originText,

@@ -80,17 +80,9 @@ std::string WantedTag(std::string_view tag) {
     return wanted;
 }
 
-// One line of the canonical block. A value too long for the label column is
-// written behind a single blank, so that the line still reads back whole.
+// One line of the canonical block.
 void AddField(std::string& out, std::string_view label, std::string_view value, std::string_view lineEnd) {
-    std::string line(label);
-    if (LabelWidth + value.size() > MaxText) {
-        line += ' ';
-    } else {
-        line.resize(LabelWidth, ' ');
-    }
-    line += SingleLine(value);
-    out += line;
+    out += ControlLine(label, value, LabelWidth);
     out += lineEnd;
 }
 

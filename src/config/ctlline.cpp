@@ -89,6 +89,14 @@ bool EndsWithLineEnd(std::string_view content) {
     return content.empty() || content.back() == '\n' || content.back() == '\r';
 }
 
+std::string ControlLine(std::string_view label, std::string_view value, std::size_t labelWidth) {
+    std::string line(label);
+    if (labelWidth + value.size() > MaxText) line += ' ';
+    else line.resize(std::max(labelWidth, line.size() + 1), ' ');
+    line += SingleLine(value);
+    return line;
+}
+
 std::string WithControlValue(std::string_view line, std::string_view value, std::size_t labelWidth) {
     std::string_view keyword, old;
     SplitKeywordView(CleanControlLine(line.substr(0, MaxText)), keyword, old);

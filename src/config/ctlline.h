@@ -48,6 +48,11 @@ std::string_view FirstLineEnd(std::string_view content);
 // True when the text is empty or ends in a line end.
 bool EndsWithLineEnd(std::string_view content);
 
+// A new keyword line: the label padded to labelWidth, then the value; a
+// value too long for the label column goes behind a single blank, so that
+// the line still reads back whole.
+std::string ControlLine(std::string_view label, std::string_view value, std::size_t labelWidth);
+
 // A keyword line with its value replaced; blanks and comment around the
 // value stay. An empty value leaves the keyword alone (with its comment).
 // A value put on a line that had none goes into the label column of

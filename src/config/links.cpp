@@ -235,9 +235,7 @@ bool RewriteLink(const std::string& path, const LinkRecord& record) {
                 }
             }
             if (now[f].written || row) {
-                std::string line(now[f].label);
-                line.resize(LabelWidth, ' ');
-                added += line + now[f].value;
+                added += ControlLine(now[f].label, now[f].value, LabelWidth);
                 added += FirstLineEnd(content);
             }
         }

@@ -223,7 +223,9 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
             const std::string name = AreaDirectoryName(tag, config.lfn, config.lfnChangePoint, config.useExt);
             area.Path = group.WrittenPath + name;
             AddTrailingSlash(area.Path);
-            if (!AreaPathFits(area.Path)) {
+            // Announcement records and the toss take the resolved path: it
+            // must fit as well as the line.
+            if (!AreaPathFits(area.Path) || !AreaPathFits(group.Path + name + PathSeparator)) {
                 WriteLog(config.logName, Fill(LongPathText, "%a", PrintableText(tag)));
                 return false;
             }

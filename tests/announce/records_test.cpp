@@ -42,6 +42,7 @@ TEST(ReadAnnouncementRecordsTest, ExtensionsJoinTheirRecord) {
     ASSERT_EQ(Bytes(longTag, "A.ZIP").size(), 2 * 374u);
     ASSERT_EQ(both.size(), 3 * 374u);
     EXPECT_EQ(Bytes("SAMPLE.SOFT", "Trailing blank ").size(), 2 * 374u);
+    EXPECT_EQ(Bytes("SAMPLE.SOFT ", "A.ZIP").size(), 2 * 374u);  // a tag's blank too
 
     std::string file = old + cut + Bytes(longTag, "A.ZIP") + both;
     file += cut.substr(0, 374);                       // its extension cut off...

@@ -1,4 +1,5 @@
-; Links.ctl of the Brenmoor Test Node, edited with Vim (LF line ends)
+utf-8 text
+﻿; Links.ctl of the Brenmoor Test Node, edited with Vim (LF line ends; a BOM, and CR LF on lines pasted from Windows)
 
 Link         2:9999/10     ; our Uplink, the Main Hub
 AKA          2:9999/1
