@@ -110,8 +110,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         ForceDirectories(dir);
         const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
         // Read before the entry goes: a file hatched again keeps its text.
-        if (!descFile.empty())
-            ldesc = ReadDescription(descFile, name, layout);
+        if (!descFile.empty()) ldesc = ReadDescription(descFile, name, layout);
         // The copy comes first, so a failed copy loses none of the files it
         // would have replaced.
         const std::string target = dir + name;
