@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "frame/platform.h"
 #include "frame/utils.h"
 
 namespace {
@@ -62,18 +63,11 @@ void RemoveQuotes(std::string& text, char quote) {
 
 std::vector<TextLine> SplitTextLines(std::string_view content) {
     std::vector<TextLine> lines;
-    std::size_t pos = content.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0;
-    while (pos < content.size()) {
-        TextLine line;
-        line.start = pos;
-        line.end = std::min(content.find_first_of("\r\n", pos), content.size());
-        line.next = line.end;
-        if (line.next < content.size()) {
-            if (content[line.next] == '\r' && line.next + 1 < content.size() && content[line.next + 1] == '\n') ++line.next;
-            ++line.next;
-        }
-        lines.push_back(line);
-        pos = line.next;
+    std::string_view line;
+    for (std::size_t pos = content.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0; pos < content.size();) {
+        const std::size_t next = NextTextLine(content, pos, line);
+        lines.push_back({pos, pos + line.size(), next});
+        pos = next;
     }
     return lines;
 }

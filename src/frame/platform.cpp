@@ -757,22 +757,20 @@ bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* 
     return ok;
 }
 
+std::size_t NextTextLine(std::string_view text, std::size_t at, std::string_view& line) {
+    std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    line = text.substr(at, end - at);
+    if (end == text.size()) return end;
+    if (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    return end + 1;
+}
+
 std::vector<std::string> SplitLines(std::string_view content, std::size_t maxLength) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < content.size()) {
-        std::size_t end = content.find_first_of("\r\n", start);
-        std::size_t next;
-        if (end == std::string_view::npos) {
-            end = content.size();
-            next = end;
-        } else if (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n') {
-            next = end + 2;
-        } else {
-            next = end + 1;
-        }
-        lines.emplace_back(content.substr(start, std::min(end - start, maxLength)));
-        start = next;
+    std::string_view line;
+    for (std::size_t start = 0; start < content.size();) {
+        start = NextTextLine(content, start, line);
+        lines.emplace_back(line.substr(0, std::min(line.size(), maxLength)));
     }
     return lines;
 }

@@ -123,6 +123,10 @@ int MoveFile(const std::string& from, const std::string& to);
 // With identity, also who the file read was.
 bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* identity = nullptr);
 
+// The line of text that starts at at, without its line end (LF, CR LF or a
+// bare CR); returns where the next line starts (text.size() after the last).
+std::size_t NextTextLine(std::string_view text, std::size_t at, std::string_view& line);
+
 // Splits text into lines on LF, CR LF and bare CR; each line is cut at
 // maxLength characters. A final line without a line end counts.
 std::vector<std::string> SplitLines(std::string_view content, std::size_t maxLength = MaxText);

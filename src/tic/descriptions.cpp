@@ -117,15 +117,6 @@ std::vector<std::string> EntryLines(std::string_view first, std::size_t nameEnd,
     return result;
 }
 
-// The line of text that starts at at, without its end (CR LF, LF or CR, as
-// the lists' readers take them); returns where the next line starts.
-std::size_t LineAt(std::string_view text, std::size_t at, std::string_view& line) {
-    std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
-    line = text.substr(at, end - at);
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
-    return end + 1;
-}
-
 // A hash of a name in any letter case (FNV-1a of its upper case).
 std::uint64_t NameHash(std::string_view name) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -299,7 +290,7 @@ DescriptionIndex IndexDescriptions(std::string text, const DescriptionLayout& la
     const std::string_view all = index.text;
     std::string_view line;
     for (std::size_t at = 0; at < all.size();) {
-        const std::size_t next = LineAt(all, at, line);
+        const std::size_t next = NextTextLine(all, at, line);
         const EntryName entry = ParseEntryName(line, layout);
         if (entry.found && !entry.name.empty()) index.entries.emplace_back(NameHash(entry.name), at);
         at = next;
@@ -326,12 +317,12 @@ std::vector<std::string> FindDescription(const DescriptionIndex& index, std::str
     for (auto at = std::lower_bound(index.entries.begin(), index.entries.end(), std::make_pair(hash, std::size_t{0}));
          at != index.entries.end() && at->first == hash; ++at) {
         std::string_view first;
-        std::size_t following = LineAt(all, at->second, first);
+        std::size_t following = NextTextLine(all, at->second, first);
         const EntryName entry = ParseEntryName(first, layout);
         if (!EqualNoCase(entry.name, fileName)) continue;
         auto next = [all, &following](std::string_view& line) {
             if (following >= all.size()) return false;
-            following = LineAt(all, following, line);
+            following = NextTextLine(all, following, line);
             return true;
         };
         return EntryLines(first, entry.end, next, layout);
