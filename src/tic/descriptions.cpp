@@ -35,8 +35,6 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
     return !prefix.empty() && text.starts_with(prefix);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The length of the download counter that starts at at in line, 0 when
 // none does: each run of digits of DLCSTRING takes any run of digits, the
 // rest must be there as it is. A counter that begins with digits does not
