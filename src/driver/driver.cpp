@@ -132,18 +132,21 @@ struct RunState {
     int screenRows = 25;
     std::string programDir;
     CommandLine commandLine;
-    NodeConfig node;  // the control files, read once
+    NodeConfig node;          // the control files, read once
+    bool workLeftUndone = false;  // a failure or a stop left work for a later run
 };
 
 RunState State;
 
 void Scan(RunState& state) {
+    CatchStopRequests();
     const NodeConfig& node = state.node;
     const FileResender resend = [&node](const AreaRecord& area, const std::string& path, const LinkRecord& link,
                                         const std::string& journalPath) {
         return ResendFile(node, area, path, link, journalPath);
     };
     if (int error = RunScan(node, resend)) RuntimeError(error);
+    if (StopRequested()) state.workLeftUndone = true;
 }
 
 void PrintUsage();
@@ -157,14 +160,18 @@ void Toss(RunState& state) {
         PrintUsage();
         ExitProgram(1);
     }
-    RunToss(state.node, state.screenRows, bad ? TossSource::BadTicDir : TossSource::Inbound);
+    CatchStopRequests();
+    const TossState toss = RunToss(state.node, state.screenRows, bad ? TossSource::BadTicDir : TossSource::Inbound);
     SetCursorVisible(true);
-    if (state.commandLine.commandWord == "TOSSSCAN") Scan(state);
+    if (toss.WorkLeftUndone) state.workLeftUndone = true;
+    // The requests are scanned also after a failed toss, not after a stop.
+    if (state.commandLine.commandWord == "TOSSSCAN" && !StopRequested()) Scan(state);
 }
 
 constexpr std::string_view NoTerminalText =
     "The hatch commander needs a terminal: give a file, an area and -N to hatch without it.";
 constexpr int InternalErrorCode = 70;  // a fault of the program (EX_SOFTWARE)
+constexpr int TryAgainLaterCode = 75;  // work left for a later run (EX_TEMPFAIL)
 constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
 
 void Hatch(RunState& state) {
@@ -208,6 +215,7 @@ void Hatch(RunState& state) {
         RunCommander(node, {request.filePath, request.areaTag, request.description, request.copyToArea});
         return;
     }
+    CatchStopRequests();  // the hatch, once begun, is finished
     SetTextColor(7);
     WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileNameAsIs(request.filePath),
                                UpperCase(request.areaTag)));
@@ -218,7 +226,9 @@ void AutoHatchCommand(RunState& state) {
     SetTextColor(7);
     const bool listOnly = UpperCase(CommandArgument(state.commandLine, 2)) == "-I";
     if (listOnly) WriteLine(MessageText(Msg::FILESFORHATCH));
+    CatchStopRequests();
     AutoHatch(state.node, listOnly);
+    if (StopRequested()) state.workLeftUndone = true;
 }
 
 void PurgeCommand(RunState& state) {
@@ -371,7 +381,7 @@ void Run(int argc, char** argv) {
         FlushFlowRetries(State.node.main);
     }
     command->handler(State);
-    ExitProgram(0);
+    ExitProgram(State.workLeftUndone ? TryAgainLaterCode : 0);
 }
 
 }  // namespace
@@ -389,14 +399,21 @@ int RunBrenmoor(int argc, char** argv) {
         } catch (const std::bad_alloc&) {
             SetTextColor(12);
             WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
+            LogFatal(MessageText(Msg::NOTENOUGHMEMORY));
             ExitProgram(10);
         } catch (const std::exception& error) {
+            const std::string text = std::string("Internal error: ") + error.what();
             SetTextColor(12);
-            WriteLine(std::string("Internal error: ") + error.what());
+            WriteLine(text);
+            LogFatal(text);
             ExitProgram(InternalErrorCode);
         }
     } catch (const ProgramExit& end) {
         code = end.code;
+        try {
+            if (!end.failure.empty()) LogFatal(end.failure);
+        } catch (const std::bad_alloc&) {
+        }
     } catch (const std::bad_alloc&) {
         // Memory ran out again while reporting it.
         code = 10;

@@ -24,6 +24,8 @@ void RuntimeError(int errorNumber) {
     if (errorNumber <= 0) errorNumber = 5;
     if (errorNumber > 255) errorNumber = 255;
     if (WhereX() > 0) WriteLine("");
-    WriteLine("Runtime error " + ErrorText(errorNumber));
-    EndProgram(errorNumber);
+    const std::string text = "Runtime error " + ErrorText(errorNumber);
+    WriteLine(text);
+    FlushConsole();
+    throw ProgramExit{errorNumber, text};
 }

@@ -2,9 +2,11 @@
 // The one way the program ends. Every fatal condition throws ProgramExit,
 // which main() catches and turns into the process exit code, so tests can
 // check exit codes without ending the test runner.
+#include <string>
 
 struct ProgramExit {
     int code;
+    std::string failure = {};  // why the run failed, for the log; empty otherwise
 };
 
 // The exit routine: colour light grey, a blank line, then end with the code.

@@ -80,3 +80,12 @@ void StartLogRun(const std::string& logName) {
     entry += " \xFE";
     WriteLog(logName, entry);
 }
+
+void LogFatal(const std::string& message) {
+    OpenLog& log = CurrentLog();
+    if (!log.file.IsOpen()) return;
+    std::string line = TimeText() + " " + message;
+    CutText(line, MaxText);
+    line += LineEnd;
+    log.file.Append(line);
+}

@@ -8,3 +8,7 @@ void WriteLog(const std::string& logName, const std::string& message);
 
 // The start-of-run entry with the message date between its ornaments.
 void StartLogRun(const std::string& logName);
+
+// The reason a run ends in failure, in the log when it is open. It never
+// ends the run itself: the log may be what failed.
+void LogFatal(const std::string& message);

@@ -260,3 +260,12 @@ int CurrentProcessId();
 bool ProcessExists(int pid);  // a process of that ID runs (ours or another user's)
 void ClearErrorNumber();
 
+
+// ---- Stop requests -------------------------------------------------------------
+
+// SIGTERM (systemctl stop, a shutdown) asks the run to stop: the current TIC
+// or request is finished, locks are released and the summary is given. A
+// second signal ends the run at once, as the handler before did. Installed
+// by the commands that work through a queue; the commander keeps its own.
+void CatchStopRequests();
+bool StopRequested();

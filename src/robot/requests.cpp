@@ -31,6 +31,7 @@ constexpr std::string_view LinksFullText = "Links line of %a is full: %l not add
 constexpr std::string_view LinkNotRewrittenText = "Links.ctl cannot be rewritten for %a";
 constexpr std::string_view LongRequestText = "Request %f has %n lines";
 constexpr std::string_view RepeatedText = "%c again in the same request: carried out once";
+constexpr std::string_view StopRequestedText = "Asked to stop: the requests not yet read wait for the next run";
 constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
 constexpr std::string_view ResendFailedText = "%f could not be sent again to %a: error %e";
 constexpr std::size_t LongRequestLines = 10000;
@@ -819,6 +820,12 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
     const std::vector<std::string> queue = CollectRequests(scan);
     SetTextColor(3);
     WriteLine(MessageText(Msg::OK));
-    for (const std::string& name : queue) ProcessRequest(scan, name);
+    for (const std::string& name : queue) {
+        if (StopRequested()) {
+            Log(scan, std::string(StopRequestedText));
+            break;
+        }
+        ProcessRequest(scan, name);
+    }
     return scan.firstError;
 }

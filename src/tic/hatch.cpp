@@ -21,6 +21,7 @@
 namespace {
 
 constexpr std::string_view DescriptionCutText = "Description of %f cut to %n characters: the line ends there";
+constexpr std::string_view StopRequestedText = "Asked to stop: the files not yet hatched wait for the next run";
 constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
 constexpr std::string_view HatchJournalDir = "journal/hatch/";
@@ -243,6 +244,10 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             if (listOnly) {
                 WriteLine(dir + name);
                 continue;
+            }
+            if (StopRequested()) {
+                WriteLog(config.logName, std::string(StopRequestedText));
+                return;
             }
             std::vector<std::string> ldesc;
             const bool extract = config.descMode != "DESC";

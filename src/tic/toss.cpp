@@ -35,6 +35,7 @@ constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a pl
 constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
 constexpr std::string_view LongAreaPathText = "Area tag \"%a\" makes a directory path too long for areas.ctl, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
+constexpr std::string_view StopRequestedText = "Asked to stop: the TICs not yet tossed wait for the next run";
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
 constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
 constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
@@ -110,6 +111,12 @@ void Complain(const TicWork& work, const std::string& text) {
 // The TIC stays where it is (the inbound, or BADTICDIR) for a later run.
 void LeaveInPlace(TicWork& work) { work.state.ContinueSearch = true; }
 
+// The same because something failed: the run owes a retry.
+void LeaveUndone(TicWork& work) {
+    work.state.WorkLeftUndone = true;
+    LeaveInPlace(work);
+}
+
 // Where a refused file and its TIC go: the directory, the free names they
 // get there (the file's empty when it is not moved, the TIC's empty when it
 // is deleted) and the reason for the directory's description list.
@@ -132,7 +139,7 @@ void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
     const std::string& dir = plan.dir;
     auto stop = [&work, &dir](std::string_view text, int error, const std::string& name) {
         Log(work, Fill(Fill(text, "%d", dir, "%f", name), "%e", ErrorText(error)));
-        LeaveInPlace(work);
+        LeaveUndone(work);
     };
     if (!plan.file.empty() && IsRegularFile(work.source + work.sourceFile)) {
         if (int error = MoveFile(work.source + work.sourceFile, dir + plan.file)) {
@@ -155,7 +162,7 @@ void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
     }
     if (plan.tic.empty()) {
         DeleteFile(work.source + work.ticName);
-        if (IsRegularFile(work.source + work.ticName)) return LeaveInPlace(work);
+        if (IsRegularFile(work.source + work.ticName)) return LeaveUndone(work);
         Log(work, MessageText(Msg::LOGDELETETICFILE));
     } else {
         if (int error = MoveFile(work.source + work.ticName, dir + plan.tic))
@@ -173,6 +180,7 @@ void KeepAside(TicWork& work, const std::string& reason, bool hasFile) {
         if (int error = AddPair(work.source, {work.ticName, work.sourceFile, reason})) {
             // Without the new pair its line would be taken for another's.
             Log(work, Fill(Fill(PairNotWrittenText, "%d", work.source, "%f", work.ticName), "%e", ErrorText(error)));
+            work.state.WorkLeftUndone = true;
             return;
         }
         if (!config.descFile.empty())
@@ -201,7 +209,7 @@ void MoveAside(TicWork& work, const std::string& dir, const std::string& reason,
         if (!config.delBadTic) plan.tic = FreeNameIn(dir, work.ticName);
         if ((hasFile && plan.file.empty()) || (!config.delBadTic && plan.tic.empty())) {
             Log(work, Fill(Fill(MoveFailedText, "%f", work.ticName, "%d", dir), "%e", ErrorText(EEXIST)));
-            return LeaveInPlace(work);
+            return LeaveUndone(work);
         }
     }
     if (!plan.file.empty())
@@ -368,7 +376,7 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
         CloseJournal(work.journal);
         ++work.state.BadTicCount;
         Log(work, Fill(AreaNotAddedText, "%a", tag));
-        LeaveInPlace(work);
+        LeaveUndone(work);
         return AreaRecord{};
     }
     if (!config.announceNewAreaTpl.empty()) {
@@ -750,7 +758,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     if (journal.lines.empty()) {
         if (state.FromBadDir && !TakeOutReasonLine(work)) {
             ++state.BadTicCount;
-            LeaveInPlace(work);
+            LeaveUndone(work);
             return true;
         }
         int status = CheckTic(work);
@@ -783,13 +791,13 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         if (area.Name.empty()) {
             ++state.BadTicCount;
             Complain(work, Fill(NoAreaToResumeText, "%f", tic.File, "%a", tic.Area));
-            LeaveInPlace(work);
+            LeaveUndone(work);
             return true;
         }
     }
     if (!StoreFile(work, area, journal)) {
         ++state.BadTicCount;
-        LeaveInPlace(work);
+        LeaveUndone(work);
     }
     return true;
 }
@@ -840,8 +848,16 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
         for (const DirEntry& entry : FindFiles(mask))
             if (!entry.isHidden && handled.insert(entry.name).second) batch.push_back(entry.name);
         if (batch.empty()) break;
-        for (const std::string& name : batch)
+        for (const std::string& name : batch) {
+            if (StopRequested()) break;
             if (IsRegularFile(state.SourceDir + name)) TossTic(name, node, state);
+        }
+        if (StopRequested()) {
+            // Asked to stop between two TICs: the rest waits for a later run.
+            WriteLog(config.logName, std::string(StopRequestedText));
+            state.WorkLeftUndone = true;
+            break;
+        }
     }
     // The pairs of the TICs tossed or moved on from there are done with.
     if (state.FromBadDir) KeepPresentPairs(state.SourceDir);
@@ -856,6 +872,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
     };
     SetTextColor(2);
     WriteLine("");
+    if (StopRequested()) WriteLine(StopRequestedText);
     WriteText(label(Msg::ALLTIC));
     SetTextColor(10);
     WriteLine(NumberText(state.ProcessedTicCount));

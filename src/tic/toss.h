@@ -17,6 +17,7 @@ struct TossState {
     unsigned ProcessedTicCount = 0;  // every TIC taken up, refused ones included
     unsigned BadTicCount = 0;        // TICs refused or left waiting
     bool ContinueSearch = false;     // a TIC was left in the inbound this run
+    bool WorkLeftUndone = false;     // a failure, or a stop request, left TICs for a later run
     bool Screen = false;             // the status screen is shown (else TOSSCONSOLE lines)
     bool FromBadDir = false;         // "toss --bad": the TICs come from BADTICDIR
     std::string SourceDir;           // INBOUND, or BADTICDIR
