@@ -1051,8 +1051,9 @@ void SweepLockWorkNames(const std::string& lockPath) {
     SplitDirectoryPart(lockPath, dir, name);
     const std::string prefix = "." + name + ".";
     const std::string base = lockPath.substr(0, lockPath.size() - name.size());
+    // A flag found in another letter case is judged under a name of that case.
     for (const DirEntry& entry : FindFiles(base + prefix + "*", SearchKind::FilesOnly)) {
-        if (!entry.name.starts_with(prefix)) continue;
+        if (!LowerName(entry.name).starts_with(LowerName(prefix))) continue;
         std::string_view rest = std::string_view(entry.name).substr(prefix.size());
         std::string_view digits = rest.substr(0, rest.find('.'));
         if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)

@@ -311,7 +311,7 @@ TEST(CreateLockFile, WholeUnderItsNameAndLeftWorkNamesSwept) {
     EXPECT_EQ(LockWorkName(dir / "x.bsy", "stale"), dir / (".x.bsy." + own + ".stale"));
     // Work names of runs that are gone go; those of a live process (1),
     // of another lock, and other dot files stay.
-    for (const char* name : {".x.bsy.999999999", ".x.bsy.999999998.stale", ".x.bsy.1", ".x.bsy.1.stale",
+    for (const char* name : {".x.bsy.999999999", ".X.Bsy.999999998.stale", ".x.bsy.1", ".x.bsy.1.stale",
                              ".x.bsy.notes", ".x.bsy.999999999.old", ".y.bsy.999999999"})
         WriteFileBytes(dir / name, "7\n");
     EXPECT_EQ(CreateLockFile(dir / "x.bsy", "123\n"), 0);
