@@ -177,6 +177,8 @@ void HandleLine(std::string line, MainConfig& config, const std::string& baseDir
         config.maxDupeRec = ParseLongValue(value);
     } else if (keyword == "BSYWAIT") {
         config.bsyWait = std::max<std::int32_t>(0, ParseLongValue(value));
+    } else if (keyword == "BSYSTALE") {
+        config.bsyStale = std::max<std::int32_t>(0, ParseLongValue(value));
     } else if (keyword == "DESCPOS") {
         config.descPos = ParseByteValue(value);
     } else if (keyword == "DLCPOS") {
@@ -253,7 +255,7 @@ std::vector<ConfigProblem> CheckMainConfig(const std::string& path, const MainCo
             if (word != "YES" && word != "NO" && word != "+" && word != "-") report("\"" + value + "\" is not Yes or No");
         }
         if (keyword == "MSGMAXLINES" || keyword == "MAXDUPEREC" || keyword == "DESCPOS" || keyword == "DLCPOS" ||
-            keyword == "BSYWAIT") {
+            keyword == "BSYWAIT" || keyword == "BSYSTALE") {
             known = true;
             if (!isNumber(value)) report("\"" + value + "\" is not a number");
         }

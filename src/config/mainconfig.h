@@ -63,6 +63,7 @@ struct MainConfig {
     std::uint8_t descPos = 14;           // DESCPOS
     std::int32_t maxDupeRec = 1;         // MAXDUPEREC
     std::int32_t bsyWait = 10;           // BSYWAIT: seconds to wait for a link's .bsy
+    std::int32_t bsyStale = 600;         // BSYSTALE: a link's .bsy older than this is stale; 0 never
     // Flow lines that waited in vain for a link's .bsy; in the program
     // directory, so that every run of this node finds them.
     std::string flowRetryFile;

@@ -174,6 +174,12 @@ constexpr int InternalErrorCode = 70;  // a fault of the program (EX_SOFTWARE)
 constexpr int TryAgainLaterCode = 75;  // work left for a later run (EX_TEMPFAIL)
 constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
 
+// A hatch that asks: without -N, or without a file or an area.
+bool UsesCommander(const CommandLine& line) {
+    return line.commandWord == "HATCH" &&
+           (!line.immediateHatch || CommandArgument(line, 2).empty() || CommandArgument(line, 3).empty());
+}
+
 void Hatch(RunState& state) {
     const NodeConfig& node = state.node;
     const CommandLine& line = state.commandLine;
@@ -197,7 +203,7 @@ void Hatch(RunState& state) {
         WriteLine(refusal);
         ExitProgram(1);
     }
-    const bool commander = !line.immediateHatch || request.filePath.empty() || request.areaTag.empty();
+    const bool commander = UsesCommander(line);
     if (commander && !(Console().terminal && InputIsTerminal())) {
         SetTextColor(12);
         WriteLine(std::string(NoTerminalText));
@@ -375,8 +381,10 @@ void Run(int argc, char** argv) {
 
     // Commands that change files hold the flag, so that no two of them
     // rewrite areas.ctl or a flow file at once. Flow lines an earlier run
-    // could not deliver to a busy link go first.
-    if (command->changesFiles) {
+    // could not deliver to a busy link go first. The commander takes it
+    // for each hatch only: a sysop browsing the panels must not stop the
+    // mailer's tosses.
+    if (command->changesFiles && !UsesCommander(State.commandLine)) {
         AcquireBusyFlag(State.node.main);
         FlushFlowRetries(State.node.main);
     }

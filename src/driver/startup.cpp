@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <new>
 
+#include "frame/busyflag.h"
 #include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/exit.h"
@@ -90,11 +91,9 @@ void LoadNodeConfig(NodeConfig& config) {
     }
 }
 
-std::string BusyFlagPath(const MainConfig& config) { return config.semaphores + "BRENMOOR.BSY"; }
+std::string BusyFlagPath(const MainConfig& config) { return BusyFlagPath(config.semaphores); }
 
 namespace {
-
-std::string OwnedFlag;  // the flag this run created, removed when it ends
 
 [[noreturn]] void OtherCopyRuns() {
     SetTextColor(12);
@@ -103,70 +102,15 @@ std::string OwnedFlag;  // the flag this run created, removed when it ends
     ExitProgram(8);
 }
 
-// A flag is stale when the process it names is gone, or when it names none
-// and is older than a minute (a run killed between creating and filling it).
-bool IsStale(const std::string& flag) {
-    std::string content;
-    if (!ReadWholeFile(flag, content)) return false;
-    std::string text = content.substr(0, content.find_first_of("\r\n"));
-    Trim(text);
-    if (!text.empty()) {
-        long long pid = ParseNumber(text);
-        return pid > 0 && pid <= 0x7FFFFFFF && !ProcessExists(static_cast<int>(pid));
-    }
-    std::int64_t age = 0;
-    return GetFileAge(flag, age) && age > 60;
-}
-
-// The flag as it stands in the directory, in any letter case; empty when none.
-std::string ExistingFlag(const MainConfig& config) {
-    const std::string flag = ResolvePath(BusyFlagPath(config));
-    return FileExists(flag) ? flag : std::string();
-}
-
-// Removes a stale flag with a log line; false while another run holds it.
-// The flag is first taken under a name of this run's own and judged again
-// there: two runs that both found it stale must not delete the flag the
-// faster one has created meanwhile.
-bool ClearStaleFlag(const MainConfig& config, const std::string& flag) {
-    if (!IsStale(flag)) return false;
-    const std::string taken = flag + "." + NumberText(CurrentProcessId()) + ".stale";
-    if (RenameFile(flag, taken) != 0) return true;  // another run took it away first
-    if (IsStale(taken)) {
-        WriteLog(config.logName, "Stale busy flag " + flag + " removed");
-        DeleteFile(taken);
-        return true;
-    }
-    // A live flag: give it back, unless yet another one stands there now.
-    if (RenameNoReplace(taken, flag) != 0) DeleteFile(taken);
-    return false;
-}
-
 }  // namespace
 
 void CheckBusyFlag(const MainConfig& config) {
-    const std::string flag = ExistingFlag(config);
-    if (!flag.empty() && !ClearStaleFlag(config, flag)) OtherCopyRuns();
+    const std::string flag = ExistingBusyFlag(BusyFlagPath(config));
+    if (!flag.empty() && !ClearStaleBusyFlag(flag, config.logName)) OtherCopyRuns();
 }
 
 void AcquireBusyFlag(const MainConfig& config) {
-    const std::string flag = BusyFlagPath(config);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const std::string existing = ExistingFlag(config);
-        if (!existing.empty() && !ClearStaleFlag(config, existing)) OtherCopyRuns();
-        // Created exclusively: of two runs started together only one wins.
-        int error = CreateNewFile(flag, NumberText(CurrentProcessId()) + "\n");
-        if (error == 0) {
-            OwnedFlag = flag;
-            return;
-        }
-        if (error != EEXIST) RuntimeError(error);
-    }
-    OtherCopyRuns();
-}
-
-void ReleaseBusyFlag() {
-    if (OwnedFlag.empty()) return;
-    DeleteFile(OwnedFlag);
-    OwnedFlag.clear();
+    int error = TakeBusyFlag(BusyFlagPath(config), config.logName);
+    if (error == EEXIST) OtherCopyRuns();
+    if (error != 0) RuntimeError(error);
 }

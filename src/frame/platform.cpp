@@ -950,6 +950,168 @@ int RunCommand(const std::string& program, const std::string& params) {
     return -1;
 }
 
+namespace {
+
+// A small file of /proc read in one go; false when it cannot be read.
+bool ReadProcFile(const std::string& path, std::string& content) {
+    content.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return got == 0;
+}
+
+// When the machine started, by the real clock ("btime" of /proc/stat).
+std::time_t BootTime() {
+    static std::time_t boot = -1;
+    if (boot >= 0) return boot;
+    boot = 0;
+    std::string stat;
+    if (!ReadProcFile("/proc/stat", stat)) return boot;
+    std::size_t at = stat.find("\nbtime ");
+    if (at != std::string::npos) boot = static_cast<std::time_t>(std::strtoll(stat.c_str() + at + 7, nullptr, 10));
+    return boot;
+}
+
+}  // namespace
+
+ProcessInfo ReadProcessInfo(int pid) {
+    ProcessInfo info;
+    info.exists = ProcessExists(pid);
+    if (!info.exists) return info;
+    const std::string dir = "/proc/" + std::to_string(pid) + "/";
+    // "PID (comm) S ppid ...": the name may hold blanks and ")", so the
+    // fields are counted from the last ")"; the state is field 3, the start
+    // in clock ticks after boot field 22.
+    std::string stat;
+    std::size_t close = std::string::npos;
+    if (ReadProcFile(dir + "stat", stat)) close = stat.rfind(')');
+    if (close == std::string::npos || close + 2 >= stat.size()) return info;
+    info.readable = true;
+    info.zombie = stat[close + 2] == 'Z';
+    std::size_t field = 3, at = close + 2;
+    while (field < 22 && at != std::string::npos) {
+        at = stat.find(' ', at);
+        if (at != std::string::npos) ++at, ++field;
+    }
+    const long ticks = ::sysconf(_SC_CLK_TCK);
+    if (at != std::string::npos && ticks > 0 && BootTime() > 0)
+        info.started = BootTime() + static_cast<std::time_t>(std::strtoull(stat.c_str() + at, nullptr, 10) /
+                                                             static_cast<unsigned long long>(ticks));
+    std::string comm;
+    if (ReadProcFile(dir + "comm", comm)) info.name = comm.substr(0, comm.find('\n'));
+    // Another user's program cannot be looked at (EACCES); a zombie and a
+    // kernel thread have none (ENOENT).
+    struct stat program {}, own {};
+    if (::stat((dir + "exe").c_str(), &program) == 0) {
+        info.programKnown = true;
+        info.sameProgram = ::stat("/proc/self/exe", &own) == 0 && own.st_dev == program.st_dev &&
+                           own.st_ino == program.st_ino;
+    } else {
+        info.programKnown = errno == ENOENT;
+    }
+    if (info.name.empty()) {
+        char buffer[PATH_MAX];
+        ssize_t length = ::readlink((dir + "exe").c_str(), buffer, sizeof buffer - 1);
+        if (length > 0) {
+            std::string target(buffer, static_cast<std::size_t>(length));
+            info.name = target.substr(target.rfind(PathSeparator) + 1);
+        }
+    }
+    return info;
+}
+
+// ---- Lock files ----------------------------------------------------------------
+
+std::string LockWorkName(const std::string& lockPath, std::string_view tag) {
+    std::string dir, name;
+    SplitDirectoryPart(lockPath, dir, name);
+    std::string work = lockPath.substr(0, lockPath.size() - name.size()) + "." + name + "." +
+                       std::to_string(CurrentProcessId());
+    if (!tag.empty()) work += "." + std::string(tag);
+    return work;
+}
+
+namespace {
+
+// Removes the work names of the lock that a run killed while it made or
+// judged the lock left behind: those whose process is gone, and this
+// process's own from an earlier life of its ID.
+void SweepLockWorkNames(const std::string& lockPath) {
+    static std::unordered_set<std::string> swept;
+    if (!swept.insert(lockPath).second) return;
+    std::string dir, name;
+    SplitDirectoryPart(lockPath, dir, name);
+    const std::string prefix = "." + name + ".";
+    const std::string base = lockPath.substr(0, lockPath.size() - name.size());
+    // A flag found in another letter case is judged under a name of that case.
+    for (const DirEntry& entry : FindFiles(base + prefix + "*", SearchKind::FilesOnly)) {
+        if (!LowerName(entry.name).starts_with(LowerName(prefix))) continue;
+        std::string_view rest = std::string_view(entry.name).substr(prefix.size());
+        std::string_view digits = rest.substr(0, rest.find('.'));
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
+            continue;
+        if (rest.size() != digits.size() && rest.substr(digits.size()) != ".stale") continue;
+        const int pid = std::atoi(std::string(digits).c_str());
+        if (pid != CurrentProcessId() && ProcessExists(pid)) continue;
+        if (::unlink((base + entry.name).c_str()) == 0) NoteName(base + entry.name, false);
+    }
+}
+
+// The file system cannot link: FAT (EPERM), SMB without its Unix
+// extensions (EOPNOTSUPP), FUSE file systems without the operation
+// (ENOSYS, EPERM).
+bool LinkUnsupported(int error) {
+    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EXDEV || error == EMLINK;
+}
+
+}  // namespace
+
+int CreateLockFile(const std::string& path, std::string_view content) {
+    if (path.empty()) return ENOENT;
+    const int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) return fault;
+    SweepLockWorkNames(path);
+    const std::string work = LockWorkName(path);
+    ::unlink(work.c_str());
+    int fd = -1;
+    int error = InExistingDirectory(work, [&] {
+        fd = ::open(work.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return fd < 0 ? errno : 0;
+    });
+    if (error != 0) return error;
+    error = WriteUnlessFull(fd, content.data(), content.size(), fault);
+    const int closeError = CloseChecked(fd);
+    if (error == 0) error = closeError;
+    if (error == 0) error = ::link(work.c_str(), path.c_str()) == 0 ? 0 : errno;
+    ::unlink(work.c_str());
+    if (error == 0) {
+        NoteName(path, true);
+        return 0;
+    }
+    if (!LinkUnsupported(error)) return error;
+    // Made and written in two calls: a kill between them leaves the lock
+    // empty, which its age makes stale.
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    NoteName(path, true);
+    error = WriteUnlessFull(fd, content.data(), content.size(), fault);
+    const int lastError = CloseChecked(fd);
+    if (error == 0) error = lastError;
+    if (error != 0) {
+        ::unlink(path.c_str());
+        NoteName(path, false);
+    }
+    return error;
+}
+
 // ---- Clock, random, memory, errors ---------------------------------------------
 
 LocalDateTime LocalTimeOf(std::time_t when) {

@@ -205,6 +205,33 @@ std::string FindProgram(const std::string& program);
 // status, or -1 when the program cannot be found or started.
 int RunCommand(const std::string& program, const std::string& params);
 
+// What /proc tells of a process.
+struct ProcessInfo {
+    bool exists = false;      // a process of that ID runs, or is a zombie
+    bool readable = false;    // its /proc/PID/stat could be read
+    bool zombie = false;
+    std::time_t started = 0;  // when it started, by the real clock; 0 unknown
+    bool programKnown = false;  // its program file could be looked at (not another user's)
+    bool sameProgram = false;   // that file is this program's own
+    std::string name;           // /proc/PID/comm, else its program's name; empty when unknown
+};
+ProcessInfo ReadProcessInfo(int pid);
+
+// ---- Lock files --------------------------------------------------------------
+
+// The name under which this run makes or judges a lock: "." + the lock's
+// name + "." + this run's process ID (+ "." + tag), beside the lock. It never
+// ends like a lock, a flow file or a netmail.
+std::string LockWorkName(const std::string& lockPath, std::string_view tag = {});
+
+// Makes the lock file whole: content is written under the work name, which
+// is then linked to the lock's name, so that the lock never stands empty;
+// where the file system has no hard links, the lock is created exclusively
+// and written. Returns 0, EEXIST while the name is taken, or errno. Work
+// names of the lock that runs now gone left behind are removed first (once
+// a run for each lock).
+int CreateLockFile(const std::string& path, std::string_view content);
+
 // ---- Clock, random, memory, errors ---------------------------------------------
 
 struct LocalDateTime {

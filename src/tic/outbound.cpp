@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "config/areas.h"
+#include "frame/busyflag.h"
 #include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/exit.h"
@@ -77,7 +78,9 @@ void AppendOrFail(const std::string& file, const std::string& line, bool once) {
 
 constexpr std::string_view BusyGivenUpText = "%f is held by another program: its flow lines wait in the retry list";
 constexpr std::string_view RetryDroppedText = "Retry list: a line that names no flow file is dropped: %f";
+constexpr std::string_view StaleBusyText = "Stale busy file %f removed";
 constexpr unsigned BusyPollMilliseconds = 100;
+constexpr int MaxStaleRemovals = 3;  // a busy file that keeps coming back stale is waited for
 
 struct BusyState {
     bool retriesFlushed = false;
@@ -97,12 +100,17 @@ bool IsFlowFileName(const std::string& path) {
     return name.size() > 4 && (name.ends_with(".flo") || name.ends_with(".dlo") || name.ends_with(".hlo"));
 }
 
-// A busy file left by a killed run: it names a process that is gone. One
-// without a process ID is some mailer's and is never taken away.
-bool IsStaleBusyFile(const std::string& path) {
+// A busy file no session holds any more: the process it names is gone, or
+// it is older than BSYSTALE seconds, whatever it holds (binkd touches the
+// busy files of its live sessions every minute; a run killed while it made
+// one may have left it empty). BSYSTALE 0 leaves age out.
+bool IsStaleBusyFile(const std::string& path, std::int32_t staleSeconds) {
+    std::int64_t age = 0;
+    if (staleSeconds > 0 && GetFileAge(path, age) && age > staleSeconds) return true;
     std::string content;
     if (!ReadWholeFile(path, content)) return false;
     content.erase(content.find_last_not_of(" \t\r\n") + 1);
+    content.erase(0, content.find_first_not_of(" \t\r\n"));
     if (content.empty() || content.size() > 9 || content.find_first_not_of("0123456789") != std::string::npos)
         return false;
     const long long pid = ParseNumber(content);
@@ -118,24 +126,30 @@ public:
     BusyHold& operator=(const BusyHold&) = delete;
     ~BusyHold() { Release(); }
 
-    // Creates the busy file exclusively, waiting up to BSYWAIT seconds while
-    // another program holds it. False when it stays busy.
+    // Makes the busy file whole, waiting up to BSYWAIT seconds while
+    // another program holds it; a stale one is logged and removed. False
+    // when it stays busy.
     bool Take(const MainConfig& config, const std::string& busyFile) {
         if (Busy().givenUp.count(busyFile)) return false;
         const std::string mark = std::to_string(CurrentProcessId()) + "\n";
         const std::uint64_t deadline = MillisecondTick() + static_cast<std::uint64_t>(config.bsyWait) * 1000u;
-        bool staleTried = false;
+        auto stale = [&config](const std::string& path) { return IsStaleBusyFile(path, config.bsyStale); };
+        int removals = 0;
         for (;;) {
-            int error = CreateNewFile(busyFile, mark);
+            int error = CreateLockFile(busyFile, mark);
             if (error == 0) {
                 path_ = busyFile;
                 return true;
             }
             if (error != EEXIST) RuntimeError(error);
-            if (!staleTried && IsStaleBusyFile(busyFile)) {
-                staleTried = true;
-                DeleteFile(busyFile);
-                continue;
+            if (removals < MaxStaleRemovals) {
+                StaleLock judged = RemoveStaleLock(busyFile, stale);
+                if (judged == StaleLock::Removed)
+                    WriteLog(config.logName, SubstituteMacros(StaleBusyText, "%f", busyFile));
+                if (judged != StaleLock::Live) {
+                    ++removals;
+                    continue;
+                }
             }
             if (MillisecondTick() >= deadline) break;
             SleepMilliseconds(BusyPollMilliseconds);

@@ -1,11 +1,16 @@
 #include "ui/commander.h"
 
+#include <cerrno>
+#include <optional>
+
+#include "frame/busyflag.h"
 #include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 #include "tic/hatch.h"
+#include "tic/outbound.h"
 #include "tic/tic.h"
 #include "ui/areapanel.h"
 #include "ui/filepanel.h"
@@ -23,6 +28,8 @@ struct Dialog {
     std::string area, description, replaces;
     char copy = 'N', hatch = 'N';
     bool asking = false;  // the last question is on the screen
+    std::string note;     // on the status row while the dialog is open
+    unsigned char noteAttr = 7;
 };
 
 void DrawDialog(const Dialog& d) {
@@ -39,6 +46,7 @@ void DrawDialog(const Dialog& d) {
         WriteAt(6, 15, LabelAttr, "Hatch file?:");
         WriteAt(19, 15, ValueAttr, std::string(1, d.hatch));
     }
+    if (!d.note.empty()) WriteAt(1, PanelHeight() + 2, d.noteAttr, FitField(" " + d.note, ViewColumns));
 }
 
 // A Y/N answer at (19, row). False when it ended with a leave key and
@@ -88,9 +96,28 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
     d.description = request.description;
     d.replaces = ReplacesOf(d.fileName);
     d.copy = request.copyToArea ? 'Y' : 'N';
+    d.noteAttr = node.colors[PanelStatusStr];
     if (!AskDetails(d)) return {};
     // The file may have gone while the dialog was open.
     if (!IsRegularFile(file)) return d.fileName + ": not a regular file, nothing hatched";
+    // The busy flag is held for the hatch only. While another run holds it
+    // beyond BSYWAIT, the dialog stays with its text and asks again.
+    {
+        std::optional<ViewScope> view;
+        for (;;) {
+            const int error = TakeBusyFlag(BusyFlagPath(node.main.semaphores), node.main.logName, node.main.bsyWait);
+            if (error == 0) break;
+            if (error != EEXIST) RuntimeError(error);
+            d.note = MessageText(Msg::HATCHBUSY);
+            d.hatch = 'Y';
+            if (view) DrawDialog(d);
+            else view.emplace([&d] { DrawDialog(d); });
+            AskYesNo(d, d.hatch, 15, false);
+            if (d.hatch != 'Y' && d.hatch != 'y') return {};
+        }
+    }
+    // Lines an earlier run could not give a busy link go first.
+    FlushFlowRetries(node.main);
     HatchRequest hatch;
     hatch.filePath = file;
     hatch.areaTag = area;
@@ -103,6 +130,7 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
     // stays there readable, not over the dialog.
     RestoreScreen(-1, whole);
     HatchFile(node, hatch);
+    ReleaseBusyFlag();
     if (panelsAfter) {
         int columns = 0, rows = 0;
         GetScreenSize(columns, rows);

@@ -49,6 +49,7 @@ TEST(MainConfig, EveryDefault) {
         {"MSGMAXLINES", std::to_string(c.msgMaxLines), "400"}, {"DLCPOS", std::to_string(c.dlcPos), "14"},
         {"DESCPOS", std::to_string(c.descPos), "14"}, {"MAXDUPEREC", std::to_string(c.maxDupeRec), "1"},
         {"SEPARATOR", std::to_string(c.separator), "0"},
+        {"BSYWAIT", std::to_string(c.bsyWait), "10"}, {"BSYSTALE", std::to_string(c.bsyStale), "600"},
         {"LFNCHANGEPOINT", Bool(c.lfnChangePoint), "Yes"}, {"LFN", Bool(c.lfn), "No"},
         {"USEEXT", Bool(c.useExt), "No"},             {"AUTOADDINGPLUS", Bool(c.autoAddingPlus), "No"},
         {"DELBADTIC", Bool(c.delBadTic), "No"},       {"CALCULATIONCRC", Bool(c.calculationCrc), "No"},
@@ -79,6 +80,10 @@ TEST(MainConfig, Values) {
         {"MSGMAXLINES 70000", [](auto& c) { return std::to_string(c.msgMaxLines); }, "0"},
         {"MAXDUPEREC 5000", [](auto& c) { return std::to_string(c.maxDupeRec); }, "5000"},
         {"MAXDUPEREC 99999999999", [](auto& c) { return std::to_string(c.maxDupeRec); }, "0"},
+        // 0 turns the age of a link's .bsy off; a negative age would make every .bsy stale.
+        {"BSYSTALE 0\nBSYWAIT 3", [](auto& c) { return std::to_string(c.bsyStale) + "/" + std::to_string(c.bsyWait); },
+         "0/3"},
+        {"BSYSTALE -5", [](auto& c) { return std::to_string(c.bsyStale); }, "0"},
         {"DELBADTIC yes\nWAITFILE +\nLFN YES\nUSEEXT 1\nREPLACES\nLFNCHANGEPOINT no",
          [](auto& c) {
              return Bool(c.delBadTic) + Bool(c.waitFile) + Bool(c.lfn) + Bool(c.useExt) + Bool(c.replaces) +

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -299,6 +302,57 @@ TEST(ParseMountTable, FieldsAndEscapes) {
     EXPECT_EQ(mounts[4].path, "/mnt/odd\\04");  // a cut escape stays as it is
     EXPECT_TRUE(ParseMountTable("").empty());
     EXPECT_TRUE(ParseMountTable(std::string("\0\xFF\n", 3)).empty());
+}
+
+TEST(CreateLockFile, WholeUnderItsNameAndLeftWorkNamesSwept) {
+    ScratchDir dir;
+    const std::string own = std::to_string(getpid());
+    EXPECT_EQ(LockWorkName(dir / "x.bsy"), dir / (".x.bsy." + own));
+    EXPECT_EQ(LockWorkName(dir / "x.bsy", "stale"), dir / (".x.bsy." + own + ".stale"));
+    // Work names of runs that are gone go; those of a live process (1),
+    // of another lock, and other dot files stay.
+    for (const char* name : {".x.bsy.999999999", ".X.Bsy.999999998.stale", ".x.bsy.1", ".x.bsy.1.stale",
+                             ".x.bsy.notes", ".x.bsy.999999999.old", ".y.bsy.999999999"})
+        WriteFileBytes(dir / name, "7\n");
+    EXPECT_EQ(CreateLockFile(dir / "x.bsy", "123\n"), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "123\n");
+    EXPECT_EQ(ListDir(dir.path),
+              (Names{".x.bsy.1", ".x.bsy.1.stale", ".x.bsy.999999999.old", ".x.bsy.notes", ".y.bsy.999999999",
+                     "x.bsy"}));
+    // Taken: the lock stays as it was, and no work name is left.
+    EXPECT_EQ(CreateLockFile(dir / "x.bsy", "456\n"), EEXIST);
+    EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "123\n");
+    EXPECT_FALSE(PathExists(LockWorkName(dir / "x.bsy")));
+    // Another name in another letter case is another lock.
+    EXPECT_EQ(CreateLockFile(dir / "X.BSY", ""), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "X.BSY"), "");
+    EXPECT_EQ(CreateLockFile(dir / "none/x.bsy", "1\n"), ENOENT);
+}
+
+TEST(ReadProcessInfo, ThisProcessAZombieAndNone) {
+    const ProcessInfo self = ReadProcessInfo(getpid());
+    EXPECT_TRUE(self.exists && self.readable && self.programKnown && self.sameProgram);
+    EXPECT_FALSE(self.zombie);
+    EXPECT_FALSE(self.name.empty());
+    const std::time_t now = std::time(nullptr);
+    EXPECT_LE(self.started, now + 2);
+    EXPECT_GT(self.started, now - 3600);
+
+    EXPECT_FALSE(ReadProcessInfo(999999999).exists);
+
+    // A child that has ended and is not waited for yet.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(0);
+    ProcessInfo ended;
+    for (int i = 0; i < 200 && !ended.zombie; ++i) {
+        ended = ReadProcessInfo(child);
+        if (!ended.zombie) usleep(10000);
+    }
+    EXPECT_TRUE(ended.exists && ended.zombie);
+    EXPECT_FALSE(ended.sameProgram);
+    waitpid(child, nullptr, 0);
+    EXPECT_FALSE(ReadProcessInfo(child).exists);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ import sys
 
 LIBRARIES = ['frame', 'config', 'announce', 'robot', 'tic', 'ui', 'driver']
 FRAME = ['platform', 'platform_console', 'platform_blockio', 'utils', 'catalogue', 'console', 'exit', 'journal', 'log',
-         'commandline']
+         'busyflag', 'commandline']
 
 
 def rank(order, name):

@@ -220,7 +220,7 @@ class Run:
         try:
             shown = []
             for line in session:
-                capture = window.step(line)
+                capture = self.beside(window, line) if line[2:].startswith(('run ', '$ ')) else window.step(line)
                 if capture is not None:
                     shown.append(capture)
             final, restored = window.finish()
@@ -231,6 +231,23 @@ class Run:
         if final:
             shown.append(final)
         return '\n'.join(shown + [restored]), window.exit_code()
+
+    def beside(self, window, line):
+        """A step done beside the program in the window, once it has drawn:
+        "> run brenmoor ..." runs the program again, its output and exit
+        code recorded; "> $ command" is a shell step in the node directory."""
+        window.running(line)
+        if line.startswith('> $ '):
+            result = subprocess.run(['/bin/sh', '-c', line[4:]], cwd=self.node, env=self.environment({}),
+                                    capture_output=True)
+            if result.returncode != 0:
+                raise RuntimeError('step failed: %s\n%s' % (line, (result.stdout + result.stderr).decode()))
+            return None
+        words = shlex.split(line[len('> run '):])
+        if not words or words[0] != 'brenmoor':
+            raise RuntimeError('a run step is "> run brenmoor ...": ' + line)
+        text, code = self.run_program([expand(w, self.root) for w in words[1:]], self.environment({}))
+        return '--- %s\n%s\nexit %d' % (line[2:], text.rstrip('\n'), code)
 
     def mask(self, text):
         text = text.replace(self.binary, '$BRENMOOR')
@@ -408,8 +425,8 @@ class Window:
             self.running(line)
             os.kill(self.pid(), number)
         else:
-            raise RuntimeError('a step is "> keys", "> type", "> screen", "> colours", "> resize" or "> signal": '
-                               + line)
+            raise RuntimeError('a step is "> keys", "> type", "> screen", "> colours", "> resize", "> signal", '
+                               '"> run" or "> $": ' + line)
         return None
 
     def finish(self):

@@ -1,0 +1,111 @@
+#include "frame/busyflag.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+
+#include "frame/log.h"
+#include "frame/platform.h"
+#include "frame/utils.h"
+
+namespace {
+
+constexpr std::int64_t EmptyFlagSeconds = 60;  // an empty flag older than this was left by a killed run
+constexpr std::time_t StartSlackSeconds = 2;   // the boot time of /proc is whole seconds
+constexpr unsigned BusyPollMilliseconds = 100;
+
+std::string OwnedFlag;  // the flag this run made, removed when it ends
+
+bool NamedLikeThisProgram(const std::string& name) {
+    return name.size() >= 8 && EqualNoCase(std::string_view(name).substr(0, 8), "brenmoor");
+}
+
+}  // namespace
+
+StaleLock RemoveStaleLock(const std::string& lock, const std::function<bool(const std::string&)>& isStale) {
+    if (!isStale(lock)) return StaleLock::Live;
+    const std::string taken = LockWorkName(lock, "stale");
+    if (RenameFile(lock, taken) != 0) return StaleLock::Gone;
+    if (isStale(taken)) {
+        DeleteOwnFile(taken);
+        return StaleLock::Removed;
+    }
+    // A live lock: given back, unless a new one stands there now.
+    int error = RenameNoReplace(taken, lock);
+    if (error != 0 && error != EEXIST && !FileExists(lock)) error = RenameFile(taken, lock);
+    if (error != 0) DeleteOwnFile(taken);
+    return StaleLock::Live;
+}
+
+std::string BusyFlagPath(const std::string& semaphoresDir) { return semaphoresDir + "BRENMOOR.BSY"; }
+
+bool IsStaleBusyFlag(const std::string& flag) {
+    std::string content;
+    std::time_t written = 0;
+    if (!ReadWholeFile(flag, content) || !GetFileTime(flag, written)) return false;
+    std::string text = content.substr(0, content.find_first_of("\r\n"));
+    Trim(text);
+    if (text.empty()) {
+        // Only a run that could not link its flag makes it empty first.
+        std::int64_t age = 0;
+        return GetFileAge(flag, age) && age > EmptyFlagSeconds;
+    }
+    if (text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    const long long number = ParseNumber(text);
+    if (number <= 0 || number > 0x7FFFFFFF) return false;
+    const int pid = static_cast<int>(number);
+    if (pid == CurrentProcessId()) return flag != OwnedFlag;  // an earlier life of this ID
+    const ProcessInfo process = ReadProcessInfo(pid);
+    if (!process.exists) return true;
+    if (!process.readable) return false;
+    if (process.zombie) return true;
+    if (process.started > written + StartSlackSeconds) return true;
+    // An upgrade replaces the program file under a running copy: its name
+    // still tells.
+    return process.programKnown && !process.sameProgram && !NamedLikeThisProgram(process.name);
+}
+
+std::string ExistingBusyFlag(const std::string& flagPath) {
+    const std::string flag = ResolvePath(flagPath);
+    return FileExists(flag) ? flag : std::string();
+}
+
+bool ClearStaleBusyFlag(const std::string& flag, const std::string& logName) {
+    switch (RemoveStaleLock(flag, IsStaleBusyFlag)) {
+        case StaleLock::Removed:
+            WriteLog(logName, "Stale busy flag " + flag + " removed");
+            return true;
+        case StaleLock::Gone:
+            return true;
+        case StaleLock::Live:
+            break;
+    }
+    return false;
+}
+
+int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int waitSeconds) {
+    const std::uint64_t deadline = MillisecondTick() + static_cast<std::uint64_t>(std::max(0, waitSeconds)) * 1000u;
+    for (;;) {
+        const std::string existing = ExistingBusyFlag(flagPath);
+        if (existing.empty() || ClearStaleBusyFlag(existing, logName)) {
+            // Linked whole: of two runs started together only one wins,
+            // and a kill never leaves an empty flag.
+            int error = CreateLockFile(flagPath, NumberText(CurrentProcessId()) + "\n");
+            if (error == 0) {
+                OwnedFlag = flagPath;
+                return 0;
+            }
+            if (error != EEXIST) return error;
+        }
+        if (MillisecondTick() >= deadline) return EEXIST;
+        SleepMilliseconds(BusyPollMilliseconds);
+    }
+}
+
+bool HoldsBusyFlag() { return !OwnedFlag.empty(); }
+
+void ReleaseBusyFlag() {
+    if (OwnedFlag.empty()) return;
+    DeleteOwnFile(OwnedFlag);
+    OwnedFlag.clear();
+}
