@@ -368,6 +368,7 @@ void Run(int argc, char** argv) {
     // could not deliver to a busy link go first.
     if (command->changesFiles) {
         AcquireBusyFlag(State.node.main);
+        SweepLeftovers(State.node);
         FlushFlowRetries(State.node.main);
     }
     command->handler(State);
