@@ -72,16 +72,17 @@ void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::stri
     CloseJournal(journal);
 }
 
-// The journal of hatching this file (its CRC and size) into the area: a
-// hatch cut short is finished by hatching the same file again, and no link
-// gets it twice. A journal of another file under that name is old: it goes.
 // Where the journal of hatching filePath into the area lies.
 std::string HatchJournalPath(const MainConfig& config, const AreaRecord& area, const std::string& filePath) {
     const std::string key = UpperCase(area.Name) + "\n" + AbsolutePath(filePath);
     return config.tempDir + std::string(HatchJournalDir) + HexLong(TextCrc32(key)) + ".jnl";
 }
 
-// resumed tells whether it goes on from an earlier run.
+// The journal of hatching this file (its CRC and size) into the area: a
+// hatch cut short is finished by hatching the same file again, and no link
+// gets it twice. A journal of another file under that name, or of a hatch
+// that was done, is old: it goes. resumed tells whether the journal goes on
+// from an earlier run.
 Journal OpenHatchJournal(const MainConfig& config, const AreaRecord& area, const std::string& filePath,
                          const TicRecord& tic, bool* resumed = nullptr) {
     const std::string key = UpperCase(area.Name) + "\n" + AbsolutePath(filePath);

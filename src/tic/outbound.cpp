@@ -190,7 +190,10 @@ void AppendFlowLines(const MainConfig& config, const std::string& flowFile, cons
         for (const std::string& line : lines) AppendOrFail(flowFile, line, true);
         return;
     }
-    // One append: a run killed meanwhile leaves all of them or none.
+    // One append: a run killed meanwhile leaves all of them or none. A new
+    // flow file is not made under a temporary name: the mailer leaves it
+    // alone while we hold the busy file, and what a kill can leave is an
+    // empty flow file, which sends nothing.
     std::string text;
     for (const std::string& line : lines) text += line;
     AppendOrFail(flowFile, text, false);
