@@ -386,6 +386,7 @@ void Run(int argc, char** argv) {
     // mailer's tosses.
     if (command->changesFiles && !UsesCommander(State.commandLine)) {
         AcquireBusyFlag(State.node.main);
+        SweepLeftovers(State.node);
         FlushFlowRetries(State.node.main);
     }
     command->handler(State);

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -347,6 +348,11 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
         });
         if (error != 0) return error;
         NoteName(target, true);
+        // Made, nothing written yet. Not for an exclusive create: the locks
+        // made that way are not yet written whole.
+        if (!(flags & O_EXCL)) InjectedFault(false);
+    } else if (flags & O_TRUNC) {
+        InjectedFault(false);  // emptied, nothing written yet
     }
     std::size_t written = 0;
     int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
@@ -359,11 +365,90 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
     return error != 0 ? error : closeError;
 }
 
+// ---- Temporary names --------------------------------------------------------
+// A file others read is written under ".NAME~PID.XXXXXX" beside it and
+// renamed into place when complete. The dot keeps mailers and tossers off
+// it (and no mask of theirs, "*.msg", "*.?lo", "*.tic", matches the last
+// part); the PID tells a killed run's leftover from a file a live run is
+// still writing, without holding any lock.
+
+constexpr std::size_t MaxTemporaryStem = 200;  // leaves room for "~PID.XXXXXX" within NAME_MAX
+
+std::unordered_set<std::string>& SweptDirectories() {
+    static std::unordered_set<std::string> swept;
+    return swept;
+}
+
+// The PID a temporary name was made by; 0 when it is none of ours.
+long long TemporaryNameWriter(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    if (name.size() < 2 || name[0] != '.' || dot == 0 || dot == std::string_view::npos || name.size() - dot != 7)
+        return 0;
+    for (char c : name.substr(dot + 1))
+        if (!std::isalnum(static_cast<unsigned char>(c))) return 0;
+    const std::size_t tilde = name.rfind('~', dot);
+    if (tilde == std::string_view::npos || tilde == 0 || tilde + 1 == dot || dot - tilde > 11) return 0;
+    long long pid = 0;
+    for (char c : name.substr(tilde + 1, dot - tilde - 1)) {
+        if (c < '0' || c > '9') return 0;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid;
+}
+
+// Makes a new temporary file for name in dir (dir without its trailing
+// "/"); the descriptor, or -1 with the errno in error. The first time in a
+// run, what killed runs left in dir goes.
+int MakeTemporaryFile(const std::string& dir, const std::string& name, std::string& temp, int& error) {
+    if (SweptDirectories().insert(dir).second) RemoveLeftoverTemporaries(dir);
+    std::string stem = name.substr(0, std::min(name.size(), MaxTemporaryStem));
+    int fd = -1;
+    error = InExistingDirectory(dir + PathSeparator + stem, [&] {
+        temp = dir + PathSeparator + "." + stem + "~" + std::to_string(CurrentProcessId()) + ".XXXXXX";
+        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        return fd < 0 ? errno : 0;
+    });
+    if (fd >= 0) NoteName(temp, true);
+    return fd;
+}
+
+void RemoveTemporary(const std::string& temp) {
+    ::unlink(temp.c_str());
+    NoteName(temp, false);
+}
+
+// The mode a new file gets: 0666 less the umask.
+mode_t NewFileMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// Writes content to a new temporary file beside path; 0 or errno. The
+// temporary file is removed when it could not be written whole.
+int WriteTemporary(const std::string& path, std::string_view content, int fault, std::string& temp) {
+    std::string dir, name;
+    SplitDirectoryPart(path, dir, name);
+    int error = 0;
+    int fd = MakeTemporaryFile(dir, name, temp, error);
+    if (fd < 0) return error;
+    InjectedFault(false);  // made, nothing written yet
+    error = WriteUnlessFull(fd, content.data(), content.size(), fault);
+    if (error == 0) ::fchmod(fd, NewFileMode());
+    int closeError = CloseChecked(fd);
+    if (error == 0) error = closeError;
+    if (error != 0) RemoveTemporary(temp);
+    return error;
+}
+
 enum class CopyStage { Done, SourceOpen, TargetCreate, Transfer };
 
-// The copy behind CopyFile and CopyFile. A partly written target is
-// removed, so a failed copy never looks like a complete one.
-CopyStage CopyFileContents(const std::string& source, const std::string& target, int& error) {
+// The copy behind CopyFile: written under a temporary name in workDir (the
+// target's directory when empty) and renamed over the target when complete,
+// so the target is never seen cut short, and a failed copy leaves it as it
+// was.
+CopyStage CopyFileContents(const std::string& source, const std::string& target, const std::string& workDir,
+                           int& error) {
     const int fault = InjectedFault();
     if (fault != 0 && fault != ENOSPC) {
         error = fault;
@@ -394,16 +479,16 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
         ::close(in);
         return CopyStage::Done;
     }
-    int out = -1;
-    error = InExistingDirectory(to, [&] {
-        out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        return out < 0 ? errno : 0;
-    });
+    std::string dir, name;
+    SplitDirectoryPart(to, dir, name);
+    if (!workDir.empty()) dir = DirectoryKey(workDir);
+    std::string temp;
+    int out = MakeTemporaryFile(dir, name, temp, error);
     if (out < 0) {
         ::close(in);
         return CopyStage::TargetCreate;
     }
-    NoteName(to, true);
+    InjectedFault(false);  // made, nothing copied yet
     char block[CopyBlockSize];
     for (;;) {
         ssize_t got = ::read(in, block, sizeof block);
@@ -415,6 +500,7 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
         if (got == 0) break;
         error = WriteUnlessFull(out, block, static_cast<std::size_t>(got), fault);
         if (error != 0) break;
+        InjectedFault(false);  // part copied, or all of it but not yet in place
     }
     if (error == 0) {
         struct timespec times[2] = {st.st_atim, st.st_mtim};
@@ -424,11 +510,13 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
     int closeError = CloseChecked(out);
     ::close(in);
     if (error == 0) error = closeError;
+    if (error == 0 && ::rename(temp.c_str(), to.c_str()) != 0) error = errno;
     if (error != 0) {
-        ::unlink(to.c_str());
-        NoteName(to, false);
+        RemoveTemporary(temp);
         return CopyStage::Transfer;
     }
+    NoteName(temp, false);
+    NoteName(to, true);
     return CopyStage::Done;
 }
 
@@ -660,9 +748,59 @@ void DeleteFiles(const std::string& pathMask) {
     for (const DirEntry& entry : FindFiles(pathMask, SearchKind::FilesOnly)) DeleteFile(prefix + entry.name);
 }
 
-int CopyFile(const std::string& source, const std::string& target) {
+int CopyFile(const std::string& source, const std::string& target, const std::string& workDir) {
     int error = 0;
-    CopyFileContents(source, target, error);
+    CopyFileContents(source, target, workDir, error);
+    return error;
+}
+
+bool IsTemporaryName(std::string_view name) { return TemporaryNameWriter(name) > 0; }
+
+void RemoveLeftoverTemporaries(const std::string& dir) {
+    const std::string key = DirectoryKey(dir);
+    SweptDirectories().insert(key);
+    for (const DirEntry& entry : FindFiles(key + PathSeparator + ".*")) {
+        const long long pid = TemporaryNameWriter(entry.name);
+        if (pid > 0 && (pid > INT_MAX || !ProcessExists(static_cast<int>(pid))))
+            DeleteOwnFile(key + PathSeparator + entry.name);
+    }
+}
+
+int PublishFile(const std::string& path, std::string_view content) {
+    if (path.empty()) return ENOENT;
+    const int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) return fault;
+    std::string temp;
+    if (int error = WriteTemporary(path, content, fault, temp)) return error;
+    InjectedFault(false);  // written, not yet in place
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        int error = errno;
+        RemoveTemporary(temp);
+        return error;
+    }
+    NoteName(temp, false);
+    NoteName(path, true);
+    return 0;
+}
+
+int PublishNewFile(const std::string& path, std::string_view content) {
+    if (path.empty()) return ENOENT;
+    const int fault = InjectedFault();
+    if (fault != 0 && fault != ENOSPC) return fault;
+    std::string temp;
+    if (int error = WriteTemporary(path, content, fault, temp)) return error;
+    InjectedFault(false);  // written, not yet in place
+    // link(2) gives the complete file its name only while that is free.
+    int error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
+    if (error == 0) {
+        NoteName(path, true);
+        InjectedFault(false);  // in place, the temporary name not yet gone
+    }
+    RemoveTemporary(temp);
+    // A file system without hard links (cifs, some FUSE ones): the name is
+    // taken by an exclusive create, and the content written right after.
+    if (error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS)
+        return WriteFileWithFlags(path, content, O_CREAT | O_EXCL);
     return error;
 }
 
@@ -702,6 +840,7 @@ int RenameFile(const std::string& from, const std::string& to) {
 int RenameNoReplace(const std::string& from, const std::string& to) {
     if (int fault = InjectedFault()) return fault;
     if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    InjectedFault(false);  // under both names
     ::unlink(from.c_str());
     NoteName(from, false);
     NoteName(to, true);
@@ -715,6 +854,7 @@ int MoveFile(const std::string& from, const std::string& to) {
     if (error != EXDEV) return error;
     error = CopyFile(source, to);
     if (error != 0) return error;
+    InjectedFault(false);  // copied, the source not yet gone
     if (::unlink(source.c_str()) != 0) return errno;
     NoteName(source, false);
     return 0;
@@ -859,32 +999,28 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
     }
     std::string dir, name;
     SplitDirectoryPart(target, dir, name);
-    // Work copies a killed rewrite of this file left behind.
+    // Work copies of the older shape a killed rewrite of this file left.
     for (const DirEntry& entry : FindFiles(dir + PathSeparator + "." + name + ".??????"))
         if (entry.name.size() == name.size() + 8 && entry.name.compare(1, name.size(), name) == 0) ::unlink((dir + PathSeparator + entry.name).c_str());
-    std::string temp = dir + PathSeparator + "." + name + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return errno;
-    int error = WriteUnlessFull(fd, content.data(), content.size(), fault);
+    std::string temp;
+    int error = 0;
+    int fd = MakeTemporaryFile(dir, name, temp, error);
+    if (fd < 0) return error;
+    InjectedFault(false);  // made, nothing written yet
+    error = WriteUnlessFull(fd, content.data(), content.size(), fault);
     if (error == 0) {
-        mode_t mode = 0;
-        if (exists) {
-            mode = st.st_mode & 07777;
-        } else {
-            mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode = 0666 & ~mask;
-        }
-        ::fchmod(fd, mode);
+        ::fchmod(fd, exists ? st.st_mode & 07777 : NewFileMode());
         if (::fsync(fd) != 0) error = errno;
     }
     int closeError = CloseChecked(fd);
     if (error == 0) error = closeError;
+    if (error == 0) InjectedFault(false);  // written, not yet in place
     if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
     if (error != 0) {
-        ::unlink(temp.c_str());
+        RemoveTemporary(temp);
         return error;
     }
+    NoteName(temp, false);
     NoteName(target, true);
     // Make the rename itself durable.
     int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

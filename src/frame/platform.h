@@ -103,8 +103,18 @@ void DeleteOwnFile(const std::string& path);
 void DeleteFiles(const std::string& pathMask);
 
 // Copies in 8192-byte blocks, keeping time stamp and mode; errno, 0 on
-// success. A partly written target is removed.
-int CopyFile(const std::string& source, const std::string& target);
+// success. The copy is made under a temporary name in workDir (the target's
+// directory when empty; it must lie on the target's file system) and renamed
+// over the target when complete: the target is never seen cut short.
+int CopyFile(const std::string& source, const std::string& target, const std::string& workDir = std::string());
+
+// Temporary names: ".NAME~PID.XXXXXX" beside the file they become (PID of
+// the run that writes it). They begin with a dot and match no mask of a
+// mailer or tosser ("*.msg", "*.?lo", "*.?ut", "*.tic").
+bool IsTemporaryName(std::string_view name);
+// Removes the temporary files in dir whose run is gone. Every writer below
+// does so once a run for each directory it makes a temporary file in.
+void RemoveLeftoverTemporaries(const std::string& dir);
 
 // rename(2); returns 0 or errno.
 int RenameFile(const std::string& from, const std::string& to);
@@ -141,7 +151,16 @@ int WriteWholeFile(const std::string& path, std::string_view content);
 // writes the bytes. Returns 0 or errno.
 int CreateNewFile(const std::string& path, std::string_view content);
 
+// Files others read (TICs, netmail): written whole under a temporary name
+// beside path, then given the name. PublishFile replaces a file of that
+// name; PublishNewFile gives the name only while it is free (EEXIST
+// otherwise). Returns 0 or errno; nothing is left under either name on
+// failure.
+int PublishFile(const std::string& path, std::string_view content);
+int PublishNewFile(const std::string& path, std::string_view content);
+
 // Appends the bytes, creating the file when needed. Returns 0 or errno.
+// One write: a reader sees all of the bytes or none of them.
 int AppendToFile(const std::string& path, std::string_view content);
 
 int LastErrorNumber();  // errno
@@ -265,11 +284,15 @@ std::vector<MountPoint> ReadMountPoints();
 std::uint64_t MemoryAvailable();
 
 // The fault switch of test builds, asked before every file operation that
-// changes something. BRENMOOR_FAULT "stop:N" kills the process before its
-// N-th such operation, as SIGKILL or a power cut would; "fail:N" makes that
-// operation fail with EIO, when it is one that reports failures (reported);
-// "nospace:N" makes it fail with ENOSPC, a write after writing part of its
-// data.
+// changes something, and between the system calls of one operation (after
+// a create and before its write, after a write and before its rename, after
+// a link and before the old name goes, after each block of a copy). Those
+// points count as operations of their own. BRENMOOR_FAULT "stop:N" kills
+// the process at its N-th point, as SIGKILL or a power cut would; "fail:N"
+// makes that operation fail with EIO, when it is one that reports failures
+// (reported; the points inside an operation are not: there the operation
+// goes on); "nospace:N" makes it fail with ENOSPC, a write after writing
+// part of its data.
 // Returns the error to report, 0 to go on; always 0 in other builds.
 int InjectedFault(bool reported = true);
 

@@ -274,11 +274,7 @@ void WriteNetmail(const std::string& fileName, std::string_view fromName, std::s
         body = &lines;
     }
     std::string bytes = BuildNetmail(fromName, toName, fromAddress, toAddress, subject, body, attributes, origin);
-    int error = WriteWholeFile(fileName, bytes);
-    if (error != 0) {
-        DeleteFile(fileName);
-        RuntimeError(error);
-    }
+    if (int error = PublishFile(fileName, bytes)) RuntimeError(error);
 }
 
 namespace {
@@ -311,13 +307,12 @@ int WriteOutgoingNetmail(const std::string& directory, const std::vector<Outgoin
         // The number after the last one written, without a new search of
         // the directory for each part of a long list.
         std::string name = written.empty() ? NextMessageName(directory) : FollowingMessageName(written.back());
-        int error = CreateNewFile(name, bytes);
+        int error = PublishNewFile(name, bytes);
         for (int attempt = 0; attempt < 3 && error == EEXIST; ++attempt) {
             name = NextMessageName(directory);
-            error = CreateNewFile(name, bytes);
+            error = PublishNewFile(name, bytes);
         }
         if (error != 0) {
-            if (error != EEXIST) DeleteFile(name);
             for (const std::string& done : written) DeleteFile(done);
             return error;
         }

@@ -488,12 +488,12 @@ int WriteAnswer(const MainConfig& config, Journal& journal, const std::string& i
     int error = EEXIST;
     if (!file.empty()) {
         std::string existing;
-        error = ReadWholeFile(file, existing) ? (existing == bytes ? 0 : EEXIST) : CreateNewFile(file, bytes);
+        error = ReadWholeFile(file, existing) ? (existing == bytes ? 0 : EEXIST) : PublishNewFile(file, bytes);
     }
     for (int attempt = 0; attempt < 4 && error == EEXIST; ++attempt) {
         file = NextMessageName(config.netmailOut);
         JournalAdd(journal, "name " + index + " " + file);
-        error = CreateNewFile(file, bytes);
+        error = PublishNewFile(file, bytes);
     }
     return error;
 }

@@ -25,6 +25,7 @@ constexpr std::string_view StopRequestedText = "Asked to stop: the files not yet
 constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
 constexpr std::string_view HatchJournalDir = "journal/hatch/";
+constexpr std::string_view HatchDoneLine = "done";
 
 // The directory that holds an area's files: its Path, or the pass-through
 // directory. Ends in "/" when not empty.
@@ -65,21 +66,35 @@ void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::stri
         }
         JournalAdd(journal, "announced");
     }
+    // Noted before the journal goes: a journal left with it is of a hatch
+    // that is complete, and a later hatch of the same file is a new one.
+    JournalAdd(journal, std::string(HatchDoneLine));
     WriteLog(config.logName, MessageText(Msg::LOGHATCHEND));
+    CloseJournal(journal);
+}
+
+// Where the journal of hatching filePath into the area lies.
+std::string HatchJournalPath(const MainConfig& config, const AreaRecord& area, const std::string& filePath) {
+    const std::string key = UpperCase(area.Name) + "\n" + AbsolutePath(filePath);
+    return config.tempDir + std::string(HatchJournalDir) + HexLong(TextCrc32(key)) + ".jnl";
 }
 
 // The journal of hatching this file (its CRC and size) into the area: a
 // hatch cut short is finished by hatching the same file again, and no link
-// gets it twice. A journal of another file under that name is old: it goes.
+// gets it twice. A journal of another file under that name, or of a hatch
+// that was done, is old: it goes. resumed tells whether the journal goes on
+// from an earlier run.
 Journal OpenHatchJournal(const MainConfig& config, const AreaRecord& area, const std::string& filePath,
-                         const TicRecord& tic) {
+                         const TicRecord& tic, bool* resumed = nullptr) {
     const std::string key = UpperCase(area.Name) + "\n" + AbsolutePath(filePath);
-    Journal journal = OpenJournal(config.tempDir + std::string(HatchJournalDir) + HexLong(TextCrc32(key)) + ".jnl");
+    Journal journal = OpenJournal(HatchJournalPath(config, area, filePath));
     const std::string identity = "hatch " + HexLong(tic.Crc) + " " + std::to_string(tic.Size) + " " + key;
-    if (!JournalHas(journal, SingleLine(identity))) {
+    const bool same = JournalHas(journal, SingleLine(identity)) && !JournalHas(journal, HatchDoneLine);
+    if (!same) {
         CloseJournal(journal);
         JournalAdd(journal, identity);
     }
+    if (resumed != nullptr) *resumed = same;
     return journal;
 }
 
@@ -191,7 +206,6 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     const bool announce = area.PassThrough ? config.announcePassThrough : request.copyToArea;
     Journal journal = OpenHatchJournal(config, area, filePath, tic);
     SendHatched(node, area, filePath, tic, announce, journal);
-    CloseJournal(journal);
 }
 
 int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
@@ -225,6 +239,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
         if (area.Name.empty() || area.PassThrough) continue;
         const std::string dir = FilesDirectory(node, area);
         const std::string descFile = config.descFile.empty() ? std::string() : dir + config.descFile;
+        if (!listOnly) RemoveLeftoverTemporaries(dir);
         for (const DirEntry& entry : FindFiles(dir + "*")) {
             const std::string& name = entry.name;
             if (entry.isHidden || name.starts_with('.')) continue;
@@ -240,7 +255,10 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
                     WriteLog(config.logName, Fill(MessageText(Msg::LOGBADFILENAME), "%f", PrintableText(dir + name)));
                 continue;
             }
-            if (!descFile.empty() && DescriptionExists(descFile, name, layout)) continue;
+            // A file described by a run that ended before it was sent to
+            // every link has its journal: it is finished now.
+            const bool described = !descFile.empty() && DescriptionExists(descFile, name, layout);
+            if (described && !IsRegularFile(HatchJournalPath(config, area, dir + name))) continue;
             if (listOnly) {
                 WriteLine(dir + name);
                 continue;
@@ -266,15 +284,37 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             std::uint64_t size = 0;
             GetFileSize(dir + name, size);
             tic.Size = TicSize(size);
-            if (!descFile.empty())
-                if (int error =
-                        AddDescription(extract ? "LDESC" : "DESC", name, descFile, config.defaultDesc, ldesc, layout))
-                    RuntimeError(error);
+            bool resumed = false;
+            Journal journal = OpenHatchJournal(config, area, dir + name, tic, &resumed);
+            if (described && !resumed) {
+                // The journal was of another file of that name: this one was
+                // described since, as any file is.
+                CloseJournal(journal);
+                continue;
+            }
+            // Described before it is sent, once: a run that ends in between
+            // finds the entry and its journal.
+            if (!JournalHas(journal, "described")) {
+                if (!descFile.empty() && !described)
+                    if (int error = AddDescription(extract ? "LDESC" : "DESC", name, descFile, config.defaultDesc,
+                                                   ldesc, layout))
+                        RuntimeError(error);
+                JournalAdd(journal, "described");
+            }
             WriteLine(Fill(MessageText(Msg::HATCHFILE), "%f", name, "%a", area.Name));
-            Journal journal;  // in memory: a file that is sent has its entry, and is not hatched again
             SendHatched(node, area, dir + name, tic, true, journal);
         }
     }
+}
+
+void SweepLeftovers(const NodeConfig& node) {
+    const MainConfig& config = node.main;
+    for (const std::string* dir : {&node.programDir, &config.outbound, &config.netmailOut, &config.fileBoxes,
+                                   &config.passThrough, &config.badTicDir, &config.dupeDir, &config.tempDir})
+        if (!dir->empty() && DirectoryExists(*dir)) RemoveLeftoverTemporaries(*dir);
+    const std::string journals = config.tempDir + std::string(HatchJournalDir);
+    for (const DirEntry& entry : FindFiles(journals + "*.jnl"))
+        if (JournalHas(OpenJournal(journals + entry.name), HatchDoneLine)) DeleteFile(journals + entry.name);
 }
 
 void Purge(const NodeConfig& node) {
@@ -294,9 +334,11 @@ void Purge(const NodeConfig& node) {
         }
     }
     const std::string descFile = config.descFile.empty() ? std::string() : config.passThrough + config.descFile;
+    RemoveLeftoverTemporaries(config.passThrough);
     for (const DirEntry& entry : FindFiles(config.passThrough + "*")) {
         const std::string& name = entry.name;
-        if (EqualNoCase(name, config.descFile)) continue;
+        // A file being written by a live run, not yet a file of its own.
+        if (EqualNoCase(name, config.descFile) || IsTemporaryName(name)) continue;
         if (std::any_of(kept.begin(), kept.end(), [&name](const std::string& k) { return EqualNoCase(k, name); }))
             continue;
         // The entry goes first: a purge cut short between the two leaves a

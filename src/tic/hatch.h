@@ -36,6 +36,11 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
 // with listOnly only names them.
 void AutoHatch(const NodeConfig& node, bool listOnly);
 
+// What killed runs left: their temporary files in the node's directories,
+// and the journals of hatches that were complete. At the start of a run
+// that changes files.
+void SweepLeftovers(const NodeConfig& node);
+
 // Deletes the files of the pass-through directory that no waiting outbound
 // TIC and no unfinished toss still names, with their description entries.
 void Purge(const NodeConfig& node);

@@ -23,7 +23,6 @@ constexpr std::string_view AttachToName = "SysOp";
 constexpr std::string_view AttachTooLongText = "No file attach to %t: the path %f is longer than a subject holds";
 constexpr std::size_t MaxAttachPath = 71;  // the subject field: 72 bytes with its NUL
 constexpr std::size_t TicNameLength = 12;  // "BM123456.TIC"
-constexpr std::size_t MaxPartName = 250;    // a box's work copy, with ".part" within NAME_MAX
 constexpr std::string_view Base32Digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 
 // The flavour words are tested with a blank in front, so that "DIR" is found
@@ -205,7 +204,10 @@ void AppendFlowLines(const MainConfig& config, const std::string& flowFile, cons
         for (const std::string& line : lines) AppendOrFail(flowFile, line, true);
         return;
     }
-    // One append: a run killed meanwhile leaves all of them or none.
+    // One append: a run killed meanwhile leaves all of them or none. A new
+    // flow file is not made under a temporary name: the mailer leaves it
+    // alone while we hold the busy file, and what a kill can leave is an
+    // empty flow file, which sends nothing.
     std::string text;
     for (const std::string& line : lines) text += line;
     AppendOrFail(flowFile, text, false);
@@ -226,13 +228,8 @@ void SendToBox(const std::string& box, const std::string& path, std::string_view
     const std::string target = dir + ExtractFileName(path);
     const bool kfs = HasFlavourWord(flavour, "KFS");
     if (kfs && RenameFile(path, target) == 0) return;
-    std::string part = "." + ExtractFileName(box) + "." + ExtractFileName(path);
-    if (part.size() > MaxPartName) part.resize(MaxPartName);
-    part = ExtractDir(box) + part + ".part";
-    int error = CopyFile(path, part);
-    if (error == 0) error = RenameFile(part, target);
+    int error = CopyFile(path, target, ExtractDir(box));
     if (error != 0) {
-        DeleteFile(part);
         WriteLine("Cannot copy " + path + " to " + target + ": error " + ErrorText(error));
         ExitProgram(2);
     }
@@ -494,11 +491,11 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         bool again = false;
         std::string ticPath = config.outbound + LinkTicName(done, address, again);
         const std::string ticText = FormatTic(out, LocalNow());
-        int error = again ? WriteWholeFile(ticPath, ticText) : CreateNewFile(ticPath, ticText);
+        int error = again ? PublishFile(ticPath, ticText) : PublishNewFile(ticPath, ticText);
         // A name that is taken gets another: the exclusive create tells.
         for (int tries = 0; error == EEXIST && !again && tries < 100; ++tries) {
             ticPath = config.outbound + NoteNewTicName(done, address);
-            error = CreateNewFile(ticPath, ticText);
+            error = PublishNewFile(ticPath, ticText);
         }
         WriteLog(config.logName, SubstituteMacros(MessageText(Msg::LOGHATCHSENDTO), "%t", address));
         if (error != 0) RuntimeError(error);

@@ -39,6 +39,7 @@ constexpr std::string_view StopRequestedText = "Asked to stop: the TICs not yet 
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
 constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
 constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
+constexpr std::string_view OtherTicJournalText = "The journal of an earlier %f is removed: it was written for another TIC";
 constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlier run left halfway";
 constexpr std::string_view NoAreaToResumeText = "Cannot finish the toss of %f: area %a is gone, left in the inbound";
 constexpr std::string_view DescNotWrittenText = "Cannot write the description list %f: error %e";
@@ -78,7 +79,25 @@ struct TicWork {
     std::string sourceFile;  // the file's name there (File, or the name it went aside under); empty: none
     std::string oldReason;   // the reason line the toss gave the file there, or its start
     bool oldReasonWhole = false;
+    std::string ticIdentity;  // size and CRC-32 of the TIC's content, once asked for
 };
+
+// The TIC as its journal knows it: a journal serves only the TIC it was
+// written for, not a later one that came under the same name.
+const std::string& TicIdentity(TicWork& work) {
+    if (work.ticIdentity.empty()) {
+        const std::string path = work.source + work.ticName;
+        std::uint64_t size = 0;
+        GetFileSize(path, size);
+        work.ticIdentity = std::to_string(size) + " " + HexLong(FileCrc32(path));
+    }
+    return work.ticIdentity;
+}
+
+// The first lines of a TIC's journal: which TIC, file and area it is for.
+std::vector<std::string> JournalHead(TicWork& work, const std::string& file) {
+    return {"tic-content " + TicIdentity(work), "file " + file, "area " + work.tic.Area};
+}
 
 // The name under which a refused file or TIC goes into dir: its own, or,
 // when an earlier one of that name is there, the name with a number before
@@ -212,9 +231,12 @@ void MoveAside(TicWork& work, const std::string& dir, const std::string& reason,
             return LeaveUndone(work);
         }
     }
-    if (!plan.file.empty())
-        JournalAdd(work.journal, {"file " + work.tic.File, "area " + work.tic.Area, "aside " + plan.dir,
-                                  "aside-file " + plan.file, "aside-tic " + plan.tic, "aside-reason " + plan.reason});
+    if (!plan.file.empty()) {
+        std::vector<std::string> lines = JournalHead(work, work.tic.File);
+        lines.insert(lines.end(), {"aside " + plan.dir, "aside-file " + plan.file, "aside-tic " + plan.tic,
+                                   "aside-reason " + plan.reason});
+        JournalAdd(work.journal, lines);
+    }
     CarryOutAside(work, plan, false);
 }
 
@@ -371,7 +393,9 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     area.SecurityShow = group.SecurityShow;
 
     // Noted first: a run that ends once the area stands owes its notice.
-    JournalAdd(work.journal, {"file " + tic.File, "area " + tic.Area, "creating"});
+    std::vector<std::string> head = JournalHead(work, tic.File);
+    head.push_back("creating");
+    JournalAdd(work.journal, head);
     if (AppendArea(work.node.programDir + "areas.ctl", area) != 0) {
         CloseJournal(work.journal);
         ++work.state.BadTicCount;
@@ -560,9 +584,12 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
     const std::string receivedName = tic.File;
     const std::string stored = target + tic.FullName;
     const bool resumed = !JournalValue(journal, "stored").empty();
-    if (!resumed)
-        JournalAdd(journal, {"file " + receivedName, "area " + tic.Area, "stored " + stored,
-                             "crc " + HexLong(tic.Crc), "size " + std::to_string(work.inboundSize)});
+    if (!resumed) {
+        std::vector<std::string> lines = JournalHead(work, receivedName);
+        lines.insert(lines.end(),
+                     {"stored " + stored, "crc " + HexLong(tic.Crc), "size " + std::to_string(work.inboundSize)});
+        JournalAdd(journal, lines);
+    }
     if (!resumed || IsRegularFile(work.source + work.sourceFile)) {
         int error = MoveFile(work.source + work.sourceFile, stored);
         if (error != 0) {
@@ -689,7 +716,7 @@ bool TakeOutReasonLine(TicWork& work) {
 // The per-TIC step; false for a TIC that is not counted (from our own address).
 bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
     const MainConfig& config = node.main;
-    TicWork work{node, config, state, ticName, {}, {}, 0, {}, state.SourceDir, {}, {}, false};
+    TicWork work{node, config, state, ticName, {}, {}, 0, {}, state.SourceDir, {}, {}, false, {}};
     TicRecord& tic = work.tic;
     const std::string ticPath = work.source + ticName;
 
@@ -733,9 +760,13 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     Journal& journal = work.journal;
     journal = OpenJournal(state.FromBadDir ? BadJournalPath(config.tempDir, ticName)
                                            : JournalPath(config.tempDir, ticName));
-    if (!journal.lines.empty() && (JournalValue(journal, "file") != SingleLine(tic.File) ||
-                                   JournalValue(journal, "area") != SingleLine(tic.Area)))
-        CloseJournal(journal);  // another TIC of that name before this one
+    if (!journal.lines.empty() && (JournalValue(journal, "tic-content") != TicIdentity(work) ||
+                                   JournalValue(journal, "file") != SingleLine(tic.File) ||
+                                   JournalValue(journal, "area") != SingleLine(tic.Area))) {
+        // Another TIC of that name before this one: this one is checked in full.
+        Log(work, Fill(OtherTicJournalText, "%f", ticName));
+        CloseJournal(journal);
+    }
     if (!JournalValue(journal, "aside").empty() && JournalValue(journal, "stored").empty()) {
         ++state.BadTicCount;
         Log(work, Fill(ResumeAsideText, "%f", tic.File));

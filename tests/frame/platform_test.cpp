@@ -215,6 +215,49 @@ TEST(ReplaceFileSafely, FailureLeavesOriginalAndNoTempFile) {
     EXPECT_EQ(ListDir(dir.path), (Names{"areas.ctl", "links.ctl"}));
 }
 
+TEST(TemporaryNames, ShapeOfTheNamesAndWhoseLeftoversGo) {
+    const struct {
+        const char* name;
+        bool temporary;
+    } cases[] = {
+        {".Report.txt~1234.AbC9xZ", true},    {".2.msg~77.qDEZ56", true},
+        {".a b~c.zip~4194304.000000", true},  {"Report.txt~1234.AbC9xZ", false},  // no dot first
+        {".Report.txt~1234.AbC9x", false},    {".Report.txt~1234.AbC9xZ7", false},  // five, seven
+        {".Report.txt~12a4.AbC9xZ", false},   {".Report.txt~.AbC9xZ", false},
+        {".Report.txt.AbC9xZ", false},        {".Report.txt~1234.Ab-9xZ", false},
+        {".htaccess", false},                 {".Report.txt~123456789012.AbC9xZ", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.name), c.temporary) << c.name;
+
+    ScratchDir dir;
+    const std::string own = std::to_string(CurrentProcessId());
+    WriteFileBytes(dir / ".cut.zip~99999999.AbCdEf", "cut");  // its run is gone
+    WriteFileBytes(dir / (".live.zip~" + own + ".AbCdEf"), "being written");
+    WriteFileBytes(dir / ".sysop notes", "kept");
+    WriteFileBytes(dir / "file.zip", "kept");
+    RemoveLeftoverTemporaries(dir.path + "/");
+    EXPECT_EQ(ListDir(dir.path), (Names{".live.zip~" + own + ".AbCdEf", ".sysop notes", "file.zip"}));
+}
+
+TEST(PublishFile, WholeUnderItsNameOrNotAtAll) {
+    ScratchDir dir;
+    EXPECT_EQ(PublishNewFile(dir / "2.msg", "first"), 0);
+    EXPECT_EQ(PublishNewFile(dir / "2.msg", "second"), EEXIST);  // the name is taken: it stays as it was
+    EXPECT_EQ(ReadFileBytes(dir / "2.msg"), "first");
+    EXPECT_EQ(PublishFile(dir / "2.msg", "replaced"), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "2.msg"), "replaced");
+    EXPECT_EQ(ModeOf(dir / "2.msg") & 0600u, 0600u);
+    EXPECT_NE(PublishNewFile(dir / "no/3.msg", "x"), 0);
+    EXPECT_EQ(ListDir(dir.path), Names{"2.msg"});  // no temporary name left
+
+    // A box's copy is made beside the box and renamed into it.
+    WriteFileBytes(dir / "src/big.zip", Pattern(9000));
+    WriteFileBytes(dir / "boxes/box/old.zip", "x");
+    EXPECT_EQ(CopyFile(dir / "src/big.zip", dir / "boxes/box/big.zip", dir / "boxes"), 0);
+    EXPECT_EQ(ReadFileBytes(dir / "boxes/box/big.zip"), Pattern(9000));
+    EXPECT_EQ(ListDir(dir / "boxes"), Names{"box"});
+}
+
 TEST(SplitLines, LineEnds) {
     const struct {
         std::string text;

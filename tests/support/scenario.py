@@ -195,9 +195,12 @@ class Run:
                     _, code = trial.run_program(args, trial.environment(fault))
                     killed = killed or (mode == 'stop' and code == -9)
                     # A hatch that got its work done before it ended is done
-                    # (a killed run leaves only its busy flag): started
-                    # again, it would be a second hatch.
-                    left = {p: c for p, c in files(trial).items() if not p.endswith('BRENMOOR.BSY')}
+                    # (a killed run leaves only its busy flag, and a journal
+                    # that says the hatch is done, which the next run
+                    # removes): started again, it would be a second hatch.
+                    left = {p: c for p, c in files(trial).items()
+                            if not p.endswith('BRENMOOR.BSY')
+                            and not ('/journal/hatch/' in p and 'done' in c.splitlines())}
                     if args[0].lower() == 'hatch' and not compare(reference, left):
                         report = []
                     else:
