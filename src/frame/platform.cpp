@@ -348,9 +348,7 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
         });
         if (error != 0) return error;
         NoteName(target, true);
-        // Made, nothing written yet. Not for an exclusive create: the locks
-        // made that way are not yet written whole.
-        if (!(flags & O_EXCL)) InjectedFault(false);
+        InjectedFault(false);  // made, nothing written yet
     } else if (flags & O_TRUNC) {
         InjectedFault(false);  // emptied, nothing written yet
     }
