@@ -90,9 +90,6 @@ def expand(entry):
     return full if '.' in full else full + '.0'
 
 
-LINK_OF = {expand(link[0]): link for link in LINKS}
-
-
 class Node:
     """One node in a scratch directory and the runs made on it."""
 
@@ -249,6 +246,8 @@ def check_leftovers(node, report, base_files):
                 report.add('temporary file left', rel)
             elif rel.startswith('tmp/journal/'):
                 report.add('journal left', rel)
+            elif rel.startswith('tmp/'):
+                report.add('work file left in TEMPDIR', rel)
             elif low == 'flowretry.lst':
                 report.add('flow lines left waiting', '%s: %d lines' % (rel, len(open(os.path.join(dirpath, name),
                                                                                       'rb').read().splitlines())))
@@ -360,24 +359,42 @@ def check_sent(node, report, sent):
                 report.add('TIC in the outbound no flow file names', 'out/tic/' + name)
 
 
-def check_whole(node, report, files=None, when=''):
+def check_whole(node, report, files=None, when='', known=None):
     """What others may read at any moment is whole: each TIC a flow file
-    lists, each stored file under its final name, each netmail written."""
+    lists, each stored file under its final name, each netmail written.
+    known: files found whole before, by path, size and time; not read again."""
+    known = {} if known is None else known
+
+    def whole(path, test):
+        try:
+            st = os.stat(path)
+        except OSError:
+            return True
+        key = (st.st_size, st.st_mtime_ns, st.st_ino)
+        if known.get(path) == key:
+            return True
+        if test(path, st.st_size):
+            known[path] = key
+            return True
+        return False
+
     lines, _ = flow_lines(node)
     for address, (_, tics) in lines.items():
         for tic_path in tics:
-            if os.path.exists(tic_path) and not {'AREA', 'FILE', 'CRC', 'SIZE'} <= set(read_tic(tic_path)):
+            if not whole(tic_path, lambda p, _: {'AREA', 'FILE', 'CRC', 'SIZE'} <= set(read_tic(p))):
                 report.add('listed TIC cut', '%s%s: %s' % (when, address, tic_path))
     for (tag, name), (want_crc, want_size) in (files or {}).items():
         path = node.file(area_dir(tag) + name)
-        if os.path.exists(path) and (os.path.getsize(path) != want_size or file_crc(path) != want_crc):
+        if not whole(path, lambda p, size: size == want_size and file_crc(p) == want_crc):
             report.add('file cut under its final name', '%s%s%s: %d bytes of %d' % (
                 when, area_dir(tag), name, os.path.getsize(path), want_size))
     out = node.file('netmail/out')
     for name in os.listdir(out) if os.path.isdir(out) else []:
-        data = open(os.path.join(out, name), 'rb').read()
-        if name.lower().endswith('.msg') and (len(data) < 190 or not data.endswith(b'\0')):
-            report.add('netmail cut under its final name', '%snetmail/out/%s: %d bytes' % (when, name, len(data)))
+        path = os.path.join(out, name)
+        if name.lower().endswith('.msg') and not whole(path, lambda p, size: size >= 190 and read_from(
+                p, size - 1) == b'\0'):
+            report.add('netmail cut under its final name', '%snetmail/out/%s: %d bytes' % (
+                when, name, os.path.getsize(path)))
 
 
 def expect_sent(files, senders=None):
@@ -656,7 +673,7 @@ def trial(command, binary, root, rng, seed):
     known = base_files(template)
     lines = []
 
-    meanwhile = Report()  # what others could read between the runs
+    meanwhile, seen_whole = Report(), {}  # what others could read between the runs
 
     def judge(node, what, report):
         command.check(node, report)
@@ -690,12 +707,13 @@ def trial(command, binary, root, rng, seed):
         grown = whole.log_size()
         for share in sorted(rng.random() for _ in range(command.kills)):
             killed.run(args(killed), log_size=int(share * grown), jitter=rng.uniform(0, 0.005))
-            check_whole(killed, meanwhile, getattr(command, 'files', None), 'after kill %d: ' % len(killed.runs))
+            check_whole(killed, meanwhile, getattr(command, 'files', None), 'after kill %d: ' % len(killed.runs),
+                        seen_whole)
     else:
         for moment in [rng.uniform(0, duration) for _ in range(command.kills)]:
             before = killed.log_size()
             code, _ = killed.run(args(killed), after=moment)
-            check_whole(killed, meanwhile, command.files, 'after kill %d: ' % len(killed.runs))
+            check_whole(killed, meanwhile, command.files, 'after kill %d: ' % len(killed.runs), seen_whole)
             # A hatch that got its work done is done: another would be a new
             # hatch. One killed after saying so leaves at most what the next
             # run of any command clears.
