@@ -311,44 +311,41 @@ def retry_lines(node):
 
 
 def check_sent(node, report, sent):
-    """sent: {(link address, path relative to the node): (area, crc, size)}.
+    """sent: link -> {(AREA, name): (path relative to the node, crc, size)}.
     Each link's flow file lists each of its files once and one TIC naming
-    it, and nothing else."""
+    it with the file's Crc and Size, and nothing else."""
     lines, strangers = flow_lines(node)
     waiting = retry_lines(node)
     for rel in strangers:
         report.add('flow file of no link', rel)
     listed_tics = set()
     for address, (data, tics) in lines.items():
-        data_count = Counter(data)
-        tic_count = Counter()
+        wanted = sent.get(address, {})
+        data_count, tic_count = Counter(data), Counter()
         for tic_path in tics:
             listed_tics.add(os.path.realpath(tic_path))
             if not os.path.exists(tic_path):
                 report.add('flow file names a missing TIC', '%s: %s' % (address, tic_path))
                 continue
             tic = read_tic(tic_path)
-            tic_count[(tic.get('AREA', '').upper(), tic.get('FILE', ''))] += 1
-            wanted = sent.get((address, None, tic.get('AREA', '').upper(), tic.get('FILE', '')))
-            if wanted and (tic.get('CRC', '').upper() != '%08X' % wanted[0] or tic.get('SIZE') != str(wanted[1])):
+            key = (tic.get('AREA', '').upper(), tic.get('FILE', ''))
+            tic_count[key] += 1
+            if key in wanted and (tic.get('CRC', '').upper() != '%08X' % wanted[key][1]
+                                  or tic.get('SIZE') != str(wanted[key][2])):
                 report.add('TIC with a wrong CRC or size', '%s: %s Crc %s Size %s' % (
-                    address, tic.get('FILE'), tic.get('CRC'), tic.get('SIZE')))
-        expected_paths = set()
-        for (link, rel, tag, name), _ in sent.items():
-            if link != address or rel is None:
-                continue
+                    address, key[1], tic.get('CRC'), tic.get('SIZE')))
+        for key, (rel, _, _) in wanted.items():
             path = node.file(rel)
-            expected_paths.add(path)
             if data_count[path] == 0 and path in waiting.get(address, ()):
                 report.add('file kept in the retry list, not in the flow file', '%s: %s' % (address, rel))
                 continue
             if data_count[path] != 1:
                 report.add('file listed for a link not once', '%s: %s listed %d times' % (address, rel,
                                                                                       data_count[path]))
-            if tic_count[(tag, name)] != 1:
-                report.add('TICs naming a file not one', '%s: %s in %s: %d TICs' % (address, name, tag,
-                                                                                  tic_count[(tag, name)]))
-        for path in set(data_count) - expected_paths:
+            if tic_count[key] != 1:
+                report.add('TICs naming a file not one', '%s: %s in %s: %d TICs' % (address, key[1], key[0],
+                                                                                  tic_count[key]))
+        for path in set(data_count) - {node.file(rel) for rel, _, _ in wanted.values()}:
             report.add('file listed for a link that should not get it', '%s: %s' % (address, path))
     queued = {os.path.realpath(p) for paths in waiting.values() for p in paths}
     outbound = node.file('out/tic')
@@ -398,16 +395,14 @@ def check_whole(node, report, files=None, when='', known=None):
 
 
 def expect_sent(files, senders=None):
-    """The sent-map of check_sent for files {(area, name): (crc, size)}:
-    every link but the file's sender gets it."""
+    """What check_sent wants for files {(area, name): (crc, size)}: every
+    link but the file's sender gets it."""
     sent = {}
     for (tag, name), (c, size) in files.items():
         for link in LINKS:
             address = expand(link[0])
-            if senders and senders.get((tag, name)) == address:
-                continue
-            sent[(address, area_dir(tag) + name, tag.upper(), name)] = (c, size)
-            sent[(address, None, tag.upper(), name)] = (c, size)
+            if not senders or senders[(tag, name)] != address:
+                sent.setdefault(address, {})[(tag.upper(), name)] = (area_dir(tag) + name, c, size)
     return sent
 
 
