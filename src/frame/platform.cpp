@@ -773,7 +773,9 @@ FileKind KindOfMode(mode_t mode) {
     return FileKind::Unreadable;
 }
 
-FileKind KindOfError(int error) { return error == ENOENT || error == ENOTDIR ? FileKind::Missing : FileKind::Unreadable; }
+FileKind KindOfError(int error) {
+    return error == ENOENT || error == ENOTDIR ? FileKind::Missing : FileKind::Unreadable;
+}
 
 }  // namespace
 

@@ -936,8 +936,8 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
             if (kind == FileKind::Regular)
                 TossTic(name, node, state);
             else if (kind != FileKind::Missing && kind != FileKind::Directory)
-                WriteLog(config.logName,
-                         Fill(NotRegularTicText, "%f", PrintableText(state.SourceDir + name), "%k", FileKindText(kind)));
+                WriteLog(config.logName, Fill(NotRegularTicText, "%f", PrintableText(state.SourceDir + name), "%k",
+                                              FileKindText(kind)));
         }
     }
     // The pairs of the TICs tossed or moved on from there are done with.
