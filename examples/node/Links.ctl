@@ -8,6 +8,9 @@
 ; rewrites a link's entry on %PAUSE and %RESUME (backup: links.old),
 ; changing only the value of Pause: comments and other lines stay.
 ;
+; Passwords are written only where links need them (TIC Pw lines, requests
+; to uplinks): a wrong TIC password is logged with the one received only.
+;
 ; FilesSend  DIRECT or HOLD: the flavour of files and TICs for the link.
 ; Group      letters of the groups whose echoes the link may use.
 ; DefaultGroup  group of echoes created by the link's TICs.

@@ -454,7 +454,7 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
     }
     error = 0;
     std::string from = ResolvePath(source);
-    int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) {
         error = errno;
         return CopyStage::SourceOpen;
@@ -465,8 +465,9 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
         ::close(in);
         return CopyStage::SourceOpen;
     }
-    if (S_ISDIR(st.st_mode)) {
-        error = EISDIR;
+    // Only a file's bytes are copied: not a directory, a FIFO or a device.
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         ::close(in);
         return CopyStage::SourceOpen;
     }
@@ -863,10 +864,11 @@ int MoveFile(const std::string& from, const std::string& to) {
 bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* identity) {
     content.clear();
     if (path.empty()) return false;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO never holds the run up: it reads as empty.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         std::string resolved = ResolveMissing(path);
-        if (resolved != path) fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+        if (resolved != path) fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
     if (fd < 0) return false;
     // Read in one call when the size is known; a file that grows meanwhile
@@ -893,6 +895,102 @@ bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* 
     ::close(fd);
     if (!ok) content.clear();
     return ok;
+}
+
+// ---- Files from outside ------------------------------------------------------
+
+namespace {
+
+FileKind KindOfMode(mode_t mode) {
+    if (S_ISREG(mode)) return FileKind::Regular;
+    if (S_ISDIR(mode)) return FileKind::Directory;
+    if (S_ISLNK(mode)) return FileKind::SymbolicLink;
+    if (S_ISFIFO(mode)) return FileKind::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return FileKind::Device;
+    if (S_ISSOCK(mode)) return FileKind::Socket;
+    return FileKind::Unreadable;
+}
+
+FileKind KindOfError(int error) {
+    return error == ENOENT || error == ENOTDIR ? FileKind::Missing : FileKind::Unreadable;
+}
+
+}  // namespace
+
+FileKind GetFileKind(const std::string& path, bool followLink) {
+    if (path.empty()) return FileKind::Missing;
+    const std::string resolved = ResolvePath(path);
+    struct stat st {};
+    if ((followLink ? ::stat(resolved.c_str(), &st) : ::lstat(resolved.c_str(), &st)) != 0) return KindOfError(errno);
+    return KindOfMode(st.st_mode);
+}
+
+std::string_view FileKindText(FileKind kind) {
+    switch (kind) {
+        case FileKind::Missing: return "missing";
+        case FileKind::Regular: return "a regular file";
+        case FileKind::Directory: return "a directory";
+        case FileKind::SymbolicLink: return "a symbolic link";
+        case FileKind::Fifo: return "a FIFO";
+        case FileKind::Device: return "a device";
+        case FileKind::Socket: return "a socket";
+        case FileKind::Unreadable: break;
+    }
+    return "not readable";
+}
+
+FileKind RegularFile::Open(const std::string& path, bool followLink) {
+    Close();
+    // Anything but a regular file is refused before it is opened: opening a
+    // device can do things.
+    FileKind kind = GetFileKind(path, followLink);
+    if (kind != FileKind::Regular) return kind;
+    const std::string resolved = ResolvePath(path);
+    int fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+    if (fd < 0) return errno == ELOOP ? FileKind::SymbolicLink : KindOfError(errno);
+    // What was opened may not be what was looked at a moment before.
+    struct stat st {};
+    const bool known = ::fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return known ? KindOfMode(st.st_mode) : FileKind::Unreadable;
+    }
+    fd_ = fd;
+    identity_ = IdentityOf(st);
+    return FileKind::Regular;
+}
+
+bool RegularFile::ReadAll(std::string& content) {
+    content.clear();
+    if (fd_ < 0) return false;
+    std::size_t block = std::max<std::size_t>(identity_.size + 1, 65536);
+    for (off_t at = 0;;) {
+        const std::size_t had = content.size();
+        content.resize(had + block);
+        ssize_t got = ::pread(fd_, content.data() + had, block, at);
+        content.resize(had + (got > 0 ? static_cast<std::size_t>(got) : 0));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            content.clear();
+            return false;
+        }
+        if (got == 0) return true;
+        at += got;
+        block = 65536;
+    }
+}
+
+void RegularFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    identity_ = {};
+}
+
+bool ReadRegularFile(const std::string& path, bool followLink, std::string& content, FileKind& kind) {
+    content.clear();
+    RegularFile file;
+    kind = file.Open(path, followLink);
+    return kind == FileKind::Regular && file.ReadAll(content);
 }
 
 std::size_t NextTextLine(std::string_view text, std::size_t at, std::string_view& line) {

@@ -85,6 +85,51 @@ struct FileStatus {
 };
 FileStatus GetFileStatus(const std::string& path);
 
+// ---- Files from outside ------------------------------------------------------
+
+// What a directory entry is. Files that arrive from outside (payloads, TICs,
+// requests) are used only when they are Regular; a symlink, a FIFO or a
+// device there is refused, and nothing ever blocks on opening one.
+enum class FileKind { Missing, Regular, Directory, SymbolicLink, Fifo, Device, Socket, Unreadable };
+
+// The kind of path's last component (after ResolvePath): the link itself
+// unless followLink, the file it leads to with it. Missing for a dangling link
+// followed.
+FileKind GetFileKind(const std::string& path, bool followLink);
+// "a symbolic link", "a FIFO", ... for log and reason lines.
+std::string_view FileKindText(FileKind kind);
+
+// A file opened for reading only when it is a regular file: the last
+// component is not followed when it is a symlink (unless followLink), the
+// open never blocks (O_NONBLOCK), and the type is checked on the open
+// descriptor, so what is read is the very file that was checked.
+class RegularFile {
+public:
+    RegularFile() = default;
+    RegularFile(const RegularFile&) = delete;
+    RegularFile& operator=(const RegularFile&) = delete;
+    ~RegularFile() { Close(); }
+
+    // Regular when the file is open; otherwise what was there, and the file
+    // stays closed.
+    FileKind Open(const std::string& path, bool followLink);
+    bool IsOpen() const { return fd_ >= 0; }
+    int Descriptor() const { return fd_; }
+    // Who the open file is (its size among it).
+    const FileIdentity& Identity() const { return identity_; }
+    // The whole content; false when it cannot be read.
+    bool ReadAll(std::string& content);
+    void Close();
+
+private:
+    int fd_ = -1;
+    FileIdentity identity_;
+};
+
+// ReadWholeFile for a file from outside: only a regular file is read (see
+// RegularFile). kind tells what was there.
+bool ReadRegularFile(const std::string& path, bool followLink, std::string& content, FileKind& kind);
+
 // ---- Directories, copy, rename, delete ---------------------------------------
 
 // A path relative to the current directory made absolute (for flow files).

@@ -25,6 +25,8 @@ int OpenExisting(const std::string& path, int flags) {
         errno = ENOENT;
         return -1;
     }
+    // A FIFO opened for reading never holds the run up.
+    if ((flags & O_ACCMODE) == O_RDONLY) flags |= O_NONBLOCK;
     int fd = ::open(path.c_str(), flags | O_CLOEXEC);
     if (fd >= 0 || errno != ENOENT) return fd;
     const std::string resolved = ResolvePath(path);
@@ -191,6 +193,12 @@ int ReadFileBlocks(const std::string& path, std::size_t blockSize,
 int ChecksumFile(const std::string& path, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value) {
     int fd = OpenExisting(path, O_RDONLY);
     if (fd < 0) return errno;
+    int error = ChecksumOpenFile(fd, windowSize, update, value);
+    ::close(fd);
+    return error;
+}
+
+int ChecksumOpenFile(int fd, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value) {
     std::uint64_t offset = 0;
     int error = -1;
     struct stat st {};
@@ -203,7 +211,6 @@ int ChecksumFile(const std::string& path, std::size_t windowSize, ChecksumUpdate
                             [&](const unsigned char* data, std::size_t size) { running = update(running, data, size); });
         value = running;
     }
-    ::close(fd);
     return error;
 }
 

@@ -44,5 +44,8 @@ using ChecksumUpdate = std::uint32_t (*)(std::uint32_t value, const unsigned cha
 // errno; value holds the checksum when 0 is returned.
 int ChecksumFile(const std::string& path, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value);
 
+// The same over a file already open (a RegularFile's descriptor), which stays open.
+int ChecksumOpenFile(int fd, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value);
+
 // True when both paths (after ResolvePath) name one existing file.
 bool IsSameFile(const std::string& a, const std::string& b);

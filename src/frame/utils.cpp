@@ -341,6 +341,13 @@ std::string PrintableText(std::string_view text) {
     return result;
 }
 
+std::string ControlsToBlanks(std::string_view text) {
+    std::string result(text);
+    for (char& c : result)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = ' ';
+    return result;
+}
+
 // ---- Control-file lines ------------------------------------------------------------
 
 std::string_view CleanControlLine(std::string_view line) {

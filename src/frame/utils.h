@@ -91,6 +91,9 @@ std::string SingleLine(std::string_view text);
 // outside shown on a terminal or written to the log cannot move the cursor
 // or clear the screen.
 std::string PrintableText(std::string_view text);
+// The same with blanks: for descriptions and tags that are kept, not only
+// shown. Code page 866 letters (128 and up) stay.
+std::string ControlsToBlanks(std::string_view text);
 
 // ---- Control-file lines ------------------------------------------------------------
 

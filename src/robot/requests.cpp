@@ -34,6 +34,7 @@ constexpr std::string_view RepeatedText = "%c again in the same request: carried
 constexpr std::string_view StopRequestedText = "Asked to stop: the requests not yet read wait for the next run";
 constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
 constexpr std::string_view ResendFailedText = "%f could not be sent again to %a: error %e";
+constexpr std::string_view NotRegularText = "Netmail %f is %k, not a regular file: left alone";
 constexpr std::size_t LongRequestLines = 10000;
 
 struct Scan {
@@ -605,9 +606,11 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     Show(14, Fill(MessageText(Msg::WORKUPMSG), "%f", PrintableText(path)));
     Log(scan, MessageText(Msg::LOGWORKUPMSG) + " " + PrintableText(path));
 
+    // Read through no symlink: a request is used only as the regular file it was collected as.
     std::string bytes;
-    if (!ReadWholeFile(path, bytes) || bytes.size() < NetmailHeaderSize) {
-        int error = LastErrorNumber();
+    FileKind kind = FileKind::Missing;
+    if (!ReadRegularFile(path, false, bytes, kind) || bytes.size() < NetmailHeaderSize) {
+        int error = kind == FileKind::Regular || kind == FileKind::Unreadable ? LastErrorNumber() : EINVAL;
         ClearErrorNumber();
         LeaveRequest(scan, path, error != 0 ? error : EIO);
         return;
@@ -716,12 +719,22 @@ std::vector<std::string> CollectRequests(Scan& scan) {
     std::sort(found.begin(), found.end(), RequestBefore);
     for (const DirEntry& entry : found) {
         const std::string path = config.netmailIn + entry.name;
-        NetmailHeader header;
-        if (!ReadNetmailHeader(path, header)) {
+        // A request comes from outside: a symlink (to a file of this node) or
+        // a FIFO is neither read nor deleted.
+        const FileKind kind = GetFileKind(path, false);
+        if (kind != FileKind::Regular && kind != FileKind::Missing && kind != FileKind::Unreadable) {
+            Log(scan, Fill(NotRegularText, "%f", PrintableText(path), "%k", FileKindText(kind)));
+            continue;
+        }
+        std::string bytes;
+        FileKind read = FileKind::Missing;
+        if (!ReadRegularFile(path, false, bytes, read) || bytes.size() < NetmailHeaderSize) {
+            ClearErrorNumber();
             Log(scan, Fill(ShortMessageText, "%f", PrintableText(path)));
             Show(12, Fill(ShortMessageText, "%f", PrintableText(path)));
             continue;
         }
+        const NetmailHeader header = ParseNetmail(bytes, true).Header;
         if (!IsRobotName(config, header.ToName) || IsRobotName(config, header.FromName)) continue;
         // Mail in transit to another node's robot is not this robot's.
         if (!AddressInList(DestinationOf(config, header), config.addresses)) continue;

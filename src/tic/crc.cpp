@@ -22,6 +22,12 @@ std::uint32_t FileCrc32(const std::string& path) {
     return crc;
 }
 
+std::uint32_t FileCrc32(const RegularFile& file) {
+    std::uint32_t crc = static_cast<std::uint32_t>(crc32(0L, Z_NULL, 0));
+    if (!file.IsOpen() || ChecksumOpenFile(file.Descriptor(), CrcBlockSize, UpdateCrc, crc) != 0) return NoTicCrc;
+    return crc;
+}
+
 std::uint32_t TextCrc32(std::string_view text) {
     return static_cast<std::uint32_t>(
         crc32_z(crc32(0L, Z_NULL, 0), reinterpret_cast<const unsigned char*>(text.data()), text.size()));

@@ -24,6 +24,8 @@ constexpr std::string_view DescriptionCutText = "Description of %f cut to %n cha
 constexpr std::string_view StopRequestedText = "Asked to stop: the files not yet hatched wait for the next run";
 constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
 constexpr std::string_view PurgedText = "Purge: %f deleted";
+constexpr std::string_view NotHatchedText = "%f is %k, not a regular file: not hatched";
+constexpr std::string_view NotPurgedText = "Purge: %f is %k, not a regular file: left alone";
 constexpr std::string_view HatchJournalDir = "journal/hatch/";
 constexpr std::string_view HatchDoneLine = "done";
 
@@ -259,6 +261,17 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             // every link has its journal: it is finished now.
             const bool described = !descFile.empty() && DescriptionExists(descFile, name, layout);
             if (described && !IsRegularFile(HatchJournalPath(config, area, dir + name))) continue;
+            // Only a regular file, or a symlink of the sysop's to one, is read:
+            // a FIFO or a device would hold the run for ever. Size and CRC
+            // come from the one file opened.
+            RegularFile file;
+            const FileKind kind = listOnly ? GetFileKind(dir + name, true) : file.Open(dir + name, true);
+            if (kind != FileKind::Regular) {
+                if (!listOnly && kind != FileKind::Missing)
+                    WriteLog(config.logName,
+                             Fill(NotHatchedText, "%f", PrintableText(dir + name), "%k", FileKindText(kind)));
+                continue;
+            }
             if (listOnly) {
                 WriteLine(dir + name);
                 continue;
@@ -280,10 +293,9 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             tic.Replaces = name;
             tic.Desc = FittingDescription(config, name, ldesc.empty() ? config.defaultDesc : ldesc.front());
             tic.LDesc = ldesc;
-            tic.Crc = FileCrc32(dir + name);
-            std::uint64_t size = 0;
-            GetFileSize(dir + name, size);
-            tic.Size = TicSize(size);
+            tic.Crc = FileCrc32(file);
+            tic.Size = TicSize(file.Identity().size);
+            file.Close();
             bool resumed = false;
             Journal journal = OpenHatchJournal(config, area, dir + name, tic, &resumed);
             if (described && !resumed) {
@@ -341,6 +353,12 @@ void Purge(const NodeConfig& node) {
         if (EqualNoCase(name, config.descFile) || IsTemporaryName(name)) continue;
         if (std::any_of(kept.begin(), kept.end(), [&name](const std::string& k) { return EqualNoCase(k, name); }))
             continue;
+        // Files only: a FIFO, a device or a socket put there is not ours.
+        if (const FileKind kind = GetFileKind(config.passThrough + name, true); kind != FileKind::Regular) {
+            if (kind != FileKind::Missing)
+                WriteLog(config.logName, Fill(NotPurgedText, "%f", PrintableText(name), "%k", FileKindText(kind)));
+            continue;
+        }
         // The entry goes first: a purge cut short between the two leaves a
         // file without an entry, which the next purge deletes, rather than
         // an entry whose file is gone, which nothing would remove.

@@ -47,6 +47,12 @@ bool ParseTicLine(std::string line, TicRecord& tic) {
     std::string keyword, value;
     SplitKeywordValue(line, keyword, value);
 
+    // Texts that go on into lists, TICs, the log and the terminal carry no
+    // control characters (ESC, SOH); names keep theirs, and the toss refuses them.
+    if (keyword == "DESC" || keyword == "LDESC" || keyword == "AREA" || keyword == "AREADESC") {
+        value = ControlsToBlanks(value);
+        Trim(value);
+    }
     if (keyword == "FILE") tic.File = value;
     else if (keyword == "FULLNAME") tic.FullName = value;
     else if (keyword == "DESC") tic.Desc = value;
@@ -101,8 +107,10 @@ void ParseTic(std::string_view content, TicRecord& tic) {
 }
 
 TicReadStatus ReadTic(const std::string& path, TicRecord& tic) {
+    // A TIC is read only when it is a regular file, never through a symlink.
     std::string content;
-    if (!ReadWholeFile(path, content)) {
+    FileKind kind = FileKind::Missing;
+    if (!ReadRegularFile(path, false, content, kind)) {
         tic = TicRecord{};
         return TicReadStatus::CannotRead;
     }

@@ -79,4 +79,7 @@ std::string ThisNodePathLineAt(std::string_view aka, const LocalDateTime& now);
 
 // CRC-32 (zip) of the whole file, NoTicCrc when it cannot be opened.
 std::uint32_t FileCrc32(const std::string& path);
+// The same of a file opened as a RegularFile: the CRC of the very file whose
+// type and size were checked.
+std::uint32_t FileCrc32(const RegularFile& file);
 std::uint32_t TextCrc32(std::string_view text);

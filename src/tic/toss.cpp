@@ -55,6 +55,12 @@ constexpr std::string_view TicStaysText = "TIC %f stays aside";
 constexpr std::string_view PairNotWrittenText = "Cannot write the pair list of %d: error %e, %f left where it is";
 constexpr std::string_view ReasonNotWrittenText = "Cannot write the reason line to %d: error %e, %f left where it is";
 constexpr std::string_view ReasonNotTakenOutText = "Cannot take the reason line of %f out of %d: error %e, left aside";
+constexpr std::string_view NotRegularFileText = "TIC refused: its file %f is %k, not a regular file";
+constexpr std::string_view NotRegularTicText = "TIC %f is %k, not a regular file: left alone";
+constexpr std::string_view TicAsFileText = "TIC refused: its file %f is a TIC";
+constexpr std::string_view StoredNotCheckedText = "TIC refused: %f was replaced while it was stored";
+// What a log or a list line shows for a link's password.
+constexpr std::string_view HiddenPassword = "*****";
 
 constexpr std::size_t MaxTicDesc = 80;
 constexpr std::size_t ShownDescLimit = 40;
@@ -80,6 +86,10 @@ struct TicWork {
     std::string oldReason;   // the reason line the toss gave the file there, or its start
     bool oldReasonWhole = false;
     std::string ticIdentity;  // size and CRC-32 of the TIC's content, once asked for
+    // The file as the checks opened it, held until it is stored, and its CRC
+    // when that was taken through it.
+    RegularFile payload = {};
+    std::uint32_t payloadCrc = NoTicCrc;
 };
 
 // The TIC as its journal knows it: a journal serves only the TIC it was
@@ -112,6 +122,9 @@ std::string FreeNameIn(const std::string& dir, const std::string& name) {
     }
     return std::string();
 }
+
+// A name that the toss would take for a TIC of its own.
+bool IsTicName(std::string_view name) { return name.size() >= 4 && EqualNoCase(name.substr(name.size() - 4), ".tic"); }
 
 // A name of a file that is taken literally also where masks are matched.
 bool IsPlainFileName(std::string_view name) {
@@ -160,7 +173,7 @@ void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
         Log(work, Fill(Fill(text, "%d", dir, "%f", name), "%e", ErrorText(error)));
         LeaveUndone(work);
     };
-    if (!plan.file.empty() && IsRegularFile(work.source + work.sourceFile)) {
+    if (!plan.file.empty() && GetFileKind(work.source + work.sourceFile, false) == FileKind::Regular) {
         if (int error = MoveFile(work.source + work.sourceFile, dir + plan.file)) {
             CloseJournal(work.journal);
             return stop(MoveFailedText, error, work.sourceFile);
@@ -215,7 +228,8 @@ void KeepAside(TicWork& work, const std::string& reason, bool hasFile) {
 // finished by the next one under the same names.
 void MoveAside(TicWork& work, const std::string& dir, const std::string& reason, bool withFile = true) {
     const MainConfig& config = work.config;
-    const bool hasFile = withFile && IsRegularFile(work.source + work.sourceFile);
+    // A symlink or a FIFO in its place stays where it is.
+    const bool hasFile = withFile && GetFileKind(work.source + work.sourceFile, false) == FileKind::Regular;
     if (dir == work.source) return KeepAside(work, reason, hasFile);
     if (dir.empty() && (hasFile || !config.delBadTic)) {
         Log(work, Fill(NoTargetText, "%f", hasFile ? work.tic.File : work.ticName));
@@ -253,10 +267,10 @@ void ShowTic(TicWork& work) {
         std::string shown = tic.Desc;
         if (shown.size() >= ShownDescLimit) shown = shown.substr(0, ShownDescLimit - 1) + "...";
         unsigned total = std::max(1u, work.state.InboundTicCount);
-        UpdateTossScreen(tic.From, tic.Origin, tic.Area, tic.File, shown, work.state.ProcessedTicCount,
+        UpdateTossScreen(tic.From, tic.Origin, tic.Area, PrintableText(tic.File), shown, work.state.ProcessedTicCount,
                          work.state.BadTicCount, total);
     } else {
-        WriteLine(Fill(MessageText(Msg::TOSSCONSOLE), "%f", tic.File, "%a", tic.Area));
+        WriteLine(Fill(MessageText(Msg::TOSSCONSOLE), "%f", PrintableText(tic.File), "%a", tic.Area));
     }
 }
 
@@ -267,19 +281,29 @@ int CheckTic(TicWork& work) {
     TicRecord& tic = work.tic;
     const std::string inboundFile = work.source + work.sourceFile;
 
+    // The file comes from outside: only a regular file is taken, never what a
+    // symlink leads to, and size and CRC are those of the file opened here.
     int status = Accepted;
-    FileStatus file = GetFileStatus(inboundFile);
-    if (!file.regular) {
+    RegularFile& file = work.payload;
+    // No file of its own in the bad directory: missing.
+    FileKind kind = work.sourceFile.empty() ? FileKind::Missing : file.Open(inboundFile, false);
+    if (kind == FileKind::Missing && !work.sourceFile.empty()) {
         // The names kept of the directory may be older than the file.
         RereadDirectory(work.source);
-        file = GetFileStatus(inboundFile);
+        kind = file.Open(inboundFile, false);
     }
-    const bool exists = file.regular;
-    if (exists) work.inboundSize = TicSize(file.size);
-    if (!exists) status = FileMissing;
-    // A mailer receiving a file keeps it hidden until it is complete.
-    if (tic.File[0] == '.') status = FileReceiving;
+    if (kind == FileKind::Regular) work.inboundSize = TicSize(file.Identity().size);
+    if (kind == FileKind::Missing) status = FileMissing;
+    // A mailer receiving a file keeps it hidden until it is complete; one
+    // that cannot be opened yet waits as well.
+    if (tic.File[0] == '.' || kind == FileKind::Unreadable) status = FileReceiving;
     if (status != Accepted) return status;
+    if (kind != FileKind::Regular) {
+        const std::string text = Fill(NotRegularFileText, "%f", tic.File, "%k", FileKindText(kind));
+        Log(work, text);
+        MoveAside(work, config.badTicDir, text, false);
+        return Rejected;
+    }
 
     // The file is stored as Fullname, which must name a file of the area
     // directory other than its description list; "*" and "?" in either name
@@ -295,6 +319,12 @@ int CheckTic(TicWork& work) {
         const std::string shown = PrintableText(IsUsableFileName(tic.File) ? tic.FullName : tic.File);
         Refuse(work, Fill(MessageText(Msg::LOGBADFILENAME), "%f", shown),
                Fill(MessageText(Msg::BADFILENAME), "%f", shown));
+        return Rejected;
+    }
+    // Stored under a TIC's name, it would be taken for one at the links.
+    if (IsTicName(tic.FullName)) {
+        const std::string text = Fill(TicAsFileText, "%f", tic.FullName);
+        Refuse(work, text, text);
         return Rejected;
     }
     if (!config.descFile.empty() && EqualNoCase(tic.FullName, config.descFile)) {
@@ -313,8 +343,9 @@ int CheckTic(TicWork& work) {
         return Rejected;
     }
     if (tic.Pw != work.sender.Password) {
-        Refuse(work, Fill(MessageText(Msg::LOGBADTICPWD), "%w", work.sender.Password, "%r", tic.Pw),
-               Fill(MessageText(Msg::BADTICPWD), "%w", work.sender.Password, "%r", tic.Pw));
+        // The password the link should have used is told to no one.
+        Refuse(work, Fill(MessageText(Msg::LOGBADTICPWD), "%w", HiddenPassword, "%r", tic.Pw),
+               Fill(MessageText(Msg::BADTICPWD), "%w", HiddenPassword, "%r", tic.Pw));
         return Rejected;
     }
     if (tic.Size > 0 && tic.Size != work.inboundSize) {
@@ -327,7 +358,8 @@ int CheckTic(TicWork& work) {
     // A TIC without a Crc line gets the file's: the dupe check, the dupe
     // record and the TICs sent on all need one.
     if (config.calculationCrc || tic.Crc == NoTicCrc) {
-        std::uint32_t computed = FileCrc32(inboundFile);
+        const std::uint32_t computed = FileCrc32(file);
+        work.payloadCrc = computed;
         if (tic.Crc == NoTicCrc) tic.Crc = computed;
         if (tic.Crc != computed) {
             std::string expected = HexLong(tic.Crc);
@@ -429,8 +461,8 @@ AreaRecord FindTargetArea(TicWork& work) {
             return AreaRecord{};
         }
         // The tag becomes a directory under the group's path: it must not
-        // lead anywhere else.
-        if (!IsPlainName(directoryName)) {
+        // lead anywhere else, nor be "." or ".." before its dots change.
+        if (!IsPlainName(tag) || !IsPlainName(directoryName)) {
             ++work.state.BadTicCount;
             std::string text = Fill(UnsafeAreaTagText, "%a", tag);
             Refuse(work, text, text);
@@ -559,6 +591,39 @@ void Announce(TicWork& work, const AreaRecord& area, const std::string& target, 
     }
 }
 
+// Whether what now lies under the stored name is the file the checks passed:
+// a regular file, not a symlink or another file put in the inbound in its
+// place meanwhile, with the size (and, when copied to another file system,
+// the CRC) it had. A toss finished by a later run knows the size only.
+bool IsStoredAsChecked(TicWork& work, const std::string& stored) {
+    RegularFile now;
+    if (now.Open(stored, false) != FileKind::Regular || TicSize(now.Identity().size) != work.inboundSize)
+        return false;
+    if (!work.payload.IsOpen()) return true;
+    const FileIdentity& then = work.payload.Identity();
+    const FileIdentity& is = now.Identity();
+    if (is.device == then.device && is.inode == then.inode) return true;
+    return work.payloadCrc != NoTicCrc && FileCrc32(now) == work.payloadCrc;
+}
+
+// Before the move copies the file to another file system, its CRC is taken
+// through the descriptor checked, to compare the copy with.
+void NoteCrcBeforeCopy(TicWork& work, const std::string& target) {
+    FileIdentity dir;
+    if (!work.payload.IsOpen() || work.payloadCrc != NoTicCrc || !GetFileIdentity(target, dir)) return;
+    if (dir.device != work.payload.Identity().device) work.payloadCrc = FileCrc32(work.payload);
+}
+
+// The stored file is not the one checked: it leaves the area, and the TIC
+// goes to the bad directory alone.
+void RefuseStored(TicWork& work, Journal& journal, const std::string& stored) {
+    CloseJournal(journal);
+    DeleteFile(stored);
+    const std::string text = Fill(StoredNotCheckedText, "%f", work.tic.File);
+    Log(work, text);
+    MoveAside(work, work.config.badTicDir, text, false);
+}
+
 // Stores the accepted file in its area and sends it on; false when it could
 // not be stored (file and TIC then stay in the inbound). Each step is noted
 // in the TIC's journal when done, so that a run that ends halfway is
@@ -590,7 +655,8 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
                      {"stored " + stored, "crc " + HexLong(tic.Crc), "size " + std::to_string(work.inboundSize)});
         JournalAdd(journal, lines);
     }
-    if (!resumed || IsRegularFile(work.source + work.sourceFile)) {
+    if (!resumed || GetFileKind(work.source + work.sourceFile, false) == FileKind::Regular) {
+        NoteCrcBeforeCopy(work, target);
         int error = MoveFile(work.source + work.sourceFile, stored);
         if (error != 0) {
             Complain(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorText(error)));
@@ -600,6 +666,13 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
     } else if (!IsRegularFile(stored)) {
         Complain(work, Fill(StoredFileGoneText, "%f", stored));
         return false;
+    }
+    const bool asChecked = IsStoredAsChecked(work, stored);
+    work.payload.Close();
+    if (!asChecked) {
+        ++work.state.BadTicCount;
+        RefuseStored(work, journal, stored);
+        return true;
     }
     if (!JournalHas(journal, "dupe")) {
         // A run ended before noting the record may have written it.
@@ -656,9 +729,9 @@ void FindRenamedFile(TicWork& work) {
             IsMailerRenumbering(std::string_view(entry.name).substr(tic.File.size() + 1)))
             renamed.push_back(entry.name);
     auto isTheFile = [&](const std::string& name) {
-        std::uint64_t size = 0;
-        if (!IsRegularFile(work.source + name) || !GetFileSize(work.source + name, size)) return false;
-        return (tic.Size <= 0 || TicSize(size) == tic.Size) && FileCrc32(work.source + name) == tic.Crc;
+        RegularFile file;
+        if (file.Open(work.source + name, false) != FileKind::Regular) return false;
+        return (tic.Size <= 0 || TicSize(file.Identity().size) == tic.Size) && FileCrc32(file) == tic.Crc;
     };
     if (renamed.empty() || isTheFile(tic.File)) return;
     for (const std::string& name : renamed)
@@ -738,7 +811,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     work.sender = FindLink(node.links, tic.From);
     if (tic.To.empty()) tic.To = work.sender.AKA;
 
-    Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", ticPath));
+    Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", PrintableText(ticPath)));
     Log(work, Fill(MessageText(Msg::LOGFROMFECHO), "%a", tic.From, "%e", tic.Area));
 
     if (tic.Desc.empty()) tic.Desc = config.defaultDesc;
@@ -749,8 +822,24 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     // One with a path is never touched; only the TIC is moved aside.
     if (!IsPlainName(tic.File)) {
         ++state.BadTicCount;
-        Log(work, Fill(UnsafeFileNameText, "%f", tic.File));
+        Log(work, Fill(UnsafeFileNameText, "%f", PrintableText(tic.File)));
         MoveAside(work, config.badTicDir, std::string(), false);
+        return true;
+    }
+    // Nor a name that would carry control characters into flow files and
+    // lists, nor another TIC (or itself): that one has a file of its own.
+    if (HasControlCharacters(tic.File)) {
+        ++state.BadTicCount;
+        const std::string shown = PrintableText(tic.File);
+        Log(work, Fill(MessageText(Msg::LOGBADFILENAME), "%f", shown));
+        MoveAside(work, config.badTicDir, Fill(MessageText(Msg::BADFILENAME), "%f", shown), false);
+        return true;
+    }
+    if (IsTicName(tic.File)) {
+        ++state.BadTicCount;
+        const std::string text = Fill(TicAsFileText, "%f", tic.File);
+        Log(work, text);
+        MoveAside(work, config.badTicDir, text, false);
         return true;
     }
     work.sourceFile = tic.File;
@@ -881,7 +970,14 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
         if (batch.empty()) break;
         for (const std::string& name : batch) {
             if (StopRequested()) break;
-            if (IsRegularFile(state.SourceDir + name)) TossTic(name, node, state);
+            // A TIC comes from outside: a symlink or a FIFO is not read, and
+            // it is not ours to move.
+            const FileKind kind = GetFileKind(state.SourceDir + name, false);
+            if (kind == FileKind::Regular)
+                TossTic(name, node, state);
+            else if (kind != FileKind::Missing && kind != FileKind::Directory)
+                WriteLog(config.logName, Fill(NotRegularTicText, "%f", PrintableText(state.SourceDir + name), "%k",
+                                              FileKindText(kind)));
         }
         if (StopRequested()) {
             // Asked to stop between two TICs: the rest waits for a later run.

@@ -53,11 +53,11 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
     const std::pair<Msg, std::vector<std::string>> macroTable[] = {
         {Msg::FILENOTFOUND, {"%f"}},       {Msg::CANTCREATEDIR, {"%d"}},          {Msg::ERRANNOUNCE, {"%f"}},
         {Msg::TOSSCONSOLE, {"%f", "%a"}},  {Msg::LINKNDEF, {"%a"}},               {Msg::ADDRNDEF, {"%a"}},
-        {Msg::BADTICPWD, {"%w", "%r"}},    {Msg::BADSIZE, {"%m", "%c"}},          {Msg::BADCRC, {"%m", "%c"}},
+        {Msg::BADTICPWD, {"%r"}},          {Msg::BADSIZE, {"%m", "%c"}},          {Msg::BADCRC, {"%m", "%c"}},
         {Msg::LINKCANTCRAR, {"%l"}},       {Msg::LINKGRNDEF, {"%l"}},             {Msg::GROUPNDEF, {"%g"}},
         {Msg::LINKNSIGNED, {"%l", "%a"}},  {Msg::LINKCANTWRITE, {"%a", "%f"}},    {Msg::AREACREATED, {"%D", "%T"}},
         {Msg::LOGOPENTICFILE, {"%f"}},     {Msg::LOGFROMFECHO, {"%a", "%e"}},     {Msg::LOGLINKNDEF, {"%a"}},
-        {Msg::LOGADDRNDEF, {"%a"}},        {Msg::LOGBADTICPWD, {"%w", "%r"}},     {Msg::LOGBADSIZE, {"%m", "%c"}},
+        {Msg::LOGADDRNDEF, {"%a"}},        {Msg::LOGBADTICPWD, {"%r"}},           {Msg::LOGBADSIZE, {"%m", "%c"}},
         {Msg::LOGBADCRC, {"%m", "%c"}},    {Msg::LOGLINKCANTCRAR, {"%l"}},        {Msg::LOGLINKGRNDEF, {"%l"}},
         {Msg::LOGGROUPNDEF, {"%g"}},       {Msg::LOGLINKNSIGNED, {"%l", "%a"}},   {Msg::LOGLINKCANTWRITE, {"%a", "%f"}},
         {Msg::LOGREMOVETIC, {"%f"}},       {Msg::LOGREMOVEBADFILE, {"%f"}},       {Msg::LOGREMOVEFILE, {"%f", "%d"}},

@@ -145,6 +145,49 @@ TEST(CopyFile, FailuresAreReported) {
     EXPECT_FALSE(PathExists(dir / "dst"));
 }
 
+TEST(RegularFile, OnlyRegularFilesAreReadAndNothingWaitsOnAFifo) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "plain.zip", "payload");
+    ASSERT_EQ(symlink((dir / "plain.zip").c_str(), (dir / "link.zip").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "pipe.zip").c_str(), 0600), 0);
+    ASSERT_EQ(symlink((dir / "pipe.zip").c_str(), (dir / "pipelink.zip").c_str()), 0);
+    ASSERT_EQ(symlink((dir / "gone.zip").c_str(), (dir / "dangling.zip").c_str()), 0);
+    ASSERT_EQ(mkdir((dir / "sub").c_str(), 0700), 0);
+    const struct {
+        std::string name;
+        bool followLink;
+        FileKind kind;
+    } cases[] = {
+        {"plain.zip", false, FileKind::Regular},   {"PLAIN.ZIP", false, FileKind::Regular},
+        {"link.zip", false, FileKind::SymbolicLink}, {"link.zip", true, FileKind::Regular},
+        {"pipe.zip", false, FileKind::Fifo},       {"pipe.zip", true, FileKind::Fifo},
+        {"pipelink.zip", false, FileKind::SymbolicLink}, {"pipelink.zip", true, FileKind::Fifo},
+        {"dangling.zip", false, FileKind::SymbolicLink}, {"dangling.zip", true, FileKind::Missing},
+        {"sub", false, FileKind::Directory},       {"missing.zip", false, FileKind::Missing},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(GetFileKind(dir / c.name, c.followLink), c.kind) << c.name << " " << c.followLink;
+        RegularFile file;
+        EXPECT_EQ(file.Open(dir / c.name, c.followLink), c.kind) << c.name << " " << c.followLink;
+        EXPECT_EQ(file.IsOpen(), c.kind == FileKind::Regular) << c.name;
+        std::string content;
+        FileKind kind = FileKind::Unreadable;
+        EXPECT_EQ(ReadRegularFile(dir / c.name, c.followLink, content, kind), c.kind == FileKind::Regular) << c.name;
+        EXPECT_EQ(kind, c.kind) << c.name;
+        if (c.kind != FileKind::Regular) continue;
+        EXPECT_EQ(content, "payload") << c.name;
+        EXPECT_EQ(file.Identity().size, 7u) << c.name;
+        ASSERT_TRUE(file.ReadAll(content));
+        EXPECT_EQ(content, "payload") << c.name;
+    }
+    // The other readers never wait for a writer either.
+    std::string content = "old";
+    EXPECT_TRUE(ReadWholeFile(dir / "pipe.zip", content));
+    EXPECT_EQ(content, "");
+    EXPECT_EQ(CopyFile(dir / "pipelink.zip", dir / "copy.zip"), EINVAL);
+    EXPECT_FALSE(PathExists(dir / "copy.zip"));
+}
+
 TEST(MoveFile, AcrossFileSystemsCopiesThenDeletes) {
     ScratchDir dir;
     std::string other = "/dev/shm/brenmoor-move-XXXXXX";

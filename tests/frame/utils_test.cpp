@@ -138,6 +138,8 @@ TEST(TextCleaning, TrimCommentsWordsCaseAndNumbers) {
     EXPECT_FALSE(EqualNoCase("areas", "areas.ctl"));
     for (const char* yes : {"  yes ", "+", "YeS"}) EXPECT_TRUE(ParseYesNo(yes)) << yes;
     for (const char* no : {"No", "1", "On", "yes please"}) EXPECT_FALSE(ParseYesNo(no)) << no;
+    // Control bytes and DEL become blanks (a TAB too), code page 866 letters stay.
+    EXPECT_EQ(ControlsToBlanks(std::string("a\x01" "b\x1B[2J\t\x7F\x80\xFF\0z", 13)), "a b [2J  \x80\xFF z");
     EXPECT_EQ(TwoDigits(123), "123");
     EXPECT_EQ(HexByte(0x1AB), "AB");
     EXPECT_EQ(ParseNumber("-7"), -7);
