@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <vector>
 
 #include "frame/log.h"
 #include "frame/platform.h"
@@ -24,8 +25,12 @@ bool NamedLikeThisProgram(const std::string& name) {
 
 StaleLock RemoveStaleLock(const std::string& lock, const std::function<bool(const std::string&)>& isStale) {
     if (!isStale(lock)) return StaleLock::Live;
-    const std::string taken = LockWorkName(lock, "stale");
-    if (RenameFile(lock, taken) != 0) return StaleLock::Gone;
+    std::string taken;
+    if (ReserveTemporaryName(lock, taken) != 0) return StaleLock::Live;
+    if (RenameFile(lock, taken) != 0) {
+        DeleteOwnFile(taken);
+        return StaleLock::Gone;
+    }
     if (isStale(taken)) {
         DeleteOwnFile(taken);
         return StaleLock::Removed;
@@ -39,12 +44,27 @@ StaleLock RemoveStaleLock(const std::string& lock, const std::function<bool(cons
 
 std::string BusyFlagPath(const std::string& semaphoresDir) { return semaphoresDir + "BRENMOOR.BSY"; }
 
+namespace {
+
+// The flag's lines: the process ID, then when that process started (clock
+// ticks after boot), which tells a process that got the ID anew without
+// the wall clock, which may jump while a run holds the flag.
+std::string FlagContent() {
+    static const std::uint64_t started = ReadProcessInfo(CurrentProcessId()).startTicks;
+    return NumberText(CurrentProcessId()) + "\n" + std::to_string(started) + "\n";
+}
+
+}  // namespace
+
 bool IsStaleBusyFlag(const std::string& flag) {
     std::string content;
     std::time_t written = 0;
     if (!ReadWholeFile(flag, content) || !GetFileTime(flag, written)) return false;
-    std::string text = content.substr(0, content.find_first_of("\r\n"));
+    std::vector<std::string> lines = SplitLines(content);
+    std::string text = lines.empty() ? std::string() : lines[0];
     Trim(text);
+    std::string startText = lines.size() > 1 ? lines[1] : std::string();
+    Trim(startText);
     if (text.empty()) {
         // Only a run that could not link its flag makes it empty first.
         std::int64_t age = 0;
@@ -59,7 +79,11 @@ bool IsStaleBusyFlag(const std::string& flag) {
     if (!process.exists) return true;
     if (!process.readable) return false;
     if (process.zombie) return true;
-    if (process.started > written + StartSlackSeconds) return true;
+    if (!startText.empty() && startText.find_first_not_of("0123456789") == std::string::npos) {
+        if (process.startTicks != 0 && std::to_string(process.startTicks) != startText) return true;
+    } else if (process.started > written + StartSlackSeconds) {
+        return true;  // a flag without its start: judged by the clock
+    }
     // An upgrade replaces the program file under a running copy: its name
     // still tells.
     return process.programKnown && !process.sameProgram && !NamedLikeThisProgram(process.name);
@@ -90,7 +114,7 @@ int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int wa
         if (existing.empty() || ClearStaleBusyFlag(existing, logName)) {
             // Linked whole: of two runs started together only one wins,
             // and a kill never leaves an empty flag.
-            int error = CreateLockFile(flagPath, NumberText(CurrentProcessId()) + "\n");
+            int error = PublishNewFile(flagPath, FlagContent());
             if (error == 0) {
                 OwnedFlag = flagPath;
                 return 0;
@@ -101,8 +125,6 @@ int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int wa
         SleepMilliseconds(BusyPollMilliseconds);
     }
 }
-
-bool HoldsBusyFlag() { return !OwnedFlag.empty(); }
 
 void ReleaseBusyFlag() {
     if (OwnedFlag.empty()) return;

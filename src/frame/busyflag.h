@@ -38,8 +38,5 @@ bool ClearStaleBusyFlag(const std::string& flag, const std::string& logName);
 // holds it now, EEXIST while another run does, else errno.
 int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int waitSeconds = 0);
 
-// True while this run holds the flag.
-bool HoldsBusyFlag();
-
 // Removes the flag this run made, if any; called however the run ends.
 void ReleaseBusyFlag();

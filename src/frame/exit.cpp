@@ -13,9 +13,13 @@ void ExitProgram(int code) {
     throw ProgramExit{code};
 }
 
-void EndProgram(int code) {
+void FailProgram(int code, const std::string& text) {
+    SetTextColor(12);
+    WriteLine(text);
+    SetTextColor(7);
+    WriteLine("");
     FlushConsole();
-    throw ProgramExit{code};
+    throw ProgramExit{code, text};
 }
 
 void RuntimeError(int errorNumber) {

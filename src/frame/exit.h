@@ -12,8 +12,9 @@ struct ProgramExit {
 // The exit routine: colour light grey, a blank line, then end with the code.
 [[noreturn]] void ExitProgram(int code);
 
-// Ends without the exit routine's output (unrecognised command word).
-[[noreturn]] void EndProgram(int code);
+// A failure that ends the run: the text on the console and in the log
+// (when it is open), then the exit routine with the code.
+[[noreturn]] void FailProgram(int code, const std::string& text);
 
 // A failed open, read or write on a file the program treats as always
 // present: prints "Runtime error N" and ends with exit code N.

@@ -796,9 +796,11 @@ int PublishNewFile(const std::string& path, std::string_view content) {
         InjectedFault(false);  // in place, the temporary name not yet gone
     }
     RemoveTemporary(temp);
-    // A file system without hard links (cifs, some FUSE ones): the name is
-    // taken by an exclusive create, and the content written right after.
-    if (error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS)
+    // A file system without hard links: FAT (EPERM), SMB without its Unix
+    // extensions (EOPNOTSUPP), FUSE ones without the operation (ENOSYS,
+    // EPERM). The name is then taken by an exclusive create and the content
+    // written right after; a kill in between leaves it empty.
+    if (error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == ENOSYS || error == EMLINK)
         return WriteFileWithFlags(path, content, O_CREAT | O_EXCL);
     return error;
 }
@@ -1095,9 +1097,6 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
     }
     std::string dir, name;
     SplitDirectoryPart(target, dir, name);
-    // Work copies of the older shape a killed rewrite of this file left.
-    for (const DirEntry& entry : FindFiles(dir + PathSeparator + "." + name + ".??????"))
-        if (entry.name.size() == name.size() + 8 && entry.name.compare(1, name.size(), name) == 0) ::unlink((dir + PathSeparator + entry.name).c_str());
     std::string temp;
     int error = 0;
     int fd = MakeTemporaryFile(dir, name, temp, error);
@@ -1234,9 +1233,9 @@ ProcessInfo ReadProcessInfo(int pid) {
         if (at != std::string::npos) ++at, ++field;
     }
     const long ticks = ::sysconf(_SC_CLK_TCK);
-    if (at != std::string::npos && ticks > 0 && BootTime() > 0)
-        info.started = BootTime() + static_cast<std::time_t>(std::strtoull(stat.c_str() + at, nullptr, 10) /
-                                                             static_cast<unsigned long long>(ticks));
+    if (at != std::string::npos) info.startTicks = std::strtoull(stat.c_str() + at, nullptr, 10);
+    if (info.startTicks > 0 && ticks > 0 && BootTime() > 0)
+        info.started = BootTime() + static_cast<std::time_t>(info.startTicks / static_cast<unsigned long long>(ticks));
     std::string comm;
     if (ReadProcFile(dir + "comm", comm)) info.name = comm.substr(0, comm.find('\n'));
     // Another user's program cannot be looked at (EACCES); a zombie and a
@@ -1262,86 +1261,13 @@ ProcessInfo ReadProcessInfo(int pid) {
 
 // ---- Lock files ----------------------------------------------------------------
 
-std::string LockWorkName(const std::string& lockPath, std::string_view tag) {
+int ReserveTemporaryName(const std::string& path, std::string& temp) {
     std::string dir, name;
-    SplitDirectoryPart(lockPath, dir, name);
-    std::string work = lockPath.substr(0, lockPath.size() - name.size()) + "." + name + "." +
-                       std::to_string(CurrentProcessId());
-    if (!tag.empty()) work += "." + std::string(tag);
-    return work;
-}
-
-namespace {
-
-// Removes the work names of the lock that a run killed while it made or
-// judged the lock left behind: those whose process is gone, and this
-// process's own from an earlier life of its ID.
-void SweepLockWorkNames(const std::string& lockPath) {
-    static std::unordered_set<std::string> swept;
-    if (!swept.insert(lockPath).second) return;
-    std::string dir, name;
-    SplitDirectoryPart(lockPath, dir, name);
-    const std::string prefix = "." + name + ".";
-    const std::string base = lockPath.substr(0, lockPath.size() - name.size());
-    // A flag found in another letter case is judged under a name of that case.
-    for (const DirEntry& entry : FindFiles(base + prefix + "*", SearchKind::FilesOnly)) {
-        if (!LowerName(entry.name).starts_with(LowerName(prefix))) continue;
-        std::string_view rest = std::string_view(entry.name).substr(prefix.size());
-        std::string_view digits = rest.substr(0, rest.find('.'));
-        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-            continue;
-        if (rest.size() != digits.size() && rest.substr(digits.size()) != ".stale") continue;
-        const int pid = std::atoi(std::string(digits).c_str());
-        if (pid != CurrentProcessId() && ProcessExists(pid)) continue;
-        if (::unlink((base + entry.name).c_str()) == 0) NoteName(base + entry.name, false);
-    }
-}
-
-// The file system cannot link: FAT (EPERM), SMB without its Unix
-// extensions (EOPNOTSUPP), FUSE file systems without the operation
-// (ENOSYS, EPERM).
-bool LinkUnsupported(int error) {
-    return error == EPERM || error == EOPNOTSUPP || error == ENOSYS || error == EXDEV || error == EMLINK;
-}
-
-}  // namespace
-
-int CreateLockFile(const std::string& path, std::string_view content) {
-    if (path.empty()) return ENOENT;
-    const int fault = InjectedFault();
-    if (fault != 0 && fault != ENOSPC) return fault;
-    SweepLockWorkNames(path);
-    const std::string work = LockWorkName(path);
-    ::unlink(work.c_str());
-    int fd = -1;
-    int error = InExistingDirectory(work, [&] {
-        fd = ::open(work.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        return fd < 0 ? errno : 0;
-    });
-    if (error != 0) return error;
-    error = WriteUnlessFull(fd, content.data(), content.size(), fault);
-    const int closeError = CloseChecked(fd);
-    if (error == 0) error = closeError;
-    if (error == 0) error = ::link(work.c_str(), path.c_str()) == 0 ? 0 : errno;
-    ::unlink(work.c_str());
-    if (error == 0) {
-        NoteName(path, true);
-        return 0;
-    }
-    if (!LinkUnsupported(error)) return error;
-    // Made and written in two calls: a kill between them leaves the lock
-    // empty, which its age makes stale.
-    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return errno;
-    NoteName(path, true);
-    error = WriteUnlessFull(fd, content.data(), content.size(), fault);
-    const int lastError = CloseChecked(fd);
-    if (error == 0) error = lastError;
-    if (error != 0) {
-        ::unlink(path.c_str());
-        NoteName(path, false);
-    }
-    return error;
+    SplitDirectoryPart(path, dir, name);
+    int error = 0;
+    const int fd = MakeTemporaryFile(dir, name, temp, error);
+    if (fd < 0) return error;
+    return CloseChecked(fd);
 }
 
 // ---- Clock, random, memory, errors ---------------------------------------------

@@ -275,6 +275,7 @@ struct ProcessInfo {
     bool readable = false;    // its /proc/PID/stat could be read
     bool zombie = false;
     std::time_t started = 0;  // when it started, by the real clock; 0 unknown
+    std::uint64_t startTicks = 0;  // when it started, in clock ticks after boot; 0 unknown
     bool programKnown = false;  // its program file could be looked at (not another user's)
     bool sameProgram = false;   // that file is this program's own
     std::string name;           // /proc/PID/comm, else its program's name; empty when unknown
@@ -282,19 +283,12 @@ struct ProcessInfo {
 ProcessInfo ReadProcessInfo(int pid);
 
 // ---- Lock files --------------------------------------------------------------
+// A lock (a link's ".bsy", the busy flag) is made by PublishNewFile: written
+// whole before it has its name, so a kill never leaves an empty one.
 
-// The name under which this run makes or judges a lock: "." + the lock's
-// name + "." + this run's process ID (+ "." + tag), beside the lock. It never
-// ends like a lock, a flow file or a netmail.
-std::string LockWorkName(const std::string& lockPath, std::string_view tag = {});
-
-// Makes the lock file whole: content is written under the work name, which
-// is then linked to the lock's name, so that the lock never stands empty;
-// where the file system has no hard links, the lock is created exclusively
-// and written. Returns 0, EEXIST while the name is taken, or errno. Work
-// names of the lock that runs now gone left behind are removed first (once
-// a run for each lock).
-int CreateLockFile(const std::string& path, std::string_view content);
+// A new empty temporary file beside path (see IsTemporaryName), this run's
+// alone: a lock is renamed over it while it is judged stale. 0 or errno.
+int ReserveTemporaryName(const std::string& path, std::string& temp);
 
 // ---- Clock, random, memory, errors ---------------------------------------------
 

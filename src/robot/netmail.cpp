@@ -274,7 +274,22 @@ void WriteNetmail(const std::string& fileName, std::string_view fromName, std::s
         body = &lines;
     }
     std::string bytes = BuildNetmail(fromName, toName, fromAddress, toAddress, subject, body, attributes, origin);
-    if (int error = PublishFile(fileName, bytes)) RuntimeError(error);
+    // Only a free name is taken. A message standing there with our sender,
+    // addressee and subject is this one, written by a run that was killed
+    // before it noted so; another program's message is never replaced.
+    constexpr std::size_t NamesAndSubject = 36 + 36 + 72;
+    std::string target = fileName;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const int error = PublishNewFile(target, bytes);
+        if (error == 0) return;
+        if (error != EEXIST) RuntimeError(error);
+        std::string existing;
+        if (ReadWholeFile(target, existing) && existing.size() >= NamesAndSubject &&
+            existing.compare(0, NamesAndSubject, bytes, 0, NamesAndSubject) == 0)
+            return;
+        target = NextMessageName(ExtractDir(target));
+    }
+    RuntimeError(EEXIST);
 }
 
 namespace {

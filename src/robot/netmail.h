@@ -85,7 +85,8 @@ std::string BuildNetmail(std::string_view fromName, std::string_view toName,
                          std::string_view subject, const std::vector<std::string>* bodyLines,
                          std::string_view attributes, std::string_view origin);
 
-// Writes one message file (an existing one is overwritten). The body file
+// Writes one message file under that name, or under the next free one when
+// another program's message stands there. The body file
 // and the origin may be empty. A body file that cannot be read, or a message
 // file that cannot be written, ends the run with a run-time error; no message
 // file is left behind then.

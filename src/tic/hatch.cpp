@@ -132,11 +132,8 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         // The copy comes first, so a failed copy loses none of the files it
         // would have replaced.
         const std::string target = dir + name;
-        if (int error = CopyFile(filePath, target)) {
-            SetTextColor(12);
-            WriteLine(Fill(Fill(CopyFailedText, "%f", filePath, "%d", dir), "%e", ErrorText(error)));
-            ExitProgram(2);
-        }
+        if (int error = CopyFile(filePath, target))
+            FailProgram(2, Fill(Fill(CopyFailedText, "%f", filePath, "%d", dir), "%e", ErrorText(error)));
         // A list that cannot be rewritten would keep the old entry beside the
         // new one.
         auto removeEntries = [&](std::string_view mask, EntryMatch given) {

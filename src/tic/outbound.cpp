@@ -135,7 +135,7 @@ public:
         auto stale = [&config](const std::string& path) { return IsStaleBusyFile(path, config.bsyStale); };
         int removals = 0;
         for (;;) {
-            int error = CreateLockFile(busyFile, mark);
+            int error = PublishNewFile(busyFile, mark);
             if (error == 0) {
                 path_ = busyFile;
                 return true;
@@ -230,8 +230,7 @@ void SendToBox(const std::string& box, const std::string& path, std::string_view
     if (kfs && RenameFile(path, target) == 0) return;
     int error = CopyFile(path, target, ExtractDir(box));
     if (error != 0) {
-        WriteLine("Cannot copy " + path + " to " + target + ": error " + ErrorText(error));
-        ExitProgram(2);
+        FailProgram(2, "Cannot copy " + path + " to " + target + ": error " + ErrorText(error));
     }
     if (kfs) DeleteFile(path);
 }

@@ -106,7 +106,7 @@ void ParseTic(std::string_view content, TicRecord& tic) {
     if (!ParseTicContent(content, tic)) EndForLackOfMemory();
 }
 
-TicReadStatus ReadTic(const std::string& path, TicRecord& tic) {
+TicReadStatus ReadTic(const std::string& path, TicRecord& tic, std::string* identity) {
     // A TIC is read only when it is a regular file, never through a symlink.
     std::string content;
     FileKind kind = FileKind::Missing;
@@ -114,6 +114,7 @@ TicReadStatus ReadTic(const std::string& path, TicRecord& tic) {
         tic = TicRecord{};
         return TicReadStatus::CannotRead;
     }
+    if (identity) *identity = std::to_string(content.size()) + " " + HexLong(TextCrc32(content));
     ParseTic(content, tic);
     return TicReadStatus::Ok;
 }

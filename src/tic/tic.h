@@ -53,7 +53,9 @@ enum class TicReadStatus {
 
 // Fills tic from the TIC file. Keywords in any letter case, TAB taken as a
 // blank, LF / CR LF / CR line ends, unknown keywords ignored.
-TicReadStatus ReadTic(const std::string& path, TicRecord& tic);
+// With identity, also the size and CRC-32 of the bytes read ("SIZE CRC"),
+// which tell this TIC from a later one of the same name.
+TicReadStatus ReadTic(const std::string& path, TicRecord& tic, std::string* identity = nullptr);
 
 // The same from TIC text already in memory.
 void ParseTic(std::string_view content, TicRecord& tic);

@@ -36,6 +36,7 @@ constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a di
 constexpr std::string_view LongAreaPathText = "Area tag \"%a\" makes a directory path too long for areas.ctl, no area created";
 constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
 constexpr std::string_view StopRequestedText = "Asked to stop: the TICs not yet tossed wait for the next run";
+constexpr std::string_view UnreadableFileText = "Cannot read %f: error %e, left in the inbound";
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
 constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
 constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
@@ -69,6 +70,7 @@ constexpr std::size_t ShownDescLimit = 40;
 constexpr int Accepted = 0;
 constexpr int FileMissing = 8;
 constexpr int FileReceiving = -2;
+constexpr int FileUnreadable = -3;
 constexpr int Rejected = -1;
 
 // Everything one TIC is worked with.
@@ -85,28 +87,18 @@ struct TicWork {
     std::string sourceFile;  // the file's name there (File, or the name it went aside under); empty: none
     std::string oldReason;   // the reason line the toss gave the file there, or its start
     bool oldReasonWhole = false;
-    std::string ticIdentity;  // size and CRC-32 of the TIC's content, once asked for
+    // Size and CRC-32 of the TIC's content: a journal serves only the TIC it
+    // was written for, not a later one that came under the same name.
+    std::string ticIdentity;
     // The file as the checks opened it, held until it is stored, and its CRC
     // when that was taken through it.
     RegularFile payload = {};
     std::uint32_t payloadCrc = NoTicCrc;
 };
 
-// The TIC as its journal knows it: a journal serves only the TIC it was
-// written for, not a later one that came under the same name.
-const std::string& TicIdentity(TicWork& work) {
-    if (work.ticIdentity.empty()) {
-        const std::string path = work.source + work.ticName;
-        std::uint64_t size = 0;
-        GetFileSize(path, size);
-        work.ticIdentity = std::to_string(size) + " " + HexLong(FileCrc32(path));
-    }
-    return work.ticIdentity;
-}
-
 // The first lines of a TIC's journal: which TIC, file and area it is for.
-std::vector<std::string> JournalHead(TicWork& work, const std::string& file) {
-    return {"tic-content " + TicIdentity(work), "file " + file, "area " + work.tic.Area};
+std::vector<std::string> JournalHead(const TicWork& work, const std::string& file) {
+    return {"tic-content " + work.ticIdentity, "file " + file, "area " + work.tic.Area};
 }
 
 // The name under which a refused file or TIC goes into dir: its own, or,
@@ -294,8 +286,14 @@ int CheckTic(TicWork& work) {
     }
     if (kind == FileKind::Regular) work.inboundSize = TicSize(file.Identity().size);
     if (kind == FileKind::Missing) status = FileMissing;
-    // A mailer receiving a file keeps it hidden until it is complete; one
-    // that cannot be opened yet waits as well.
+    // A mailer receiving a file keeps it hidden until it is complete. One
+    // that cannot be opened (a mailer running as another user with umask
+    // 077) stays too, but the run owes a retry and says why.
+    if (kind == FileKind::Unreadable && tic.File[0] != '.') {
+        const int error = LastErrorNumber();
+        Complain(work, Fill(Fill(UnreadableFileText, "%f", tic.File), "%e", ErrorText(error)));
+        return FileUnreadable;
+    }
     if (tic.File[0] == '.' || kind == FileKind::Unreadable) status = FileReceiving;
     if (status != Accepted) return status;
     if (kind != FileKind::Regular) {
@@ -704,6 +702,9 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
     tic.Area = area.Name;
     SendToLinks(storedFile, area, work.node.links, config, tic, &journal);
 
+    // Noted before the TIC goes: a journal left behind then is never taken
+    // for the journal of the same TIC sent again.
+    JournalAdd(journal, "done");
     DeleteFile(work.source + work.ticName);
     CloseJournal(journal);
     Log(work, MessageText(Msg::LOGDELETETICFILE));
@@ -794,7 +795,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     const std::string ticPath = work.source + ticName;
 
     Log(work, "[i] " + NumberText(static_cast<long long>(MemoryAvailable())));
-    if (ReadTic(ticPath, tic) != TicReadStatus::Ok) {
+    if (ReadTic(ticPath, tic, &work.ticIdentity) != TicReadStatus::Ok) {
         // Still held by the mailer, or not readable at all: a later run.
         Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", ticPath));
         Log(work, MessageText(Msg::LOGTICFILESKIPPED));
@@ -849,10 +850,23 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     Journal& journal = work.journal;
     journal = OpenJournal(state.FromBadDir ? BadJournalPath(config.tempDir, ticName)
                                            : JournalPath(config.tempDir, ticName));
-    if (!journal.lines.empty() && (JournalValue(journal, "tic-content") != TicIdentity(work) ||
+    if (!journal.lines.empty() && (JournalValue(journal, "tic-content") != work.ticIdentity ||
                                    JournalValue(journal, "file") != SingleLine(tic.File) ||
                                    JournalValue(journal, "area") != SingleLine(tic.Area))) {
         // Another TIC of that name before this one: this one is checked in full.
+        Log(work, Fill(OtherTicJournalText, "%f", ticName));
+        CloseJournal(journal);
+    }
+    if (JournalHas(journal, "done")) {
+        // Tossed to the end. With its file gone from here, this is that TIC,
+        // left by a run killed before it could delete it; with a file, the
+        // same TIC sent again, which is checked in full.
+        if (GetFileKind(work.source + work.sourceFile, false) == FileKind::Missing) {
+            DeleteFile(ticPath);
+            CloseJournal(journal);
+            Log(work, MessageText(Msg::LOGDELETETICFILE));
+            return true;
+        }
         Log(work, Fill(OtherTicJournalText, "%f", ticName));
         CloseJournal(journal);
     }
@@ -887,6 +901,8 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
             if (status == FileReceiving || (status == FileMissing && config.waitFile)) {
                 Log(work, MessageText(Msg::LOGTICFILESKIPPED));
                 LeaveInPlace(work);
+            } else if (status == FileUnreadable) {
+                LeaveUndone(work);
             } else if (status == FileMissing) {
                 Log(work, MessageText(Msg::LOGNOFILE));
                 MoveAside(work, config.badTicDir, std::string());

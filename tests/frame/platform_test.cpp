@@ -1,3 +1,4 @@
+#include "frame/busyflag.h"
 #include "frame/platform.h"
 
 #include <gtest/gtest.h>
@@ -390,29 +391,30 @@ TEST(ParseMountTable, FieldsAndEscapes) {
     EXPECT_TRUE(ParseMountTable(std::string("\0\xFF\n", 3)).empty());
 }
 
-TEST(CreateLockFile, WholeUnderItsNameAndLeftWorkNamesSwept) {
+TEST(RemoveStaleLock, JudgedUnderAReservedNameAndGivenBackWhenLive) {
     ScratchDir dir;
-    const std::string own = std::to_string(getpid());
-    EXPECT_EQ(LockWorkName(dir / "x.bsy"), dir / (".x.bsy." + own));
-    EXPECT_EQ(LockWorkName(dir / "x.bsy", "stale"), dir / (".x.bsy." + own + ".stale"));
-    // Work names of runs that are gone go; those of a live process (1),
-    // of another lock, and other dot files stay.
-    for (const char* name : {".x.bsy.999999999", ".X.Bsy.999999998.stale", ".x.bsy.1", ".x.bsy.1.stale",
-                             ".x.bsy.notes", ".x.bsy.999999999.old", ".y.bsy.999999999"})
-        WriteFileBytes(dir / name, "7\n");
-    EXPECT_EQ(CreateLockFile(dir / "x.bsy", "123\n"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "123\n");
-    EXPECT_EQ(ListDir(dir.path),
-              (Names{".x.bsy.1", ".x.bsy.1.stale", ".x.bsy.999999999.old", ".x.bsy.notes", ".y.bsy.999999999",
-                     "x.bsy"}));
-    // Taken: the lock stays as it was, and no work name is left.
-    EXPECT_EQ(CreateLockFile(dir / "x.bsy", "456\n"), EEXIST);
-    EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "123\n");
-    EXPECT_FALSE(PathExists(LockWorkName(dir / "x.bsy")));
-    // Another name in another letter case is another lock.
-    EXPECT_EQ(CreateLockFile(dir / "X.BSY", ""), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "X.BSY"), "");
-    EXPECT_EQ(CreateLockFile(dir / "none/x.bsy", "1\n"), ENOENT);
+    auto deadWhenSaid = [](const std::string& path) { return ReadFileBytes(path) == "dead\n"; };
+    // Live: it stands as it was, under its own name, and no other name is left.
+    WriteFileBytes(dir / "x.bsy", "1\n");
+    EXPECT_EQ(RemoveStaleLock(dir / "x.bsy", deadWhenSaid), StaleLock::Live);
+    EXPECT_EQ(ListDir(dir.path), (Names{"x.bsy"}));
+    EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "1\n");
+    // Stale: gone, with nothing beside it.
+    WriteFileBytes(dir / "x.bsy", "dead\n");
+    EXPECT_EQ(RemoveStaleLock(dir / "x.bsy", deadWhenSaid), StaleLock::Removed);
+    EXPECT_TRUE(ListDir(dir.path).empty());
+    // Judged stale, then live when taken (a run made it anew meanwhile).
+    int asked = 0;
+    WriteFileBytes(dir / "x.bsy", "2\n");
+    EXPECT_EQ(RemoveStaleLock(dir / "x.bsy", [&asked](const std::string&) { return ++asked == 1; }), StaleLock::Live);
+    EXPECT_EQ(ListDir(dir.path), (Names{"x.bsy"}));
+    // Taken away by another run first.
+    EXPECT_EQ(RemoveStaleLock(dir / "z.bsy", [](const std::string&) { return true; }), StaleLock::Gone);
+    EXPECT_EQ(ListDir(dir.path), (Names{"x.bsy"}));
+    // A lock is made whole, and only while its name is free.
+    EXPECT_EQ(PublishNewFile(dir / "x.bsy", "3\n"), EEXIST);
+    EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "2\n");
+    EXPECT_EQ(ListDir(dir.path), (Names{"x.bsy"}));
 }
 
 TEST(ReadProcessInfo, ThisProcessAZombieAndNone) {

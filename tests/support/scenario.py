@@ -265,7 +265,7 @@ class Run:
         changed = sorted(p for p, h in final.items() if baseline.get(p) != h)
         for path in changed:
             data = open(os.path.join(self.root, path), 'rb').read()
-            if path.lower().endswith('.bsy') and data.strip().decode('latin-1') in map(str, self.pids):
+            if path.lower().endswith('.bsy') and data.decode('latin-1').split('\n')[0].strip() in map(str, self.pids):
                 data = b'$PID'
             shown[path] = self.mask(dump.dump(os.path.basename(path), data))
         removed = sorted(set(baseline) - set(final))
