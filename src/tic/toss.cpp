@@ -40,6 +40,7 @@ constexpr std::string_view UnreadableFileText = "Cannot read %f: error %e, left 
 constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
 constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
 constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
+constexpr std::string_view EndedJournalText = "The journal of an earlier %f is removed: its toss had ended";
 constexpr std::string_view OtherTicJournalText = "The journal of an earlier %f is removed: it was written for another TIC";
 constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlier run left halfway";
 constexpr std::string_view NoAreaToResumeText = "Cannot finish the toss of %f: area %a is gone, left in the inbound";
@@ -867,7 +868,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
             Log(work, MessageText(Msg::LOGDELETETICFILE));
             return true;
         }
-        Log(work, Fill(OtherTicJournalText, "%f", ticName));
+        Log(work, Fill(EndedJournalText, "%f", ticName));
         CloseJournal(journal);
     }
     if (!JournalValue(journal, "aside").empty() && JournalValue(journal, "stored").empty()) {
