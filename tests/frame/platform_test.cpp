@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -441,6 +442,38 @@ TEST(ReadProcessInfo, ThisProcessAZombieAndNone) {
     EXPECT_FALSE(ended.sameProgram);
     waitpid(child, nullptr, 0);
     EXPECT_FALSE(ReadProcessInfo(child).exists);
+}
+
+// A copy of this program holds the flag (a child that runs on); the clock
+// then jumps a day ahead of when the flag was written. Its start, noted in
+// the flag, still names it; another start in the flag is a process that got
+// the ID anew.
+TEST(IsStaleBusyFlag, JudgedByTheStartOfItsProcessNotByTheClock) {
+    ScratchDir dir;
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        pause();
+        _exit(0);
+    }
+    const ProcessInfo running = ReadProcessInfo(child);
+    ASSERT_TRUE(running.readable && running.startTicks > 0);
+    const std::time_t dayAgo = std::time(nullptr) - 86400;
+    struct Case {
+        std::string content;
+        bool stale;
+    } cases[] = {
+        {std::to_string(child) + "\n" + std::to_string(running.startTicks) + "\n", false},
+        {std::to_string(child) + "\n" + std::to_string(running.startTicks + 1) + "\n", true},
+        {std::to_string(child) + "\n", true},  // without its start: judged by the clock
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(dir / "BRENMOOR.BSY", c.content);
+        ASSERT_TRUE(SetFileTime(dir / "BRENMOOR.BSY", dayAgo));
+        EXPECT_EQ(IsStaleBusyFlag(dir / "BRENMOOR.BSY"), c.stale) << c.content;
+    }
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
 }
 
 }  // namespace
