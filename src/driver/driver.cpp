@@ -375,7 +375,9 @@ void Run(int argc, char** argv) {
     State.node.programDir = State.programDir;
     LoadNodeConfig(State.node);
     SetMsgIdSerialFile(State.programDir + "msgid.dat");
-    CheckBusyFlag(State.node.main);
+    // The commander opens also while a toss runs: it takes the flag only
+    // for the hatch.
+    if (!UsesCommander(State.commandLine)) CheckBusyFlag(State.node.main);
     StartLogRun(State.node.main.logName);
     ClearErrorNumber();
 
