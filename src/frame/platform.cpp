@@ -400,10 +400,18 @@ long long TemporaryNameWriter(std::string_view name) {
 int MakeTemporaryFile(const std::string& dir, const std::string& name, std::string& temp, int& error) {
     if (SweptDirectories().insert(dir).second) RemoveLeftoverTemporaries(dir);
     std::string stem = name.substr(0, std::min(name.size(), MaxTemporaryStem));
+    // Made with 0666 less the umask, as any new file: mkstemp's 0600 would
+    // cost a chmod per file.
+    static constexpr std::string_view Letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string prefix = dir + PathSeparator + "." + stem + "~" + std::to_string(CurrentProcessId()) + ".";
     int fd = -1;
     error = InExistingDirectory(dir + PathSeparator + stem, [&] {
-        temp = dir + PathSeparator + "." + stem + "~" + std::to_string(CurrentProcessId()) + ".XXXXXX";
-        fd = ::mkostemp(temp.data(), O_CLOEXEC);
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            temp = prefix;
+            for (int i = 0; i < 6; ++i) temp += Letters[RandomNumber(static_cast<std::uint32_t>(Letters.size()))];
+            fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0 || errno != EEXIST) break;
+        }
         return fd < 0 ? errno : 0;
     });
     if (fd >= 0) NoteName(temp, true);
@@ -413,13 +421,6 @@ int MakeTemporaryFile(const std::string& dir, const std::string& name, std::stri
 void RemoveTemporary(const std::string& temp) {
     ::unlink(temp.c_str());
     NoteName(temp, false);
-}
-
-// The mode a new file gets: 0666 less the umask.
-mode_t NewFileMode() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
 }
 
 // Writes content to a new temporary file beside path; 0 or errno. The
@@ -432,7 +433,6 @@ int WriteTemporary(const std::string& path, std::string_view content, int fault,
     if (fd < 0) return error;
     InjectedFault(false);  // made, nothing written yet
     error = WriteUnlessFull(fd, content.data(), content.size(), fault);
-    if (error == 0) ::fchmod(fd, NewFileMode());
     int closeError = CloseChecked(fd);
     if (error == 0) error = closeError;
     if (error != 0) RemoveTemporary(temp);
@@ -1104,7 +1104,7 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
     InjectedFault(false);  // made, nothing written yet
     error = WriteUnlessFull(fd, content.data(), content.size(), fault);
     if (error == 0) {
-        ::fchmod(fd, exists ? st.st_mode & 07777 : NewFileMode());
+        if (exists) ::fchmod(fd, st.st_mode & 07777);  // a new one has its mode
         if (::fsync(fd) != 0) error = errno;
     }
     int closeError = CloseChecked(fd);
