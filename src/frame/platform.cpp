@@ -765,31 +765,28 @@ void RemoveLeftoverTemporaries(const std::string& dir) {
     }
 }
 
-int PublishFile(const std::string& path, std::string_view content) {
-    if (path.empty()) return ENOENT;
-    const int fault = InjectedFault();
-    if (fault != 0 && fault != ENOSPC) return fault;
-    std::string temp;
-    if (int error = WriteTemporary(path, content, fault, temp)) return error;
-    InjectedFault(false);  // written, not yet in place
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        int error = errno;
-        RemoveTemporary(temp);
-        return error;
-    }
-    NoteName(temp, false);
-    NoteName(path, true);
-    return 0;
-}
+namespace {
 
-int PublishNewFile(const std::string& path, std::string_view content) {
+// Writes content under a temporary name beside path, then gives it the name:
+// rename(2) over a file of that name (replace), or link(2), which fails
+// while the name is taken.
+int Publish(const std::string& path, std::string_view content, bool replace) {
     if (path.empty()) return ENOENT;
     const int fault = InjectedFault();
     if (fault != 0 && fault != ENOSPC) return fault;
     std::string temp;
     if (int error = WriteTemporary(path, content, fault, temp)) return error;
     InjectedFault(false);  // written, not yet in place
-    // link(2) gives the complete file its name only while that is free.
+    if (replace) {
+        if (::rename(temp.c_str(), path.c_str()) != 0) {
+            int error = errno;
+            RemoveTemporary(temp);
+            return error;
+        }
+        NoteName(temp, false);
+        NoteName(path, true);
+        return 0;
+    }
     int error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
     if (error == 0) {
         NoteName(path, true);
@@ -804,6 +801,12 @@ int PublishNewFile(const std::string& path, std::string_view content) {
         return WriteFileWithFlags(path, content, O_CREAT | O_EXCL);
     return error;
 }
+
+}  // namespace
+
+int PublishFile(const std::string& path, std::string_view content) { return Publish(path, content, true); }
+
+int PublishNewFile(const std::string& path, std::string_view content) { return Publish(path, content, false); }
 
 namespace {
 
