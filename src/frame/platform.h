@@ -205,7 +205,9 @@ int PublishFile(const std::string& path, std::string_view content);
 int PublishNewFile(const std::string& path, std::string_view content);
 
 // Appends the bytes, creating the file when needed. Returns 0 or errno.
-// One write: a reader sees all of the bytes or none of them.
+// One write(2); a failed one is taken back. (A SIGKILL may still cut a
+// write that crosses a page, so readers of appended lists take a cut last
+// line for no line.)
 int AppendToFile(const std::string& path, std::string_view content);
 
 int LastErrorNumber();  // errno
