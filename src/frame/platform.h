@@ -205,9 +205,8 @@ int PublishFile(const std::string& path, std::string_view content);
 int PublishNewFile(const std::string& path, std::string_view content);
 
 // Appends the bytes, creating the file when needed. Returns 0 or errno.
-// One write(2); a failed one is taken back. (A SIGKILL may still cut a
-// write that crosses a page, so readers of appended lists take a cut last
-// line for no line.)
+// One write(2); a failed one is taken back. A SIGKILL may still cut a
+// write that crosses a page boundary.
 int AppendToFile(const std::string& path, std::string_view content);
 
 int LastErrorNumber();  // errno
