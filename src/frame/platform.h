@@ -333,6 +333,9 @@ std::uint64_t MemoryAvailable();
 // (reported; the points inside an operation are not: there the operation
 // goes on); "nospace:N" makes it fail with ENOSPC, a write after writing
 // part of its data.
+// "fail:" and "nospace:" count only the operations that report failures.
+// With BRENMOOR_FAULT_MARK set, the file it names is made when the fault
+// is met.
 // Returns the error to report, 0 to go on; always 0 in other builds.
 int InjectedFault(bool reported = true);
 

@@ -178,9 +178,12 @@ class Run:
             return shown
         reference = files(self)
         failures = []
+        # A failure counts only operations that report one: once the N-th
+        # is not met, no later one is, and that mode is done.
+        modes = ['stop', 'fail', 'nospace']
         for n in range(1, 10000):
             killed = False
-            for mode in ('stop', 'fail', 'nospace'):
+            for mode in list(modes):
                 trial = Run(self.folder, self.binary)
                 try:
                     trial.prepare()
@@ -191,9 +194,15 @@ class Run:
                     if trial.baseline is None:
                         trial.baseline, trial.old_names = snapshot(trial.root)
                     args = [expand(w, trial.root) for w in words]
-                    fault = dict(extra, BRENMOOR_FAULT='%s:%d' % (mode, n))
+                    mark = os.path.join(trial.root, 'fault-met')
+                    fault = dict(extra, BRENMOOR_FAULT='%s:%d' % (mode, n), BRENMOOR_FAULT_MARK=mark)
                     _, code = trial.run_program(args, trial.environment(fault))
                     killed = killed or (mode == 'stop' and code == -9)
+                    if not os.path.exists(mark):
+                        if mode != 'stop':
+                            modes.remove(mode)
+                        continue
+                    os.unlink(mark)
                     # A hatch that got its work done before it ended is done
                     # (a killed run leaves only its busy flag, and a journal
                     # that says the hatch is done, which the next run
