@@ -42,6 +42,16 @@ StaleLock RemoveStaleLock(const std::string& lock, const std::function<bool(cons
     return StaleLock::Live;
 }
 
+int LockProcessId(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return 0;
+    const std::string number(text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first));
+    if (number.size() > 10 || number.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const long long pid = ParseNumber(number);
+    return pid > 0 && pid <= 0x7FFFFFFF ? static_cast<int>(pid) : 0;
+}
+
 std::string BusyFlagPath(const std::string& semaphoresDir) { return semaphoresDir + "BRENMOOR.BSY"; }
 
 namespace {
@@ -70,10 +80,8 @@ bool IsStaleBusyFlag(const std::string& flag) {
         std::int64_t age = 0;
         return GetFileAge(flag, age) && age > EmptyFlagSeconds;
     }
-    if (text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    const long long number = ParseNumber(text);
-    if (number <= 0 || number > 0x7FFFFFFF) return false;
-    const int pid = static_cast<int>(number);
+    const int pid = LockProcessId(text);
+    if (pid == 0) return false;
     if (pid == CurrentProcessId()) return flag != OwnedFlag;  // an earlier life of this ID
     const ProcessInfo process = ReadProcessInfo(pid);
     if (!process.exists) return true;

@@ -4,6 +4,7 @@
 // so that the driver, the commander and the outbound share them.
 #include <functional>
 #include <string>
+#include <string_view>
 
 enum class StaleLock {
     Live,     // it stands, or stands again
@@ -16,6 +17,11 @@ enum class StaleLock {
 // it stale must not remove the lock the faster one has made meanwhile. A
 // lock that turns out live is given back.
 StaleLock RemoveStaleLock(const std::string& lock, const std::function<bool(const std::string&)>& isStale);
+
+// The process ID a lock's text names (blanks and line ends around it
+// ignored); 0 when it
+// is not one number of a process ID's range.
+int LockProcessId(std::string_view text);
 
 // "BRENMOOR.BSY" in the semaphores directory (which ends in "/").
 std::string BusyFlagPath(const std::string& semaphoresDir);

@@ -108,12 +108,8 @@ bool IsStaleBusyFile(const std::string& path, std::int32_t staleSeconds) {
     if (staleSeconds > 0 && GetFileAge(path, age) && age > staleSeconds) return true;
     std::string content;
     if (!ReadWholeFile(path, content)) return false;
-    content.erase(content.find_last_not_of(" \t\r\n") + 1);
-    content.erase(0, content.find_first_not_of(" \t\r\n"));
-    if (content.empty() || content.size() > 9 || content.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    const long long pid = ParseNumber(content);
-    return pid > 0 && !ProcessExists(static_cast<int>(pid));
+    const int pid = LockProcessId(content);
+    return pid > 0 && !ProcessExists(pid);
 }
 
 // Holds a link's busy file for as long as it lives, also when the run ends
