@@ -4,6 +4,7 @@
 #include <new>
 
 #include "config/ctlline.h"
+#include "config/ctltable.h"
 #include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/exit.h"
@@ -11,89 +12,115 @@
 
 namespace {
 
-enum class Handling {
-    Dir,        // gets a trailing "/" and is created
-    FileDir,    // the directory part is created
-    Template,   // the file must exist
-    Text,       // stored as written
-    Upper,      // stored in upper case
-};
-
-struct TextKeyword {
-    const char* keyword;
-    std::string MainConfig::*field;
-    Handling handling;
-    std::size_t limit;
-};
-
-const TextKeyword TextKeywords[] = {
-    {"NETMAILIN", &MainConfig::netmailIn, Handling::Dir, MaxText},
-    {"NETMAILOUT", &MainConfig::netmailOut, Handling::Dir, MaxText},
-    {"INBOUND", &MainConfig::inbound, Handling::Dir, MaxText},
-    {"OUTBOUND", &MainConfig::outbound, Handling::Dir, MaxText},
-    {"PASSTROUGH", &MainConfig::passThrough, Handling::Dir, MaxText},
-    {"BINKSTYLEOUTBOUND", &MainConfig::binkStyleOutbound, Handling::Dir, MaxText},
-    {"FILEBOXES", &MainConfig::fileBoxes, Handling::Dir, MaxText},
-    {"BADTICDIR", &MainConfig::badTicDir, Handling::Dir, MaxText},
-    {"SEMAPHORES", &MainConfig::semaphores, Handling::Dir, MaxText},
-    {"TEMPDIR", &MainConfig::tempDir, Handling::Dir, MaxText},
-    {"DUPEDIR", &MainConfig::dupeDir, Handling::Dir, MaxText},
-    {"ANNOUNCEDIR", &MainConfig::announceDir, Handling::Dir, MaxText},
-    {"DUPEFILE", &MainConfig::dupeFile, Handling::FileDir, MaxText},
-    {"LOGNAME", &MainConfig::logName, Handling::FileDir, MaxText},
-    {"ANNOUNCEFILE", &MainConfig::announceFile, Handling::FileDir, MaxText},
-    {"ANNOUNCETPL", &MainConfig::announceTpl, Handling::Template, MaxText},
-    {"ANNOUNCENEWAREATPL", &MainConfig::announceNewAreaTpl, Handling::Template, MaxText},
-    {"HELPFILE", &MainConfig::helpFile, Handling::Template, MaxText},
-    {"CANTPLUSALL", &MainConfig::cantPlusAll, Handling::Template, MaxText},
-    {"BADPWD", &MainConfig::badPwd, Handling::Template, MaxText},
-    {"UNKNOWN", &MainConfig::unknown, Handling::Template, MaxText},
-    {"LIST", &MainConfig::list, Handling::Template, MaxText},
-    {"QUERYTPL", &MainConfig::queryTpl, Handling::Template, MaxText},
-    {"FORWARDTPL", &MainConfig::forwardTpl, Handling::Template, MaxText},
-    {"NOTIFYROTPL", &MainConfig::notifyRoTpl, Handling::Template, MaxText},
-    {"ANSWER", &MainConfig::answer, Handling::Template, MaxText},
-    {"PAUSE", &MainConfig::pause, Handling::Template, MaxText},
-    {"RESUME", &MainConfig::resume, Handling::Template, MaxText},
-    {"DLCSTRING", &MainConfig::dlcString, Handling::Text, MaxText},
-    {"DESCFILE", &MainConfig::descFile, Handling::Text, 12},
-    {"DEFAULTDESC", &MainConfig::defaultDesc, Handling::Text, 80},
-    {"REMOTEPROGRAM", &MainConfig::remoteProgram, Handling::Text, 12},
-    {"ORIGIN", &MainConfig::origin, Handling::Text, MaxText},
-    {"MESSAGEATTRDIR", &MainConfig::messageAttrDir, Handling::Text, MaxText},
-    {"MESSAGEATTRHLD", &MainConfig::messageAttrHld, Handling::Text, MaxText},
-    {"DESCMODE", &MainConfig::descMode, Handling::Upper, 12},
-    {"EXECUTEMODE", &MainConfig::executeMode, Handling::Upper, 12},
-    {"MODE", &MainConfig::mode, Handling::Upper, MaxText},
-    {"INTERFACE", &MainConfig::interface, Handling::Upper, 8},
-    {"SORTBY", &MainConfig::sortBy, Handling::Upper, 6},
-};
-
-struct SwitchKeyword {
-    const char* keyword;
-    bool MainConfig::*field;
-};
-
-const SwitchKeyword SwitchKeywords[] = {
-    {"AUTOADDINGPLUS", &MainConfig::autoAddingPlus},
-    {"DELBADTIC", &MainConfig::delBadTic},
-    {"WAITFILE", &MainConfig::waitFile},
-    {"REPLACES", &MainConfig::replaces},
-    {"CALCULATIONCRC", &MainConfig::calculationCrc},
-    {"LFN", &MainConfig::lfn},
-    {"LFNCHANGEPOINT", &MainConfig::lfnChangePoint},
-    {"USEEXT", &MainConfig::useExt},
-    {"USEGROUPCOMMENT", &MainConfig::useGroupComment},
-    {"USETOBESENTFILE", &MainConfig::useToBeSentFile},
-    {"ANNOUNCEPASSTROUGH", &MainConfig::announcePassThrough},
-};
-
-// "GROUP1".."GROUP7" give 0..6, anything else -1.
-int FileGroupIndex(const std::string& keyword) {
-    if (keyword.size() == 6 && keyword.compare(0, 5, "GROUP") == 0 && keyword[5] >= '1' && keyword[5] <= '7')
-        return keyword[5] - '1';
-    return -1;
+// "GROUP1".."GROUP7": the commander's colour classes.
+template <std::size_t N>
+void StoreFileGroup(MainConfig& config, const ParsedValue& value) {
+    config.fileGroups[N] = value.text;
 }
+
+void StoreAddress(MainConfig& config, const ParsedValue& value) {
+    if (config.addresses.empty()) {
+        config.mainAddress = FormatAddress(value.address);
+        CutText(config.mainAddress, 25);
+    }
+    config.addresses.push_back(value.address);
+}
+
+void StoreQuoted(std::string& field, const ParsedValue& value, std::size_t limit) {
+    std::string text = value.text;
+    RemoveQuotes(text, '\'');
+    CutText(text, limit);
+    field = text;
+}
+
+void StoreLongDescChars(MainConfig& config, const ParsedValue& value) {
+    StoreQuoted(config.longDescChars, value, 20);
+}
+
+void StoreSeparator(MainConfig& config, const ParsedValue& value) {
+    std::string text;
+    StoreQuoted(text, value, MaxText);
+    if (!text.empty()) config.separator = text[0];
+}
+
+// A BASEDIR that is not there leaves the commander in "/".
+void StoreBaseDir(MainConfig& config, const ParsedValue& value) {
+    if (!value.text.empty() && DirectoryExists(value.text)) config.baseDir = value.text;
+}
+
+constexpr long long MaxLong = 2147483647;
+
+const KeywordRow<MainConfig> MainKeywords[] = {
+    {"ADDRESS", AddressRule, StoreAddress},
+    {"ALIAS", UpperRule(), Store<&MainConfig::aliases>},
+    {"NETMAILIN", DirectoryRule, Store<&MainConfig::netmailIn>},
+    {"NETMAILOUT", DirectoryRule, Store<&MainConfig::netmailOut>},
+    {"INBOUND", DirectoryRule, Store<&MainConfig::inbound>},
+    {"OUTBOUND", DirectoryRule, Store<&MainConfig::outbound>},
+    {"PASSTROUGH", DirectoryRule, Store<&MainConfig::passThrough>},
+    {"BINKSTYLEOUTBOUND", DirectoryRule, Store<&MainConfig::binkStyleOutbound>},
+    {"FILEBOXES", DirectoryRule, Store<&MainConfig::fileBoxes>},
+    {"BADTICDIR", DirectoryRule, Store<&MainConfig::badTicDir>},
+    {"SEMAPHORES", DirectoryRule, Store<&MainConfig::semaphores>},
+    {"TEMPDIR", DirectoryRule, Store<&MainConfig::tempDir>},
+    {"DUPEDIR", DirectoryRule, Store<&MainConfig::dupeDir>},
+    {"ANNOUNCEDIR", DirectoryRule, Store<&MainConfig::announceDir>},
+    {"DUPEFILE", FileInRule, Store<&MainConfig::dupeFile>},
+    {"LOGNAME", FileInRule, Store<&MainConfig::logName>},
+    {"ANNOUNCEFILE", FileInRule, Store<&MainConfig::announceFile>},
+    {"ANNOUNCETPL", ExistingFileRule, Store<&MainConfig::announceTpl>},
+    {"ANNOUNCENEWAREATPL", ExistingFileRule, Store<&MainConfig::announceNewAreaTpl>},
+    {"HELPFILE", ExistingFileRule, Store<&MainConfig::helpFile>},
+    {"CANTPLUSALL", ExistingFileRule, Store<&MainConfig::cantPlusAll>},
+    {"BADPWD", ExistingFileRule, Store<&MainConfig::badPwd>},
+    {"UNKNOWN", ExistingFileRule, Store<&MainConfig::unknown>},
+    {"LIST", ExistingFileRule, Store<&MainConfig::list>},
+    {"QUERYTPL", ExistingFileRule, Store<&MainConfig::queryTpl>},
+    {"FORWARDTPL", ExistingFileRule, Store<&MainConfig::forwardTpl>},
+    {"NOTIFYROTPL", ExistingFileRule, Store<&MainConfig::notifyRoTpl>},
+    {"ANSWER", ExistingFileRule, Store<&MainConfig::answer>},
+    {"PAUSE", ExistingFileRule, Store<&MainConfig::pause>},
+    {"RESUME", ExistingFileRule, Store<&MainConfig::resume>},
+    {"DLCSTRING", TextRule(), Store<&MainConfig::dlcString>},
+    {"DESCFILE", TextRule(12), Store<&MainConfig::descFile>},
+    {"DEFAULTDESC", TextRule(80), Store<&MainConfig::defaultDesc>},
+    {"REMOTEPROGRAM", TextRule(12), Store<&MainConfig::remoteProgram>},
+    {"ORIGIN", TextRule(), Store<&MainConfig::origin>},
+    {"MESSAGEATTRDIR", TextRule(), Store<&MainConfig::messageAttrDir>},
+    {"MESSAGEATTRHLD", TextRule(), Store<&MainConfig::messageAttrHld>},
+    {"DESCMODE", UpperRule(12), Store<&MainConfig::descMode>},
+    {"EXECUTEMODE", UpperRule(12), Store<&MainConfig::executeMode>},
+    {"MODE", ChoiceRule(OutboundModeWords), Store<&MainConfig::mode>},
+    {"INTERFACE", UpperRule(8), Store<&MainConfig::interface>},
+    {"SORTBY", UpperRule(6), Store<&MainConfig::sortBy>},
+    {"GROUP1", TextRule(), StoreFileGroup<0>},
+    {"GROUP2", TextRule(), StoreFileGroup<1>},
+    {"GROUP3", TextRule(), StoreFileGroup<2>},
+    {"GROUP4", TextRule(), StoreFileGroup<3>},
+    {"GROUP5", TextRule(), StoreFileGroup<4>},
+    {"GROUP6", TextRule(), StoreFileGroup<5>},
+    {"GROUP7", TextRule(), StoreFileGroup<6>},
+    {"AUTOADDINGPLUS", YesNoRule, Store<&MainConfig::autoAddingPlus>},
+    {"DELBADTIC", YesNoRule, Store<&MainConfig::delBadTic>},
+    {"WAITFILE", YesNoRule, Store<&MainConfig::waitFile>},
+    {"REPLACES", YesNoRule, Store<&MainConfig::replaces>},
+    {"CALCULATIONCRC", YesNoRule, Store<&MainConfig::calculationCrc>},
+    {"LFN", YesNoRule, Store<&MainConfig::lfn>},
+    {"LFNCHANGEPOINT", YesNoRule, Store<&MainConfig::lfnChangePoint>},
+    {"USEEXT", YesNoRule, Store<&MainConfig::useExt>},
+    {"USEGROUPCOMMENT", YesNoRule, Store<&MainConfig::useGroupComment>},
+    {"USETOBESENTFILE", YesNoRule, Store<&MainConfig::useToBeSentFile>},
+    {"ANNOUNCEPASSTROUGH", YesNoRule, Store<&MainConfig::announcePassThrough>},
+    {"MSGMAXLINES", NumberRule(0, 65535), Store<&MainConfig::msgMaxLines>},
+    {"MAXDUPEREC", NumberRule(0, MaxLong), Store<&MainConfig::maxDupeRec>},
+    {"BSYWAIT", NumberRule(0, MaxLong), Store<&MainConfig::bsyWait>},
+    {"BSYSTALE", NumberRule(0, MaxLong), Store<&MainConfig::bsyStale>},
+    {"DESCPOS", NumberRule(0, 255), Store<&MainConfig::descPos>},
+    {"DLCPOS", NumberRule(0, 255), Store<&MainConfig::dlcPos>},
+    {"LONGDESCCHARS", TextRule(), StoreLongDescChars},
+    {"SEPARATOR", TextRule(), StoreSeparator},
+    {"BASEDIR", DirectoryRule, StoreBaseDir},
+};
 
 [[noreturn]] void CannotCreateDirectory(const std::string& dir) {
     WriteLine(MessageText(Msg::ERROR));
@@ -109,92 +136,24 @@ int FileGroupIndex(const std::string& keyword) {
     ExitProgram(240);
 }
 
-// Directory values end in "/" and exist afterwards. An empty value leaves the
-// setting unconfigured: there is nothing to create.
-void HandlePathValue(std::string& value, Handling handling, const std::string& baseDir) {
-    if (value.empty() || handling == Handling::Text || handling == Handling::Upper) return;
-    value = ResolveConfigPath(baseDir, value);
-    CutText(value);
-    switch (handling) {
-        case Handling::Dir:
-            AddTrailingSlash(value);
-            CutText(value);
+// What a run needs of a path before it starts: directories made, templates
+// there. An empty value leaves the setting unconfigured.
+void PreparePath(ValueKind kind, const std::string& value) {
+    if (value.empty()) return;
+    switch (kind) {
+        case ValueKind::Directory:
             if (!ForceDirectories(value)) CannotCreateDirectory(value);
             break;
-        case Handling::FileDir: {
+        case ValueKind::FileIn: {
             std::string dir = ExtractDir(value);
             if (!dir.empty() && !ForceDirectories(dir)) CannotCreateDirectory(dir);
             break;
         }
-        case Handling::Template:
+        case ValueKind::ExistingFile:
             if (!FileExists(value)) TemplateNotFound(value);
             break;
-        case Handling::Text:
-        case Handling::Upper:
+        default:
             break;
-    }
-}
-
-void HandleLine(std::string line, MainConfig& config, const std::string& baseDir) {
-    TabsToSpaces(line);
-    const std::string_view clean = CleanControlLine(line);
-    if (clean.size() <= 2) return;
-    std::string keyword, value;
-    SplitKeywordValue(clean, keyword, value);
-
-    int group = FileGroupIndex(keyword);
-    if (group >= 0) {
-        config.fileGroups[static_cast<std::size_t>(group)] = value;
-        return;
-    }
-    for (const TextKeyword& entry : TextKeywords) {
-        if (keyword != entry.keyword) continue;
-        CutText(value, entry.limit);
-        if (entry.handling == Handling::Upper) UpperCaseInPlace(value);
-        HandlePathValue(value, entry.handling, baseDir);
-        config.*entry.field = value;
-        return;
-    }
-    for (const SwitchKeyword& entry : SwitchKeywords) {
-        if (keyword == entry.keyword) {
-            config.*entry.field = ParseYesNo(value);
-            return;
-        }
-    }
-    if (keyword == "ADDRESS") {
-        FidoAddress address = ParseAddress(value);
-        if (config.addresses.empty()) {
-            config.mainAddress = FormatAddress(address);
-            CutText(config.mainAddress, 25);
-        }
-        config.addresses.push_back(address);
-    } else if (keyword == "ALIAS") {
-        UpperCaseInPlace(value);
-        config.aliases.push_back(value);
-    } else if (keyword == "MSGMAXLINES") {
-        config.msgMaxLines = ParseWordValue(value);
-    } else if (keyword == "MAXDUPEREC") {
-        config.maxDupeRec = ParseLongValue(value);
-    } else if (keyword == "BSYWAIT") {
-        config.bsyWait = std::max<std::int32_t>(0, ParseLongValue(value));
-    } else if (keyword == "BSYSTALE") {
-        config.bsyStale = std::max<std::int32_t>(0, ParseLongValue(value));
-    } else if (keyword == "DESCPOS") {
-        config.descPos = ParseByteValue(value);
-    } else if (keyword == "DLCPOS") {
-        config.dlcPos = ParseByteValue(value);
-    } else if (keyword == "LONGDESCCHARS") {
-        RemoveQuotes(value, '\'');
-        CutText(value, 20);
-        config.longDescChars = value;
-    } else if (keyword == "SEPARATOR") {
-        RemoveQuotes(value, '\'');
-        if (!value.empty()) config.separator = value[0];
-    } else if (keyword == "BASEDIR") {
-        if (value.empty()) return;
-        value = ResolveConfigPath(baseDir, value);
-        CutText(value);
-        if (DirectoryExists(value)) config.baseDir = value;
     }
 }
 
@@ -212,8 +171,41 @@ void CompleteConfig(MainConfig& config) {
     for (std::string& group : config.fileGroups) UpperCaseInPlace(group);
     if (config.defaultDesc.empty()) config.defaultDesc = "Description not available";
     if (config.dlcPos == 0) config.dlcPos = 14;
-    if (config.mode.empty()) config.mode = "AMA";
     AddTrailingSlash(config.baseDir);
+}
+
+// Reads the file through the table; with problems, reports instead of
+// preparing paths (nothing is made on disk).
+void ReadMainConfig(const std::string& path, MainConfig& config, std::vector<ConfigProblem>* problems) {
+    config = MainConfig{};
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) {
+        if (problems) {
+            problems->push_back({ExtractFileName(path), 0, "cannot be read"});
+            return;
+        }
+        RuntimeError(LastErrorNumber());
+    }
+    // Relative paths belong to the node, not to whatever directory the
+    // program was started from (cron, mailer events).
+    const std::string baseDir = ExtractDir(ResolvePath(path));
+    const std::string file = ExtractFileName(path);
+    for (const ControlEntry& entry : entries) {
+        // The sample's two-character lines were never keywords.
+        if (entry.keyword.size() + (entry.value.empty() ? 0 : entry.value.size() + 1) <= 2) continue;
+        ParsedValue value;
+        const KeywordRow<MainConfig>* row =
+            ApplyEntry<MainConfig>(MainKeywords, entry, config, baseDir, file, problems, &value);
+        if (row == nullptr || row->keyword == "BASEDIR") continue;  // a missing BASEDIR leaves "/"
+        if (problems) {
+            const std::string problem = PathProblem(row->rule.kind, value.text);
+            if (!problem.empty()) problems->push_back(LineProblem(file, entry, problem));
+        } else {
+            PreparePath(row->rule.kind, value.text);
+        }
+    }
+    CompleteConfig(config);
+    config.flowRetryFile = baseDir + std::string(FlowRetryFileName);
 }
 
 }  // namespace
@@ -232,53 +224,6 @@ bool IsAddressText(std::string_view text) {
            (dot == std::string_view::npos || number(text.substr(dot + 1)));
 }
 
-std::vector<ConfigProblem> CheckMainConfig(const std::string& path, const MainConfig& config) {
-    std::vector<ConfigProblem> problems;
-    const std::string file = ExtractFileName(path);
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) return {{file, 0, "cannot be read"}};
-    auto isNumber = [](const std::string& value) {
-        std::string text = value;
-        Trim(text);
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-    };
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string keyword, value;
-        if (!SplitControlLine(lines[i], keyword, value)) continue;
-        auto report = [&](const std::string& text) { problems.push_back({file, i + 1, keyword + ": " + text}); };
-        bool known = FileGroupIndex(keyword) >= 0;
-        for (const TextKeyword& entry : TextKeywords) known = known || keyword == entry.keyword;
-        for (const SwitchKeyword& entry : SwitchKeywords) {
-            if (keyword != entry.keyword) continue;
-            known = true;
-            std::string word = UpperCase(value);
-            if (word != "YES" && word != "NO" && word != "+" && word != "-") report("\"" + value + "\" is not Yes or No");
-        }
-        if (keyword == "MSGMAXLINES" || keyword == "MAXDUPEREC" || keyword == "DESCPOS" || keyword == "DLCPOS" ||
-            keyword == "BSYWAIT" || keyword == "BSYSTALE") {
-            known = true;
-            if (!isNumber(value)) report("\"" + value + "\" is not a number");
-        }
-        if (keyword == "ADDRESS") {
-            known = true;
-            if (!IsAddressText(value)) report("\"" + value + "\" is not an address");
-        }
-        known = known || keyword == "ALIAS" || keyword == "LONGDESCCHARS" || keyword == "SEPARATOR" ||
-                keyword == "BASEDIR";
-        if (!known) report("unknown keyword");
-    }
-    for (const TextKeyword& entry : TextKeywords) {
-        if (entry.handling != Handling::Dir) continue;
-        const std::string& dir = config.*entry.field;
-        if (dir.empty()) continue;
-        if (!DirectoryExists(dir)) problems.push_back({file, 0, std::string(entry.keyword) + ": " + dir + " is missing"});
-        else if (!IsWritableDirectory(dir))
-            problems.push_back({file, 0, std::string(entry.keyword) + ": " + dir + " is not writable"});
-    }
-    if (config.inbound.empty()) problems.push_back({file, 0, "INBOUND is not set: nothing can be tossed"});
-    return problems;
-}
-
 std::string ResolveConfigPath(const std::string& baseDir, const std::string& value) {
     if (value.empty() || value.front() == PathSeparator) return value;
     return baseDir + value;
@@ -286,17 +231,17 @@ std::string ResolveConfigPath(const std::string& baseDir, const std::string& val
 
 void LoadMainConfig(const std::string& path, MainConfig& config) {
     try {
-        config = MainConfig{};
-        std::vector<std::string> lines;
-        if (!ReadTextLines(path, lines)) RuntimeError(LastErrorNumber());
-        // Relative paths belong to the node, not to whatever directory the
-        // program was started from (cron, mailer events).
-        const std::string baseDir = ExtractDir(ResolvePath(path));
-        for (std::string& line : lines) HandleLine(std::move(line), config, baseDir);
-        CompleteConfig(config);
-        config.flowRetryFile = baseDir + std::string(FlowRetryFileName);
+        ReadMainConfig(path, config, nullptr);
     } catch (const std::bad_alloc&) {
         WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
         ExitProgram(10);
     }
+}
+
+std::vector<ConfigProblem> CheckMainConfig(const std::string& path, MainConfig& config) {
+    std::vector<ConfigProblem> problems;
+    ReadMainConfig(path, config, &problems);
+    const std::string file = ExtractFileName(path);
+    if (config.inbound.empty()) problems.push_back({file, 0, "INBOUND is not set: nothing can be tossed"});
+    return problems;
 }

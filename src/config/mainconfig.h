@@ -6,7 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "config/ctltable.h"
 #include "frame/utils.h"
+
+// How stored files reach the mailer (MODE).
+enum class OutboundMode { Ama, Bink, FileBox, LongFileBox, Unknown };
+
+// The MODE words, in the order of OutboundMode; any other word is Unknown.
+constexpr std::string_view OutboundModeWords[] = {"AMA", "BINK", "FILEBOX", "LFILEBOX"};
 
 struct MainConfig {
     std::string mainAddress;        // the first ADDRESS in normalised form (25)
@@ -17,7 +24,7 @@ struct MainConfig {
     std::string passThrough;        // PASSTROUGH
     std::string binkStyleOutbound;  // BINKSTYLEOUTBOUND
     std::string fileBoxes;          // FILEBOXES
-    std::string mode = "AMA";       // MODE: AMA, BINK, FILEBOX or LFILEBOX
+    OutboundMode mode = OutboundMode::Ama;  // MODE
     std::string badTicDir;          // BADTICDIR
     std::string dupeDir;            // DUPEDIR (BADTICDIR when not given)
     std::string tempDir;            // TEMPDIR
@@ -92,19 +99,13 @@ constexpr std::string_view FlowRetryFileName = "FLOWRETRY.LST";
 // the same whatever the current directory is.
 void LoadMainConfig(const std::string& path, MainConfig& config);
 
-// A problem `brenmoor check` reports: the file, its line (0: the file as a
-// whole) and what is wrong.
-struct ConfigProblem {
-    std::string file;
-    std::size_t line = 0;
-    std::string text;
-};
-
-// The lines of BRENMOOR.CTL whose keyword is unknown or whose value does not
-// parse (numbers, Yes/No switches, addresses), every configured directory
-// that is missing or not writable, and an INBOUND that is not set. config is
-// the file as loaded.
-std::vector<ConfigProblem> CheckMainConfig(const std::string& path, const MainConfig& config);
+// BRENMOOR.CTL as `brenmoor check` reads it: config is loaded as a run
+// would load it, but nothing is made on disk and nothing ends the program;
+// every line whose keyword is unknown or whose value does not parse, every
+// path that is a Windows path, a directory that is missing and cannot be
+// made or is not writable, a template that does not exist, and an INBOUND
+// that is not set are returned.
+std::vector<ConfigProblem> CheckMainConfig(const std::string& path, MainConfig& config);
 
 // Whole addresses only: zone:net/node with an optional .point and @domain.
 bool IsAddressText(std::string_view text);

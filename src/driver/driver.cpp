@@ -102,12 +102,26 @@ constexpr UsagePiece CheckUsage[] = {
     {7, "                       \x8F\xE0\xAE\xA2\xA5\xE0\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xAD\xA0\xE1\xE2\xE0\xAE\xA9\xAA\xA8", true},  // Проверить файлы настройки
 };
 
-// "check": every problem of the control files that loading let pass, one
-// line each with its file and line; exit 0 only when there is none.
-[[noreturn]] void RunCheck(const NodeConfig& node) {
-    const std::string& dir = node.programDir;
-    std::vector<ConfigProblem> problems = CheckMainConfig(dir + "BRENMOOR.CTL", node.main);
-    for (ConfigProblem& problem : CheckAreaList(ResolvePath(dir + "areas.ctl"), dir)) problems.push_back(problem);
+// "check": every problem of the control files, one line each with its file
+// and line; exit 0 only when there is none. It reads what a run would load
+// but makes, changes and logs nothing and takes no flag, so that it may run
+// beside a toss.
+[[noreturn]] void RunCheck(const std::string& dir) {
+    NodeConfig node;
+    node.programDir = dir;
+    std::vector<ConfigProblem> problems;
+    auto add = [&problems](std::vector<ConfigProblem> more) {
+        for (ConfigProblem& problem : more) problems.push_back(std::move(problem));
+    };
+    const std::string mainFile = dir + "BRENMOOR.CTL";
+    if (!FileExists(mainFile)) problems.push_back({"BRENMOOR.CTL", 0, "is missing"});
+    else add(CheckMainConfig(mainFile, node.main));
+    if (FileExists(mainFile)) {
+        if (const std::string problem = OutboundModeProblem(node.main); !problem.empty())
+            problems.push_back({"BRENMOOR.CTL", 0, problem});
+    }
+    add(CheckAreaList(ResolvePath(dir + "areas.ctl"), dir));
+    LoadLinks(dir + "Links.ctl", node.links);
     for (const LinkRecord& link : node.links)
         if (!IsAddressText(link.Address)) problems.push_back({"Links.ctl", 0, "\"" + link.Address + "\" is not an address"});
     for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
@@ -277,29 +291,32 @@ void Relink(RunState& state) {
     WriteLine(MessageText(Msg::OK));
 }
 
-void Check(RunState& state) { RunCheck(state.node); }
+void Check(RunState& state) { RunCheck(state.programDir); }
 
 // A row of the command table: the word (a prefix for "ANN:"), what runs it,
-// whether it changes files and so holds the busy flag, and its lines of the
-// usage text.
+// whether it runs on the loaded control files, whether it changes files and so holds the busy flag, whether it sends
+// files to links and so needs a MODE it can deliver with, and its lines of
+// the usage text.
 struct Command {
     std::string_view word;
     bool prefix;
     void (*handler)(RunState&);
+    bool loadsNode;  // check reads the control files its own way
     bool changesFiles;
+    bool sendsFiles;
     std::span<const UsagePiece> usage;
 };
 
 const Command Commands[] = {
-    {"TOSS", false, Toss, true, TossUsage},
-    {"SCAN", false, Scan, true, ScanUsage},
-    {"TOSSSCAN", false, Toss, true, TossScanUsage},
-    {"HATCH", false, Hatch, true, HatchUsage},
-    {"AUTOHATCH", false, AutoHatchCommand, true, AutoHatchUsage},
-    {"PURGE", false, PurgeCommand, true, PurgeUsage},
-    {"RELINK", false, Relink, true, RelinkUsage},
-    {"ANN:", true, Announce, false, AnnUsage},
-    {"CHECK", false, Check, false, CheckUsage},
+    {"TOSS", false, Toss, true, true, true, TossUsage},
+    {"SCAN", false, Scan, true, true, true, ScanUsage},
+    {"TOSSSCAN", false, Toss, true, true, true, TossScanUsage},
+    {"HATCH", false, Hatch, true, true, true, HatchUsage},
+    {"AUTOHATCH", false, AutoHatchCommand, true, true, true, AutoHatchUsage},
+    {"PURGE", false, PurgeCommand, true, true, false, PurgeUsage},
+    {"RELINK", false, Relink, true, true, false, RelinkUsage},
+    {"ANN:", true, Announce, true, false, false, AnnUsage},
+    {"CHECK", false, Check, false, false, false, CheckUsage},
 };
 
 
@@ -372,8 +389,21 @@ void Run(int argc, char** argv) {
         ExitProgram(1);
     }
 
+    if (!command->loadsNode) {
+        command->handler(State);
+        ExitProgram(0);
+    }
     State.node.programDir = State.programDir;
     LoadNodeConfig(State.node);
+    // A MODE files cannot go out with would have every link logged as
+    // served while nothing reaches the mailer.
+    if (command->sendsFiles) {
+        if (const std::string problem = OutboundModeProblem(State.node.main); !problem.empty()) {
+            SetTextColor(12);
+            WriteLine(problem);
+            ExitProgram(2);
+        }
+    }
     SetMsgIdSerialFile(State.programDir + "msgid.dat");
     // The commander opens also while a toss runs: it takes the flag only
     // for the hatch.

@@ -43,12 +43,6 @@ void LoadEverything(NodeConfig& config) {
             ExitProgram(2);
         }
     }
-    if (config.main.mode == "BINK" && config.main.binkStyleOutbound.empty()) {
-        WriteLine(MessageText(Msg::ERROR));
-        SetTextColor(12);
-        WriteLine(MessageText(Msg::BSONOTDEFINED));
-        ExitProgram(2);
-    }
     PrintOk();
 
     WriteText(MessageText(Msg::READINGLINKSCTL));

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 #include "config/areas.h"
@@ -409,7 +410,77 @@ void Attach(const MainConfig& config, Journal& journal, const std::string& key, 
     WriteNetmail(message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
 }
 
+// One file and its TIC for one link.
+struct Delivery {
+    const MainConfig& config;
+    Journal& done;
+    const LinkRecord& link;
+    const std::string& address;
+    const std::string& filePath;
+    const std::string& ticPath;
+    std::string flavour;
+    bool again;  // an interrupted run may have delivered it in part
+};
+
+void DeliverAttach(const Delivery& job) {
+    const std::string attributes = AttachAttributes(job.link.FilesSend);
+    Attach(job.config, job.done, "attach-file " + job.address, job.link, AbsolutePath(job.filePath), attributes);
+    Attach(job.config, job.done, "attach-tic " + job.address, job.link, AbsolutePath(job.ticPath), attributes + " KFS");
+}
+
+void DeliverBink(const Delivery& job) {
+    SendBink(job.config.binkStyleOutbound, job.config, job.link.Address, job.filePath, job.ticPath, job.flavour,
+             job.again);
+}
+
+void DeliverFileBox(const Delivery& job) {
+    const MainConfig& config = job.config;
+    SendFileBox(config.fileBoxes, job.link.Address, job.filePath, job.flavour, config.useToBeSentFile, job.again);
+    SendFileBox(config.fileBoxes, job.link.Address, job.ticPath, TicFlavour(job.flavour), config.useToBeSentFile,
+                job.again);
+}
+
+void DeliverLongFileBox(const Delivery& job) {
+    const MainConfig& config = job.config;
+    SendLongFileBox(config.fileBoxes, job.link.Address, job.filePath, job.flavour, config.useToBeSentFile, job.again);
+    SendLongFileBox(config.fileBoxes, job.link.Address, job.ticPath, TicFlavour(job.flavour),
+                    config.useToBeSentFile, job.again);
+}
+
+// The ways of handing files to the mailer, in the order of OutboundMode: the
+// directory setting each delivers into, and its delivery.
+struct ModeRow {
+    OutboundMode mode;
+    std::string_view keyword;
+    std::string MainConfig::*directory;
+    void (*deliver)(const Delivery&);
+};
+
+constexpr ModeRow Modes[] = {
+    {OutboundMode::Ama, "NETMAILOUT", &MainConfig::netmailOut, DeliverAttach},
+    {OutboundMode::Bink, "BINKSTYLEOUTBOUND", &MainConfig::binkStyleOutbound, DeliverBink},
+    {OutboundMode::FileBox, "FILEBOXES", &MainConfig::fileBoxes, DeliverFileBox},
+    {OutboundMode::LongFileBox, "FILEBOXES", &MainConfig::fileBoxes, DeliverLongFileBox},
+};
+static_assert(std::size(Modes) == std::size(OutboundModeWords));
+
+const ModeRow& ModeOf(OutboundMode mode) {
+    for (const ModeRow& row : Modes)
+        if (row.mode == mode) return row;
+    // Start-up refuses an unknown mode before any command sends a file.
+    throw std::logic_error("no delivery for this MODE");
+}
+
 }  // namespace
+
+std::string OutboundModeProblem(const MainConfig& config) {
+    const std::size_t index = static_cast<std::size_t>(config.mode);
+    if (index >= std::size(Modes)) return MessageText(Msg::UNKNOWNMODE);
+    const ModeRow& row = ModeOf(config.mode);
+    if ((config.*row.directory).empty())
+        return Fill(MessageText(Msg::MODENEEDSDIR), "%m", OutboundModeWords[index], "%k", row.keyword);
+    return {};
+}
 
 void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
                  const MainConfig& config, const TicRecord& tic, Journal* journal) {
@@ -459,7 +530,6 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         ++i;
     }
 
-    const std::string mode = UpperCase(config.mode);
     for (const std::string& entry : entries) {
         std::string address = ExpandLinkEntry(area.AKA, entry);
         TrimRight(address);
@@ -476,7 +546,7 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         if (JournalHas(done, sent)) continue;
         // An attach names the file in the 72 bytes of the subject: a longer
         // path would point nowhere.
-        if (mode == "AMA" && (AbsolutePath(filePath).size() > MaxAttachPath ||
+        if (config.mode == OutboundMode::Ama && (AbsolutePath(filePath).size() > MaxAttachPath ||
                               AbsolutePath(config.outbound).size() + TicNameLength > MaxAttachPath)) {
             WriteLog(config.logName, SubstituteMacros(SubstituteMacros(AttachTooLongText, "%t", address), "%f",
                                                       AbsolutePath(filePath)));
@@ -497,21 +567,8 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
 
         // Each link gets its own flavour; nothing carries over from the
         // previous link.
-        const std::string flavour = LinkFlavour(link.FilesSend);
-        const std::string ticFlavour = TicFlavour(flavour);
-        if (mode == "AMA") {
-            const std::string attributes = AttachAttributes(link.FilesSend);
-            Attach(config, done, "attach-file " + address, link, AbsolutePath(filePath), attributes);
-            Attach(config, done, "attach-tic " + address, link, AbsolutePath(ticPath), attributes + " KFS");
-        } else if (mode == "BINK") {
-            SendBink(config.binkStyleOutbound, config, link.Address, filePath, ticPath, flavour, again);
-        } else if (mode == "FILEBOX") {
-            SendFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile, again);
-            SendFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile, again);
-        } else if (mode == "LFILEBOX") {
-            SendLongFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile, again);
-            SendLongFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile, again);
-        }
+        const Delivery delivery{config, done, link, address, filePath, ticPath, LinkFlavour(link.FilesSend), again};
+        ModeOf(config.mode).deliver(delivery);
         JournalAdd(done, sent);
     }
     ClearErrorNumber();

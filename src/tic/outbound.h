@@ -22,6 +22,10 @@ std::string LinkFlavour(std::string_view filesSend);
 // Attributes of the file-attach netmail of a link ("AMA").
 std::string AttachAttributes(std::string_view filesSend);
 
+// Why files cannot be sent with the configured MODE: the mode is unknown,
+// or the directory it delivers into is not set. Empty when they can.
+std::string OutboundModeProblem(const MainConfig& config);
+
 // Forwards the stored file at filePath with its TIC to every link of the
 // area that may receive it. SEEN-BY names this node's AKA of the area, the
 // sender and every receiver. With a journal, each link is noted when served

@@ -29,6 +29,10 @@ MainConfig LoadConfig(const std::string& text) {
 
 using Field = std::function<std::string(const MainConfig&)>;
 std::string Bool(bool value) { return value ? "Yes" : "No"; }
+std::string Mode(OutboundMode mode) {
+    const auto index = static_cast<std::size_t>(mode);
+    return index < std::size(OutboundModeWords) ? std::string(OutboundModeWords[index]) : "unknown";
+}
 
 TEST(MainConfig, EveryDefault) {
     const MainConfig c = LoadConfig("");
@@ -37,7 +41,7 @@ TEST(MainConfig, EveryDefault) {
         std::string value;
         const char* expected;
     } defaults[] = {
-        {"MODE", c.mode, "AMA"},                      {"DESCMODE", c.descMode, "DESC"},
+        {"MODE", Mode(c.mode), "AMA"},                      {"DESCMODE", c.descMode, "DESC"},
         {"EXECUTEMODE", c.executeMode, "WINDOW"},     {"DEFAULTDESC", c.defaultDesc, "Description not available"},
         {"REMOTEPROGRAM", c.remoteProgram, "AllFix"}, {"MESSAGEATTRDIR", c.messageAttrDir, "DIR PVT LOC K/S"},
         {"MESSAGEATTRHLD", c.messageAttrHld, "HLD PVT LOC K/S"}, {"INTERFACE", c.interface, "STANDART"},
@@ -103,11 +107,11 @@ TEST(MainConfig, Values) {
          std::string(20, '+')},
         {"ORIGIN " + std::string(10000, 'o'), [](auto& c) { return c.origin; }, std::string(255 - 7, 'o')},
         {"mode bink\nDescMode smart\nMessageAttrDir dir pvt",
-         [](auto& c) { return c.mode + "/" + c.descMode + "/" + c.messageAttrDir; }, "BINK/SMART/dir pvt"},
+         [](auto& c) { return Mode(c.mode) + "/" + c.descMode + "/" + c.messageAttrDir; }, "BINK/SMART/dir pvt"},
         // Empty values overwrite the defaults; only some come back.
         {"REMOTEPROGRAM\nMODE\nDESCMODE\nMESSAGEATTRHLD\nDEFAULTDESC",
          [](auto& c) {
-             return c.remoteProgram + "/" + c.mode + "/" + c.descMode + "/" + c.messageAttrHld + "/" + c.defaultDesc;
+             return c.remoteProgram + "/" + Mode(c.mode) + "/" + c.descMode + "/" + c.messageAttrHld + "/" + c.defaultDesc;
          },
          "Brenmoor/AMA//HLD PVT LOC K/S/Description not available"},
         // Lists, file groups, line ends, binary junk.
@@ -125,7 +129,8 @@ TEST(MainConfig, Values) {
          ",ZIP,RAR,,ARJ,,TXT,"},
         {"ORIGIN a b\rSORTBY name\r\nDESCFILE x.bbs",
          [](auto& c) { return c.origin + "/" + c.sortBy + "/" + c.descFile; }, "a b/NAME/x.bbs"},
-        {std::string("\x01\xFF\0junk\xFE\n", 9) + "MODE FILEBOX", [](auto& c) { return c.mode; }, "FILEBOX"},
+        {std::string("\x01\xFF\0junk\xFE\n", 9) + "MODE FILEBOX", [](auto& c) { return Mode(c.mode); }, "FILEBOX"},
+        {"MODE Binkley", [](auto& c) { return Mode(c.mode); }, "unknown"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.field(LoadConfig(c.lines)), c.expected) << c.lines.substr(0, 60);
 }

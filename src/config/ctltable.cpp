@@ -1,0 +1,132 @@
+#include "config/ctltable.h"
+
+#include "config/ctlline.h"
+#include "config/mainconfig.h"
+#include "frame/platform.h"
+
+namespace {
+
+std::string Quoted(std::string_view value) { return "\"" + std::string(value) + "\""; }
+
+bool IsDecimal(std::string_view text) {
+    if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+std::string ChoiceList(std::span<const std::string_view> words) {
+    std::string list;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) list += i + 1 == words.size() ? " or " : ", ";
+        list += words[i];
+    }
+    return list;
+}
+
+}  // namespace
+
+bool IsWindowsPath(std::string_view path) {
+    return path.find('\\') != std::string_view::npos ||
+           (path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')));
+}
+
+ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std::string& baseDir) {
+    ParsedValue out;
+    std::string text(value);
+    Trim(text);
+    switch (rule.kind) {
+        case ValueKind::Text:
+        case ValueKind::Letter:
+            CutText(text, rule.limit);
+            out.text = std::move(text);
+            break;
+        case ValueKind::Upper:
+            CutText(text, rule.limit);
+            out.text = UpperCase(text);
+            break;
+        case ValueKind::YesNo: {
+            const std::string word = UpperCase(text);
+            out.number = word == "YES" || word == "+";
+            if (!out.number && word != "NO" && word != "-") out.problem = Quoted(text) + " is not Yes or No";
+            break;
+        }
+        case ValueKind::Number: {
+            const long long number = ParseNumber(text);
+            if (!IsDecimal(text)) out.problem = Quoted(text) + " is not a number";
+            else if (number < rule.low || number > rule.high || text.size() > 19)
+                out.problem = Quoted(text) + " is not within " + NumberText(rule.low) + ".." + NumberText(rule.high);
+            else out.number = number;
+            break;
+        }
+        case ValueKind::Address:
+            out.address = ParseAddress(text);
+            out.text = text;
+            if (!IsAddressText(text)) out.problem = Quoted(text) + " is not an address";
+            break;
+        case ValueKind::Choice: {
+            out.text = UpperCase(text);
+            if (out.text.empty()) break;  // the first word, the default
+            out.number = static_cast<long long>(rule.words.size());
+            for (std::size_t i = 0; i < rule.words.size(); ++i)
+                if (out.text == rule.words[i]) out.number = static_cast<long long>(i);
+            if (out.number == static_cast<long long>(rule.words.size()))
+                out.problem = Quoted(text) + " is not " + ChoiceList(rule.words);
+            break;
+        }
+        case ValueKind::Directory:
+        case ValueKind::FileIn:
+        case ValueKind::ExistingFile:
+            if (text.empty()) break;  // not configured
+            if (IsWindowsPath(text)) out.problem = Quoted(text) + " is a Windows path: write it with / and no drive";
+            out.text = ResolveConfigPath(baseDir, text);
+            CutText(out.text, rule.limit);
+            if (rule.kind == ValueKind::Directory) {
+                AddTrailingSlash(out.text);
+                CutText(out.text, rule.limit);
+            }
+            break;
+    }
+    return out;
+}
+
+std::string PathProblem(ValueKind kind, const std::string& path) {
+    if (path.empty()) return {};
+    switch (kind) {
+        case ValueKind::Directory:
+        case ValueKind::FileIn: {
+            const std::string dir = kind == ValueKind::Directory ? path : ExtractDir(path);
+            if (dir.empty()) return {};
+            if (DirectoryExists(dir)) return IsWritableDirectory(dir) ? std::string() : dir + " is not writable";
+            // Missing: fine when the run can make it, as it does.
+            std::string parent = dir;
+            while (!parent.empty() && !DirectoryExists(parent)) {
+                if (parent.back() == PathSeparator) parent.pop_back();
+                parent = ExtractDir(parent);
+            }
+            return !parent.empty() && IsWritableDirectory(parent) ? std::string()
+                                                                  : dir + " is missing and cannot be created";
+        }
+        case ValueKind::ExistingFile:
+            return IsRegularFile(path) ? std::string() : path + " does not exist";
+        default:
+            return {};
+    }
+}
+
+bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entries) {
+    entries.clear();
+    std::vector<std::string> lines;
+    if (!ReadTextLines(path, lines)) return false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string& line = lines[i];
+        if (i == 0 && line.starts_with(ByteOrderMark)) line.erase(0, ByteOrderMark.size());
+        ControlEntry entry;
+        if (!SplitControlLine(std::move(line), entry.keyword, entry.value)) continue;
+        entry.line = i + 1;
+        entries.push_back(std::move(entry));
+    }
+    return true;
+}
+
+ConfigProblem LineProblem(std::string_view file, const ControlEntry& entry, std::string_view text) {
+    return {std::string(file), entry.line, entry.keyword + ": " + std::string(text)};
+}
