@@ -96,14 +96,17 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
             const std::string dir = kind == ValueKind::Directory ? path : ExtractDir(path);
             if (dir.empty()) return {};
             if (DirectoryExists(dir)) return IsWritableDirectory(dir) ? std::string() : dir + " is not writable";
-            // Missing: fine when the run can make it, as it does.
-            std::string parent = dir;
-            while (!parent.empty() && !DirectoryExists(parent)) {
-                if (parent.back() == PathSeparator) parent.pop_back();
-                parent = ExtractDir(parent);
-            }
-            return !parent.empty() && IsWritableDirectory(parent) ? std::string()
-                                                                  : dir + " is missing and cannot be created";
+            // Missing: fine when the run can make it, as it does: the
+            // nearest part that exists is a directory it may write in.
+            auto withoutSlash = [](std::string path) {
+                while (path.size() > 1 && path.back() == PathSeparator) path.pop_back();
+                return path;
+            };
+            std::string parent = withoutSlash(dir);
+            while (parent.size() > 1 && GetFileKind(parent, true) == FileKind::Missing)
+                parent = withoutSlash(ExtractDir(parent));
+            return DirectoryExists(parent) && IsWritableDirectory(parent) ? std::string()
+                                                                          : dir + " is missing and cannot be created";
         }
         case ValueKind::ExistingFile:
             return IsRegularFile(path) ? std::string() : path + " does not exist";

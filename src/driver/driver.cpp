@@ -100,6 +100,7 @@ constexpr UsagePiece AnnUsage[] = {
 constexpr UsagePiece CheckUsage[] = {
     {13, "Check", false},
     {7, "                       \x8F\xE0\xAE\xA2\xA5\xE0\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xAD\xA0\xE1\xE2\xE0\xAE\xA9\xAA\xA8", true},  // Проверить файлы настройки
+    {7, "                            \xAA\xAE\xA4 0: \xA2\xE1\xF1 \xA2 \xAF\xAE\xE0\xEF\xA4\xAA\xA5, 1: \xAD\xA0\xA9\xA4\xA5\xAD\xEB \xAE\xE8\xA8\xA1\xAA\xA8", true},  // код 0: всё в порядке, 1: найдены ошибки
 };
 
 // "check": every problem of the control files, one line each with its file
@@ -116,7 +117,8 @@ constexpr UsagePiece CheckUsage[] = {
     const std::string mainFile = dir + "BRENMOOR.CTL";
     if (!FileExists(mainFile)) problems.push_back({"BRENMOOR.CTL", 0, "is missing"});
     else add(CheckMainConfig(mainFile, node.main));
-    if (FileExists(mainFile)) {
+    // An unknown MODE is named on its line already.
+    if (FileExists(mainFile) && node.main.mode != OutboundMode::Unknown) {
         if (const std::string problem = OutboundModeProblem(node.main); !problem.empty())
             problems.push_back({"BRENMOOR.CTL", 0, problem});
     }
