@@ -80,12 +80,16 @@ void FlushConsole();
 // Restores terminal modes (raw mode, cursor, alternate screen); also on signals.
 void RestoreTerminal();
 
-// Toss status screen.
-void DrawTossScreen();
-void UpdateTossScreen(std::string_view from, std::string_view origin, std::string_view fileEcho,
-                      std::string_view fileName, std::string_view description,
-                      unsigned processed, unsigned bad, unsigned total);
-void ShowTossProgress(unsigned done, unsigned total);
+// While a status screen is drawn: the writes go out together at the
+// FlushConsole that ends the drawing, and without a terminal they reach the
+// shadow screen only.
+struct StatusScreenScope {
+    StatusScreenScope();
+    ~StatusScreenScope();
+    StatusScreenScope(const StatusScreenScope&) = delete;
+    StatusScreenScope& operator=(const StatusScreenScope&) = delete;
+    bool previousQuiet, previousHeld;
+};
 
 // CP866 byte to UTF-8 and back (console only; files are never converted).
 std::string Cp866ToUtf8(std::string_view text);

@@ -26,6 +26,7 @@
 #include "tic/journal.h"
 #include "tic/outbound.h"
 #include "tic/tic.h"
+#include "tic/tossscreen.h"
 
 namespace {
 
