@@ -195,8 +195,8 @@ void EmitAttr(unsigned char attr) {
     bool exact = internals.alternateDepth > 0;
     int fg = attr & 15, bg = attr >> 4;
     std::string sgr = "\x1b[0";
-    if (exact || fg != 7) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
-    if (exact || bg != 0) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
+    if (exact || fg != LightGray) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
+    if (exact || bg != Black) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
     sgr += "m";
     Out(sgr);
     internals.emittedAttr = attr;
@@ -393,7 +393,7 @@ void ReplayView(const std::vector<ScreenCell>& view, int width, int height, int 
             }
             DoWriteColored(run, attr);
         }
-        console.attr = 7;
+        console.attr = LightGray;
         if (end < console.width || console.cursorX > 0) DoNewLine();
     }
 }

@@ -7,15 +7,25 @@
 #include <string_view>
 #include <vector>
 
+// The sixteen console colours. An attribute is a text colour plus 16 times
+// a background colour; a colour alone is on black.
+enum ConsoleColour : unsigned char {
+    Black, Blue, Green, Cyan, Red, Magenta, Brown, LightGray,
+    DarkGray, LightBlue, LightGreen, LightCyan, LightRed, LightMagenta, Yellow, White,
+};
+constexpr unsigned char ColourOn(ConsoleColour text, ConsoleColour background) {
+    return static_cast<unsigned char>(text + 16 * background);
+}
+
 struct ScreenCell {
     unsigned char ch = ' ';
-    unsigned char attr = 7;
+    unsigned char attr = LightGray;
 };
 
 struct ConsoleState {
     int width = 80, height = 25;
     int cursorX = 0, cursorY = 0;   // 0-based
-    unsigned char attr = 7;         // current attribute
+    unsigned char attr = LightGray; // current attribute
     bool cursorVisible = true;
     bool terminal = false;          // standard output is a terminal
     bool colour = false;            // colour sequences wanted (terminal, no NO_COLOR)

@@ -30,9 +30,9 @@ void DrawProgress(unsigned done, unsigned total) {
     }
     int cells = static_cast<int>(percent * 28 / 100);
     GotoXY(47, 8);
-    WriteColored(Repeat("\xDB", cells), 137);
+    WriteColored(Repeat("\xDB", cells), ColourOn(LightBlue, DarkGray));
     std::string number = std::to_string(percent);
-    WriteAt(76, 8, 139, std::string(3 - number.size(), ' ') + number);
+    WriteAt(76, 8, ColourOn(LightCyan, DarkGray), std::string(3 - number.size(), ' ') + number);
 }
 
 // One field of the status screen: cleared, then the value; a value longer
@@ -40,14 +40,14 @@ void DrawProgress(unsigned done, unsigned total) {
 // rows below.
 void ShowField(int row, std::string_view value) {
     GotoXY(3, row);
-    WriteColored(std::string(42, ' '), 139);
+    WriteColored(std::string(42, ' '), ColourOn(LightCyan, DarkGray));
     GotoXY(3, row);
-    WriteColored(value.substr(0, std::min<std::size_t>(value.size(), TossWidth - 3)), 139);
+    WriteColored(value.substr(0, std::min<std::size_t>(value.size(), TossWidth - 3)), ColourOn(LightCyan, DarkGray));
 }
 
 void ShowCount(int row, unsigned count, unsigned char attr) {
     GotoXY(72, row);
-    WriteColored(std::string(7, ' '), 139);
+    WriteColored(std::string(7, ' '), ColourOn(LightCyan, DarkGray));
     GotoXY(72, row);
     WriteColored(std::to_string(count), attr);
 }
@@ -74,16 +74,16 @@ void DrawTossScreen() {
         else if (row == 25) text = &bottom;
         else if (row == 16) text = &lastRule;
         else if (row <= 15) text = row % 3 == 1 ? &rule : &field;
-        WriteAt(1, row, 143, *text);
+        WriteAt(1, row, ColourOn(White, DarkGray), *text);
     }
 
-    for (int i = 0; i < 5; ++i) WriteAt(3, 2 + 3 * i, 138, MessageText(left[i]));
-    WriteAt(47, 2, 142, MessageText(Msg::TOSSSCRALLWORKUPTIC));
-    WriteAt(47, 3, 142, MessageText(Msg::TOSSSCRBADTICFILES));
-    WriteAt(62, 1, 143, " Brenmoor v." + std::string(VersionNumber) + " ");
-    WriteAt(47, 8, 139, Repeat("\xB0", 28) + "   0%");
+    for (int i = 0; i < 5; ++i) WriteAt(3, 2 + 3 * i, ColourOn(LightGreen, DarkGray), MessageText(left[i]));
+    WriteAt(47, 2, ColourOn(Yellow, DarkGray), MessageText(Msg::TOSSSCRALLWORKUPTIC));
+    WriteAt(47, 3, ColourOn(Yellow, DarkGray), MessageText(Msg::TOSSSCRBADTICFILES));
+    WriteAt(62, 1, ColourOn(White, DarkGray), " Brenmoor v." + std::string(VersionNumber) + " ");
+    WriteAt(47, 8, ColourOn(LightCyan, DarkGray), Repeat("\xB0", 28) + "   0%");
     const std::string& complete = MessageText(Msg::TOSSSCRCOMPLETE);
-    WriteAt(61 - static_cast<int>(complete.size() / 2), 9, 142, complete);
+    WriteAt(61 - static_cast<int>(complete.size() / 2), 9, ColourOn(Yellow, DarkGray), complete);
     FlushConsole();
 }
 
