@@ -35,7 +35,7 @@ struct Notes {
     void Add(std::string line) { lines.push_back(PrintableText(line)); }
     void Show() const {
         for (const std::string& line : lines) {
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(line);
             WriteLog(logName, line);
         }
@@ -499,7 +499,7 @@ std::string RecordFileDate(std::string_view fileName) {
 int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, const std::string& groupsArgument,
                     const DescriptionReader& readDescription) {
     const MainConfig& config = node.main;
-    SetTextColor(14);
+    SetTextColor(Yellow);
     WriteText(MessageText(Msg::GENANNOUNCE));
 
     const std::string key = commandWord.size() > 4 ? commandWord.substr(4) : std::string();
@@ -514,7 +514,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     // Only a name of ANNOUNCEDIR itself: the key comes from whoever can
     // run the command, and must not read files elsewhere.
     if (!all && !IsPlainName(name)) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(PrintableText(Fill(RefusedKeyText, "%k", key)));
         return 3;
     }
@@ -522,7 +522,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     if (!all) {
         source = config.announceDir.empty() ? std::string() : ResolvePath(config.announceDir + name);
         if (source.empty() || !IsRegularFile(source)) {
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(key == "CUR" ? MessageText(Msg::ERRCURANNOUNCE)
                                    : PrintableText(Fill(MessageText(Msg::ERRANNOUNCE), "%f", name)));
             return 3;
@@ -547,7 +547,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     // No records: an announcement written earlier stays as it is.
     if (!set.entries.empty()) {
         if (config.announceTpl.empty() || config.announceFile.empty()) {
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(NotConfiguredText);
             return 240;
         }

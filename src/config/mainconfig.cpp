@@ -124,14 +124,14 @@ const KeywordRow<MainConfig> MainKeywords[] = {
 
 [[noreturn]] void CannotCreateDirectory(const std::string& dir) {
     WriteLine(MessageText(Msg::ERROR));
-    SetTextColor(12);
+    SetTextColor(LightRed);
     WriteLine(SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", dir));
     ExitProgram(2);
 }
 
 [[noreturn]] void TemplateNotFound(const std::string& file) {
     WriteLine(MessageText(Msg::ERROR));
-    SetTextColor(12);
+    SetTextColor(LightRed);
     WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", file));
     ExitProgram(240);
 }

@@ -40,67 +40,67 @@ struct UsagePiece {
 
 // The head of the usage text, then each command's lines with its row.
 constexpr UsagePiece UsageHead[] = {
-    {10, "brenmoor ", false},
-    {13, "<\xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB>", true},  // <параметры>
-    {11, "\x8F\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB:", true},  // Параметры:
+    {LightGreen, "brenmoor ", false},
+    {LightMagenta, "<\xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB>", true},  // <параметры>
+    {LightCyan, "\x8F\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB:", true},  // Параметры:
 };
 
 constexpr UsagePiece TossUsage[] = {
-    {13, "Toss", false},
-    {7, "                        \x92\xAE\xE1\xE1\xA8\xE2\xEC \xAF\xE0\xA8\xE8\xA5\xA4\xE8\xA8\xA5 \xE4\xA0\xA9\xAB\xEB", true},  // Тоссить пришедшие файлы
-    {13, "Toss --bad", false},
-    {7, "                  \x92\xAE\xE1\xE1\xA8\xE2\xEC \xA7\xA0\xAD\xAE\xA2\xAE \xAE\xE2\xAB\xAE\xA6\xA5\xAD\xAD\xEB\xA5 \xE4\xA0\xA9\xAB\xEB (BadTicDir)", true},  // Тоссить заново отложенные файлы (BadTicDir)
+    {LightMagenta, "Toss", false},
+    {LightGray, "                        \x92\xAE\xE1\xE1\xA8\xE2\xEC \xAF\xE0\xA8\xE8\xA5\xA4\xE8\xA8\xA5 \xE4\xA0\xA9\xAB\xEB", true},  // Тоссить пришедшие файлы
+    {LightMagenta, "Toss --bad", false},
+    {LightGray, "                  \x92\xAE\xE1\xE1\xA8\xE2\xEC \xA7\xA0\xAD\xAE\xA2\xAE \xAE\xE2\xAB\xAE\xA6\xA5\xAD\xAD\xEB\xA5 \xE4\xA0\xA9\xAB\xEB (BadTicDir)", true},  // Тоссить заново отложенные файлы (BadTicDir)
 };
 
 constexpr UsagePiece ScanUsage[] = {
-    {13, "Scan", false},
-    {7, "                        \x91\xAA\xA0\xAD\xA8\xE0\xAE\xA2\xA0\xE2\xEC NetMail \xAD\xA0 \xA7\xA0\xAF\xE0\xAE\xE1\xEB \xAA \xAC\xA5\xAD\xA5\xA4\xA6\xA5\xE0\xE3 \xAF\xAE\xA4\xAF\xA8\xE1\xAA\xA8", true},  // Сканировать NetMail на запросы к менеджеру подписки
+    {LightMagenta, "Scan", false},
+    {LightGray, "                        \x91\xAA\xA0\xAD\xA8\xE0\xAE\xA2\xA0\xE2\xEC NetMail \xAD\xA0 \xA7\xA0\xAF\xE0\xAE\xE1\xEB \xAA \xAC\xA5\xAD\xA5\xA4\xA6\xA5\xE0\xE3 \xAF\xAE\xA4\xAF\xA8\xE1\xAA\xA8", true},  // Сканировать NetMail на запросы к менеджеру подписки
 };
 
 constexpr UsagePiece TossScanUsage[] = {
-    {13, "TossScan", false},
-    {7, "                    Toss & Scan", true},
+    {LightMagenta, "TossScan", false},
+    {LightGray, "                    Toss & Scan", true},
 };
 
 constexpr UsagePiece HatchUsage[] = {
-    {13, "Hatch <File> <Area> [-N,-C]", false},
-    {7, " \x87\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3(\xA4\xAE\xAF\xAE\xAB\xAD\xA8\xE2\xA5\xAB\xEC\xAD\xEB\xA5 \xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB", true},  // Захатчить файл в файлэху(дополнительные параметры
-    {7, "                            \xAD\xA5 \xAE\xA1\xEF\xA7\xA0\xE2\xA5\xAB\xEC\xAD\xEB - \xA7\xA0\xAF\xE3\xE1\xE2\xA8\xE2\xE1\xEF \xA2\xE1\xE2\xE0\xAE\xA5\xAD\xAD\xEB\xA9 commander).", true},  // не обязательны - запустится встроенный commander).
-    {7, "                            \x85\xE1\xAB\xA8 \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xAA\xAB\xEE\xE7 -N, \xE2\xAE \xE4\xA0\xA9\xAB \xE5\xA0\xE2\xE7\xA8\xE2\xE1\xEF \xE1\xE0\xA0\xA7\xE3.", true},  // Если указать ключ -N, то файл хатчится сразу.
-    {7, "                            \x8A\xAB\xEE\xE7 -C, \xE3\xAA\xA0\xA7\xEB\xA2\xA0\xA5\xE2 \xAD\xA0 \xAD\xA5\xAE\xA1\xE5\xAE\xA4\xA8\xAC\xAE\xE1\xE2\xEC \xAA\xAE\xAF\xA8\xE0\xAE\xA2\xA0\xE2\xEC \xE4\xA0\xA9\xAB", true},  // Ключ -C, указывает на необходимость копировать файл
-    {7, "                            \xA2 \xAA\xA0\xE2\xA0\xAB\xAE\xA3 \xE1 \xE4\xA0\xA9\xAB-\xED\xE5\xAE\xA9.", true},  // в каталог с файл-эхой.
-    {7, "                            \x92\xA0\xAA \xA6\xA5 \xAC\xAE\xA6\xAD\xAE \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xA8 \xAE\xAF\xA8\xE1\xA0\xAD\xA8\xA5 \xE4\xA0\xA9\xAB\xA0 -D\"\x8E\xAF\xA8\xE1\xA0\xAD\xA8\xA5\"", true},  // Так же можно указать и описание файла -D"Описание"
+    {LightMagenta, "Hatch <File> <Area> [-N,-C]", false},
+    {LightGray, " \x87\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3(\xA4\xAE\xAF\xAE\xAB\xAD\xA8\xE2\xA5\xAB\xEC\xAD\xEB\xA5 \xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB", true},  // Захатчить файл в файлэху(дополнительные параметры
+    {LightGray, "                            \xAD\xA5 \xAE\xA1\xEF\xA7\xA0\xE2\xA5\xAB\xEC\xAD\xEB - \xA7\xA0\xAF\xE3\xE1\xE2\xA8\xE2\xE1\xEF \xA2\xE1\xE2\xE0\xAE\xA5\xAD\xAD\xEB\xA9 commander).", true},  // не обязательны - запустится встроенный commander).
+    {LightGray, "                            \x85\xE1\xAB\xA8 \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xAA\xAB\xEE\xE7 -N, \xE2\xAE \xE4\xA0\xA9\xAB \xE5\xA0\xE2\xE7\xA8\xE2\xE1\xEF \xE1\xE0\xA0\xA7\xE3.", true},  // Если указать ключ -N, то файл хатчится сразу.
+    {LightGray, "                            \x8A\xAB\xEE\xE7 -C, \xE3\xAA\xA0\xA7\xEB\xA2\xA0\xA5\xE2 \xAD\xA0 \xAD\xA5\xAE\xA1\xE5\xAE\xA4\xA8\xAC\xAE\xE1\xE2\xEC \xAA\xAE\xAF\xA8\xE0\xAE\xA2\xA0\xE2\xEC \xE4\xA0\xA9\xAB", true},  // Ключ -C, указывает на необходимость копировать файл
+    {LightGray, "                            \xA2 \xAA\xA0\xE2\xA0\xAB\xAE\xA3 \xE1 \xE4\xA0\xA9\xAB-\xED\xE5\xAE\xA9.", true},  // в каталог с файл-эхой.
+    {LightGray, "                            \x92\xA0\xAA \xA6\xA5 \xAC\xAE\xA6\xAD\xAE \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xA8 \xAE\xAF\xA8\xE1\xA0\xAD\xA8\xA5 \xE4\xA0\xA9\xAB\xA0 -D\"\x8E\xAF\xA8\xE1\xA0\xAD\xA8\xA5\"", true},  // Так же можно указать и описание файла -D"Описание"
 };
 
 constexpr UsagePiece AutoHatchUsage[] = {
-    {13, "AutoHatch  [-I]  ", false},
-    {7, "           \x80\xA2\xE2\xAE\xAC\xA0\xE2\xA8\xE7\xA5\xE1\xAA\xA8 \xA7\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3.", true},  // Автоматически захатчить файлы в файлэху.
-    {7, "                            \x8A\xAB\xEE\xE7 -I \xA2\xEB\xA2\xA5\xE1\xE2\xA8 \xE1\xAF\xA8\xE1\xAE\xAA \xE4\xA0\xA9\xAB\xAE\xA2 \xA1\xA5\xA7 \xE5\xA0\xE2\xE7\xA8\xAD\xA3\xA0.  ", true},  // Ключ -I вывести список файлов без хатчинга.
+    {LightMagenta, "AutoHatch  [-I]  ", false},
+    {LightGray, "           \x80\xA2\xE2\xAE\xAC\xA0\xE2\xA8\xE7\xA5\xE1\xAA\xA8 \xA7\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3.", true},  // Автоматически захатчить файлы в файлэху.
+    {LightGray, "                            \x8A\xAB\xEE\xE7 -I \xA2\xEB\xA2\xA5\xE1\xE2\xA8 \xE1\xAF\xA8\xE1\xAE\xAA \xE4\xA0\xA9\xAB\xAE\xA2 \xA1\xA5\xA7 \xE5\xA0\xE2\xE7\xA8\xAD\xA3\xA0.  ", true},  // Ключ -I вывести список файлов без хатчинга.
 };
 
 constexpr UsagePiece PurgeUsage[] = {
-    {13, "Purge", false},
-    {7, "                       \x8F\xE3\xE0\xA6\xA8\xE2\xEC passtrough \xE4-\xED\xE5\xA8", true},  // Пуржить passtrough ф-эхи
+    {LightMagenta, "Purge", false},
+    {LightGray, "                       \x8F\xE3\xE0\xA6\xA8\xE2\xEC passtrough \xE4-\xED\xE5\xA8", true},  // Пуржить passtrough ф-эхи
 };
 
 constexpr UsagePiece RelinkUsage[] = {
-    {13, "Relink <adr>", false},
-    {7, "                \x8F\xA5\xE0\xA5\xAF\xAE\xA4\xAF\xA8\xE1\xA0\xE2\xEC\xE1\xEF \xAD\xA0 \xE4-\xED\xE5\xA8 \xE3 \xA0\xE0\xA5\xE1\xA0(\xAE\xA2)", true},  // Переподписаться на ф-эхи у ареса(ов)
+    {LightMagenta, "Relink <adr>", false},
+    {LightGray, "                \x8F\xA5\xE0\xA5\xAF\xAE\xA4\xAF\xA8\xE1\xA0\xE2\xEC\xE1\xEF \xAD\xA0 \xE4-\xED\xE5\xA8 \xE3 \xA0\xE0\xA5\xE1\xA0(\xAE\xA2)", true},  // Переподписаться на ф-эхи у ареса(ов)
 };
 
 constexpr UsagePiece AnnUsage[] = {
-    {13, "ANN:<key> [Groups]", false},
-    {7, "          \x80\xAD\xAE\xAD\xE1 \xE4\xA0\xA9\xAB\xAE\xA2. \x83\xA4\xA5 <key>:", true},  // Анонс файлов. Где <key>:
-    {14, "                            PRV,CUR,ALL", false},
-    {7, " - \xA7\xA0 \xAF\xE0\xA5\xA4\xEB\xA4\xE3\xE9\xA5\xA5/\xE2\xA5\xAA\xE3\xE9\xA5\xA5/\xA2\xE1\xA5 \xE7\xA8\xE1\xAB(\xAE,\xA0)", true},  // - за предыдущее/текущее/все числ(о,а)
-    {14, "                            DD-MM-YY", false},
-    {7, " - \xA7\xA0 \xA4\xA5\xAD\xEC-\xAC\xA5\xE1\xEF\xE6-\xA3\xAE\xA4", true},  // - за день-месяц-год
+    {LightMagenta, "ANN:<key> [Groups]", false},
+    {LightGray, "          \x80\xAD\xAE\xAD\xE1 \xE4\xA0\xA9\xAB\xAE\xA2. \x83\xA4\xA5 <key>:", true},  // Анонс файлов. Где <key>:
+    {Yellow, "                            PRV,CUR,ALL", false},
+    {LightGray, " - \xA7\xA0 \xAF\xE0\xA5\xA4\xEB\xA4\xE3\xE9\xA5\xA5/\xE2\xA5\xAA\xE3\xE9\xA5\xA5/\xA2\xE1\xA5 \xE7\xA8\xE1\xAB(\xAE,\xA0)", true},  // - за предыдущее/текущее/все числ(о,а)
+    {Yellow, "                            DD-MM-YY", false},
+    {LightGray, " - \xA7\xA0 \xA4\xA5\xAD\xEC-\xAC\xA5\xE1\xEF\xE6-\xA3\xAE\xA4", true},  // - за день-месяц-год
 };
 
 constexpr UsagePiece CheckUsage[] = {
-    {13, "Check", false},
-    {7, "                       \x8F\xE0\xAE\xA2\xA5\xE0\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xAD\xA0\xE1\xE2\xE0\xAE\xA9\xAA\xA8", true},  // Проверить файлы настройки
-    {7, "                            \xAA\xAE\xA4 0: \xA2\xE1\xF1 \xA2 \xAF\xAE\xE0\xEF\xA4\xAA\xA5, 1: \xAD\xA0\xA9\xA4\xA5\xAD\xEB \xAE\xE8\xA8\xA1\xAA\xA8", true},  // код 0: всё в порядке, 1: найдены ошибки
+    {LightMagenta, "Check", false},
+    {LightGray, "                       \x8F\xE0\xAE\xA2\xA5\xE0\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xAD\xA0\xE1\xE2\xE0\xAE\xA9\xAA\xA8", true},  // Проверить файлы настройки
+    {LightGray, "                            \xAA\xAE\xA4 0: \xA2\xE1\xF1 \xA2 \xAF\xAE\xE0\xEF\xA4\xAA\xA5, 1: \xAD\xA0\xA9\xA4\xA5\xAD\xEB \xAE\xE8\xA8\xA1\xAA\xA8", true},  // код 0: всё в порядке, 1: найдены ошибки
 };
 
 // "check": every problem of the control files, one line each with its file
@@ -133,11 +133,11 @@ constexpr UsagePiece CheckUsage[] = {
     }
     WriteLine("");
     for (const ConfigProblem& problem : problems) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(problem.file + (problem.line > 0 ? ":" + std::to_string(problem.line) : std::string()) + ": " +
                   problem.text);
     }
-    SetTextColor(problems.empty() ? 10 : 12);
+    SetTextColor(problems.empty() ? LightGreen : LightRed);
     WriteLine(problems.empty() ? std::string("No problems found") : std::to_string(problems.size()) + " problem(s) found");
     ExitProgram(problems.empty() ? 0 : 1);
 }
@@ -210,18 +210,18 @@ void Hatch(RunState& state) {
     // like every other text of the node; file and area stay bytes.
     request.description = Console().utf8 ? Utf8ToCp866(line.hatchDescription) : line.hatchDescription;
     if (!request.filePath.empty() && !IsRegularFile(request.filePath)) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
         ExitProgram(5);
     }
     if (const std::string refusal = HatchRefusal(node.main, request.filePath); !refusal.empty()) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(refusal);
         ExitProgram(1);
     }
     const bool commander = UsesCommander(line);
     if (commander && !(Console().terminal && InputIsTerminal())) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(std::string(NoTerminalText));
         ExitProgram(1);
     }
@@ -229,7 +229,7 @@ void Hatch(RunState& state) {
     // there would reach no link.
     if (!request.areaTag.empty() &&
         ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(SubstituteMacros(UnknownAreaText, "%a", request.areaTag));
         ExitProgram(1);
     }
@@ -238,14 +238,14 @@ void Hatch(RunState& state) {
         return;
     }
     CatchStopRequests();  // the hatch, once begun, is finished
-    SetTextColor(7);
+    SetTextColor(LightGray);
     WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileNameAsIs(request.filePath),
                                UpperCase(request.areaTag)));
     HatchFile(node, request);
 }
 
 void AutoHatchCommand(RunState& state) {
-    SetTextColor(7);
+    SetTextColor(LightGray);
     const bool listOnly = UpperCase(CommandArgument(state.commandLine, 2)) == "-I";
     if (listOnly) WriteLine(MessageText(Msg::FILESFORHATCH));
     CatchStopRequests();
@@ -254,7 +254,7 @@ void AutoHatchCommand(RunState& state) {
 }
 
 void PurgeCommand(RunState& state) {
-    SetTextColor(14);
+    SetTextColor(Yellow);
     WriteText(MessageText(Msg::PURGE));
     Purge(state.node);
     WriteLine(MessageText(Msg::OK));
@@ -281,13 +281,13 @@ void Relink(RunState& state) {
     const std::string& mask = CommandArgument(state.commandLine, 2);
     std::vector<ForwardRecord> forwards;
     if (mask.empty()) {
-        SetTextColor(3);
+        SetTextColor(Cyan);
         WriteText(MessageText(Msg::READINGFORWARDCTL));
         forwards = ReadForwardList(ResolvePath(node.programDir + "FORWARD.CTL"), node.programDir,
                                    node.main.remoteProgram);
         WriteLine(MessageText(Msg::OK));
     }
-    SetTextColor(14);
+    SetTextColor(Yellow);
     WriteText(MessageText(Msg::RELINK));
     if (int error = Relink(forwards, node.links, node.programDir + "areas.ctl", mask, node.main)) RuntimeError(error);
     WriteLine(MessageText(Msg::OK));
@@ -353,7 +353,7 @@ void Run(int argc, char** argv) {
     GetScreenSize(State.screenColumns, State.screenRows);
     State.programDir = ProgramDirectory();
 
-    SetTextColor(15);
+    SetTextColor(White);
     WriteLine("Brenmoor version " + std::string(VersionNumber) + "." + std::string(PlatformWord));
 
     std::vector<std::string> args;
@@ -369,14 +369,14 @@ void Run(int argc, char** argv) {
     if (!LoadCatalogue(State.programDir + "brenmoor.lng") &&
         !LoadCatalogue(InstalledDataDirectory() + "brenmoor.lng")) {
         // The catalogue cannot supply this one message.
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine("Language file not found.");
         ExitProgram(2);
     }
-    SetTextColor(3);
+    SetTextColor(Cyan);
 
     if (args.empty()) {
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(MessageText(Msg::NEEDCMD));
         PrintUsage();
         ExitProgram(0);
@@ -401,7 +401,7 @@ void Run(int argc, char** argv) {
     // served while nothing reaches the mailer.
     if (command->sendsFiles) {
         if (const std::string problem = OutboundModeProblem(State.node.main); !problem.empty()) {
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(problem);
             ExitProgram(2);
         }
@@ -440,13 +440,13 @@ int RunBrenmoor(int argc, char** argv) {
         try {
             Run(argc, argv);
         } catch (const std::bad_alloc&) {
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
             LogFatal(MessageText(Msg::NOTENOUGHMEMORY));
             ExitProgram(10);
         } catch (const std::exception& error) {
             const std::string text = std::string("Internal error: ") + error.what();
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(text);
             LogFatal(text);
             ExitProgram(InternalErrorCode);

@@ -38,7 +38,7 @@ void LoadEverything(NodeConfig& config) {
         config.main.tempDir = dir + "tmp/";
         if (!ForceDirectories(config.main.tempDir)) {
             WriteLine(MessageText(Msg::ERROR));
-            SetTextColor(12);
+            SetTextColor(LightRed);
             WriteLine(SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", config.main.tempDir));
             ExitProgram(2);
         }
@@ -90,7 +90,7 @@ std::string BusyFlagPath(const MainConfig& config) { return BusyFlagPath(config.
 namespace {
 
 [[noreturn]] void OtherCopyRuns() {
-    SetTextColor(12);
+    SetTextColor(LightRed);
     WriteLine(MessageText(Msg::DETECTBUSYFLAG));
     WriteLine(MessageText(Msg::RUNINGOTHERCOPY));
     ExitProgram(8);

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdlib>
 
-#include "frame/catalogue.h"
 #include "frame/platform.h"
 #include "frame/platform_console.h"
 
@@ -20,6 +19,7 @@ struct ConsoleInternals {
     std::vector<ScreenCell> mainCells;  // the normal screen behind the alternate one
     int mainWidth = 0, mainX = 0, mainY = 0;
     bool quiet = false;           // status screen without a terminal: shadow only
+    bool held = false;            // a status screen is being drawn: one flush at its end
     std::string input;            // key bytes read but not yet decoded
     bool haveGlyphs = false;      // a non-UTF-8 terminal with a conversion table
     std::array<std::string, 128> glyphs;
@@ -31,7 +31,6 @@ ConsoleInternals& Internals() {
     return internals;
 }
 
-constexpr int TossWidth = 80;
 constexpr int SavedColumns = 80;  // a save buffer always covers columns 1-80
 constexpr int MaxScreenSide = 1024;
 
@@ -196,8 +195,8 @@ void EmitAttr(unsigned char attr) {
     bool exact = internals.alternateDepth > 0;
     int fg = attr & 15, bg = attr >> 4;
     std::string sgr = "\x1b[0";
-    if (exact || fg != 7) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
-    if (exact || bg != 0) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
+    if (exact || fg != LightGray) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
+    if (exact || bg != Black) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
     sgr += "m";
     Out(sgr);
     internals.emittedAttr = attr;
@@ -336,6 +335,10 @@ void DoWriteColored(std::string_view text, unsigned char attr) {
     DoWriteText(text);
 }
 
+void FlushUnlessHeld() {
+    if (!Internals().held) FlushConsole();
+}
+
 // Draws rows [from, to) of the shadow on the terminal.
 void Repaint(int from, int to) {
     ConsoleState& console = Console();
@@ -390,7 +393,7 @@ void ReplayView(const std::vector<ScreenCell>& view, int width, int height, int 
             }
             DoWriteColored(run, attr);
         }
-        console.attr = 7;
+        console.attr = LightGray;
         if (end < console.width || console.cursorX > 0) DoNewLine();
     }
 }
@@ -625,23 +628,23 @@ void SetTextColor(unsigned char attr) { Console().attr = attr; }
 
 void WriteText(std::string_view text) {
     DoWriteText(text);
-    FlushConsole();
+    FlushUnlessHeld();
 }
 
 void WriteLine(std::string_view text) {
     DoWriteText(text);
     DoNewLine();
-    FlushConsole();
+    FlushUnlessHeld();
 }
 
 void WriteColored(std::string_view text, unsigned char attr) {
     DoWriteColored(text, attr);
-    FlushConsole();
+    FlushUnlessHeld();
 }
 
 void WriteAt(int column, int row, unsigned char attr, std::string_view text) {
     DoWriteAt(column, row, attr, text);
-    FlushConsole();
+    FlushUnlessHeld();
 }
 
 void WriteCharAt(char ch, int column, int row, unsigned char attr) {
@@ -650,7 +653,17 @@ void WriteCharAt(char ch, int column, int row, unsigned char attr) {
 
 void GotoXY(int column, int row) {
     DoGotoXY(column, row);
-    FlushConsole();
+    FlushUnlessHeld();
+}
+
+StatusScreenScope::StatusScreenScope() : previousQuiet(Internals().quiet), previousHeld(Internals().held) {
+    Internals().quiet = !Console().terminal;
+    Internals().held = true;
+}
+
+StatusScreenScope::~StatusScreenScope() {
+    Internals().quiet = previousQuiet;
+    Internals().held = previousHeld;
 }
 
 int WhereX() {
@@ -934,114 +947,6 @@ std::uint16_t ReadKeyCode() {
     }
     if (internals.alternateDepth == 0) LeaveRawInput();
     return code;
-}
-
-// ---- Toss status screen --------------------------------------------------------------
-
-namespace {
-
-void CutLabel(Msg key, std::size_t limit) {
-    const std::string& text = MessageText(key);
-    if (text.size() > limit) SetMessageText(key, text.substr(0, limit));
-}
-
-std::string Repeat(std::string_view piece, int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += piece;
-    return text;
-}
-
-// Without a terminal the status screen lives in the shadow only.
-struct QuietScope {
-    bool previous;
-    QuietScope() : previous(Internals().quiet) { Internals().quiet = !Console().terminal; }
-    ~QuietScope() { Internals().quiet = previous; }
-};
-
-void DoShowTossProgress(unsigned done, unsigned total) {
-    unsigned long long percent = 100;
-    if (total > 0) {
-        if (done > total) done = total;
-        percent = static_cast<unsigned long long>(done) * 100 / total;
-    }
-    int cells = static_cast<int>(percent * 28 / 100);
-    DoGotoXY(47, 8);
-    DoWriteColored(Repeat("\xDB", cells), 137);
-    std::string number = std::to_string(percent);
-    DoWriteAt(76, 8, 139, std::string(3 - number.size(), ' ') + number);
-}
-
-// One field of the status screen: cleared, then the value; a value longer
-// than the inside of the frame is cut there instead of wrapping into the
-// rows below.
-void ShowField(int row, std::string_view value) {
-    DoGotoXY(3, row);
-    DoWriteColored(std::string(42, ' '), 139);
-    DoGotoXY(3, row);
-    DoWriteColored(value.substr(0, std::min<std::size_t>(value.size(), TossWidth - 3)), 139);
-}
-
-void ShowCount(int row, unsigned count, unsigned char attr) {
-    DoGotoXY(72, row);
-    DoWriteColored(std::string(7, ' '), 139);
-    DoGotoXY(72, row);
-    DoWriteColored(std::to_string(count), attr);
-}
-
-}  // namespace
-
-void DrawTossScreen() {
-    QuietScope quiet;
-    const Msg left[] = {Msg::TOSSSCRRECEIVEFILE, Msg::TOSSSCRRECEIVEFROM, Msg::TOSSSCRORIGIN, Msg::TOSSSCRFILEECHO,
-                        Msg::TOSSSCRDESC};
-    const Msg right[] = {Msg::TOSSSCRALLWORKUPTIC, Msg::TOSSSCRBADTICFILES, Msg::TOSSSCRCOMPLETE};
-    for (Msg key : left) CutLabel(key, 41);
-    for (Msg key : right) CutLabel(key, 25);
-
-    const std::string top = "\xC9" + Repeat("\xCD", 43) + "\xD1" + Repeat("\xCD", 34) + "\xBB";
-    const std::string field = "\xBA" + std::string(43, ' ') + "\xB3" + std::string(34, ' ') + "\xBA";
-    const std::string rule = "\xBA" + Repeat("\xC4", 43) + "\xB3" + std::string(34, ' ') + "\xBA";
-    const std::string lastRule = "\xBA" + Repeat("\xC4", 43) + "\xD9" + std::string(34, ' ') + "\xBA";
-    const std::string empty = "\xBA" + std::string(78, ' ') + "\xBA";
-    const std::string bottom = "\xC8" + Repeat("\xCD", 78) + "\xBC";
-    for (int row = 1; row <= 25; ++row) {
-        const std::string* text = &empty;
-        if (row == 1) text = &top;
-        else if (row == 25) text = &bottom;
-        else if (row == 16) text = &lastRule;
-        else if (row <= 15) text = row % 3 == 1 ? &rule : &field;
-        DoWriteAt(1, row, 143, *text);
-    }
-
-    for (int i = 0; i < 5; ++i) DoWriteAt(3, 2 + 3 * i, 138, MessageText(left[i]));
-    DoWriteAt(47, 2, 142, MessageText(Msg::TOSSSCRALLWORKUPTIC));
-    DoWriteAt(47, 3, 142, MessageText(Msg::TOSSSCRBADTICFILES));
-    DoWriteAt(62, 1, 143, " Brenmoor v." + std::string(VersionNumber) + " ");
-    DoWriteAt(47, 8, 139, Repeat("\xB0", 28) + "   0%");
-    const std::string& complete = MessageText(Msg::TOSSSCRCOMPLETE);
-    DoWriteAt(61 - static_cast<int>(complete.size() / 2), 9, 142, complete);
-    FlushConsole();
-}
-
-void UpdateTossScreen(std::string_view from, std::string_view origin, std::string_view fileEcho,
-                      std::string_view fileName, std::string_view description, unsigned processed, unsigned bad,
-                      unsigned total) {
-    QuietScope quiet;
-    ShowField(3, fileName);
-    ShowField(6, from);
-    ShowField(9, origin);
-    ShowField(12, fileEcho.substr(0, std::min<std::size_t>(fileEcho.size(), 40)));
-    ShowField(15, description);
-    ShowCount(2, processed, 138);
-    ShowCount(3, bad, 140);
-    DoShowTossProgress(processed, total);
-    FlushConsole();
-}
-
-void ShowTossProgress(unsigned done, unsigned total) {
-    QuietScope quiet;
-    DoShowTossProgress(done, total);
-    FlushConsole();
 }
 
 // ---- Code page 866 ---------------------------------------------------------------------

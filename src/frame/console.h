@@ -7,15 +7,25 @@
 #include <string_view>
 #include <vector>
 
+// The sixteen console colours. An attribute is a text colour plus 16 times
+// a background colour; a colour alone is on black.
+enum ConsoleColour : unsigned char {
+    Black, Blue, Green, Cyan, Red, Magenta, Brown, LightGray,
+    DarkGray, LightBlue, LightGreen, LightCyan, LightRed, LightMagenta, Yellow, White,
+};
+constexpr unsigned char ColourOn(ConsoleColour text, ConsoleColour background) {
+    return static_cast<unsigned char>(text + 16 * background);
+}
+
 struct ScreenCell {
     unsigned char ch = ' ';
-    unsigned char attr = 7;
+    unsigned char attr = LightGray;
 };
 
 struct ConsoleState {
     int width = 80, height = 25;
     int cursorX = 0, cursorY = 0;   // 0-based
-    unsigned char attr = 7;         // current attribute
+    unsigned char attr = LightGray; // current attribute
     bool cursorVisible = true;
     bool terminal = false;          // standard output is a terminal
     bool colour = false;            // colour sequences wanted (terminal, no NO_COLOR)
@@ -80,12 +90,16 @@ void FlushConsole();
 // Restores terminal modes (raw mode, cursor, alternate screen); also on signals.
 void RestoreTerminal();
 
-// Toss status screen.
-void DrawTossScreen();
-void UpdateTossScreen(std::string_view from, std::string_view origin, std::string_view fileEcho,
-                      std::string_view fileName, std::string_view description,
-                      unsigned processed, unsigned bad, unsigned total);
-void ShowTossProgress(unsigned done, unsigned total);
+// While a status screen is drawn: the writes go out together at the
+// FlushConsole that ends the drawing, and without a terminal they reach the
+// shadow screen only.
+struct StatusScreenScope {
+    StatusScreenScope();
+    ~StatusScreenScope();
+    StatusScreenScope(const StatusScreenScope&) = delete;
+    StatusScreenScope& operator=(const StatusScreenScope&) = delete;
+    bool previousQuiet, previousHeld;
+};
 
 // CP866 byte to UTF-8 and back (console only; files are never converted).
 std::string Cp866ToUtf8(std::string_view text);

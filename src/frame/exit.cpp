@@ -7,16 +7,16 @@
 #include "frame/utils.h"
 
 void ExitProgram(int code) {
-    SetTextColor(7);
+    SetTextColor(LightGray);
     WriteLine("");
     FlushConsole();
     throw ProgramExit{code};
 }
 
 void FailProgram(int code, const std::string& text) {
-    SetTextColor(12);
+    SetTextColor(LightRed);
     WriteLine(text);
-    SetTextColor(7);
+    SetTextColor(LightGray);
     WriteLine("");
     FlushConsole();
     throw ProgramExit{code, text};

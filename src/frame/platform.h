@@ -7,9 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "frame/version.h"
+
 constexpr char PathSeparator = '/';
 constexpr std::string_view PlatformWord = "Linux";
-constexpr std::string_view VersionNumber = "1.29";
 constexpr std::size_t MaxText = 255;  // longest text the program builds
 
 // ---- Program directory -----------------------------------------------------

@@ -121,7 +121,7 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
     const std::string text = Fill(LeftText, "%f", path, "%e", ErrorText(error));
     Log(scan, text);
-    Show(12, text);
+    Show(LightRed, text);
     if (scan.firstError == 0) scan.firstError = error;
 }
 
@@ -206,7 +206,7 @@ std::string StatusText(UnsubscribeStatus status) {
 }
 
 void SetPause(Request& request, bool pause) {
-    Show(14, MessageText(pause ? Msg::PAUSE : Msg::RESUME));
+    Show(Yellow, MessageText(pause ? Msg::PAUSE : Msg::RESUME));
     request.link.Pause = pause;
     request.linkChanged = true;
     Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ),
@@ -275,7 +275,7 @@ void AskResend(Request& request, const std::string& arguments) {
     }
     const std::string& name = words[0];
     const LinkRecord& link = request.link;
-    Show(14, Fill(MessageText(Msg::SENDRESEND), "%f", PrintableText(name), "%A", PrintableText(words[1])));
+    Show(Yellow, Fill(MessageText(Msg::SENDRESEND), "%f", PrintableText(name), "%A", PrintableText(words[1])));
     Log(request.scan, MessageText(Msg::LOGSENDRESEND) + " " + PrintableText(name) + " " + PrintableText(words[1]));
     const AreaRecord area = FindArea(request.work.areas, words[1]);
     if (area.Name.empty() || link.Security < area.SecurityShow) return result(words[1], Msg::NOTFOUND);
@@ -330,12 +330,12 @@ void CarryOut(Request& request, std::string line) {
         request.reportsDone.push_back(once);
     }
     if (word == "%HELP") {
-        Show(14, MessageText(Msg::SENDHELP));
+        Show(Yellow, MessageText(Msg::SENDHELP));
         Log(scan, MessageText(Msg::LOGSENDHELP));
         Answer(request, MessageText(Msg::HELPSUBJ), config.helpFile);
     } else if (word == "%LIST" || word == "%QUERY") {
         const bool list = word == "%LIST";
-        Show(14, MessageText(list ? Msg::SENDAREALIST : Msg::SENDQUERYLIST));
+        Show(Yellow, MessageText(list ? Msg::SENDAREALIST : Msg::SENDQUERYLIST));
         Log(scan, MessageText(list ? Msg::LOGSENDAREALIST : Msg::LOGSENDQUERYLIST));
         ReportTemplate report;
         if (ReadReportTemplate(request, list ? config.list : config.queryTpl, word, report))
@@ -343,7 +343,7 @@ void CarryOut(Request& request, std::string line) {
                         BuildAreaReport(work.areas, report, config.msgMaxLines, link,
                                         list ? AreaReportKind::All : AreaReportKind::Linked));
     } else if (word == "%UNLINKED") {
-        Show(14, MessageText(Msg::SENDUNLINKED));
+        Show(Yellow, MessageText(Msg::SENDUNLINKED));
         Log(scan, MessageText(Msg::LOGSENDUNLINKED));
         ReportTemplate report;
         if (ReadReportTemplate(request, config.list, word, report))
@@ -352,7 +352,7 @@ void CarryOut(Request& request, std::string line) {
     } else if (word == "%RESEND") {
         AskResend(request, line.substr(word.size()));
     } else if (word == "%AVAIL") {
-        Show(14, MessageText(Msg::SENDFORWARDLIST));
+        Show(Yellow, MessageText(Msg::SENDFORWARDLIST));
         Log(scan, MessageText(Msg::LOGSENDFORWARDLIST));
         std::vector<std::string> lines;
         ReportParts parts{{}};  // a template that cannot be read: one empty part
@@ -382,7 +382,7 @@ void CarryOut(Request& request, std::string line) {
         std::string tag = word.substr(1);
         Trim(tag);
         const std::string shown = PrintableText(tag);
-        Show(14, Fill(MessageText(Msg::SIGNON), "%A", shown));
+        Show(Yellow, Fill(MessageText(Msg::SIGNON), "%A", shown));
         Log(scan, MessageText(Msg::LOGSIGNON) + " " + shown);
         if (IsTagMask(tag)) {
             SubscribeMask(request, tag);
@@ -394,7 +394,7 @@ void CarryOut(Request& request, std::string line) {
     } else if (word[0] == '-') {
         const std::string tag = word.substr(1);
         const std::string shown = PrintableText(tag);
-        Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
+        Show(Yellow, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
         Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
         if (IsTagMask(tag)) {
             UnsubscribeMask(request, tag);
@@ -564,7 +564,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         }
         if (!problem.empty()) {
             Log(scan, problem);
-            Show(12, problem);
+            Show(LightRed, problem);
         }
         JournalAdd(journal, "resent " + index);
     }
@@ -596,14 +596,14 @@ bool Commit(Request& request) {
     }
     if (!Apply(scan, request.path, &request.link, journal, false)) return false;
     Log(scan, MessageText(Msg::LOGDELETINGMSG));
-    Show(14, MessageText(Msg::DELETINGMSG));
+    Show(Yellow, MessageText(Msg::DELETINGMSG));
     return true;
 }
 
 void ProcessRequest(Scan& scan, const std::string& name) {
     const MainConfig& config = scan.config;
     const std::string path = config.netmailIn + name;
-    Show(14, Fill(MessageText(Msg::WORKUPMSG), "%f", PrintableText(path)));
+    Show(Yellow, Fill(MessageText(Msg::WORKUPMSG), "%f", PrintableText(path)));
     Log(scan, MessageText(Msg::LOGWORKUPMSG) + " " + PrintableText(path));
 
     // Read through no symlink: a request is used only as the regular file it was collected as.
@@ -622,7 +622,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     const std::string sender = SenderOf(config, header);
     std::string senderName = PrintableText(header.FromName);
     TrimRight(senderName);
-    Show(14, Fill(MessageText(Msg::REQUESTFROM), "%a", sender, "%n", senderName));
+    Show(Yellow, Fill(MessageText(Msg::REQUESTFROM), "%a", sender, "%n", senderName));
     Log(scan, Fill(MessageText(Msg::LOGFROM), "%a", sender, "%n", senderName));
     if (message.Body.size() > LongRequestLines)
         Log(scan, Fill(LongRequestText, "%f", path, "%n", NumberText(static_cast<long long>(message.Body.size()))));
@@ -637,7 +637,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         Log(scan, Fill(FinishingText, "%f", PrintableText(path)));
         if (Apply(scan, path, &link, journal, true)) {
             Log(scan, MessageText(Msg::LOGDELETINGMSG));
-            Show(14, MessageText(Msg::DELETINGMSG));
+            Show(Yellow, MessageText(Msg::DELETINGMSG));
         }
         return;
     }
@@ -647,7 +647,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
                     {}, {}, {}, {}, false, 0};
 
     if (Normalised(header.Subject) != link.Password) {
-        Show(12, MessageText(Msg::BADPWD));
+        Show(LightRed, MessageText(Msg::BADPWD));
         Log(scan, MessageText(Msg::LOGBADPWD));
         Answer(request, MessageText(Msg::BADPWDSUBJ), config.badPwd);
         Commit(request);
@@ -731,7 +731,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         if (!ReadRegularFile(path, false, bytes, read) || bytes.size() < NetmailHeaderSize) {
             ClearErrorNumber();
             Log(scan, Fill(ShortMessageText, "%f", PrintableText(path)));
-            Show(12, Fill(ShortMessageText, "%f", PrintableText(path)));
+            Show(LightRed, Fill(ShortMessageText, "%f", PrintableText(path)));
             continue;
         }
         const NetmailHeader header = ParseNetmail(bytes, true).Header;
@@ -813,7 +813,7 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
     const MainConfig& config = node.main;
     Scan scan{node, config, resend, node.links, {}, {}, {}, 0};
 
-    SetTextColor(3);
+    SetTextColor(Cyan);
     WriteText(MessageText(Msg::READINGFORWARDCTL));
     scan.forwards = ReadForwardList(ResolvePath(dir + "FORWARD.CTL"), dir, config.remoteProgram);
     WriteLine(MessageText(Msg::OK));
@@ -824,14 +824,14 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
     if (config.netmailIn.empty()) return 0;
     if (config.netmailOut.empty()) {
         Log(scan, std::string(NoNetmailOutText));
-        Show(12, std::string(NoNetmailOutText));
+        Show(LightRed, std::string(NoNetmailOutText));
         return ENOENT;
     }
     SweepStaged(config);
-    SetTextColor(3);
+    SetTextColor(Cyan);
     WriteText(MessageText(Msg::SCANINGNETMAIL));
     const std::vector<std::string> queue = CollectRequests(scan);
-    SetTextColor(3);
+    SetTextColor(Cyan);
     WriteLine(MessageText(Msg::OK));
     for (const std::string& name : queue) {
         if (StopRequested()) {

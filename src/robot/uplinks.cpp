@@ -92,7 +92,7 @@ std::vector<ForwardRecord> ReadForwardList(const std::string& file, const std::s
             uplink.ListFile = ResolvePath(ResolveConfigPath(programDir, value));
             if (!IsRegularFile(uplink.ListFile)) {
                 WriteLine(MessageText(Msg::ERROR));
-                SetTextColor(12);
+                SetTextColor(LightRed);
                 WriteLine(Fill(MessageText(Msg::FILENOTFOUND), "%f", value));
                 ExitProgram(2);
             }

@@ -26,6 +26,7 @@
 #include "tic/journal.h"
 #include "tic/outbound.h"
 #include "tic/tic.h"
+#include "tic/tossscreen.h"
 
 namespace {
 
@@ -953,7 +954,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
 
     if (state.SourceDir.empty()) {
         const std::string text(state.FromBadDir ? NoBadTicDirText : NoInboundText);
-        SetTextColor(12);
+        SetTextColor(LightRed);
         WriteLine(text);
         WriteLog(config.logName, text);
         ExitProgram(2);
@@ -1014,16 +1015,16 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
         if (!text.empty() && text.back() != ' ') text += ' ';
         return text;
     };
-    SetTextColor(2);
+    SetTextColor(Green);
     WriteLine("");
     if (StopRequested()) WriteLine(StopRequestedText);
     WriteText(label(Msg::ALLTIC));
-    SetTextColor(10);
+    SetTextColor(LightGreen);
     WriteLine(NumberText(state.ProcessedTicCount));
-    SetTextColor(2);
+    SetTextColor(Green);
     WriteText(label(Msg::BADTIC));
-    SetTextColor(12);
+    SetTextColor(LightRed);
     WriteLine(NumberText(state.BadTicCount));
-    SetTextColor(7);
+    SetTextColor(LightGray);
     return state;
 }

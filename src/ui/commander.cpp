@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr unsigned char WindowAttr = 113;  // blue on light grey
-constexpr unsigned char LabelAttr = 112;   // black on light grey
-constexpr unsigned char ValueAttr = 116;   // red on light grey
+constexpr unsigned char WindowAttr = ColourOn(Blue, LightGray);
+constexpr unsigned char LabelAttr = ColourOn(Black, LightGray);
+constexpr unsigned char ValueAttr = ColourOn(Red, LightGray);
 constexpr std::size_t FieldWidth = 56;     // columns 19..74 of the dialog
 
 struct Dialog {
@@ -29,7 +29,7 @@ struct Dialog {
     char copy = 'N', hatch = 'N';
     bool asking = false;  // the last question is on the screen
     std::string note;     // on the status row while the dialog is open
-    unsigned char noteAttr = 7;
+    unsigned char noteAttr = LightGray;
 };
 
 void DrawDialog(const Dialog& d) {
@@ -135,7 +135,7 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
         int columns = 0, rows = 0;
         GetScreenSize(columns, rows);
         SaveScreen(rows, whole);
-        ClearScreen(7);
+        ClearScreen(LightGray);
         RedrawViews();
     }
     return Fill(MessageText(Msg::HATCHFILE), "%f", d.fileName, "%a", UpperCase(area));
@@ -149,7 +149,7 @@ void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
     SavedScreen whole;
     SaveScreen(rows, whole);
     EnableResizeKeys();
-    ClearScreen(7);
+    ClearScreen(LightGray);
     const bool panels = request.filePath.empty() || request.areaTag.empty();
     FilePanel filePanel;
     AreaPanel areaPanel;
@@ -160,8 +160,8 @@ void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
         InitAreaPanel(areaPanel, ResolvePath(node.programDir + "areas.ctl"), node.colors, 41, 1);
         if (!LoadAreaPanel(areaPanel)) {
             RestoreScreen(-1, whole);
-            WriteColored(MessageText(Msg::AREASNOTFOUND), 12);
-            SetTextColor(7);
+            WriteColored(MessageText(Msg::AREASNOTFOUND), LightRed);
+            SetTextColor(LightGray);
             WriteLine("");
             ExitProgram(1);
         }

@@ -17,11 +17,11 @@ std::vector<std::function<void()>>& Views() {
 void ShowSizeNotice() {
     int columns = 0, rows = 0;
     GetScreenSize(columns, rows);
-    ClearScreen(7);
+    ClearScreen(LightGray);
     SetCursorVisible(false);
     std::string notice = "Make the window at least " + std::to_string(ViewColumns) + "x" + std::to_string(ViewRows) +
                          " (now " + std::to_string(columns) + "x" + std::to_string(rows) + ").";
-    WriteAt(1, 1, 7, notice.substr(0, static_cast<std::size_t>(columns)));
+    WriteAt(1, 1, LightGray, notice.substr(0, static_cast<std::size_t>(columns)));
 }
 
 // Frame characters of code page 866: top-left, line, top-right, side,
@@ -110,11 +110,12 @@ int PopupMenu(std::string_view title, const std::vector<std::string>& items, int
     auto draw = [&] {
         const int rows = rowsShown();
         first = std::clamp(first, std::max(0, current - rows + 1), current);
-        DrawWindow(title, left, top, left + static_cast<int>(width) + 3, top + rows + 1, 112, 112, style);
+        const unsigned char menu = ColourOn(Black, LightGray);
+        DrawWindow(title, left, top, left + static_cast<int>(width) + 3, top + rows + 1, menu, menu, style);
         for (int i = 0; i < rows && first + i < count; ++i) {
             std::string text = " " + FitText(items[static_cast<std::size_t>(first + i)], width - 2);
             text.resize(width, ' ');
-            WriteAt(left + 2, top + 1 + i, first + i == current ? 32 : 112, text);
+            WriteAt(left + 2, top + 1 + i, first + i == current ? ColourOn(Black, Green) : menu, text);
         }
     };
     SetCursorVisible(false);

@@ -6,7 +6,7 @@ import re
 import sys
 
 LIBRARIES = ['frame', 'config', 'announce', 'robot', 'tic', 'ui', 'driver']
-FRAME = ['platform', 'platform_console', 'platform_blockio', 'utils', 'catalogue', 'console', 'exit', 'journal', 'log',
+FRAME = ['version', 'platform', 'platform_console', 'platform_blockio', 'utils', 'catalogue', 'console', 'exit', 'journal', 'log',
          'busyflag', 'commandline']
 
 
