@@ -23,18 +23,6 @@
 
 namespace {
 
-constexpr std::string_view ShortMessageText = "Netmail %f is shorter than its header: left as it is";
-constexpr std::string_view NotALinkText = "Request from %a, which is not a link: answered and deleted";
-constexpr std::string_view LeftText = "Request %f left for the next run: error %e";
-constexpr std::string_view NoTemplateText = "%c is not answered: no template is configured for it";
-constexpr std::string_view LinksFullText = "Links line of %a is full: %l not added";
-constexpr std::string_view LinkNotRewrittenText = "Links.ctl cannot be rewritten for %a";
-constexpr std::string_view LongRequestText = "Request %f has %n lines";
-constexpr std::string_view RepeatedText = "%c again in the same request: carried out once";
-constexpr std::string_view StopRequestedText = "Asked to stop: the requests not yet read wait for the next run";
-constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
-constexpr std::string_view ResendFailedText = "%f could not be sent again to %a: error %e";
-constexpr std::string_view NotRegularText = "Netmail %f is %k, not a regular file: left alone";
 constexpr std::size_t LongRequestLines = 10000;
 
 struct Scan {
@@ -119,7 +107,7 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
 }
 
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
-    const std::string text = Fill(LeftText, "%f", path, "%e", ErrorText(error));
+    const std::string text = Fill(MessageText(Msg::ROBOTLEFT), "%f", path, "%e", ErrorText(error));
     Log(scan, text);
     Show(12, text);
     if (scan.firstError == 0) scan.firstError = error;
@@ -172,7 +160,7 @@ void AnswerParts(Request& request, Msg subjectKey, const ReportParts& parts) {
 // configured (logged, nothing sent) or not readable (the request stays).
 bool ReadReportTemplate(Request& request, const std::string& file, std::string_view word, ReportTemplate& report) {
     if (file.empty()) {
-        Log(request.scan, Fill(NoTemplateText, "%c", word));
+        Log(request.scan, Fill(MessageText(Msg::ROBOTNOTEMPLATE), "%c", word));
         return false;
     }
     std::vector<std::string> lines;
@@ -293,7 +281,7 @@ void AskResend(Request& request, const std::string& arguments) {
     if (!IsRegularFile(path)) return result(name, Msg::RESENDNOFILE);
     for (const Resend& earlier : request.resends)
         if (earlier.path == path && earlier.area.Name == area.Name) {
-            Log(request.scan, Fill(RepeatedText, "%c", "%RESEND " + PrintableText(name)));
+            Log(request.scan, Fill(MessageText(Msg::ROBOTREPEATED), "%c", "%RESEND " + PrintableText(name)));
             return;
         }
     request.resends.push_back({area, path});
@@ -324,7 +312,7 @@ void CarryOut(Request& request, std::string line) {
     const std::string once = word[1] == '*' ? word.substr(0, 2) : word;
     if (std::find(std::begin(OncePerRequest), std::end(OncePerRequest), once) != std::end(OncePerRequest)) {
         if (std::find(request.reportsDone.begin(), request.reportsDone.end(), once) != request.reportsDone.end()) {
-            Log(scan, Fill(RepeatedText, "%c", once));
+            Log(scan, Fill(MessageText(Msg::ROBOTREPEATED), "%c", once));
             return;
         }
         request.reportsDone.push_back(once);
@@ -415,9 +403,6 @@ void CarryOut(Request& request, std::string line) {
 // changed already.
 
 constexpr std::string_view RobotJournalDir = "journal/robot/";
-constexpr std::string_view FinishingText = "Finishing the request %f that an earlier run left halfway";
-constexpr std::string_view NotDeletedText = "Request %f cannot be deleted";
-constexpr std::string_view ResendGoneText = "%f could not be sent again to %a: area %t is gone";
 
 struct Decision {
     std::vector<OutgoingNetmail> answers;
@@ -524,7 +509,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         // A run cut short after the rewrite left Links.ctl as it should be.
         if (!(resumed && link->Pause == record.Pause)) {
             if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), record)) {
-                Log(scan, Fill(LinkNotRewrittenText, "%a", record.Address));
+                Log(scan, Fill(MessageText(Msg::ROBOTLINKSCTLFAILED), "%a", record.Address));
                 return fail(ReadFailure());
             }
             for (LinkRecord& known : scan.links)
@@ -555,12 +540,13 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         const AreaRecord area = ReadArea(scan.node.programDir + "areas.ctl", tag);
         std::string problem;
         if (area.Name.empty()) {
-            problem = Fill(Fill(ResendGoneText, "%f", file, "%a", record.Address), "%t", tag);
+            problem = Fill(Fill(MessageText(Msg::ROBOTRESENDGONE), "%f", file, "%a", record.Address), "%t", tag);
         } else {
             const int error = scan.resend ? scan.resend(area, file, record, StagedPath(config, name, "resend" + index))
                                           : ENOSYS;
             if (error != 0)
-                problem = Fill(Fill(ResendFailedText, "%f", file, "%a", record.Address), "%e", ErrorText(error));
+                problem = Fill(Fill(MessageText(Msg::ROBOTRESENDFAILED), "%f", file, "%a", record.Address), "%e",
+                               ErrorText(error));
         }
         if (!problem.empty()) {
             Log(scan, problem);
@@ -570,7 +556,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
     }
     DeleteFile(path);
     if (IsRegularFile(path)) {
-        Log(scan, Fill(NotDeletedText, "%f", path));
+        Log(scan, Fill(MessageText(Msg::ROBOTNOTDELETED), "%f", path));
         return fail(EACCES);
     }
     DiscardStaged(config, name);
@@ -625,7 +611,8 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     Show(14, Fill(MessageText(Msg::REQUESTFROM), "%a", sender, "%n", senderName));
     Log(scan, Fill(MessageText(Msg::LOGFROM), "%a", sender, "%n", senderName));
     if (message.Body.size() > LongRequestLines)
-        Log(scan, Fill(LongRequestText, "%f", path, "%n", NumberText(static_cast<long long>(message.Body.size()))));
+        Log(scan, Fill(MessageText(Msg::ROBOTLONGREQUEST), "%f", path, "%n",
+                       NumberText(static_cast<long long>(message.Body.size()))));
 
     const LinkRecord link = FindLink(scan.links, sender);
     if (link.Address.empty()) {
@@ -634,7 +621,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     }
     Journal journal = OpenJournal(JournalPathOf(config, name));
     if (JournalHas(journal, "decided")) {
-        Log(scan, Fill(FinishingText, "%f", PrintableText(path)));
+        Log(scan, Fill(MessageText(Msg::ROBOTFINISHING), "%f", PrintableText(path)));
         if (Apply(scan, path, &link, journal, true)) {
             Log(scan, MessageText(Msg::LOGDELETINGMSG));
             Show(14, MessageText(Msg::DELETINGMSG));
@@ -723,15 +710,15 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         // a FIFO is neither read nor deleted.
         const FileKind kind = GetFileKind(path, false);
         if (kind != FileKind::Regular && kind != FileKind::Missing && kind != FileKind::Unreadable) {
-            Log(scan, Fill(NotRegularText, "%f", PrintableText(path), "%k", FileKindText(kind)));
+            Log(scan, Fill(MessageText(Msg::ROBOTNOTREGULAR), "%f", PrintableText(path), "%k", FileKindText(kind)));
             continue;
         }
         std::string bytes;
         FileKind read = FileKind::Missing;
         if (!ReadRegularFile(path, false, bytes, read) || bytes.size() < NetmailHeaderSize) {
             ClearErrorNumber();
-            Log(scan, Fill(ShortMessageText, "%f", PrintableText(path)));
-            Show(12, Fill(ShortMessageText, "%f", PrintableText(path)));
+            Log(scan, Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
+            Show(12, Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
             continue;
         }
         const NetmailHeader header = ParseNetmail(bytes, true).Header;
@@ -755,7 +742,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
                 continue;
             }
         }
-        if (Apply(scan, path, nullptr, journal, true)) Log(scan, Fill(NotALinkText, "%a", sender));
+        if (Apply(scan, path, nullptr, journal, true)) Log(scan, Fill(MessageText(Msg::ROBOTNOTALINK), "%a", sender));
     }
     return queue;
 }
@@ -783,7 +770,7 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const L
     if (!MayRead(link, area)) return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
-        WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.Address));
+        WriteLog(work.config.logName, Fill(MessageText(Msg::ROBOTLINKSFULL), "%a", area.Name, "%l", link.Address));
         return SubscribeStatus::AccessFailure;
     }
     StoreArea(work.areas, area);
@@ -823,8 +810,8 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
 
     if (config.netmailIn.empty()) return 0;
     if (config.netmailOut.empty()) {
-        Log(scan, std::string(NoNetmailOutText));
-        Show(12, std::string(NoNetmailOutText));
+        Log(scan, MessageText(Msg::ROBOTNONETMAILOUT));
+        Show(12, MessageText(Msg::ROBOTNONETMAILOUT));
         return ENOENT;
     }
     SweepStaged(config);
@@ -835,7 +822,7 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
     WriteLine(MessageText(Msg::OK));
     for (const std::string& name : queue) {
         if (StopRequested()) {
-            Log(scan, std::string(StopRequestedText));
+            Log(scan, MessageText(Msg::ROBOTSTOP));
             break;
         }
         ProcessRequest(scan, name);
