@@ -193,12 +193,11 @@ std::string StatusText(UnsubscribeStatus status) {
     return std::string();
 }
 
-void SetPause(Request& request, bool pause) {
+void SetPause(Request& request, bool pause, const std::string& answerFile) {
     Show(14, MessageText(pause ? Msg::PAUSE : Msg::RESUME));
     request.link.Pause = pause;
     request.linkChanged = true;
-    Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ),
-           pause ? request.config.pause : request.config.resume);
+    Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ), answerFile);
 }
 
 // The areas whose tags match a mask, as the list stood before the line.
@@ -288,6 +287,147 @@ void AskResend(Request& request, const std::string& arguments) {
     result(ExtractFileName(path), Msg::RESENT);
 }
 
+// ---- The robot's commands -------------------------------------------------
+// Each takes the word as the request wrote it (upper case), the whole line,
+// and the file its row of the table answers with (empty: none configured).
+
+void SendHelp(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    Show(14, MessageText(Msg::SENDHELP));
+    Log(request.scan, MessageText(Msg::LOGSENDHELP));
+    Answer(request, MessageText(Msg::HELPSUBJ), answerFile);
+}
+
+// %LIST, %QUERY and %UNLINKED: the area list as the link sees it, in parts.
+void SendAreaReport(Request& request, const std::string& word, const std::string& answerFile, Msg shown, Msg logged,
+                    Msg subject, AreaReportKind kind) {
+    Show(14, MessageText(shown));
+    Log(request.scan, MessageText(logged));
+    ReportTemplate report;
+    if (ReadReportTemplate(request, answerFile, word, report))
+        AnswerParts(request, subject,
+                    BuildAreaReport(request.work.areas, report, request.config.msgMaxLines, request.link, kind));
+}
+
+void SendList(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
+    SendAreaReport(request, word, answerFile, Msg::SENDAREALIST, Msg::LOGSENDAREALIST, Msg::LISTSUBJ,
+                   AreaReportKind::All);
+}
+
+void SendQuery(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
+    SendAreaReport(request, word, answerFile, Msg::SENDQUERYLIST, Msg::LOGSENDQUERYLIST, Msg::QUERYSUBJ,
+                   AreaReportKind::Linked);
+}
+
+void SendUnlinked(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
+    SendAreaReport(request, word, answerFile, Msg::SENDUNLINKED, Msg::LOGSENDUNLINKED, Msg::UNLINKEDSUBJ,
+                   AreaReportKind::Unlinked);
+}
+
+void SendAvail(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    Show(14, MessageText(Msg::SENDFORWARDLIST));
+    Log(request.scan, MessageText(Msg::LOGSENDFORWARDLIST));
+    std::vector<std::string> lines;
+    ReportParts parts{{}};  // a template that cannot be read: one empty part
+    if (!answerFile.empty() && ReadTextLines(answerFile, lines))
+        parts = BuildAvailReport(request.link, request.scan.forwards, request.scan.uplinkLists,
+                                 ParseReportTemplate(std::move(lines)), request.config.msgMaxLines);
+    ClearErrorNumber();
+    AnswerParts(request, Msg::AVAILSUBJ, parts);
+}
+
+void SendAgain(Request& request, const std::string& word, const std::string& line, const std::string&) {
+    AskResend(request, line.substr(word.size()));
+}
+
+void PauseLink(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    SetPause(request, true, answerFile);
+}
+
+void ResumeLink(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    SetPause(request, false, answerFile);
+}
+
+// "+*": over the tags as they stood before the first change.
+void SubscribeAll(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    if (!request.link.PlusAll) {
+        Answer(request, MessageText(Msg::CANTPLUSALLSUBJ), answerFile);
+        return;
+    }
+    for (const std::string& tag : AreaTags(request.work.areas))
+        if (SubscribeArea(request.work, tag, request.link) == SubscribeStatus::Added)
+            request.results.push_back(ResultLine(tag, StatusText(SubscribeStatus::Added)));
+}
+
+void UnsubscribeAll(Request& request, const std::string&, const std::string&, const std::string&) {
+    for (const std::string& tag : AreaTags(request.work.areas))
+        if (UnsubscribeArea(request.work, tag, request.link) == UnsubscribeStatus::Unlinked)
+            request.results.push_back(ResultLine(tag, StatusText(UnsubscribeStatus::Unlinked)));
+}
+
+void Subscribe(Request& request, const std::string& word, const std::string&, const std::string&) {
+    std::string tag = word.substr(1);
+    Trim(tag);
+    const std::string shown = PrintableText(tag);
+    Show(14, Fill(MessageText(Msg::SIGNON), "%A", shown));
+    Log(request.scan, MessageText(Msg::LOGSIGNON) + " " + shown);
+    if (IsTagMask(tag)) {
+        SubscribeMask(request, tag);
+        return;
+    }
+    SubscribeStatus status = IsNotAllowed(request.scan.notAllowed, tag) ? SubscribeStatus::AccessFailure
+                                                                        : SubscribeArea(request.work, tag, request.link);
+    request.results.push_back(ResultLine(shown, StatusText(status)));
+}
+
+void Unsubscribe(Request& request, const std::string& word, const std::string&, const std::string&) {
+    const std::string tag = word.substr(1);
+    const std::string shown = PrintableText(tag);
+    Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
+    Log(request.scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
+    if (IsTagMask(tag)) {
+        UnsubscribeMask(request, tag);
+        return;
+    }
+    request.results.push_back(ResultLine(shown, StatusText(UnsubscribeArea(request.work, tag, request.link))));
+}
+
+// A row of the robot's command table: the word (a prefix for the rows of a
+// sign: "+*" and "+" take what follows as part of the word), whether it is
+// carried out once per request, what carries it out, and the setting of
+// BRENMOOR.CTL that names the template or body it answers with (none: the
+// answer is its result lines, under the ANSWER template).
+struct RobotCommand {
+    std::string_view word;
+    bool prefix;
+    bool oncePerRequest;
+    void (*handler)(Request& request, const std::string& word, const std::string& line, const std::string& answerFile);
+    std::string MainConfig::*answerFile;
+};
+
+// A list, the help or "+*" asked for again brings nothing new, and thousands
+// of them would fill the memory and the outbound. The rows of a sign go
+// last, "+*" before "+".
+const RobotCommand RobotCommands[] = {
+    {"%HELP", false, true, SendHelp, &MainConfig::helpFile},
+    {"%LIST", false, true, SendList, &MainConfig::list},
+    {"%QUERY", false, true, SendQuery, &MainConfig::queryTpl},
+    {"%UNLINKED", false, true, SendUnlinked, &MainConfig::list},
+    {"%AVAIL", false, true, SendAvail, &MainConfig::forwardTpl},
+    {"%RESEND", false, false, SendAgain, nullptr},
+    {"%PAUSE", false, false, PauseLink, &MainConfig::pause},
+    {"%RESUME", false, false, ResumeLink, &MainConfig::resume},
+    {"+*", true, true, SubscribeAll, &MainConfig::cantPlusAll},
+    {"-*", true, true, UnsubscribeAll, nullptr},
+    {"+", true, false, Subscribe, nullptr},
+    {"-", true, false, Unsubscribe, nullptr},
+};
+
+const RobotCommand* FindRobotCommand(std::string_view word) {
+    for (const RobotCommand& command : RobotCommands)
+        if (command.prefix ? word.starts_with(command.word) : word == command.word) return &command;
+    return nullptr;
+}
+
 void CarryOut(Request& request, std::string line) {
     const MainConfig& config = request.config;
     Trim(line);
@@ -302,94 +442,18 @@ void CarryOut(Request& request, std::string line) {
     }
     const std::string word = line.substr(0, line.find(' '));
     if (word.size() <= 1) return;
-
-    Scan& scan = request.scan;
-    RobotWork& work = request.work;
-    const LinkRecord& link = request.link;
-    // A list, the help or "+*" asked for again brings nothing new, and
-    // thousands of them would fill the memory and the outbound.
-    static const std::string_view OncePerRequest[] = {"%HELP", "%LIST", "%QUERY", "%AVAIL", "%UNLINKED", "+*", "-*"};
-    const std::string once = word[1] == '*' ? word.substr(0, 2) : word;
-    if (std::find(std::begin(OncePerRequest), std::end(OncePerRequest), once) != std::end(OncePerRequest)) {
+    const RobotCommand* command = FindRobotCommand(word);
+    if (command == nullptr) return;
+    if (command->oncePerRequest) {
+        const std::string once(command->word);
         if (std::find(request.reportsDone.begin(), request.reportsDone.end(), once) != request.reportsDone.end()) {
-            Log(scan, Fill(MessageText(Msg::ROBOTREPEATED), "%c", once));
+            Log(request.scan, Fill(MessageText(Msg::ROBOTREPEATED), "%c", once));
             return;
         }
         request.reportsDone.push_back(once);
     }
-    if (word == "%HELP") {
-        Show(14, MessageText(Msg::SENDHELP));
-        Log(scan, MessageText(Msg::LOGSENDHELP));
-        Answer(request, MessageText(Msg::HELPSUBJ), config.helpFile);
-    } else if (word == "%LIST" || word == "%QUERY") {
-        const bool list = word == "%LIST";
-        Show(14, MessageText(list ? Msg::SENDAREALIST : Msg::SENDQUERYLIST));
-        Log(scan, MessageText(list ? Msg::LOGSENDAREALIST : Msg::LOGSENDQUERYLIST));
-        ReportTemplate report;
-        if (ReadReportTemplate(request, list ? config.list : config.queryTpl, word, report))
-            AnswerParts(request, list ? Msg::LISTSUBJ : Msg::QUERYSUBJ,
-                        BuildAreaReport(work.areas, report, config.msgMaxLines, link,
-                                        list ? AreaReportKind::All : AreaReportKind::Linked));
-    } else if (word == "%UNLINKED") {
-        Show(14, MessageText(Msg::SENDUNLINKED));
-        Log(scan, MessageText(Msg::LOGSENDUNLINKED));
-        ReportTemplate report;
-        if (ReadReportTemplate(request, config.list, word, report))
-            AnswerParts(request, Msg::UNLINKEDSUBJ,
-                        BuildAreaReport(work.areas, report, config.msgMaxLines, link, AreaReportKind::Unlinked));
-    } else if (word == "%RESEND") {
-        AskResend(request, line.substr(word.size()));
-    } else if (word == "%AVAIL") {
-        Show(14, MessageText(Msg::SENDFORWARDLIST));
-        Log(scan, MessageText(Msg::LOGSENDFORWARDLIST));
-        std::vector<std::string> lines;
-        ReportParts parts{{}};  // a template that cannot be read: one empty part
-        if (!config.forwardTpl.empty() && ReadTextLines(config.forwardTpl, lines))
-            parts = BuildAvailReport(link, scan.forwards, scan.uplinkLists, ParseReportTemplate(std::move(lines)),
-                                     config.msgMaxLines);
-        ClearErrorNumber();
-        AnswerParts(request, Msg::AVAILSUBJ, parts);
-    } else if (word == "%PAUSE") {
-        SetPause(request, true);
-    } else if (word == "%RESUME") {
-        SetPause(request, false);
-    } else if (word[0] == '+' && word[1] == '*') {
-        if (!link.PlusAll) {
-            Answer(request, MessageText(Msg::CANTPLUSALLSUBJ), config.cantPlusAll);
-            return;
-        }
-        // Over the tags as they stood before the first change.
-        for (const std::string& tag : AreaTags(work.areas))
-            if (SubscribeArea(work, tag, link) == SubscribeStatus::Added)
-                request.results.push_back(ResultLine(tag, StatusText(SubscribeStatus::Added)));
-    } else if (word[0] == '-' && word[1] == '*') {
-        for (const std::string& tag : AreaTags(work.areas))
-            if (UnsubscribeArea(work, tag, link) == UnsubscribeStatus::Unlinked)
-                request.results.push_back(ResultLine(tag, StatusText(UnsubscribeStatus::Unlinked)));
-    } else if (word[0] == '+') {
-        std::string tag = word.substr(1);
-        Trim(tag);
-        const std::string shown = PrintableText(tag);
-        Show(14, Fill(MessageText(Msg::SIGNON), "%A", shown));
-        Log(scan, MessageText(Msg::LOGSIGNON) + " " + shown);
-        if (IsTagMask(tag)) {
-            SubscribeMask(request, tag);
-            return;
-        }
-        SubscribeStatus status =
-            IsNotAllowed(scan.notAllowed, tag) ? SubscribeStatus::AccessFailure : SubscribeArea(work, tag, link);
-        request.results.push_back(ResultLine(shown, StatusText(status)));
-    } else if (word[0] == '-') {
-        const std::string tag = word.substr(1);
-        const std::string shown = PrintableText(tag);
-        Show(14, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
-        Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
-        if (IsTagMask(tag)) {
-            UnsubscribeMask(request, tag);
-            return;
-        }
-        request.results.push_back(ResultLine(shown, StatusText(UnsubscribeArea(work, tag, link))));
-    }
+    static const std::string none;
+    command->handler(request, word, line, command->answerFile ? config.*command->answerFile : none);
 }
 
 // Everything the request did goes out; false, with nothing changed, when
@@ -789,6 +853,17 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, con
     else
         StoreArea(work.areas, area);
     return UnsubscribeStatus::Unlinked;
+}
+
+std::vector<std::string_view> RobotCommandWords() {
+    std::vector<std::string_view> words;
+    for (const RobotCommand& command : RobotCommands) words.push_back(command.word);
+    return words;
+}
+
+std::string_view RobotCommandOf(std::string_view word) {
+    const RobotCommand* command = FindRobotCommand(word);
+    return command ? command->word : std::string_view();
 }
 
 bool IsTagMask(std::string_view tag) {
