@@ -17,14 +17,6 @@
 
 namespace {
 
-constexpr std::string_view RefusedKeyText = "The key %k names no record file of ANNOUNCEDIR: nothing announced.";
-constexpr std::string_view NotConfiguredText = "Announcements need both ANNOUNCETPL and ANNOUNCEFILE in BRENMOOR.CTL.";
-constexpr std::string_view TornText = "%f ends in %n bytes of a cut-off record: read up to its last whole record.";
-constexpr std::string_view PiecesText = "%f holds %n pieces of records cut off while they were written: left out.";
-constexpr std::string_view AmbiguousText = "%n files in %d begin with the cut name %f: %g announced.";
-constexpr std::string_view NoBeginText = "%f has no [BEGIN] line: no file echo and no file is listed.";
-constexpr std::string_view NoBegin2Text = "%f has no [BEGIN2] line: file echoes are listed without their files.";
-constexpr std::string_view NoEnd2Text = "%f has no [END2] line: the file block runs to [END].";
 
 constexpr std::size_t FileSize = sizeof(AnnouncementRecord::File);
 
@@ -84,7 +76,7 @@ bool InGroups(char group, const std::string& groups) {
 void LoadRecordFile(const std::string& path, const std::string& groups, RecordSet& set, Notes& notes) {
     std::uint64_t size = 0;
     if (GetFileSize(path, size) && size % AnnouncementRecordSize != 0)
-        notes.Add(Fill(Fill(TornText, "%f", ExtractFileName(path)), "%n",
+        notes.Add(Fill(Fill(MessageText(Msg::ANNTORN), "%f", ExtractFileName(path)), "%n",
                        std::to_string(size % AnnouncementRecordSize)));
     std::string pending;
     RecordJoin join;
@@ -130,7 +122,8 @@ void LoadRecordFile(const std::string& path, const std::string& groups, RecordSe
     if (error != 0) RuntimeError(error);
     EndRecordBlocks(join);
     if (join.torn + join.strays > 0)
-        notes.Add(Fill(Fill(PiecesText, "%f", ExtractFileName(path)), "%n", std::to_string(join.torn + join.strays)));
+        notes.Add(Fill(Fill(MessageText(Msg::ANNPIECES), "%f", ExtractFileName(path)), "%n",
+                       std::to_string(join.torn + join.strays)));
 }
 
 // Sorted by file echo and file; of equal keys the first read stays. The
@@ -167,7 +160,7 @@ Template SplitTemplate(const std::vector<std::string>& lines, const std::string&
     std::size_t i = 0;
     for (; i < lines.size() && !IsMarker(lines[i], "[BEGIN]"); ++i) tpl.header.push_back(lines[i]);
     if (i == lines.size()) {
-        notes.Add(Fill(NoBeginText, "%f", name));
+        notes.Add(Fill(MessageText(Msg::ANNNOBEGIN), "%f", name));
         tpl.trailer.emplace_back();
         return tpl;
     }
@@ -179,7 +172,7 @@ Template SplitTemplate(const std::vector<std::string>& lines, const std::string&
 
     auto begin2 = std::find_if(body.begin(), body.end(), [](const std::string& l) { return IsMarker(l, "[BEGIN2]"); });
     if (begin2 == body.end()) {
-        notes.Add(Fill(NoBegin2Text, "%f", name));
+        notes.Add(Fill(MessageText(Msg::ANNNOBEGIN2), "%f", name));
         auto end2 = std::find_if(body.begin(), body.end(), [](const std::string& l) { return IsMarker(l, "[END2]"); });
         tpl.echoHeader.assign(body.begin(), end2);
         if (end2 != body.end()) tpl.footer.assign(end2 + 1, body.end());
@@ -187,7 +180,7 @@ Template SplitTemplate(const std::vector<std::string>& lines, const std::string&
     }
     tpl.echoHeader.assign(body.begin(), begin2);
     auto end2 = std::find_if(begin2 + 1, body.end(), [](const std::string& l) { return IsMarker(l, "[END2]"); });
-    if (end2 == body.end()) notes.Add(Fill(NoEnd2Text, "%f", name));
+    if (end2 == body.end()) notes.Add(Fill(MessageText(Msg::ANNNOEND2), "%f", name));
     tpl.block.assign(begin2 + 1, end2);
     if (end2 != body.end()) tpl.footer.assign(end2 + 1, body.end());
     for (std::size_t n = 0; n < tpl.block.size(); ++n) {
@@ -291,7 +284,7 @@ struct Generator {
         facts.file = match.entry;
         if (match.candidates > 1) {
             const std::string cut(name);
-            std::string text = Fill(AmbiguousText, "%n", std::to_string(match.candidates));
+            std::string text = Fill(MessageText(Msg::ANNAMBIGUOUS), "%n", std::to_string(match.candidates));
             text = Fill(text, "%d", facts.directory->path);
             text = Fill(text, "%f", cut);
             notes.Add(Fill(text, "%g", match.entry->name));
@@ -515,7 +508,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     // run the command, and must not read files elsewhere.
     if (!all && !IsPlainName(name)) {
         SetTextColor(LightRed);
-        WriteLine(PrintableText(Fill(RefusedKeyText, "%k", key)));
+        WriteLine(PrintableText(Fill(MessageText(Msg::ANNREFUSEDKEY), "%k", key)));
         return 3;
     }
     std::string source;
@@ -548,7 +541,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     if (!set.entries.empty()) {
         if (config.announceTpl.empty() || config.announceFile.empty()) {
             SetTextColor(LightRed);
-            WriteLine(NotConfiguredText);
+            WriteLine(MessageText(Msg::ANNNOTCONFIGURED));
             return 240;
         }
         std::vector<std::string> lines;

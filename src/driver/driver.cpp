@@ -184,11 +184,8 @@ void Toss(RunState& state) {
     if (state.commandLine.commandWord == "TOSSSCAN" && !StopRequested()) Scan(state);
 }
 
-constexpr std::string_view NoTerminalText =
-    "The hatch commander needs a terminal: give a file, an area and -N to hatch without it.";
 constexpr int InternalErrorCode = 70;  // a fault of the program (EX_SOFTWARE)
 constexpr int TryAgainLaterCode = 75;  // work left for a later run (EX_TEMPFAIL)
-constexpr std::string_view UnknownAreaText = "Area %a is not in areas.ctl: nothing hatched.";
 
 // A hatch that asks: without -N, or without a file or an area.
 bool UsesCommander(const CommandLine& line) {
@@ -222,7 +219,7 @@ void Hatch(RunState& state) {
     const bool commander = UsesCommander(line);
     if (commander && !(Console().terminal && InputIsTerminal())) {
         SetTextColor(LightRed);
-        WriteLine(std::string(NoTerminalText));
+        WriteLine(MessageText(Msg::HATCHNOTERMINAL));
         ExitProgram(1);
     }
     // Checked before anything is copied: a TIC for an area that is not
@@ -230,7 +227,7 @@ void Hatch(RunState& state) {
     if (!request.areaTag.empty() &&
         ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
         SetTextColor(LightRed);
-        WriteLine(SubstituteMacros(UnknownAreaText, "%a", request.areaTag));
+        WriteLine(SubstituteMacros(MessageText(Msg::HATCHUNKNOWNAREA), "%a", request.areaTag));
         ExitProgram(1);
     }
     if (commander) {

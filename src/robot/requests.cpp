@@ -23,18 +23,6 @@
 
 namespace {
 
-constexpr std::string_view ShortMessageText = "Netmail %f is shorter than its header: left as it is";
-constexpr std::string_view NotALinkText = "Request from %a, which is not a link: answered and deleted";
-constexpr std::string_view LeftText = "Request %f left for the next run: error %e";
-constexpr std::string_view NoTemplateText = "%c is not answered: no template is configured for it";
-constexpr std::string_view LinksFullText = "Links line of %a is full: %l not added";
-constexpr std::string_view LinkNotRewrittenText = "Links.ctl cannot be rewritten for %a";
-constexpr std::string_view LongRequestText = "Request %f has %n lines";
-constexpr std::string_view RepeatedText = "%c again in the same request: carried out once";
-constexpr std::string_view StopRequestedText = "Asked to stop: the requests not yet read wait for the next run";
-constexpr std::string_view NoNetmailOutText = "NETMAILOUT is not set: requests cannot be answered";
-constexpr std::string_view ResendFailedText = "%f could not be sent again to %a: error %e";
-constexpr std::string_view NotRegularText = "Netmail %f is %k, not a regular file: left alone";
 constexpr std::size_t LongRequestLines = 10000;
 
 struct Scan {
@@ -119,7 +107,7 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
 }
 
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
-    const std::string text = Fill(LeftText, "%f", path, "%e", ErrorText(error));
+    const std::string text = Fill(MessageText(Msg::ROBOTLEFT), "%f", path, "%e", ErrorText(error));
     Log(scan, text);
     Show(LightRed, text);
     if (scan.firstError == 0) scan.firstError = error;
@@ -172,7 +160,7 @@ void AnswerParts(Request& request, Msg subjectKey, const ReportParts& parts) {
 // configured (logged, nothing sent) or not readable (the request stays).
 bool ReadReportTemplate(Request& request, const std::string& file, std::string_view word, ReportTemplate& report) {
     if (file.empty()) {
-        Log(request.scan, Fill(NoTemplateText, "%c", word));
+        Log(request.scan, Fill(MessageText(Msg::ROBOTNOTEMPLATE), "%c", word));
         return false;
     }
     std::vector<std::string> lines;
@@ -205,12 +193,11 @@ std::string StatusText(UnsubscribeStatus status) {
     return std::string();
 }
 
-void SetPause(Request& request, bool pause) {
+void SetPause(Request& request, bool pause, const std::string& answerFile) {
     Show(Yellow, MessageText(pause ? Msg::PAUSE : Msg::RESUME));
     request.link.Pause = pause;
     request.linkChanged = true;
-    Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ),
-           pause ? request.config.pause : request.config.resume);
+    Answer(request, MessageText(pause ? Msg::PAUSESUBJ : Msg::RESUMESUBJ), answerFile);
 }
 
 // The areas whose tags match a mask, as the list stood before the line.
@@ -293,11 +280,152 @@ void AskResend(Request& request, const std::string& arguments) {
     if (!IsRegularFile(path)) return result(name, Msg::RESENDNOFILE);
     for (const Resend& earlier : request.resends)
         if (earlier.path == path && earlier.area.Name == area.Name) {
-            Log(request.scan, Fill(RepeatedText, "%c", "%RESEND " + PrintableText(name)));
+            Log(request.scan, Fill(MessageText(Msg::ROBOTREPEATED), "%c", "%RESEND " + PrintableText(name)));
             return;
         }
     request.resends.push_back({area, path});
     result(ExtractFileName(path), Msg::RESENT);
+}
+
+// ---- The robot's commands -------------------------------------------------
+// Each takes the word as the request wrote it (upper case), the whole line,
+// and the file its row of the table answers with (empty: none configured).
+
+void SendHelp(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    Show(Yellow, MessageText(Msg::SENDHELP));
+    Log(request.scan, MessageText(Msg::LOGSENDHELP));
+    Answer(request, MessageText(Msg::HELPSUBJ), answerFile);
+}
+
+// %LIST, %QUERY and %UNLINKED: the area list as the link sees it, in parts.
+void SendAreaReport(Request& request, const std::string& word, const std::string& answerFile, Msg shown, Msg logged,
+                    Msg subject, AreaReportKind kind) {
+    Show(Yellow, MessageText(shown));
+    Log(request.scan, MessageText(logged));
+    ReportTemplate report;
+    if (ReadReportTemplate(request, answerFile, word, report))
+        AnswerParts(request, subject,
+                    BuildAreaReport(request.work.areas, report, request.config.msgMaxLines, request.link, kind));
+}
+
+void SendList(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
+    SendAreaReport(request, word, answerFile, Msg::SENDAREALIST, Msg::LOGSENDAREALIST, Msg::LISTSUBJ,
+                   AreaReportKind::All);
+}
+
+void SendQuery(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
+    SendAreaReport(request, word, answerFile, Msg::SENDQUERYLIST, Msg::LOGSENDQUERYLIST, Msg::QUERYSUBJ,
+                   AreaReportKind::Linked);
+}
+
+void SendUnlinked(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
+    SendAreaReport(request, word, answerFile, Msg::SENDUNLINKED, Msg::LOGSENDUNLINKED, Msg::UNLINKEDSUBJ,
+                   AreaReportKind::Unlinked);
+}
+
+void SendAvail(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    Show(Yellow, MessageText(Msg::SENDFORWARDLIST));
+    Log(request.scan, MessageText(Msg::LOGSENDFORWARDLIST));
+    std::vector<std::string> lines;
+    ReportParts parts{{}};  // a template that cannot be read: one empty part
+    if (!answerFile.empty() && ReadTextLines(answerFile, lines))
+        parts = BuildAvailReport(request.link, request.scan.forwards, request.scan.uplinkLists,
+                                 ParseReportTemplate(std::move(lines)), request.config.msgMaxLines);
+    ClearErrorNumber();
+    AnswerParts(request, Msg::AVAILSUBJ, parts);
+}
+
+void SendAgain(Request& request, const std::string& word, const std::string& line, const std::string&) {
+    AskResend(request, line.substr(word.size()));
+}
+
+void PauseLink(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    SetPause(request, true, answerFile);
+}
+
+void ResumeLink(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    SetPause(request, false, answerFile);
+}
+
+// "+*": over the tags as they stood before the first change.
+void SubscribeAll(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+    if (!request.link.PlusAll) {
+        Answer(request, MessageText(Msg::CANTPLUSALLSUBJ), answerFile);
+        return;
+    }
+    for (const std::string& tag : AreaTags(request.work.areas))
+        if (SubscribeArea(request.work, tag, request.link) == SubscribeStatus::Added)
+            request.results.push_back(ResultLine(tag, StatusText(SubscribeStatus::Added)));
+}
+
+void UnsubscribeAll(Request& request, const std::string&, const std::string&, const std::string&) {
+    for (const std::string& tag : AreaTags(request.work.areas))
+        if (UnsubscribeArea(request.work, tag, request.link) == UnsubscribeStatus::Unlinked)
+            request.results.push_back(ResultLine(tag, StatusText(UnsubscribeStatus::Unlinked)));
+}
+
+void Subscribe(Request& request, const std::string& word, const std::string&, const std::string&) {
+    std::string tag = word.substr(1);
+    Trim(tag);
+    const std::string shown = PrintableText(tag);
+    Show(Yellow, Fill(MessageText(Msg::SIGNON), "%A", shown));
+    Log(request.scan, MessageText(Msg::LOGSIGNON) + " " + shown);
+    if (IsTagMask(tag)) {
+        SubscribeMask(request, tag);
+        return;
+    }
+    SubscribeStatus status = IsNotAllowed(request.scan.notAllowed, tag) ? SubscribeStatus::AccessFailure
+                                                                        : SubscribeArea(request.work, tag, request.link);
+    request.results.push_back(ResultLine(shown, StatusText(status)));
+}
+
+void Unsubscribe(Request& request, const std::string& word, const std::string&, const std::string&) {
+    const std::string tag = word.substr(1);
+    const std::string shown = PrintableText(tag);
+    Show(Yellow, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
+    Log(request.scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
+    if (IsTagMask(tag)) {
+        UnsubscribeMask(request, tag);
+        return;
+    }
+    request.results.push_back(ResultLine(shown, StatusText(UnsubscribeArea(request.work, tag, request.link))));
+}
+
+// A row of the robot's command table: the word (a prefix for the rows of a
+// sign: "+*" and "+" take what follows as part of the word), whether it is
+// carried out once per request, what carries it out, and the setting of
+// BRENMOOR.CTL that names the template or body it answers with (none: the
+// answer is its result lines, under the ANSWER template).
+struct RobotCommand {
+    std::string_view word;
+    bool prefix;
+    bool oncePerRequest;
+    void (*handler)(Request& request, const std::string& word, const std::string& line, const std::string& answerFile);
+    std::string MainConfig::*answerFile;
+};
+
+// A list, the help or "+*" asked for again brings nothing new, and thousands
+// of them would fill the memory and the outbound. The rows of a sign go
+// last, "+*" before "+".
+const RobotCommand RobotCommands[] = {
+    {"%HELP", false, true, SendHelp, &MainConfig::helpFile},
+    {"%LIST", false, true, SendList, &MainConfig::list},
+    {"%QUERY", false, true, SendQuery, &MainConfig::queryTpl},
+    {"%UNLINKED", false, true, SendUnlinked, &MainConfig::list},
+    {"%AVAIL", false, true, SendAvail, &MainConfig::forwardTpl},
+    {"%RESEND", false, false, SendAgain, nullptr},
+    {"%PAUSE", false, false, PauseLink, &MainConfig::pause},
+    {"%RESUME", false, false, ResumeLink, &MainConfig::resume},
+    {"+*", true, true, SubscribeAll, &MainConfig::cantPlusAll},
+    {"-*", true, true, UnsubscribeAll, nullptr},
+    {"+", true, false, Subscribe, nullptr},
+    {"-", true, false, Unsubscribe, nullptr},
+};
+
+const RobotCommand* FindRobotCommand(std::string_view word) {
+    for (const RobotCommand& command : RobotCommands)
+        if (command.prefix ? word.starts_with(command.word) : word == command.word) return &command;
+    return nullptr;
 }
 
 void CarryOut(Request& request, std::string line) {
@@ -314,94 +442,18 @@ void CarryOut(Request& request, std::string line) {
     }
     const std::string word = line.substr(0, line.find(' '));
     if (word.size() <= 1) return;
-
-    Scan& scan = request.scan;
-    RobotWork& work = request.work;
-    const LinkRecord& link = request.link;
-    // A list, the help or "+*" asked for again brings nothing new, and
-    // thousands of them would fill the memory and the outbound.
-    static const std::string_view OncePerRequest[] = {"%HELP", "%LIST", "%QUERY", "%AVAIL", "%UNLINKED", "+*", "-*"};
-    const std::string once = word[1] == '*' ? word.substr(0, 2) : word;
-    if (std::find(std::begin(OncePerRequest), std::end(OncePerRequest), once) != std::end(OncePerRequest)) {
+    const RobotCommand* command = FindRobotCommand(word);
+    if (command == nullptr) return;
+    if (command->oncePerRequest) {
+        const std::string once(command->word);
         if (std::find(request.reportsDone.begin(), request.reportsDone.end(), once) != request.reportsDone.end()) {
-            Log(scan, Fill(RepeatedText, "%c", once));
+            Log(request.scan, Fill(MessageText(Msg::ROBOTREPEATED), "%c", once));
             return;
         }
         request.reportsDone.push_back(once);
     }
-    if (word == "%HELP") {
-        Show(Yellow, MessageText(Msg::SENDHELP));
-        Log(scan, MessageText(Msg::LOGSENDHELP));
-        Answer(request, MessageText(Msg::HELPSUBJ), config.helpFile);
-    } else if (word == "%LIST" || word == "%QUERY") {
-        const bool list = word == "%LIST";
-        Show(Yellow, MessageText(list ? Msg::SENDAREALIST : Msg::SENDQUERYLIST));
-        Log(scan, MessageText(list ? Msg::LOGSENDAREALIST : Msg::LOGSENDQUERYLIST));
-        ReportTemplate report;
-        if (ReadReportTemplate(request, list ? config.list : config.queryTpl, word, report))
-            AnswerParts(request, list ? Msg::LISTSUBJ : Msg::QUERYSUBJ,
-                        BuildAreaReport(work.areas, report, config.msgMaxLines, link,
-                                        list ? AreaReportKind::All : AreaReportKind::Linked));
-    } else if (word == "%UNLINKED") {
-        Show(Yellow, MessageText(Msg::SENDUNLINKED));
-        Log(scan, MessageText(Msg::LOGSENDUNLINKED));
-        ReportTemplate report;
-        if (ReadReportTemplate(request, config.list, word, report))
-            AnswerParts(request, Msg::UNLINKEDSUBJ,
-                        BuildAreaReport(work.areas, report, config.msgMaxLines, link, AreaReportKind::Unlinked));
-    } else if (word == "%RESEND") {
-        AskResend(request, line.substr(word.size()));
-    } else if (word == "%AVAIL") {
-        Show(Yellow, MessageText(Msg::SENDFORWARDLIST));
-        Log(scan, MessageText(Msg::LOGSENDFORWARDLIST));
-        std::vector<std::string> lines;
-        ReportParts parts{{}};  // a template that cannot be read: one empty part
-        if (!config.forwardTpl.empty() && ReadTextLines(config.forwardTpl, lines))
-            parts = BuildAvailReport(link, scan.forwards, scan.uplinkLists, ParseReportTemplate(std::move(lines)),
-                                     config.msgMaxLines);
-        ClearErrorNumber();
-        AnswerParts(request, Msg::AVAILSUBJ, parts);
-    } else if (word == "%PAUSE") {
-        SetPause(request, true);
-    } else if (word == "%RESUME") {
-        SetPause(request, false);
-    } else if (word[0] == '+' && word[1] == '*') {
-        if (!link.PlusAll) {
-            Answer(request, MessageText(Msg::CANTPLUSALLSUBJ), config.cantPlusAll);
-            return;
-        }
-        // Over the tags as they stood before the first change.
-        for (const std::string& tag : AreaTags(work.areas))
-            if (SubscribeArea(work, tag, link) == SubscribeStatus::Added)
-                request.results.push_back(ResultLine(tag, StatusText(SubscribeStatus::Added)));
-    } else if (word[0] == '-' && word[1] == '*') {
-        for (const std::string& tag : AreaTags(work.areas))
-            if (UnsubscribeArea(work, tag, link) == UnsubscribeStatus::Unlinked)
-                request.results.push_back(ResultLine(tag, StatusText(UnsubscribeStatus::Unlinked)));
-    } else if (word[0] == '+') {
-        std::string tag = word.substr(1);
-        Trim(tag);
-        const std::string shown = PrintableText(tag);
-        Show(Yellow, Fill(MessageText(Msg::SIGNON), "%A", shown));
-        Log(scan, MessageText(Msg::LOGSIGNON) + " " + shown);
-        if (IsTagMask(tag)) {
-            SubscribeMask(request, tag);
-            return;
-        }
-        SubscribeStatus status =
-            IsNotAllowed(scan.notAllowed, tag) ? SubscribeStatus::AccessFailure : SubscribeArea(work, tag, link);
-        request.results.push_back(ResultLine(shown, StatusText(status)));
-    } else if (word[0] == '-') {
-        const std::string tag = word.substr(1);
-        const std::string shown = PrintableText(tag);
-        Show(Yellow, Fill(MessageText(Msg::UNSIGNON), "%A", shown));
-        Log(scan, MessageText(Msg::LOGUNSIGNON) + " " + shown);
-        if (IsTagMask(tag)) {
-            UnsubscribeMask(request, tag);
-            return;
-        }
-        request.results.push_back(ResultLine(shown, StatusText(UnsubscribeArea(work, tag, link))));
-    }
+    static const std::string none;
+    command->handler(request, word, line, command->answerFile ? config.*command->answerFile : none);
 }
 
 // Everything the request did goes out; false, with nothing changed, when
@@ -415,9 +467,6 @@ void CarryOut(Request& request, std::string line) {
 // changed already.
 
 constexpr std::string_view RobotJournalDir = "journal/robot/";
-constexpr std::string_view FinishingText = "Finishing the request %f that an earlier run left halfway";
-constexpr std::string_view NotDeletedText = "Request %f cannot be deleted";
-constexpr std::string_view ResendGoneText = "%f could not be sent again to %a: area %t is gone";
 
 struct Decision {
     std::vector<OutgoingNetmail> answers;
@@ -524,7 +573,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         // A run cut short after the rewrite left Links.ctl as it should be.
         if (!(resumed && link->Pause == record.Pause)) {
             if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), record)) {
-                Log(scan, Fill(LinkNotRewrittenText, "%a", record.Address));
+                Log(scan, Fill(MessageText(Msg::ROBOTLINKSCTLFAILED), "%a", record.Address));
                 return fail(ReadFailure());
             }
             for (LinkRecord& known : scan.links)
@@ -555,12 +604,13 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         const AreaRecord area = ReadArea(scan.node.programDir + "areas.ctl", tag);
         std::string problem;
         if (area.Name.empty()) {
-            problem = Fill(Fill(ResendGoneText, "%f", file, "%a", record.Address), "%t", tag);
+            problem = Fill(Fill(MessageText(Msg::ROBOTRESENDGONE), "%f", file, "%a", record.Address), "%t", tag);
         } else {
             const int error = scan.resend ? scan.resend(area, file, record, StagedPath(config, name, "resend" + index))
                                           : ENOSYS;
             if (error != 0)
-                problem = Fill(Fill(ResendFailedText, "%f", file, "%a", record.Address), "%e", ErrorText(error));
+                problem = Fill(Fill(MessageText(Msg::ROBOTRESENDFAILED), "%f", file, "%a", record.Address), "%e",
+                               ErrorText(error));
         }
         if (!problem.empty()) {
             Log(scan, problem);
@@ -570,7 +620,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
     }
     DeleteFile(path);
     if (IsRegularFile(path)) {
-        Log(scan, Fill(NotDeletedText, "%f", path));
+        Log(scan, Fill(MessageText(Msg::ROBOTNOTDELETED), "%f", path));
         return fail(EACCES);
     }
     DiscardStaged(config, name);
@@ -625,7 +675,8 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     Show(Yellow, Fill(MessageText(Msg::REQUESTFROM), "%a", sender, "%n", senderName));
     Log(scan, Fill(MessageText(Msg::LOGFROM), "%a", sender, "%n", senderName));
     if (message.Body.size() > LongRequestLines)
-        Log(scan, Fill(LongRequestText, "%f", path, "%n", NumberText(static_cast<long long>(message.Body.size()))));
+        Log(scan, Fill(MessageText(Msg::ROBOTLONGREQUEST), "%f", path, "%n",
+                       NumberText(static_cast<long long>(message.Body.size()))));
 
     const LinkRecord link = FindLink(scan.links, sender);
     if (link.Address.empty()) {
@@ -634,7 +685,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     }
     Journal journal = OpenJournal(JournalPathOf(config, name));
     if (JournalHas(journal, "decided")) {
-        Log(scan, Fill(FinishingText, "%f", PrintableText(path)));
+        Log(scan, Fill(MessageText(Msg::ROBOTFINISHING), "%f", PrintableText(path)));
         if (Apply(scan, path, &link, journal, true)) {
             Log(scan, MessageText(Msg::LOGDELETINGMSG));
             Show(Yellow, MessageText(Msg::DELETINGMSG));
@@ -723,15 +774,15 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         // a FIFO is neither read nor deleted.
         const FileKind kind = GetFileKind(path, false);
         if (kind != FileKind::Regular && kind != FileKind::Missing && kind != FileKind::Unreadable) {
-            Log(scan, Fill(NotRegularText, "%f", PrintableText(path), "%k", FileKindText(kind)));
+            Log(scan, Fill(MessageText(Msg::ROBOTNOTREGULAR), "%f", PrintableText(path), "%k", FileKindText(kind)));
             continue;
         }
         std::string bytes;
         FileKind read = FileKind::Missing;
         if (!ReadRegularFile(path, false, bytes, read) || bytes.size() < NetmailHeaderSize) {
             ClearErrorNumber();
-            Log(scan, Fill(ShortMessageText, "%f", PrintableText(path)));
-            Show(LightRed, Fill(ShortMessageText, "%f", PrintableText(path)));
+            Log(scan, Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
+            Show(LightRed, Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
             continue;
         }
         const NetmailHeader header = ParseNetmail(bytes, true).Header;
@@ -755,7 +806,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
                 continue;
             }
         }
-        if (Apply(scan, path, nullptr, journal, true)) Log(scan, Fill(NotALinkText, "%a", sender));
+        if (Apply(scan, path, nullptr, journal, true)) Log(scan, Fill(MessageText(Msg::ROBOTNOTALINK), "%a", sender));
     }
     return queue;
 }
@@ -783,7 +834,7 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const L
     if (!MayRead(link, area)) return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
-        WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.Address));
+        WriteLog(work.config.logName, Fill(MessageText(Msg::ROBOTLINKSFULL), "%a", area.Name, "%l", link.Address));
         return SubscribeStatus::AccessFailure;
     }
     StoreArea(work.areas, area);
@@ -802,6 +853,17 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, con
     else
         StoreArea(work.areas, area);
     return UnsubscribeStatus::Unlinked;
+}
+
+std::vector<std::string_view> RobotCommandWords() {
+    std::vector<std::string_view> words;
+    for (const RobotCommand& command : RobotCommands) words.push_back(command.word);
+    return words;
+}
+
+std::string_view RobotCommandOf(std::string_view word) {
+    const RobotCommand* command = FindRobotCommand(word);
+    return command ? command->word : std::string_view();
 }
 
 bool IsTagMask(std::string_view tag) {
@@ -823,8 +885,8 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
 
     if (config.netmailIn.empty()) return 0;
     if (config.netmailOut.empty()) {
-        Log(scan, std::string(NoNetmailOutText));
-        Show(LightRed, std::string(NoNetmailOutText));
+        Log(scan, MessageText(Msg::ROBOTNONETMAILOUT));
+        Show(LightRed, MessageText(Msg::ROBOTNONETMAILOUT));
         return ENOENT;
     }
     SweepStaged(config);
@@ -835,7 +897,7 @@ int RunScan(const NodeConfig& node, const FileResender& resend) {
     WriteLine(MessageText(Msg::OK));
     for (const std::string& name : queue) {
         if (StopRequested()) {
-            Log(scan, std::string(StopRequestedText));
+            Log(scan, MessageText(Msg::ROBOTSTOP));
             break;
         }
         ProcessRequest(scan, name);

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/areas.h"
 #include "config/links.h"
@@ -27,6 +28,12 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tag, const L
 // delivery.
 using FileResender = std::function<int(const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
                                        const std::string& journalPath)>;
+
+// The words of the robot's command table, in the order they are tried ("+"
+// and "-" stand for a tag after the sign), and the word of the row that
+// carries out a word of a request (upper case); empty when none does.
+std::vector<std::string_view> RobotCommandWords();
+std::string_view RobotCommandOf(std::string_view word);
 
 // Whether a subscription tag is a mask: "*" or "?" in it, not at its start
 // ("+*" stays the word for every area).

@@ -12,10 +12,6 @@
 
 namespace {
 
-constexpr std::string_view UplinkNotALinkText = "Uplink %a is not in Links.ctl: it is not asked for %e";
-constexpr std::string_view UnsafeTagText = "Area tag \"%a\" is not a plain name: not forwarded, no area created";
-constexpr std::string_view LongPathText = "Area tag \"%a\" makes a directory path too long for areas.ctl: not forwarded, no area created";
-constexpr std::string_view RelinkSentText = "Relink: %n area(s) asked again at %a";
 
 std::string OriginWith(const MainConfig& config, std::string_view address) {
     std::string origin = config.origin + " (" + std::string(address) + ")";
@@ -196,7 +192,7 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
     const MainConfig& config = work.config;
     if (tag.empty()) return false;
     if (!IsSafeAreaTag(tag)) {
-        WriteLog(config.logName, Fill(UnsafeTagText, "%a", PrintableText(tag)));
+        WriteLog(config.logName, Fill(MessageText(Msg::UPLINKUNSAFETAG), "%a", PrintableText(tag)));
         return false;
     }
     for (const ForwardRecord& forward : work.forwards) {
@@ -208,7 +204,7 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
         const std::string uplinkAddress = FormatAddress(forward.Address);
         const LinkRecord uplink = FindLink(work.links, uplinkAddress);
         if (uplink.Address.empty()) {
-            WriteLog(config.logName, Fill(UplinkNotALinkText, "%a", uplinkAddress, "%e", tag));
+            WriteLog(config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", uplinkAddress, "%e", tag));
             continue;
         }
         if (description.empty())
@@ -226,7 +222,7 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
             // Announcement records and the toss take the resolved path: it
             // must fit as well as the line.
             if (!AreaPathFits(area.Path) || !AreaPathFits(group.Path + name + PathSeparator)) {
-                WriteLog(config.logName, Fill(LongPathText, "%a", PrintableText(tag)));
+                WriteLog(config.logName, Fill(MessageText(Msg::UPLINKLONGPATH), "%a", PrintableText(tag)));
                 return false;
             }
             if (config.lfn) ForceDirectories(group.Path + name);
@@ -255,7 +251,7 @@ void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::str
     const std::string uplinkAddress = ExpandLinkEntry(area.AKA, remainingEntry);
     const LinkRecord uplink = FindLink(work.links, uplinkAddress);
     if (uplink.Address.empty()) {
-        WriteLog(work.config.logName, Fill(UplinkNotALinkText, "%a", uplinkAddress, "%e", area.Name));
+        WriteLog(work.config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", uplinkAddress, "%e", area.Name));
         return;
     }
     // The uplink's own robot when the forward list names it.
@@ -302,11 +298,11 @@ int Relink(const std::vector<ForwardRecord>& forwards, const std::vector<LinkRec
         if (body.empty()) continue;
         const LinkRecord link = FindLink(links, target.address);
         if (link.Address.empty()) {
-            WriteLog(config.logName, Fill(UplinkNotALinkText, "%a", target.address, "%e", "relink"));
+            WriteLog(config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", target.address, "%e", "relink"));
             continue;
         }
-        WriteLog(config.logName, Fill(RelinkSentText, "%n", NumberText(static_cast<long long>(body.size())), "%a",
-                                      link.Address));
+        WriteLog(config.logName, Fill(MessageText(Msg::RELINKSENT), "%n",
+                                      NumberText(static_cast<long long>(body.size())), "%a", link.Address));
         requests.push_back({"SysOp", target.toName, link.AKA, link.Address, link.Password, true, std::move(body),
                             "PVT LOC K/S", OriginWith(config, link.AKA)});
     }

@@ -20,12 +20,6 @@
 
 namespace {
 
-constexpr std::string_view DescriptionCutText = "Description of %f cut to %n characters: the line ends there";
-constexpr std::string_view StopRequestedText = "Asked to stop: the files not yet hatched wait for the next run";
-constexpr std::string_view CopyFailedText = "Cannot copy %f to %d: error %e";
-constexpr std::string_view PurgedText = "Purge: %f deleted";
-constexpr std::string_view NotHatchedText = "%f is %k, not a regular file: not hatched";
-constexpr std::string_view NotPurgedText = "Purge: %f is %k, not a regular file: left alone";
 constexpr std::string_view HatchJournalDir = "journal/hatch/";
 constexpr std::string_view HatchDoneLine = "done";
 
@@ -45,7 +39,8 @@ std::string FittingDescription(const MainConfig& config, const std::string& name
     const std::size_t room = start < MaxText ? MaxText - start : 0;
     if (desc.size() > room) {
         desc.resize(room);
-        WriteLog(config.logName, Fill(DescriptionCutText, "%f", name, "%n", NumberText(static_cast<long long>(room))));
+        WriteLog(config.logName, Fill(MessageText(Msg::HATCHDESCCUT), "%f", name, "%n",
+                                      NumberText(static_cast<long long>(room))));
     }
     return desc;
 }
@@ -133,7 +128,8 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         // would have replaced.
         const std::string target = dir + name;
         if (int error = CopyFile(filePath, target))
-            FailProgram(2, Fill(Fill(CopyFailedText, "%f", filePath, "%d", dir), "%e", ErrorText(error)));
+            FailProgram(2, Fill(Fill(MessageText(Msg::HATCHCOPYFAILED), "%f", filePath, "%d", dir), "%e",
+                                ErrorText(error)));
         // A list that cannot be rewritten would keep the old entry beside the
         // new one.
         auto removeEntries = [&](std::string_view mask, EntryMatch given) {
@@ -144,7 +140,7 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
         bool replaced = false;
         if (config.replaces && IsPlainName(replaces)) {
             if (ReplacesEveryFile(replaces)) {
-                WriteLog(config.logName, Fill(EveryFileReplacesText, "%f", replaces));
+                WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", replaces));
             } else {
                 // The new copy matches its own name: it is what replaces them.
                 for (const DirEntry& entry : FindFiles(dir + replaces))
@@ -265,8 +261,8 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
             const FileKind kind = listOnly ? GetFileKind(dir + name, true) : file.Open(dir + name, true);
             if (kind != FileKind::Regular) {
                 if (!listOnly && kind != FileKind::Missing)
-                    WriteLog(config.logName,
-                             Fill(NotHatchedText, "%f", PrintableText(dir + name), "%k", FileKindText(kind)));
+                    WriteLog(config.logName, Fill(MessageText(Msg::HATCHNOTREGULAR), "%f", PrintableText(dir + name),
+                                                  "%k", FileKindText(kind)));
                 continue;
             }
             if (listOnly) {
@@ -274,7 +270,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
                 continue;
             }
             if (StopRequested()) {
-                WriteLog(config.logName, std::string(StopRequestedText));
+                WriteLog(config.logName, MessageText(Msg::HATCHSTOP));
                 return;
             }
             std::vector<std::string> ldesc;
@@ -353,7 +349,8 @@ void Purge(const NodeConfig& node) {
         // Files only: a FIFO, a device or a socket put there is not ours.
         if (const FileKind kind = GetFileKind(config.passThrough + name, true); kind != FileKind::Regular) {
             if (kind != FileKind::Missing)
-                WriteLog(config.logName, Fill(NotPurgedText, "%f", PrintableText(name), "%k", FileKindText(kind)));
+                WriteLog(config.logName, Fill(MessageText(Msg::PURGENOTREGULAR), "%f", PrintableText(name), "%k",
+                                              FileKindText(kind)));
             continue;
         }
         // The entry goes first: a purge cut short between the two leaves a
@@ -364,6 +361,6 @@ void Purge(const NodeConfig& node) {
                 RemoveDescriptionStatus::WorkFailed)
             continue;
         DeleteFile(config.passThrough + name);
-        WriteLog(config.logName, Fill(PurgedText, "%f", name));
+        WriteLog(config.logName, Fill(MessageText(Msg::PURGED), "%f", name));
     }
 }

@@ -21,7 +21,6 @@ namespace {
 
 constexpr std::string_view AttachFromName = "Brenmoor";
 constexpr std::string_view AttachToName = "SysOp";
-constexpr std::string_view AttachTooLongText = "No file attach to %t: the path %f is longer than a subject holds";
 constexpr std::size_t MaxAttachPath = 71;  // the subject field: 72 bytes with its NUL
 constexpr std::size_t TicNameLength = 12;  // "BM123456.TIC"
 constexpr std::string_view Base32Digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
@@ -76,9 +75,6 @@ void AppendOrFail(const std::string& file, const std::string& line, bool once) {
 // appended to while this run holds the busy file itself. Lines of a link that
 // stays busy go to the retry list, which the next run flushes first.
 
-constexpr std::string_view BusyGivenUpText = "%f is held by another program: its flow lines wait in the retry list";
-constexpr std::string_view RetryDroppedText = "Retry list: a line that names no flow file is dropped: %f";
-constexpr std::string_view StaleBusyText = "Stale busy file %f removed";
 constexpr unsigned BusyPollMilliseconds = 100;
 constexpr int MaxStaleRemovals = 3;  // a busy file that keeps coming back stale is waited for
 
@@ -141,7 +137,7 @@ public:
             if (removals < MaxStaleRemovals) {
                 StaleLock judged = RemoveStaleLock(busyFile, stale);
                 if (judged == StaleLock::Removed)
-                    WriteLog(config.logName, SubstituteMacros(StaleBusyText, "%f", busyFile));
+                    WriteLog(config.logName, SubstituteMacros(MessageText(Msg::STALEBUSY), "%f", busyFile));
                 if (judged != StaleLock::Live) {
                     ++removals;
                     continue;
@@ -151,7 +147,7 @@ public:
             SleepMilliseconds(BusyPollMilliseconds);
         }
         Busy().givenUp.insert(busyFile);
-        WriteLog(config.logName, SubstituteMacros(BusyGivenUpText, "%f", busyFile));
+        WriteLog(config.logName, SubstituteMacros(MessageText(Msg::BUSYGIVENUP), "%f", busyFile));
         return false;
     }
 
@@ -303,7 +299,7 @@ void FlushFlowRetries(const MainConfig& config) {
         std::size_t tab = entry.find('\t');
         std::string flowFile = entry.substr(0, tab);
         if (tab == std::string::npos || !IsFlowFileName(flowFile)) {
-            if (!entry.empty()) WriteLog(config.logName, SubstituteMacros(RetryDroppedText, "%f", entry));
+            if (!entry.empty()) WriteLog(config.logName, SubstituteMacros(MessageText(Msg::RETRYDROPPED), "%f", entry));
             continue;
         }
         auto flow = std::find_if(flows.begin(), flows.end(), [&](const auto& f) { return f.first == flowFile; });
@@ -548,8 +544,9 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         // path would point nowhere.
         if (config.mode == OutboundMode::Ama && (AbsolutePath(filePath).size() > MaxAttachPath ||
                               AbsolutePath(config.outbound).size() + TicNameLength > MaxAttachPath)) {
-            WriteLog(config.logName, SubstituteMacros(SubstituteMacros(AttachTooLongText, "%t", address), "%f",
-                                                      AbsolutePath(filePath)));
+            WriteLog(config.logName,
+                     SubstituteMacros(SubstituteMacros(MessageText(Msg::ATTACHTOOLONG), "%t", address), "%f",
+                                      AbsolutePath(filePath)));
             continue;
         }
 

@@ -13,8 +13,7 @@ constexpr std::size_t MaxPathText = 80;    // one Path entry
 constexpr std::uint32_t NoTicCrc = 0xFFFFFFFF;  // the TIC had no CRC line; also "file not readable"
 
 // A Replaces mask made only of wildcards would empty the area: it replaces
-// nothing, with this log line.
-constexpr std::string_view EveryFileReplacesText = "Replaces \"%f\" ignored: it would replace every file";
+// nothing, and the log says so (EVERYFILEREPLACES).
 inline bool ReplacesEveryFile(std::string_view mask) { return mask.find_first_not_of("*?.") == std::string_view::npos; }
 // The suffix a mailer gives a received file whose name is taken: the digits
 // of NAME.1, NAME.2, ...

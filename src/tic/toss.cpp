@@ -31,37 +31,6 @@
 namespace {
 
 // Log texts for refusals the language file has no key for.
-constexpr std::string_view RenamedFileText = "%f was received as %n: the mailer had one of that name";
-constexpr std::string_view UnsafeFileNameText = "TIC refused: \"%f\" is not a plain file name";
-constexpr std::string_view UnsafeAreaTagText = "Area tag \"%a\" cannot name a directory, no area created";
-constexpr std::string_view LongAreaPathText = "Area tag \"%a\" makes a directory path too long for areas.ctl, no area created";
-constexpr std::string_view UnsafeReplacesText = "Replaces \"%f\" ignored: not a name in the area directory";
-constexpr std::string_view StopRequestedText = "Asked to stop: the TICs not yet tossed wait for the next run";
-constexpr std::string_view UnreadableFileText = "Cannot read %f: error %e, left in the inbound";
-constexpr std::string_view MoveFailedText = "Cannot move %f to %d: error %e, left in the inbound";
-constexpr std::string_view WaitingKeptText = "Replaces keeps %f: a waiting TIC still sends it";
-constexpr std::string_view StoredFileGoneText = "Cannot finish the toss of %f: the file is gone, left in the inbound";
-constexpr std::string_view EndedJournalText = "The journal of an earlier %f is removed: its toss had ended";
-constexpr std::string_view OtherTicJournalText = "The journal of an earlier %f is removed: it was written for another TIC";
-constexpr std::string_view ResumeText = "Finishing the toss of %f that an earlier run left halfway";
-constexpr std::string_view NoAreaToResumeText = "Cannot finish the toss of %f: area %a is gone, left in the inbound";
-constexpr std::string_view DescNotWrittenText = "Cannot write the description list %f: error %e";
-constexpr std::string_view NoArchiverText = "Archiver program %p not found: the TIC's description is kept";
-constexpr std::string_view NoTargetText = "No directory for %f, left in the inbound";
-constexpr std::string_view NoInboundText = "INBOUND is not set in BRENMOOR.CTL: nothing to toss";
-constexpr std::string_view AreaNotAddedText = "Cannot add area %a to areas.ctl, left in the inbound";
-constexpr std::string_view NoBadTicDirText = "BADTICDIR is not set in BRENMOOR.CTL: no refused TICs to toss";
-constexpr std::string_view NoMoreBadTicsText = "No more TIC files in the bad directory";
-constexpr std::string_view ResumeAsideText = "Finishing moving %f aside, which an earlier run left halfway";
-constexpr std::string_view FileStaysText = "File %f stays aside";
-constexpr std::string_view TicStaysText = "TIC %f stays aside";
-constexpr std::string_view PairNotWrittenText = "Cannot write the pair list of %d: error %e, %f left where it is";
-constexpr std::string_view ReasonNotWrittenText = "Cannot write the reason line to %d: error %e, %f left where it is";
-constexpr std::string_view ReasonNotTakenOutText = "Cannot take the reason line of %f out of %d: error %e, left aside";
-constexpr std::string_view NotRegularFileText = "TIC refused: its file %f is %k, not a regular file";
-constexpr std::string_view NotRegularTicText = "TIC %f is %k, not a regular file: left alone";
-constexpr std::string_view TicAsFileText = "TIC refused: its file %f is a TIC";
-constexpr std::string_view StoredNotCheckedText = "TIC refused: %f was replaced while it was stored";
 // What a log or a list line shows for a link's password.
 constexpr std::string_view HiddenPassword = "*****";
 
@@ -170,13 +139,13 @@ void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
     if (!plan.file.empty() && GetFileKind(work.source + work.sourceFile, false) == FileKind::Regular) {
         if (int error = MoveFile(work.source + work.sourceFile, dir + plan.file)) {
             CloseJournal(work.journal);
-            return stop(MoveFailedText, error, work.sourceFile);
+            return stop(MessageText(Msg::TOSSMOVEFAILED), error, work.sourceFile);
         }
         Log(work, Fill(MessageText(Msg::LOGREMOVEBADFILE), "%f", plan.file));
     }
     if (!plan.tic.empty() && dir == config.badTicDir)
         if (int error = AddPair(dir, {plan.tic, plan.file, plan.reason}))
-            return stop(PairNotWrittenText, error, work.ticName);
+            return stop(MessageText(Msg::TOSSPAIRNOTWRITTEN), error, work.ticName);
     if (!plan.file.empty() && !config.descFile.empty() && IsRegularFile(dir + plan.file)) {
         const std::string line = ReasonLine(plan.file, plan.reason);
         const std::string list = dir + config.descFile;
@@ -184,7 +153,8 @@ void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
         const bool standing = resumed && ReadWholeFile(list, content) &&
                               WithoutLastLine(content, [&line](std::string_view l) { return l == line; }) != content;
         if (!standing)
-            if (int error = AppendToFile(list, line + "\r\n")) return stop(ReasonNotWrittenText, error, work.ticName);
+            if (int error = AppendToFile(list, line + "\r\n")) return stop(MessageText(Msg::TOSSNOREASONLINE), error,
+                                                                           work.ticName);
     }
     if (plan.tic.empty()) {
         DeleteFile(work.source + work.ticName);
@@ -192,7 +162,7 @@ void CarryOutAside(TicWork& work, const AsidePlan& plan, bool resumed) {
         Log(work, MessageText(Msg::LOGDELETETICFILE));
     } else {
         if (int error = MoveFile(work.source + work.ticName, dir + plan.tic))
-            return stop(MoveFailedText, error, work.ticName);
+            return stop(MessageText(Msg::TOSSMOVEFAILED), error, work.ticName);
         Log(work, Fill(MessageText(Msg::LOGREMOVETIC), "%f", plan.tic));
     }
     CloseJournal(work.journal);
@@ -205,15 +175,16 @@ void KeepAside(TicWork& work, const std::string& reason, bool hasFile) {
     if (hasFile) {
         if (int error = AddPair(work.source, {work.ticName, work.sourceFile, reason})) {
             // Without the new pair its line would be taken for another's.
-            Log(work, Fill(Fill(PairNotWrittenText, "%d", work.source, "%f", work.ticName), "%e", ErrorText(error)));
+            Log(work, Fill(Fill(MessageText(Msg::TOSSPAIRNOTWRITTEN), "%d", work.source, "%f", work.ticName), "%e",
+                           ErrorText(error)));
             work.state.WorkLeftUndone = true;
             return;
         }
         if (!config.descFile.empty())
             AppendToFile(work.source + config.descFile, ReasonLine(work.sourceFile, reason) + "\r\n");
-        Log(work, Fill(FileStaysText, "%f", work.sourceFile));
+        Log(work, Fill(MessageText(Msg::TOSSFILESTAYS), "%f", work.sourceFile));
     }
-    Log(work, Fill(TicStaysText, "%f", work.ticName));
+    Log(work, Fill(MessageText(Msg::TOSSTICSTAYS), "%f", work.ticName));
 }
 
 // Moves file (unless withFile is false) and TIC into dir with the reason
@@ -226,7 +197,7 @@ void MoveAside(TicWork& work, const std::string& dir, const std::string& reason,
     const bool hasFile = withFile && GetFileKind(work.source + work.sourceFile, false) == FileKind::Regular;
     if (dir == work.source) return KeepAside(work, reason, hasFile);
     if (dir.empty() && (hasFile || !config.delBadTic)) {
-        Log(work, Fill(NoTargetText, "%f", hasFile ? work.tic.File : work.ticName));
+        Log(work, Fill(MessageText(Msg::TOSSNOTARGET), "%f", hasFile ? work.tic.File : work.ticName));
         return LeaveInPlace(work);
     }
     AsidePlan plan{dir, {}, {}, reason};
@@ -235,7 +206,8 @@ void MoveAside(TicWork& work, const std::string& dir, const std::string& reason,
         if (hasFile) plan.file = FreeNameIn(dir, work.tic.File);
         if (!config.delBadTic) plan.tic = FreeNameIn(dir, work.ticName);
         if ((hasFile && plan.file.empty()) || (!config.delBadTic && plan.tic.empty())) {
-            Log(work, Fill(Fill(MoveFailedText, "%f", work.ticName, "%d", dir), "%e", ErrorText(EEXIST)));
+            Log(work, Fill(Fill(MessageText(Msg::TOSSMOVEFAILED), "%f", work.ticName, "%d", dir), "%e",
+                           ErrorText(EEXIST)));
             return LeaveUndone(work);
         }
     }
@@ -293,13 +265,13 @@ int CheckTic(TicWork& work) {
     // 077) stays too, but the run owes a retry and says why.
     if (kind == FileKind::Unreadable && tic.File[0] != '.') {
         const int error = LastErrorNumber();
-        Complain(work, Fill(Fill(UnreadableFileText, "%f", tic.File), "%e", ErrorText(error)));
+        Complain(work, Fill(Fill(MessageText(Msg::TOSSUNREADABLE), "%f", tic.File), "%e", ErrorText(error)));
         return FileUnreadable;
     }
     if (tic.File[0] == '.' || kind == FileKind::Unreadable) status = FileReceiving;
     if (status != Accepted) return status;
     if (kind != FileKind::Regular) {
-        const std::string text = Fill(NotRegularFileText, "%f", tic.File, "%k", FileKindText(kind));
+        const std::string text = Fill(MessageText(Msg::TOSSNOTREGULARFILE), "%f", tic.File, "%k", FileKindText(kind));
         Log(work, text);
         MoveAside(work, config.badTicDir, text, false);
         return Rejected;
@@ -309,7 +281,8 @@ int CheckTic(TicWork& work) {
     // directory other than its description list; "*" and "?" in either name
     // would match the entries of other files there.
     if (!IsPlainFileName(tic.File) || !IsPlainFileName(tic.FullName)) {
-        std::string text = Fill(UnsafeFileNameText, "%f", IsPlainFileName(tic.File) ? tic.FullName : tic.File);
+        std::string text = Fill(MessageText(Msg::TOSSUNSAFEFILENAME), "%f",
+                                IsPlainFileName(tic.File) ? tic.FullName : tic.File);
         Refuse(work, text, text);
         return Rejected;
     }
@@ -323,7 +296,7 @@ int CheckTic(TicWork& work) {
     }
     // Stored under a TIC's name, it would be taken for one at the links.
     if (IsTicName(tic.FullName)) {
-        const std::string text = Fill(TicAsFileText, "%f", tic.FullName);
+        const std::string text = Fill(MessageText(Msg::TOSSTICASFILE), "%f", tic.FullName);
         Refuse(work, text, text);
         return Rejected;
     }
@@ -393,7 +366,7 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     }
     if (!group.Path.empty() && !AreaPathFits(group.Path + directoryName + PathSeparator)) {
         ++work.state.BadTicCount;
-        std::string text = Fill(LongAreaPathText, "%a", tag);
+        std::string text = Fill(MessageText(Msg::TOSSLONGAREAPATH), "%a", tag);
         Refuse(work, text, text);
         return AreaRecord{};
     }
@@ -431,7 +404,7 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     if (AppendArea(work.node.programDir + "areas.ctl", area) != 0) {
         CloseJournal(work.journal);
         ++work.state.BadTicCount;
-        Log(work, Fill(AreaNotAddedText, "%a", tag));
+        Log(work, Fill(MessageText(Msg::TOSSAREANOTADDED), "%a", tag));
         LeaveUndone(work);
         return AreaRecord{};
     }
@@ -464,7 +437,7 @@ AreaRecord FindTargetArea(TicWork& work) {
         // lead anywhere else, nor be "." or ".." before its dots change.
         if (!IsPlainName(tag) || !IsPlainName(directoryName)) {
             ++work.state.BadTicCount;
-            std::string text = Fill(UnsafeAreaTagText, "%a", tag);
+            std::string text = Fill(MessageText(Msg::TOSSUNSAFEAREATAG), "%a", tag);
             Refuse(work, text, text);
             return AreaRecord{};
         }
@@ -502,7 +475,7 @@ void DeleteReplaced(TicWork& work, const AreaRecord& area, const std::string& ta
     const MainConfig& config = work.config;
     const TicRecord& tic = work.tic;
     if (ReplacesEveryFile(tic.Replaces)) {
-        Log(work, Fill(EveryFileReplacesText, "%f", tic.Replaces));
+        Log(work, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", tic.Replaces));
         return;
     }
     std::vector<std::string> waiting;
@@ -511,7 +484,7 @@ void DeleteReplaced(TicWork& work, const AreaRecord& area, const std::string& ta
         if (entry.name == tic.FullName || (!config.descFile.empty() && EqualNoCase(entry.name, config.descFile)))
             continue;
         if (std::any_of(waiting.begin(), waiting.end(), [&](const std::string& name) { return EqualNoCase(name, entry.name); })) {
-            Log(work, Fill(WaitingKeptText, "%f", entry.name));
+            Log(work, Fill(MessageText(Msg::TOSSWAITINGKEPT), "%f", entry.name));
             continue;
         }
         DeleteFile(target + entry.name);
@@ -538,7 +511,7 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
         replaced = tic.Replaces;
         DeleteReplaced(work, area, target);
     } else if (config.replaces) {
-        Log(work, Fill(UnsafeReplacesText, "%f", tic.Replaces));
+        Log(work, Fill(MessageText(Msg::TOSSUNSAFEREPLACES), "%f", tic.Replaces));
     }
     DeleteCaseTwins(target, tic.FullName);
     if (!haveList) return;
@@ -565,13 +538,14 @@ void Describe(TicWork& work, const AreaRecord& area, const std::string& target, 
             std::vector<std::string> lines = ExtractDescription(archiver, storedFile, config.tempDir);
             // Without its program the archive keeps the TIC's description: say so.
             const std::string program = FirstWord(ExtractCommandLine(archiver, storedFile, config.tempDir));
-            if (lines.empty() && FindProgram(program).empty()) Log(work, Fill(NoArchiverText, "%p", program));
+            if (lines.empty() && FindProgram(program).empty()) Log(work, Fill(MessageText(Msg::TOSSNOARCHIVER), "%p",
+                                                                              program));
             if (!lines.empty()) tic.LDesc = std::move(lines);
         }
     }
     int error = AddDescription(mode, tic.FullName, descList, tic.Desc, tic.LDesc, layout);
     if (error != 0) {
-        Complain(work, Fill(Fill(DescNotWrittenText, "%f", descList), "%e", ErrorText(error)));
+        Complain(work, Fill(Fill(MessageText(Msg::TOSSDESCNOTWRITTEN), "%f", descList), "%e", ErrorText(error)));
         RuntimeError(error);
     }
     Log(work, MessageText(Msg::LOGDESCADDED));
@@ -619,7 +593,7 @@ void NoteCrcBeforeCopy(TicWork& work, const std::string& target) {
 void RefuseStored(TicWork& work, Journal& journal, const std::string& stored) {
     CloseJournal(journal);
     DeleteFile(stored);
-    const std::string text = Fill(StoredNotCheckedText, "%f", work.tic.File);
+    const std::string text = Fill(MessageText(Msg::TOSSSTOREDCHANGED), "%f", work.tic.File);
     Log(work, text);
     MoveAside(work, work.config.badTicDir, text, false);
 }
@@ -635,11 +609,12 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
 
     std::string target = area.PassThrough ? config.passThrough : AreaDirectory(work.node.programDir, area);
     if (target.empty()) {
-        Complain(work, Fill(NoTargetText, "%f", tic.File));
+        Complain(work, Fill(MessageText(Msg::TOSSNOTARGET), "%f", tic.File));
         return false;
     }
     if (!ForceDirectories(target)) {
-        Complain(work, Fill(Fill(MoveFailedText, "%f", tic.File, "%d", target), "%e", ErrorText(LastErrorNumber())));
+        Complain(work, Fill(Fill(MessageText(Msg::TOSSMOVEFAILED), "%f", tic.File, "%d", target), "%e",
+                            ErrorText(LastErrorNumber())));
         return false;
     }
     AddTrailingSlash(target);
@@ -659,12 +634,13 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
         NoteCrcBeforeCopy(work, target);
         int error = MoveFile(work.source + work.sourceFile, stored);
         if (error != 0) {
-            Complain(work, Fill(Fill(MoveFailedText, "%f", receivedName, "%d", target), "%e", ErrorText(error)));
+            Complain(work, Fill(Fill(MessageText(Msg::TOSSMOVEFAILED), "%f", receivedName, "%d", target), "%e",
+                                ErrorText(error)));
             if (!resumed) CloseJournal(journal);  // nothing done; a later run starts afresh
             return false;
         }
     } else if (!IsRegularFile(stored)) {
-        Complain(work, Fill(StoredFileGoneText, "%f", stored));
+        Complain(work, Fill(MessageText(Msg::TOSSSTOREDGONE), "%f", stored));
         return false;
     }
     const bool asChecked = IsStoredAsChecked(work, stored);
@@ -739,7 +715,7 @@ void FindRenamedFile(TicWork& work) {
     if (renamed.empty() || isTheFile(tic.File)) return;
     for (const std::string& name : renamed)
         if (isTheFile(name)) {
-            Log(work, Fill(RenamedFileText, "%f", tic.File, "%n", name));
+            Log(work, Fill(MessageText(Msg::TOSSRENAMED), "%f", tic.File, "%n", name));
             work.sourceFile = name;
             return;
         }
@@ -783,7 +759,8 @@ bool TakeOutReasonLine(TicWork& work) {
         WithoutLastLine(content, [&](std::string_view line) { return whole ? line == old : line.starts_with(old); });
     if (rest == content) return true;
     if (int error = ReplaceFileSafely(list, rest, "")) {
-        Complain(work, Fill(Fill(ReasonNotTakenOutText, "%f", work.sourceFile, "%d", list), "%e", ErrorText(error)));
+        Complain(work, Fill(Fill(MessageText(Msg::TOSSREASONKEPT), "%f", work.sourceFile, "%d", list), "%e",
+                            ErrorText(error)));
         return false;
     }
     return true;
@@ -825,7 +802,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     // One with a path is never touched; only the TIC is moved aside.
     if (!IsPlainName(tic.File)) {
         ++state.BadTicCount;
-        Log(work, Fill(UnsafeFileNameText, "%f", PrintableText(tic.File)));
+        Log(work, Fill(MessageText(Msg::TOSSUNSAFEFILENAME), "%f", PrintableText(tic.File)));
         MoveAside(work, config.badTicDir, std::string(), false);
         return true;
     }
@@ -840,7 +817,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     }
     if (IsTicName(tic.File)) {
         ++state.BadTicCount;
-        const std::string text = Fill(TicAsFileText, "%f", tic.File);
+        const std::string text = Fill(MessageText(Msg::TOSSTICASFILE), "%f", tic.File);
         Log(work, text);
         MoveAside(work, config.badTicDir, text, false);
         return true;
@@ -856,7 +833,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
                                    JournalValue(journal, "file") != SingleLine(tic.File) ||
                                    JournalValue(journal, "area") != SingleLine(tic.Area))) {
         // Another TIC of that name before this one: this one is checked in full.
-        Log(work, Fill(OtherTicJournalText, "%f", ticName));
+        Log(work, Fill(MessageText(Msg::TOSSOTHERJOURNAL), "%f", ticName));
         CloseJournal(journal);
     }
     if (JournalHas(journal, "done")) {
@@ -869,12 +846,12 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
             Log(work, MessageText(Msg::LOGDELETETICFILE));
             return true;
         }
-        Log(work, Fill(EndedJournalText, "%f", ticName));
+        Log(work, Fill(MessageText(Msg::TOSSENDEDJOURNAL), "%f", ticName));
         CloseJournal(journal);
     }
     if (!JournalValue(journal, "aside").empty() && JournalValue(journal, "stored").empty()) {
         ++state.BadTicCount;
-        Log(work, Fill(ResumeAsideText, "%f", tic.File));
+        Log(work, Fill(MessageText(Msg::TOSSRESUMEASIDE), "%f", tic.File));
         CarryOutAside(work, NotedAside(journal), true);
         return true;
     }
@@ -921,14 +898,14 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
     } else {
         // The checks were passed and the file may be stored already: the
         // journal says what is left to do.
-        Log(work, Fill(ResumeText, "%f", tic.File));
+        Log(work, Fill(MessageText(Msg::TOSSRESUME), "%f", tic.File));
         std::uint32_t crc = 0;
         if (ParseHexValue(JournalValue(journal, "crc"), crc)) tic.Crc = crc;
         work.inboundSize = ParseNumber(JournalValue(journal, "size"));
         area = ReadArea(node.programDir + "areas.ctl", tic.Area);
         if (area.Name.empty()) {
             ++state.BadTicCount;
-            Complain(work, Fill(NoAreaToResumeText, "%f", tic.File, "%a", tic.Area));
+            Complain(work, Fill(MessageText(Msg::TOSSNOAREATORESUME), "%f", tic.File, "%a", tic.Area));
             LeaveUndone(work);
             return true;
         }
@@ -953,7 +930,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
     state.SourceDir = state.FromBadDir ? config.badTicDir : config.inbound;
 
     if (state.SourceDir.empty()) {
-        const std::string text(state.FromBadDir ? NoBadTicDirText : NoInboundText);
+        const std::string& text = MessageText(state.FromBadDir ? Msg::TOSSNOBADTICDIR : Msg::TOSSNOINBOUND);
         SetTextColor(LightRed);
         WriteLine(text);
         WriteLog(config.logName, text);
@@ -994,12 +971,12 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
             if (kind == FileKind::Regular)
                 TossTic(name, node, state);
             else if (kind != FileKind::Missing && kind != FileKind::Directory)
-                WriteLog(config.logName, Fill(NotRegularTicText, "%f", PrintableText(state.SourceDir + name), "%k",
-                                              FileKindText(kind)));
+                WriteLog(config.logName, Fill(MessageText(Msg::TOSSNOTREGULARTIC), "%f",
+                                              PrintableText(state.SourceDir + name), "%k", FileKindText(kind)));
         }
         if (StopRequested()) {
             // Asked to stop between two TICs: the rest waits for a later run.
-            WriteLog(config.logName, std::string(StopRequestedText));
+            WriteLog(config.logName, MessageText(Msg::TOSSSTOP));
             state.WorkLeftUndone = true;
             break;
         }
@@ -1007,7 +984,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
     // The pairs of the TICs tossed or moved on from there are done with.
     if (state.FromBadDir) KeepPresentPairs(state.SourceDir);
 
-    WriteLog(config.logName, state.FromBadDir ? std::string(NoMoreBadTicsText) : MessageText(Msg::LOGNOMOREFILES));
+    WriteLog(config.logName, MessageText(state.FromBadDir ? Msg::TOSSNOMOREBADTICS : Msg::LOGNOMOREFILES));
     RestoreScreen(screenRows, saved);
 
     auto label = [](Msg key) {
@@ -1017,7 +994,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
     };
     SetTextColor(Green);
     WriteLine("");
-    if (StopRequested()) WriteLine(StopRequestedText);
+    if (StopRequested()) WriteLine(MessageText(Msg::TOSSSTOP));
     WriteText(label(Msg::ALLTIC));
     SetTextColor(LightGreen);
     WriteLine(NumberText(state.ProcessedTicCount));

@@ -2,6 +2,7 @@
 // and the exit codes of the exit routine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,29 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::AVAILSUBJ, {"%c", "%a"}},    {Msg::QUERYSUBJ, {"%c", "%a"}},        {Msg::BADFILENAME, {"%f"}},
         {Msg::DESCFILENAME, {"%f"}},       {Msg::LOGBADFILENAME, {"%f"}},         {Msg::LOGDESCFILENAME, {"%f"}},
         {Msg::HATCHBADNAME, {"%f"}},       {Msg::HATCHDESCFILE, {"%f"}},
+        {Msg::TOSSRENAMED, {"%f", "%n"}}, {Msg::TOSSUNSAFEFILENAME, {"%f"}}, {Msg::TOSSUNSAFEAREATAG, {"%a"}},
+        {Msg::TOSSLONGAREAPATH, {"%a"}}, {Msg::TOSSUNSAFEREPLACES, {"%f"}}, {Msg::EVERYFILEREPLACES, {"%f"}},
+        {Msg::TOSSWAITINGKEPT, {"%f"}}, {Msg::TOSSUNREADABLE, {"%f", "%e"}},
+        {Msg::TOSSMOVEFAILED, {"%f", "%d", "%e"}}, {Msg::TOSSSTOREDGONE, {"%f"}}, {Msg::TOSSENDEDJOURNAL, {"%f"}},
+        {Msg::TOSSOTHERJOURNAL, {"%f"}}, {Msg::TOSSRESUME, {"%f"}}, {Msg::TOSSNOAREATORESUME, {"%f", "%a"}},
+        {Msg::TOSSDESCNOTWRITTEN, {"%f", "%e"}}, {Msg::TOSSNOARCHIVER, {"%p"}}, {Msg::TOSSNOTARGET, {"%f"}},
+        {Msg::TOSSAREANOTADDED, {"%a"}}, {Msg::TOSSRESUMEASIDE, {"%f"}}, {Msg::TOSSFILESTAYS, {"%f"}},
+        {Msg::TOSSTICSTAYS, {"%f"}}, {Msg::TOSSPAIRNOTWRITTEN, {"%d", "%e", "%f"}},
+        {Msg::TOSSNOREASONLINE, {"%d", "%e", "%f"}}, {Msg::TOSSREASONKEPT, {"%f", "%d", "%e"}},
+        {Msg::TOSSNOTREGULARFILE, {"%f", "%k"}}, {Msg::TOSSNOTREGULARTIC, {"%f", "%k"}},
+        {Msg::TOSSTICASFILE, {"%f"}}, {Msg::TOSSSTOREDCHANGED, {"%f"}}, {Msg::ATTACHTOOLONG, {"%t", "%f"}},
+        {Msg::BUSYGIVENUP, {"%f"}}, {Msg::RETRYDROPPED, {"%f"}}, {Msg::STALEBUSY, {"%f"}},
+        {Msg::HATCHUNKNOWNAREA, {"%a"}}, {Msg::HATCHDESCCUT, {"%f", "%n"}},
+        {Msg::HATCHCOPYFAILED, {"%f", "%d", "%e"}}, {Msg::HATCHNOTREGULAR, {"%f", "%k"}}, {Msg::PURGED, {"%f"}},
+        {Msg::PURGENOTREGULAR, {"%f", "%k"}}, {Msg::ANNREFUSEDKEY, {"%k"}}, {Msg::ANNTORN, {"%f", "%n"}},
+        {Msg::ANNPIECES, {"%f", "%n"}}, {Msg::ANNAMBIGUOUS, {"%n", "%d", "%f", "%g"}}, {Msg::ANNNOBEGIN, {"%f"}},
+        {Msg::ANNNOBEGIN2, {"%f"}}, {Msg::ANNNOEND2, {"%f"}}, {Msg::ROBOTSHORTMSG, {"%f"}},
+        {Msg::ROBOTNOTREGULAR, {"%f", "%k"}}, {Msg::ROBOTNOTALINK, {"%a"}}, {Msg::ROBOTLEFT, {"%f", "%e"}},
+        {Msg::ROBOTLONGREQUEST, {"%f", "%n"}}, {Msg::ROBOTREPEATED, {"%c"}}, {Msg::ROBOTNOTEMPLATE, {"%c"}},
+        {Msg::ROBOTLINKSFULL, {"%a", "%l"}}, {Msg::ROBOTLINKSCTLFAILED, {"%a"}},
+        {Msg::ROBOTRESENDFAILED, {"%f", "%a", "%e"}}, {Msg::ROBOTRESENDGONE, {"%f", "%a", "%t"}},
+        {Msg::ROBOTFINISHING, {"%f"}}, {Msg::ROBOTNOTDELETED, {"%f"}}, {Msg::UPLINKNOTALINK, {"%a", "%e"}},
+        {Msg::UPLINKUNSAFETAG, {"%a"}}, {Msg::UPLINKLONGPATH, {"%a"}}, {Msg::RELINKSENT, {"%n", "%a"}},
     };
     LoadCatalogue(SourceDir() + "lang/" + GetParam());
     for (int i = 0; i < MessageKeyCount; ++i) {
@@ -88,6 +112,30 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ShippedLanguageFile, ::testing::Values("brenmoor.lng", "russian.lng"));
+
+// The macros of a text, in order: "%f" and "%F" are two, "%%" and a "%"
+// before a blank are none.
+std::vector<std::string> MacrosOf(const std::string& text) {
+    std::vector<std::string> macros;
+    for (std::size_t at = text.find('%'); at != std::string::npos && at + 1 < text.size(); at = text.find('%', at + 1)) {
+        const char c = text[at + 1];
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) macros.push_back(text.substr(at, 2));
+    }
+    std::sort(macros.begin(), macros.end());
+    return macros;
+}
+
+TEST(ShippedLanguageFiles, TranslationKeepsEveryMacro) {
+    std::vector<std::vector<std::string>> english;
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
+    for (int i = 0; i < MessageKeyCount; ++i) english.push_back(MacrosOf(MessageText(static_cast<Msg>(i))));
+    LoadCatalogue(SourceDir() + "lang/russian.lng");
+    for (int i = 0; i < MessageKeyCount; ++i) {
+        const Msg key = static_cast<Msg>(i);
+        EXPECT_EQ(MacrosOf(MessageText(key)), english[i]) << MessageKeyName(key) << ": " << MessageText(key);
+    }
+    ClearCatalogue();
+}
 
 TEST(CommandLine, WordArgumentsAndHatchOptions) {
     EXPECT_EQ(ParseCommandLine({"tossScan"}).commandWord, "TOSSSCAN");

@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "frame/utils.h"
 #include "robot/reports.h"
 #include "robot/requests.h"
 #include "robot/uplinks.h"
+#include "testkit.h"
 
 namespace {
 
@@ -77,6 +83,52 @@ TEST(Robot, TagMasks) {
         {"FIDO.NEWS", false}, {"", false}, {"?", true}, {"A*B", true},
     };
     for (const auto& c : cases) EXPECT_EQ(IsTagMask(c.tag), c.mask) << c.tag;
+}
+
+// The help the sample node sends for %HELP and the man page list the words of
+// the robot's table: each word they give is one the robot carries out, and
+// each row of the table is given ("+ECHO" for the row "+").
+TEST(Robot, HelpAndManPageListTheCommandTable) {
+    std::string helpFile;
+    std::istringstream control(ReadFileBytes(SourceDir() + "examples/node/BRENMOOR.CTL"));
+    for (std::string line; std::getline(control, line);) {
+        std::istringstream words(line);
+        std::string keyword, value;
+        words >> keyword >> value;
+        if (UpperCase(keyword) == "HELPFILE") helpFile = value;
+    }
+    ASSERT_FALSE(helpFile.empty());
+    // A command line of the help: indented, the word first.
+    std::vector<std::string> helpWords;
+    std::istringstream help(ReadFileBytes(SourceDir() + "examples/node/" + helpFile));
+    for (std::string line; std::getline(help, line);) {
+        std::istringstream words(line);
+        std::string word;
+        if (line.starts_with("  ") && words >> word && std::string("+-%").find(word[0]) != std::string::npos)
+            helpWords.push_back(word);
+    }
+    // The paragraph of the scan command; "\-" is a minus there.
+    const std::string man = ReadFileBytes(SourceDir() + "doc/brenmoor.1");
+    const std::size_t scan = man.find(".B scan\n");
+    ASSERT_NE(scan, std::string::npos);
+    const std::string paragraph = man.substr(scan, man.find(".TP", scan) - scan);
+    std::vector<std::string> manWords;
+    const std::regex command(R"((\\-|[+%])[A-Z*][A-Z*.]*)");
+    for (auto it = std::sregex_iterator(paragraph.begin(), paragraph.end(), command); it != std::sregex_iterator(); ++it) {
+        std::string word = it->str()[0] == '\\' ? "-" + it->str().substr(2) : it->str();
+        while (word.ends_with('.')) word.pop_back();  // the full stop of the sentence
+        manWords.push_back(word);
+    }
+
+    for (const auto& [source, words] : {std::pair{"help", helpWords}, std::pair{"man page", manWords}}) {
+        std::set<std::string_view> rows;
+        for (const std::string& word : words) {
+            EXPECT_FALSE(RobotCommandOf(word).empty()) << source << " gives " << word << ", which the robot lacks";
+            rows.insert(RobotCommandOf(word));
+        }
+        for (std::string_view row : RobotCommandWords())
+            EXPECT_TRUE(rows.count(row)) << source << " lacks " << row;
+    }
 }
 
 }  // namespace
