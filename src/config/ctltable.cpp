@@ -2,11 +2,15 @@
 
 #include "config/ctlline.h"
 #include "config/mainconfig.h"
+#include "frame/catalogue.h"
 #include "frame/platform.h"
 
 namespace {
 
 std::string Quoted(std::string_view value) { return "\"" + std::string(value) + "\""; }
+
+// A check text with the value, in quotes, for %v.
+std::string ValueText(Msg key, std::string_view value) { return Fill(MessageText(key), "%v", Quoted(value)); }
 
 bool IsDecimal(std::string_view text) {
     if (!text.empty() && (text.front() == '-' || text.front() == '+')) text.remove_prefix(1);
@@ -16,7 +20,7 @@ bool IsDecimal(std::string_view text) {
 std::string ChoiceList(std::span<const std::string_view> words) {
     std::string list;
     for (std::size_t i = 0; i < words.size(); ++i) {
-        if (i > 0) list += i + 1 == words.size() ? " or " : ", ";
+        if (i > 0) list += ", ";
         list += words[i];
     }
     return list;
@@ -46,21 +50,22 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
         case ValueKind::YesNo: {
             const std::string word = UpperCase(text);
             out.number = word == "YES" || word == "+";
-            if (!out.number && word != "NO" && word != "-") out.problem = Quoted(text) + " is not Yes or No";
+            if (!out.number && word != "NO" && word != "-") out.problem = ValueText(Msg::CHECKNOTYESNO, text);
             break;
         }
         case ValueKind::Number: {
             const long long number = ParseNumber(text);
-            if (!IsDecimal(text)) out.problem = Quoted(text) + " is not a number";
+            if (!IsDecimal(text)) out.problem = ValueText(Msg::CHECKNOTNUMBER, text);
             else if (number < rule.low || number > rule.high || text.size() > 19)
-                out.problem = Quoted(text) + " is not within " + NumberText(rule.low) + ".." + NumberText(rule.high);
+                out.problem = SubstituteMacros(Fill(ValueText(Msg::CHECKNOTWITHIN, text), "%l", NumberText(rule.low)),
+                                               "%h", NumberText(rule.high));
             else out.number = number;
             break;
         }
         case ValueKind::Address:
             out.address = ParseAddress(text);
             out.text = text;
-            if (!IsAddressText(text)) out.problem = Quoted(text) + " is not an address";
+            if (!IsAddressText(text)) out.problem = ValueText(Msg::CHECKNOTADDRESS, text);
             break;
         case ValueKind::Choice: {
             out.text = UpperCase(text);
@@ -69,14 +74,14 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
             for (std::size_t i = 0; i < rule.words.size(); ++i)
                 if (out.text == rule.words[i]) out.number = static_cast<long long>(i);
             if (out.number == static_cast<long long>(rule.words.size()))
-                out.problem = Quoted(text) + " is not " + ChoiceList(rule.words);
+                out.problem = Fill(ValueText(Msg::CHECKNOTCHOICE, text), "%w", ChoiceList(rule.words));
             break;
         }
         case ValueKind::Directory:
         case ValueKind::FileIn:
         case ValueKind::ExistingFile:
             if (text.empty()) break;  // not configured
-            if (IsWindowsPath(text)) out.problem = Quoted(text) + " is a Windows path: write it with / and no drive";
+            if (IsWindowsPath(text)) out.problem = ValueText(Msg::CHECKWINDOWSPATH, text);
             out.text = ResolveConfigPath(baseDir, text);
             CutText(out.text, rule.limit);
             if (rule.kind == ValueKind::Directory) {
@@ -95,7 +100,7 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
         case ValueKind::FileIn: {
             const std::string dir = kind == ValueKind::Directory ? path : ExtractDir(path);
             if (dir.empty()) return {};
-            if (DirectoryExists(dir)) return IsWritableDirectory(dir) ? std::string() : dir + " is not writable";
+            if (DirectoryExists(dir)) return IsWritableDirectory(dir) ? std::string() : Fill(MessageText(Msg::CHECKNOTWRITABLE), "%d", dir);
             // Missing: fine when the run can make it, as it does: the
             // nearest part that exists is a directory it may write in.
             auto withoutSlash = [](std::string path) {
@@ -105,11 +110,12 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
             std::string parent = withoutSlash(dir);
             while (parent.size() > 1 && GetFileKind(parent, true) == FileKind::Missing)
                 parent = withoutSlash(ExtractDir(parent));
-            return DirectoryExists(parent) && IsWritableDirectory(parent) ? std::string()
-                                                                          : dir + " is missing and cannot be created";
+            return DirectoryExists(parent) && IsWritableDirectory(parent)
+                       ? std::string()
+                       : Fill(MessageText(Msg::CHECKCANTCREATE), "%d", dir);
         }
         case ValueKind::ExistingFile:
-            return IsRegularFile(path) ? std::string() : path + " does not exist";
+            return IsRegularFile(path) ? std::string() : Fill(MessageText(Msg::CHECKNOFILE), "%f", path);
         default:
             return {};
     }
@@ -132,4 +138,8 @@ bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entr
 
 ConfigProblem LineProblem(std::string_view file, const ControlEntry& entry, std::string_view text) {
     return {std::string(file), entry.line, entry.keyword + ": " + std::string(text)};
+}
+
+ConfigProblem UnknownKeyword(std::string_view file, const ControlEntry& entry) {
+    return LineProblem(file, entry, MessageText(Msg::CHECKUNKNOWNKEY));
 }

@@ -137,6 +137,7 @@ const KeywordRow<R>* FindRow(std::span<const KeywordRow<R>> table, std::string_v
 
 // What `check` says of a line: "KEYWORD: problem".
 ConfigProblem LineProblem(std::string_view file, const ControlEntry& entry, std::string_view text);
+ConfigProblem UnknownKeyword(std::string_view file, const ControlEntry& entry);
 
 // Applies an entry to a record through the table. With problems, an unknown
 // keyword and a value that does not parse are reported there (file names
@@ -148,7 +149,7 @@ const KeywordRow<R>* ApplyEntry(std::span<const KeywordRow<R>> table, const Cont
                                 std::vector<ConfigProblem>* problems, ParsedValue* parsed = nullptr) {
     const KeywordRow<R>* row = FindRow(table, entry.keyword);
     if (row == nullptr) {
-        if (problems) problems->push_back(LineProblem(file, entry, "unknown keyword"));
+        if (problems) problems->push_back(UnknownKeyword(file, entry));
         return nullptr;
     }
     ParsedValue value = ParseValue(row->rule, entry.value, baseDir);

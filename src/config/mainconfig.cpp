@@ -181,7 +181,7 @@ void ReadMainConfig(const std::string& path, MainConfig& config, std::vector<Con
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(path, entries)) {
         if (problems) {
-            problems->push_back({ExtractFileName(path), 0, "cannot be read"});
+            problems->push_back({ExtractFileName(path), 0, MessageText(Msg::CHECKCANTREAD)});
             return;
         }
         RuntimeError(LastErrorNumber());
@@ -242,6 +242,6 @@ std::vector<ConfigProblem> CheckMainConfig(const std::string& path, MainConfig& 
     std::vector<ConfigProblem> problems;
     ReadMainConfig(path, config, &problems);
     const std::string file = ExtractFileName(path);
-    if (config.inbound.empty()) problems.push_back({file, 0, "INBOUND is not set: nothing can be tossed"});
+    if (config.inbound.empty()) problems.push_back({file, 0, MessageText(Msg::CHECKNOINBOUND)});
     return problems;
 }

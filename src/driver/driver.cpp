@@ -115,7 +115,7 @@ constexpr UsagePiece CheckUsage[] = {
         for (ConfigProblem& problem : more) problems.push_back(std::move(problem));
     };
     const std::string mainFile = dir + "BRENMOOR.CTL";
-    if (!FileExists(mainFile)) problems.push_back({"BRENMOOR.CTL", 0, "is missing"});
+    if (!FileExists(mainFile)) problems.push_back({"BRENMOOR.CTL", 0, MessageText(Msg::CHECKMISSING)});
     else add(CheckMainConfig(mainFile, node.main));
     // An unknown MODE is named on its line already.
     if (FileExists(mainFile) && node.main.mode != OutboundMode::Unknown) {
@@ -129,7 +129,7 @@ constexpr UsagePiece CheckUsage[] = {
     for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
         std::string content;
         const std::string path = ResolvePath(dir + list);
-        if (FileExists(path) && !ReadWholeFile(path, content)) problems.push_back({list, 0, "cannot be read"});
+        if (FileExists(path) && !ReadWholeFile(path, content)) problems.push_back({list, 0, MessageText(Msg::CHECKCANTREAD)});
     }
     WriteLine("");
     for (const ConfigProblem& problem : problems) {
@@ -138,7 +138,8 @@ constexpr UsagePiece CheckUsage[] = {
                   problem.text);
     }
     SetTextColor(problems.empty() ? LightGreen : LightRed);
-    WriteLine(problems.empty() ? std::string("No problems found") : std::to_string(problems.size()) + " problem(s) found");
+    WriteLine(problems.empty() ? MessageText(Msg::CHECKCLEAN)
+                               : Fill(MessageText(Msg::CHECKFOUND), "%n", NumberText(static_cast<long long>(problems.size()))));
     ExitProgram(problems.empty() ? 0 : 1);
 }
 

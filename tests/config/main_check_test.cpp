@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "config/mainconfig.h"
+#include "frame/catalogue.h"
 #include "frame/platform.h"
 #include "testkit.h"
 
 namespace {
 
 std::vector<std::string> Check(const ScratchDir& dir, const std::string& text) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     WriteFileBytes(dir / "BRENMOOR.CTL", text);
     MainConfig config;
     std::vector<std::string> found;
@@ -29,7 +31,7 @@ TEST(CheckMainConfig, EachBrokenLineWithItsValue) {
         std::vector<std::string> expected;
     } cases[] = {
         {"", {}},
-        {"Mode Binkley\n", {"BRENMOOR.CTL:2: MODE: \"Binkley\" is not AMA, BINK, FILEBOX or LFILEBOX"}},
+        {"Mode Binkley\n", {"BRENMOOR.CTL:2: MODE: \"Binkley\" is not one of AMA, BINK, FILEBOX, LFILEBOX"}},
         {"mode lfilebox\nMode\n", {}},
         {"DelBadTic maybe\nLfn +\nUseExt -\n", {"BRENMOOR.CTL:2: DELBADTIC: \"maybe\" is not Yes or No"}},
         {"MsgMaxLines many\nMsgMaxLines 70000\nDescPos 300\nBsyWait -1\nBsyStale +30\n",
