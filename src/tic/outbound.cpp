@@ -81,17 +81,6 @@ constexpr std::string_view StaleBusyText = "Stale busy file %f removed";
 constexpr unsigned BusyPollMilliseconds = 100;
 constexpr int MaxStaleRemovals = 3;  // a busy file that keeps coming back stale is waited for
 
-struct BusyState {
-    bool retriesFlushed = false;
-    std::set<std::string> givenUp;  // busy files that stayed busy: not waited for again this run
-    std::set<std::string> queued;   // flow files with lines in the retry list
-};
-
-BusyState& Busy() {
-    static BusyState state;
-    return state;
-}
-
 std::string BusyFileOf(const std::string& flowFile) { return flowFile.substr(0, flowFile.rfind('.')) + ".bsy"; }
 
 bool IsFlowFileName(const std::string& path) {
@@ -124,8 +113,8 @@ public:
     // Makes the busy file whole, waiting up to BSYWAIT seconds while
     // another program holds it; a stale one is logged and removed. False
     // when it stays busy.
-    bool Take(const MainConfig& config, const std::string& busyFile) {
-        if (Busy().givenUp.count(busyFile)) return false;
+    bool Take(BusyState& busy, const MainConfig& config, const std::string& busyFile) {
+        if (busy.givenUp.count(busyFile)) return false;
         const std::string mark = std::to_string(CurrentProcessId()) + "\n";
         const std::uint64_t deadline = MillisecondTick() + static_cast<std::uint64_t>(config.bsyWait) * 1000u;
         auto stale = [&config](const std::string& path) { return IsStaleBusyFile(path, config.bsyStale); };
@@ -149,7 +138,7 @@ public:
             if (MillisecondTick() >= deadline) break;
             SleepMilliseconds(BusyPollMilliseconds);
         }
-        Busy().givenUp.insert(busyFile);
+        busy.givenUp.insert(busyFile);
         WriteLog(config.logName, SubstituteMacros(BusyGivenUpText, "%f", busyFile));
         return false;
     }
@@ -172,15 +161,15 @@ std::string RetryEntry(const std::string& flowFile, const std::string& line) {
 
 // Puts the lines into the retry list in one append, so that a run killed
 // meanwhile leaves all of them or none.
-void QueueFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
-                    bool once) {
+void QueueFlowLines(BusyState& busy, const MainConfig& config, const std::string& flowFile,
+                    const std::vector<std::string>& lines, bool once) {
     std::string entries;
     for (const std::string& line : lines) {
         std::string entry = RetryEntry(flowFile, line);
         if (once && (ListsLine(flowFile, line) || ListsLine(config.flowRetryFile, entry))) continue;
         entries += entry;
     }
-    Busy().queued.insert(flowFile);
+    busy.queued.insert(flowFile);
     if (entries.empty()) return;
     int error = AppendToFile(config.flowRetryFile, entries);
     if (error != 0) RuntimeError(error);
@@ -189,11 +178,11 @@ void QueueFlowLines(const MainConfig& config, const std::string& flowFile, const
 // Appends the lines to the flow file while holding the link's busy file; a
 // link that stays busy, or that has lines waiting from before, gets them
 // queued behind those.
-void AppendFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
-                     bool once) {
+void AppendFlowLines(BusyState& busy, const MainConfig& config, const std::string& flowFile,
+                     const std::vector<std::string>& lines, bool once) {
     BusyHold hold;
-    if (Busy().queued.count(flowFile) || !hold.Take(config, BusyFileOf(flowFile))) {
-        QueueFlowLines(config, flowFile, lines, once);
+    if (busy.queued.count(flowFile) || !hold.Take(busy, config, BusyFileOf(flowFile))) {
+        QueueFlowLines(busy, config, flowFile, lines, once);
         return;
     }
     if (once) {
@@ -284,14 +273,14 @@ std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& conf
     return flow;
 }
 
-void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& filePath, const std::string& ticPath, std::string_view flavour, bool once) {
-    AppendFlowLines(config, BinkFlowFile(outboundBase, config, linkAddress, flavour),
+void SendBink(BusyState& busy, const std::string& outboundBase, const MainConfig& config,
+              std::string_view linkAddress, const std::string& filePath, const std::string& ticPath,
+              std::string_view flavour, bool once) {
+    AppendFlowLines(busy, config, BinkFlowFile(outboundBase, config, linkAddress, flavour),
                     {FlowLine(filePath, flavour), FlowLine(ticPath, TicFlavour(flavour))}, once);
 }
 
-void FlushFlowRetries(const MainConfig& config) {
-    BusyState& state = Busy();
+void FlushFlowRetries(BusyState& state, const MainConfig& config) {
     if (state.retriesFlushed || config.flowRetryFile.empty()) return;
     state.retriesFlushed = true;
     std::vector<std::string> entries;
@@ -315,7 +304,7 @@ void FlushFlowRetries(const MainConfig& config) {
     for (const auto& [flowFile, lines] : flows) {
         ForceDirectories(ExtractDir(flowFile));  // a point directory the mailer removed when it was done
         BusyHold hold;
-        if (!hold.Take(config, BusyFileOf(flowFile))) {
+        if (!hold.Take(state, config, BusyFileOf(flowFile))) {
             for (const std::string& line : lines) left += RetryEntry(flowFile, line);
             state.queued.insert(flowFile);
             continue;
@@ -399,20 +388,21 @@ std::string LinkTicName(Journal& journal, const std::string& address, bool& agai
 
 // A file-attach netmail, under the message name an interrupted run chose
 // when it had chosen one, so that no attach is written twice.
-void Attach(const MainConfig& config, Journal& journal, const std::string& key, const LinkRecord& link,
-            const std::string& path, const std::string& attributes) {
+void Attach(MsgIdSerials& serials, const MainConfig& config, Journal& journal, const std::string& key,
+            const LinkRecord& link, const std::string& path, const std::string& attributes) {
     std::string message = JournalValue(journal, key);
     if (message.empty()) {
         message = NextMessageName(config.netmailOut);
         JournalAdd(journal, key + " " + message);
     }
-    WriteNetmail(message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
+    WriteNetmail(serials, message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
 }
 
 }  // namespace
 
-void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic, Journal* journal) {
+void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& filePath, const AreaRecord& area,
+                 const std::vector<LinkRecord>& links, const MainConfig& config, const TicRecord& tic,
+                 Journal* journal) {
     Journal memory;
     Journal& done = journal ? *journal : memory;
     TicRecord out = tic;
@@ -501,10 +491,10 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
         const std::string ticFlavour = TicFlavour(flavour);
         if (mode == "AMA") {
             const std::string attributes = AttachAttributes(link.FilesSend);
-            Attach(config, done, "attach-file " + address, link, AbsolutePath(filePath), attributes);
-            Attach(config, done, "attach-tic " + address, link, AbsolutePath(ticPath), attributes + " KFS");
+            Attach(serials, config, done, "attach-file " + address, link, AbsolutePath(filePath), attributes);
+            Attach(serials, config, done, "attach-tic " + address, link, AbsolutePath(ticPath), attributes + " KFS");
         } else if (mode == "BINK") {
-            SendBink(config.binkStyleOutbound, config, link.Address, filePath, ticPath, flavour, again);
+            SendBink(busy, config.binkStyleOutbound, config, link.Address, filePath, ticPath, flavour, again);
         } else if (mode == "FILEBOX") {
             SendFileBox(config.fileBoxes, link.Address, filePath, flavour, config.useToBeSentFile, again);
             SendFileBox(config.fileBoxes, link.Address, ticPath, ticFlavour, config.useToBeSentFile, again);
