@@ -208,31 +208,13 @@ void EditAreaBlock(std::string& text, const AreaRecord& before, const AreaRecord
 
 
 // ---- Where each block lies ----------------------------------------------------
-// The file stays the only copy of the areas: the index remembers only where
-// the block of each tag begins and ends, for the file as it was when read
-// (its identity). A file someone else has changed since is read again; the
-// program's own rewrites index what they wrote.
-
-struct BlockPlace {
-    std::size_t offset = 0, length = 0;
-};
-
-struct AreaIndex {
-    FileIdentity identity;
-    std::unordered_map<std::string, BlockPlace> blocks;  // tag as looked up -> its first findable block
-};
-
-std::unordered_map<std::string, AreaIndex>& AreaIndexes() {
-    static std::unordered_map<std::string, AreaIndex> indexes;  // by the path as given
-    return indexes;
-}
 
 // A block runs from its AREA line to the next AREA line, findable or not.
 void IndexAreaList(std::string_view content, AreaIndex& index) {
     index.blocks.clear();
     LineCursor cursor(content);
     std::string_view raw;
-    BlockPlace* open = nullptr;
+    AreaBlockPlace* open = nullptr;
     for (std::size_t start = cursor.pos; cursor.Next(raw); start = cursor.pos) {
         std::string_view clean = CleanLine(raw);
         std::string_view keyword, value;
@@ -241,7 +223,7 @@ void IndexAreaList(std::string_view content, AreaIndex& index) {
         if (open != nullptr) open->length = start - open->offset;
         open = nullptr;
         if (!IsHeaderOf(clean, true, value, value)) continue;
-        auto [at, fresh] = index.blocks.try_emplace(WantedTag(value), BlockPlace{start, 0});
+        auto [at, fresh] = index.blocks.try_emplace(WantedTag(value), AreaBlockPlace{start, 0});
         if (fresh) open = &at->second;
     }
     if (open != nullptr) open->length = content.size() - open->offset;
@@ -267,10 +249,10 @@ bool ParseAreaBlock(std::string_view block, const std::string& wanted, AreaRecor
 }
 
 // After a rewrite of the file by this program: the index of what it wrote.
-void IndexWrittenList(const std::string& file, std::string_view content) {
-    AreaIndex& index = AreaIndexes()[file];
+void IndexWrittenList(AreaIndexes& indexes, const std::string& file, std::string_view content) {
+    AreaIndex& index = indexes.byFile[file];
     if (!GetFileIdentity(file, index.identity)) {
-        AreaIndexes().erase(file);
+        indexes.byFile.erase(file);
         return;
     }
     IndexAreaList(content, index);
@@ -298,11 +280,11 @@ std::string AreaListText(const AreaList& list) {
     return out;
 }
 
-AreaRecord ReadArea(const std::string& file, std::string_view tag) {
+AreaRecord ReadArea(AreaIndexes& areaIndexes, const std::string& file, std::string_view tag) {
     AreaRecord area;
     const std::string wanted = WantedTag(tag);
     if (wanted.empty()) return area;
-    auto& indexes = AreaIndexes();
+    auto& indexes = areaIndexes.byFile;
     FileIdentity now;
     if (!GetFileIdentity(file, now)) {
         indexes.erase(file);
@@ -440,8 +422,8 @@ std::string FormatAreaBlock(const AreaRecord& area, std::string_view lineEnd) {
     return out;
 }
 
-int AppendArea(const std::string& file, const AreaRecord& area) {
-    auto& indexes = AreaIndexes();
+int AppendArea(AreaIndexes& areaIndexes, const std::string& file, const AreaRecord& area) {
+    auto& indexes = areaIndexes.byFile;
     auto kept = indexes.find(file);
     FileIdentity before;
     const bool exists = GetFileIdentity(file, before);
@@ -475,24 +457,24 @@ int AppendArea(const std::string& file, const AreaRecord& area) {
     }
     const std::string wanted = WantedTag(area.Name);
     const std::size_t offset = static_cast<std::size_t>(before.size) + prefix.size();
-    if (!wanted.empty()) kept->second.blocks.try_emplace(wanted, BlockPlace{offset, text.size() - prefix.size()});
+    if (!wanted.empty()) kept->second.blocks.try_emplace(wanted, AreaBlockPlace{offset, text.size() - prefix.size()});
     return 0;
 }
 
-int ReplaceArea(const std::string& file, const AreaRecord& area) {
+int ReplaceArea(AreaIndexes& indexes, const std::string& file, const AreaRecord& area) {
     if (WantedTag(area.Name).empty()) return 1;
     AreaList list;
     if (LoadAreaList(file, list) != 0) return 1;
     StoreArea(list, area);
-    return SaveAreaList(list) == 0 ? 0 : 1;
+    return SaveAreaList(indexes, list) == 0 ? 0 : 1;
 }
 
-int RemoveArea(const std::string& file, std::string_view tag) {
+int RemoveArea(AreaIndexes& indexes, const std::string& file, std::string_view tag) {
     if (WantedTag(tag).empty()) return 1;
     AreaList list;
     if (LoadAreaList(file, list) != 0) return 1;
     DropArea(list, tag);
-    return SaveAreaList(list) == 0 ? 0 : 1;
+    return SaveAreaList(indexes, list) == 0 ? 0 : 1;
 }
 
 int LoadAreaList(const std::string& file, AreaList& list) {
@@ -580,20 +562,20 @@ void AddArea(AreaList& list, const AreaRecord& area) {
     list.changed = true;
 }
 
-int SaveAreaList(AreaList& list) {
+int SaveAreaList(AreaIndexes& indexes, AreaList& list) {
     if (!list.changed) return 0;
     const std::string text = AreaListText(list);
-    int error = WriteAreaListText(list.file, text);
+    int error = WriteAreaListText(indexes, list.file, text);
     if (error != 0) return error;
     ParseAreaList(text, list);
     return 0;
 }
 
-int WriteAreaListText(const std::string& file, const std::string& text) {
+int WriteAreaListText(AreaIndexes& indexes, const std::string& file, const std::string& text) {
     std::string current;
     if (ReadWholeFile(file, current) && current == text) return 0;
     int error = ReplaceFileSafely(file, text, ExtractDir(file) + "areas.old");
-    if (error == 0) IndexWrittenList(file, text);
+    if (error == 0) IndexWrittenList(indexes, file, text);
     return error;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/mainconfig.h"
+#include "frame/platform.h"
 
 constexpr std::size_t MaxAreaAka = 24;      // AKA field of an area
 constexpr std::size_t MaxListedTag = 50;    // tag in AreaLinksEntry
@@ -43,6 +44,26 @@ struct AreaLinksEntry {
     std::string Links;        // <= 255
 };
 
+// ---- Where each block lies ---------------------------------------------------
+// The index remembers only where the block of each tag begins and ends, for
+// the file as it was when read (its identity). A file someone else has
+// changed since is read again; the program's own rewrites index what they
+// wrote.
+
+struct AreaBlockPlace {
+    std::size_t offset = 0, length = 0;
+};
+
+struct AreaIndex {
+    FileIdentity identity;
+    std::unordered_map<std::string, AreaBlockPlace> blocks;  // tag as looked up -> its first findable block
+};
+
+// The area list's part of a run: the driver makes one per command.
+struct AreaIndexes {
+    std::unordered_map<std::string, AreaIndex> byFile;  // by the path as given
+};
+
 // Status of the list builders.
 constexpr int AreaListDone = 0;
 constexpr int AreaListNoMemory = 1;
@@ -51,7 +72,7 @@ constexpr int AreaListNoFile = 2;
 // The block of one area (tag trimmed and upper-cased; the first matching
 // block wins). A missing or unreadable file gives a cleared record. The
 // first lookup of a run reads the whole file; later ones read one block.
-AreaRecord ReadArea(const std::string& file, std::string_view tag);
+AreaRecord ReadArea(AreaIndexes& indexes, const std::string& file, std::string_view tag);
 
 // One entry per AREA line in file order, tags padded with trailing blanks to
 // the longest tag plus one, then given one leading blank; width = longest + 2.
@@ -70,7 +91,7 @@ std::string FormatAreaBlock(const AreaRecord& area, std::string_view lineEnd = "
 // needed. The new lines end as the file's first line does (CR LF in a new
 // file); a last line without its line end is ended first. 0 done, 1 the
 // file cannot be read or written.
-int AppendArea(const std::string& file, const AreaRecord& area);
+int AppendArea(AreaIndexes& indexes, const std::string& file, const AreaRecord& area);
 
 // Rewrite the file with the block of area.Name changed to hold the record's
 // values, or with the block of the tag removed. A changed block keeps every
@@ -79,8 +100,8 @@ int AppendArea(const std::string& file, const AreaRecord& area);
 // "areas.old" beside it; the new content replaces the file only when it is
 // complete. 0 done (also when the tag is not there: nothing is written),
 // 1 failure (the file then stays as it was).
-int ReplaceArea(const std::string& file, const AreaRecord& area);
-int RemoveArea(const std::string& file, std::string_view tag);
+int ReplaceArea(AreaIndexes& indexes, const std::string& file, const AreaRecord& area);
+int RemoveArea(AreaIndexes& indexes, const std::string& file, std::string_view tag);
 
 // ---- The area list in memory, for work that changes many areas at once ----
 //
@@ -125,7 +146,7 @@ void AddArea(AreaList& list, const AreaRecord& area);
 // Writes a changed list back in one rewrite ("areas.old" keeps the file as
 // it was read). 0 done or nothing to write, else errno; the file is then
 // unchanged.
-int SaveAreaList(AreaList& list);
+int SaveAreaList(AreaIndexes& indexes, AreaList& list);
 
 // The file SaveAreaList would write for the list as it stands.
 std::string AreaListText(const AreaList& list);
@@ -133,7 +154,7 @@ std::string AreaListText(const AreaList& list);
 // Writes text as the area list in one rewrite, "areas.old" keeping the file
 // as it was; nothing when the file holds that text already (a rewrite done
 // by a run that was then cut short). 0 or errno.
-int WriteAreaListText(const std::string& file, const std::string& text);
+int WriteAreaListText(AreaIndexes& indexes, const std::string& file, const std::string& text);
 
 // True when a Path can stand in areas.ctl: its Path line reads back whole
 // (then no name in it is too long for a directory either).

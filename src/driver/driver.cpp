@@ -150,19 +150,19 @@ struct RunState {
     std::string programDir;
     CommandLine commandLine;
     NodeConfig node;          // the control files, read once
+    RunContext context;       // what the run learns and holds meanwhile
     bool workLeftUndone = false;  // a failure or a stop left work for a later run
 };
-
-RunState State;
 
 void Scan(RunState& state) {
     CatchStopRequests();
     const NodeConfig& node = state.node;
-    const FileResender resend = [&node](const AreaRecord& area, const std::string& path, const LinkRecord& link,
-                                        const std::string& journalPath) {
-        return ResendFile(node, area, path, link, journalPath);
+    RunContext& run = state.context;
+    const FileResender resend = [&node, &run](const AreaRecord& area, const std::string& path,
+                                              const LinkRecord& link, const std::string& journalPath) {
+        return ResendFile(node, run.serials, run.toss.busy, area, path, link, journalPath);
     };
-    if (int error = RunScan(node, resend)) RuntimeError(error);
+    if (int error = RunScan(node, run.areas, run.serials, resend)) RuntimeError(error);
     if (StopRequested()) state.workLeftUndone = true;
 }
 
@@ -178,7 +178,9 @@ void Toss(RunState& state) {
         ExitProgram(1);
     }
     CatchStopRequests();
-    const TossState toss = RunToss(state.node, state.screenRows, bad ? TossSource::BadTicDir : TossSource::Inbound);
+    RunContext& run = state.context;
+    const TossState toss = RunToss(state.node, run.areas, run.serials, run.toss, state.screenRows,
+                                   bad ? TossSource::BadTicDir : TossSource::Inbound);
     SetCursorVisible(true);
     if (toss.WorkLeftUndone) state.workLeftUndone = true;
     // The requests are scanned also after a failed toss, not after a stop.
@@ -226,20 +228,22 @@ void Hatch(RunState& state) {
     // Checked before anything is copied: a TIC for an area that is not
     // there would reach no link.
     if (!request.areaTag.empty() &&
-        ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
+        ReadArea(state.context.areas, ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
         SetTextColor(LightRed);
         WriteLine(SubstituteMacros(MessageText(Msg::HATCHUNKNOWNAREA), "%a", request.areaTag));
         ExitProgram(1);
     }
     if (commander) {
-        RunCommander(node, {request.filePath, request.areaTag, request.description, request.copyToArea});
+        RunContext& run = state.context;
+        RunCommander(node, {run.frame, run.areas, run.serials, run.toss.busy},
+                     {request.filePath, request.areaTag, request.description, request.copyToArea});
         return;
     }
     CatchStopRequests();  // the hatch, once begun, is finished
     SetTextColor(LightGray);
     WriteLine(SubstituteMacros(MessageText(Msg::HATCHFILE), "%f", "%a", ExtractFileNameAsIs(request.filePath),
                                UpperCase(request.areaTag)));
-    HatchFile(node, request);
+    HatchFile(node, state.context.areas, state.context.serials, state.context.toss.busy, request);
 }
 
 void AutoHatchCommand(RunState& state) {
@@ -247,7 +251,7 @@ void AutoHatchCommand(RunState& state) {
     const bool listOnly = UpperCase(CommandArgument(state.commandLine, 2)) == "-I";
     if (listOnly) WriteLine(MessageText(Msg::FILESFORHATCH));
     CatchStopRequests();
-    AutoHatch(state.node, listOnly);
+    AutoHatch(state.node, state.context.serials, state.context.toss.busy, listOnly);
     if (StopRequested()) state.workLeftUndone = true;
 }
 
@@ -287,7 +291,8 @@ void Relink(RunState& state) {
     }
     SetTextColor(Yellow);
     WriteText(MessageText(Msg::RELINK));
-    if (int error = Relink(forwards, node.links, node.programDir + "areas.ctl", mask, node.main)) RuntimeError(error);
+    if (int error = Relink(state.context.serials, forwards, node.links, node.programDir + "areas.ctl", mask, node.main))
+        RuntimeError(error);
     WriteLine(MessageText(Msg::OK));
 }
 
@@ -343,13 +348,13 @@ const Command* FindCommand(const std::string& word) {
 }
 
 // Start-up up to the dispatch; ends through the exit routine.
-void Run(int argc, char** argv) {
+void Run(RunState& state, int argc, char** argv) {
     // File names need no code page switch here: the file system takes the
     // CP866 bytes of the control files unchanged.
     SeedRandom();
     InitConsole();
-    GetScreenSize(State.screenColumns, State.screenRows);
-    State.programDir = ProgramDirectory();
+    GetScreenSize(state.screenColumns, state.screenRows);
+    state.programDir = ProgramDirectory();
 
     SetTextColor(White);
     WriteLine("Brenmoor version " + std::string(VersionNumber) + "." + std::string(PlatformWord));
@@ -364,7 +369,7 @@ void Run(int argc, char** argv) {
     }
 
     // An installed binary finds the language files among its shared files.
-    if (!LoadCatalogue(State.programDir + "brenmoor.lng") &&
+    if (!LoadCatalogue(state.programDir + "brenmoor.lng") &&
         !LoadCatalogue(InstalledDataDirectory() + "brenmoor.lng")) {
         // The catalogue cannot supply this one message.
         SetTextColor(LightRed);
@@ -379,8 +384,8 @@ void Run(int argc, char** argv) {
         PrintUsage();
         ExitProgram(0);
     }
-    State.commandLine = ParseCommandLine(std::move(args));
-    const std::string& word = State.commandLine.commandWord;
+    state.commandLine = ParseCommandLine(std::move(args));
+    const std::string& word = state.commandLine.commandWord;
     // A word that is no command, as a typo in a cron line, must not pass for
     // a run that did its work.
     const Command* command = FindCommand(word);
@@ -390,25 +395,25 @@ void Run(int argc, char** argv) {
     }
 
     if (!command->loadsNode) {
-        command->handler(State);
+        command->handler(state);
         ExitProgram(0);
     }
-    State.node.programDir = State.programDir;
-    LoadNodeConfig(State.node);
+    state.node.programDir = state.programDir;
+    LoadNodeConfig(state.node);
     // A MODE files cannot go out with would have every link logged as
     // served while nothing reaches the mailer.
     if (command->sendsFiles) {
-        if (const std::string problem = OutboundModeProblem(State.node.main); !problem.empty()) {
+        if (const std::string problem = OutboundModeProblem(state.node.main); !problem.empty()) {
             SetTextColor(LightRed);
             WriteLine(problem);
             ExitProgram(2);
         }
     }
-    SetMsgIdSerialFile(State.programDir + "msgid.dat");
+    state.context.serials.file = state.programDir + "msgid.dat";
     // The commander opens also while a toss runs: it takes the flag only
     // for the hatch.
-    if (!UsesCommander(State.commandLine)) CheckBusyFlag(State.node.main);
-    StartLogRun(State.node.main.logName);
+    if (!UsesCommander(state.commandLine)) CheckBusyFlag(state.context.frame, state.node.main);
+    StartLogRun(state.node.main.logName);
     ClearErrorNumber();
 
     // Commands that change files hold the flag, so that no two of them
@@ -416,19 +421,21 @@ void Run(int argc, char** argv) {
     // could not deliver to a busy link go first. The commander takes it
     // for each hatch only: a sysop browsing the panels must not stop the
     // mailer's tosses.
-    if (command->changesFiles && !UsesCommander(State.commandLine)) {
-        AcquireBusyFlag(State.node.main);
-        SweepLeftovers(State.node);
-        FlushFlowRetries(State.node.main);
+    if (command->changesFiles && !UsesCommander(state.commandLine)) {
+        AcquireBusyFlag(state.context.frame, state.node.main);
+        SweepLeftovers(state.node);
+        FlushFlowRetries(state.context.toss.busy, state.node.main);
     }
-    command->handler(State);
-    ExitProgram(State.workLeftUndone ? TryAgainLaterCode : 0);
+    command->handler(state);
+    ExitProgram(state.workLeftUndone ? TryAgainLaterCode : 0);
 }
 
 }  // namespace
 
 int RunBrenmoor(int argc, char** argv) {
     int code = 0;
+    RunState state;
+    const FrameRunScope frame(state.context.frame);
     // Whatever ends the program, the terminal is given back.
     std::set_terminate([] {
         RestoreTerminal();
@@ -436,7 +443,7 @@ int RunBrenmoor(int argc, char** argv) {
     });
     try {
         try {
-            Run(argc, argv);
+            Run(state, argc, argv);
         } catch (const std::bad_alloc&) {
             SetTextColor(LightRed);
             WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
@@ -459,7 +466,7 @@ int RunBrenmoor(int argc, char** argv) {
         // Memory ran out again while reporting it.
         code = 10;
     }
-    ReleaseBusyFlag();
+    ReleaseBusyFlag(state.context.frame);
     RestoreTerminal();
     return code;
 }

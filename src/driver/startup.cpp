@@ -98,13 +98,13 @@ namespace {
 
 }  // namespace
 
-void CheckBusyFlag(const MainConfig& config) {
+void CheckBusyFlag(const FrameRunState& run, const MainConfig& config) {
     const std::string flag = ExistingBusyFlag(BusyFlagPath(config));
-    if (!flag.empty() && !ClearStaleBusyFlag(flag, config.logName)) OtherCopyRuns();
+    if (!flag.empty() && !ClearStaleBusyFlag(run, flag, config.logName)) OtherCopyRuns();
 }
 
-void AcquireBusyFlag(const MainConfig& config) {
-    int error = TakeBusyFlag(BusyFlagPath(config), config.logName);
+void AcquireBusyFlag(FrameRunState& run, const MainConfig& config) {
+    int error = TakeBusyFlag(run, BusyFlagPath(config), config.logName);
     if (error == EEXIST) OtherCopyRuns();
     if (error != 0) RuntimeError(error);
 }

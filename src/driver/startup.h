@@ -17,9 +17,9 @@ std::string BusyFlagPath(const MainConfig& config);
 // Ends the run with 8 while another run holds the busy flag (in any letter
 // case). A stale flag (IsStaleBusyFlag) is logged and removed, and the run
 // goes on.
-void CheckBusyFlag(const MainConfig& config);
+void CheckBusyFlag(const FrameRunState& run, const MainConfig& config);
 
 // For commands that change files: the same check, then the flag made
 // whole with this process's ID in it; losing the race to another run ends
 // with 8. ReleaseBusyFlag removes it.
-void AcquireBusyFlag(const MainConfig& config);
+void AcquireBusyFlag(FrameRunState& run, const MainConfig& config);

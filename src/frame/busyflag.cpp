@@ -15,8 +15,6 @@ constexpr std::int64_t EmptyFlagSeconds = 60;  // an empty flag older than this 
 constexpr std::time_t StartSlackSeconds = 2;   // the boot time of /proc is whole seconds
 constexpr unsigned BusyPollMilliseconds = 100;
 
-std::string OwnedFlag;  // the flag this run made, removed when it ends
-
 bool NamedLikeThisProgram(const std::string& name) {
     return name.size() >= 8 && EqualNoCase(std::string_view(name).substr(0, 8), "brenmoor");
 }
@@ -66,7 +64,7 @@ std::string FlagContent() {
 
 }  // namespace
 
-bool IsStaleBusyFlag(const std::string& flag) {
+bool IsStaleBusyFlag(const FrameRunState& run, const std::string& flag) {
     std::string content;
     std::time_t written = 0;
     if (!ReadWholeFile(flag, content) || !GetFileTime(flag, written)) return false;
@@ -82,7 +80,7 @@ bool IsStaleBusyFlag(const std::string& flag) {
     }
     const int pid = LockProcessId(text);
     if (pid == 0) return false;
-    if (pid == CurrentProcessId()) return flag != OwnedFlag;  // an earlier life of this ID
+    if (pid == CurrentProcessId()) return flag != run.busyFlag;  // an earlier life of this ID
     const ProcessInfo process = ReadProcessInfo(pid);
     if (!process.exists) return true;
     if (!process.readable) return false;
@@ -102,8 +100,8 @@ std::string ExistingBusyFlag(const std::string& flagPath) {
     return FileExists(flag) ? flag : std::string();
 }
 
-bool ClearStaleBusyFlag(const std::string& flag, const std::string& logName) {
-    switch (RemoveStaleLock(flag, IsStaleBusyFlag)) {
+bool ClearStaleBusyFlag(const FrameRunState& run, const std::string& flag, const std::string& logName) {
+    switch (RemoveStaleLock(flag, [&run](const std::string& lock) { return IsStaleBusyFlag(run, lock); })) {
         case StaleLock::Removed:
             WriteLog(logName, "Stale busy flag " + flag + " removed");
             return true;
@@ -115,16 +113,16 @@ bool ClearStaleBusyFlag(const std::string& flag, const std::string& logName) {
     return false;
 }
 
-int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int waitSeconds) {
+int TakeBusyFlag(FrameRunState& run, const std::string& flagPath, const std::string& logName, int waitSeconds) {
     const std::uint64_t deadline = MillisecondTick() + static_cast<std::uint64_t>(std::max(0, waitSeconds)) * 1000u;
     for (;;) {
         const std::string existing = ExistingBusyFlag(flagPath);
-        if (existing.empty() || ClearStaleBusyFlag(existing, logName)) {
+        if (existing.empty() || ClearStaleBusyFlag(run, existing, logName)) {
             // Linked whole: of two runs started together only one wins,
             // and a kill never leaves an empty flag.
             int error = PublishNewFile(flagPath, FlagContent());
             if (error == 0) {
-                OwnedFlag = flagPath;
+                run.busyFlag = flagPath;
                 return 0;
             }
             if (error != EEXIST) return error;
@@ -134,8 +132,8 @@ int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int wa
     }
 }
 
-void ReleaseBusyFlag() {
-    if (OwnedFlag.empty()) return;
-    DeleteOwnFile(OwnedFlag);
-    OwnedFlag.clear();
+void ReleaseBusyFlag(FrameRunState& run) {
+    if (run.busyFlag.empty()) return;
+    DeleteOwnFile(run.busyFlag);
+    run.busyFlag.clear();
 }

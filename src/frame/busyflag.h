@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "frame/platform.h"
+
 enum class StaleLock {
     Live,     // it stands, or stands again
     Removed,  // this run removed it
@@ -31,18 +33,19 @@ std::string BusyFlagPath(const std::string& semaphoresDir);
 // ID anew), or it is another program (neither this program's file nor a
 // name beginning with "brenmoor"); or the flag is empty and older than a
 // minute. A process whose /proc entry cannot be read holds its flag.
-bool IsStaleBusyFlag(const std::string& flag);
+// The flag run holds itself is not stale.
+bool IsStaleBusyFlag(const FrameRunState& run, const std::string& flag);
 
 // The flag as it stands, in any letter case; empty when there is none.
 std::string ExistingBusyFlag(const std::string& flagPath);
 
 // Removes a stale flag with a log line; false while another run holds it.
-bool ClearStaleBusyFlag(const std::string& flag, const std::string& logName);
+bool ClearStaleBusyFlag(const FrameRunState& run, const std::string& flag, const std::string& logName);
 
 // Makes the flag whole with this process's ID, clearing a stale one first,
-// waiting up to waitSeconds while another run holds it. 0 when this run
-// holds it now, EEXIST while another run does, else errno.
-int TakeBusyFlag(const std::string& flagPath, const std::string& logName, int waitSeconds = 0);
+// waiting up to waitSeconds while another run holds it. 0 when run holds
+// it now, EEXIST while another run does, else errno.
+int TakeBusyFlag(FrameRunState& run, const std::string& flagPath, const std::string& logName, int waitSeconds = 0);
 
-// Removes the flag this run made, if any; called however the run ends.
-void ReleaseBusyFlag();
+// Removes the flag run made, if any; called however the run ends.
+void ReleaseBusyFlag(FrameRunState& run);

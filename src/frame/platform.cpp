@@ -117,14 +117,22 @@ struct Listing {
     bool twins = false;                                 // of any name
 };
 
+}  // namespace
+
 struct DirectoryKnowledge {
     std::unordered_map<std::string, Listing> listings;  // by the directory as the paths spell it
     std::unordered_set<std::string> existing;           // made or found by ForceDirectories
+    std::unordered_set<std::string> swept;              // leftover temporaries removed
 };
 
+namespace {
+
+DirectoryKnowledge* BoundKnowledge = nullptr;  // of the run in progress
+
 DirectoryKnowledge& Known() {
-    static DirectoryKnowledge knowledge;
-    return knowledge;
+    if (BoundKnowledge != nullptr) return *BoundKnowledge;
+    static DirectoryKnowledge outsideRuns;
+    return outsideRuns;
 }
 
 void EnterName(Listing& listing, std::string_view name) {
@@ -255,6 +263,14 @@ bool StatResolved(const std::string& path, struct stat& st) {
 
 }  // namespace
 
+FrameRunState::FrameRunState() : directories(std::make_unique<DirectoryKnowledge>()) {}
+FrameRunState::~FrameRunState() = default;
+
+FrameRunScope::FrameRunScope(FrameRunState& state) : previous_(BoundKnowledge) {
+    BoundKnowledge = state.directories.get();
+}
+FrameRunScope::~FrameRunScope() { BoundKnowledge = previous_; }
+
 int InjectedFault(bool reported) {
 #ifdef BRENMOOR_FAULT_INJECTION
     static long long count = 0, target = -1;
@@ -375,11 +391,6 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
 
 constexpr std::size_t MaxTemporaryStem = 200;  // leaves room for "~PID.XXXXXX" within NAME_MAX
 
-std::unordered_set<std::string>& SweptDirectories() {
-    static std::unordered_set<std::string> swept;
-    return swept;
-}
-
 // The PID a temporary name was made by; 0 when it is none of ours.
 long long TemporaryNameWriter(std::string_view name) {
     const std::size_t dot = name.rfind('.');
@@ -401,7 +412,7 @@ long long TemporaryNameWriter(std::string_view name) {
 // "/"); the descriptor, or -1 with the errno in error. The first time in a
 // run, what killed runs left in dir goes.
 int MakeTemporaryFile(const std::string& dir, const std::string& name, std::string& temp, int& error) {
-    if (SweptDirectories().insert(dir).second) RemoveLeftoverTemporaries(dir);
+    if (Known().swept.insert(dir).second) RemoveLeftoverTemporaries(dir);
     std::string stem = name.substr(0, std::min(name.size(), MaxTemporaryStem));
     // Made with 0666 less the umask, as any new file: mkstemp's 0600 would
     // cost a chmod per file.
@@ -760,7 +771,7 @@ bool IsTemporaryName(std::string_view name) { return TemporaryNameWriter(name) >
 
 void RemoveLeftoverTemporaries(const std::string& dir) {
     const std::string key = DirectoryKey(dir);
-    SweptDirectories().insert(key);
+    Known().swept.insert(key);
     for (const DirEntry& entry : FindFiles(key + PathSeparator + ".*")) {
         const long long pid = TemporaryNameWriter(entry.name);
         if (pid > 0 && (pid > INT_MAX || !ProcessExists(static_cast<int>(pid))))

@@ -3,6 +3,7 @@
 // service the program uses goes through here. Nothing else calls POSIX.
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,38 @@
 constexpr char PathSeparator = '/';
 constexpr std::string_view PlatformWord = "Linux";
 constexpr std::size_t MaxText = 255;  // longest text the program builds
+
+// ---- What one run learns ----------------------------------------------------
+
+// What the platform layer learns of the directories in one run: the names
+// they hold, which it made or found, which it swept of leftover temporaries.
+// Files change between runs, so this lives no longer than a run. Every call
+// below works on the state of the scope bound last; outside any scope (a
+// tool or a unit test calling the layer directly) on one of the process.
+struct DirectoryKnowledge;
+
+// The frame's part of a run: the driver makes one per command.
+struct FrameRunState {
+    FrameRunState();
+    ~FrameRunState();
+    FrameRunState(const FrameRunState&) = delete;
+    FrameRunState& operator=(const FrameRunState&) = delete;
+    std::unique_ptr<DirectoryKnowledge> directories;
+    std::string busyFlag;  // the busy flag this run made, removed when it ends
+};
+
+// Binds a run's state to the platform layer while it lives; the one bound
+// before comes back after it.
+class FrameRunScope {
+public:
+    explicit FrameRunScope(FrameRunState& state);
+    ~FrameRunScope();
+    FrameRunScope(const FrameRunScope&) = delete;
+    FrameRunScope& operator=(const FrameRunScope&) = delete;
+
+private:
+    DirectoryKnowledge* previous_;
+};
 
 // ---- Program directory -----------------------------------------------------
 

@@ -143,19 +143,14 @@ std::string FlagWords(std::string_view attributes) {
 
 namespace {
 
-std::string SerialFile;          // where the last serial is kept between runs
-std::uint32_t LastSerial = 0;    // the last serial of this run
-std::uint32_t ReservedSerial = 0;  // the file holds this one: serials up to it are this run's
 constexpr std::uint32_t SerialReserve = 100;
 
 }  // namespace
 
-void SetMsgIdSerialFile(const std::string& path) { SerialFile = path; }
-
-std::uint32_t NextMsgIdSerial() {
-    std::uint32_t last = LastSerial;
+std::uint32_t NextMsgIdSerial(MsgIdSerials& serials) {
+    std::uint32_t last = serials.last;
     std::string content;
-    if (last == 0 && !SerialFile.empty() && ReadWholeFile(SerialFile, content)) {
+    if (last == 0 && !serials.file.empty() && ReadWholeFile(serials.file, content)) {
         std::string text = content.substr(0, content.find_first_of("\r\n"));
         Trim(text);
         ParseHexValue(text, last);
@@ -165,12 +160,12 @@ std::uint32_t NextMsgIdSerial() {
     std::uint32_t serial = std::max(last + 1, static_cast<std::uint32_t>(UnixTimeNow()));
     // The file is rewritten once for a run of serials, not for every
     // message of a long list: it holds the last one this run may use.
-    if (!SerialFile.empty() && serial > ReservedSerial) {
-        int error = ReplaceFileSafely(SerialFile, HexLong(serial + SerialReserve) + "\n", "");
+    if (!serials.file.empty() && serial > serials.reserved) {
+        int error = ReplaceFileSafely(serials.file, HexLong(serial + SerialReserve) + "\n", "");
         if (error != 0) RuntimeError(error);
-        ReservedSerial = serial + SerialReserve;
+        serials.reserved = serial + SerialReserve;
     }
-    LastSerial = serial;
+    serials.last = serial;
     return serial;
 }
 
@@ -200,8 +195,8 @@ std::string NextMessageName(const std::string& directory) {
     return dir + std::to_string(highest + 1) + ".msg";
 }
 
-std::string BuildNetmail(std::string_view fromName, std::string_view toName, std::string_view fromAddress,
-                         std::string_view toAddress, std::string_view subject,
+std::string BuildNetmail(MsgIdSerials& serials, std::string_view fromName, std::string_view toName,
+                         std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
                          const std::vector<std::string>* bodyLines, std::string_view attributes,
                          std::string_view origin) {
     FidoAddress from = ParseAddress(fromAddress);
@@ -238,7 +233,7 @@ std::string BuildNetmail(std::string_view fromName, std::string_view toName, std
     if (!flags.empty()) kludge("FLAGS " + flags);
     // The point is always written here, also 0.
     kludge("MSGID: " + NumberText(from.zone) + ":" + NumberText(from.net) + "/" + NumberText(from.node) + "." +
-           NumberText(from.point) + " " + HexLong(NextMsgIdSerial()));
+           NumberText(from.point) + " " + HexLong(NextMsgIdSerial(serials)));
     kludge("PID: " + product);
 
     if (bodyLines == nullptr) {
@@ -261,8 +256,8 @@ std::string BuildNetmail(std::string_view fromName, std::string_view toName, std
     return out;
 }
 
-void WriteNetmail(const std::string& fileName, std::string_view fromName, std::string_view toName,
-                  std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
+void WriteNetmail(MsgIdSerials& serials, const std::string& fileName, std::string_view fromName,
+                  std::string_view toName, std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
                   const std::string& bodyFileName, std::string_view attributes, std::string_view origin) {
     // The body is read before the message file is created, so a body that
     // cannot be read leaves no half-written message for the mailer.
@@ -273,7 +268,8 @@ void WriteNetmail(const std::string& fileName, std::string_view fromName, std::s
         if (!ReadTextLines(bodyFileName, lines)) RuntimeError(FileErrorNumber(bodyFileName));
         body = &lines;
     }
-    std::string bytes = BuildNetmail(fromName, toName, fromAddress, toAddress, subject, body, attributes, origin);
+    std::string bytes =
+        BuildNetmail(serials, fromName, toName, fromAddress, toAddress, subject, body, attributes, origin);
     // Only a free name is taken. A message standing there with our sender,
     // addressee and subject is this one, written by a run that was killed
     // before it noted so; another program's message is never replaced.
@@ -303,19 +299,19 @@ std::string FollowingMessageName(const std::string& name) {
 
 }  // namespace
 
-std::string BuildOutgoingNetmail(const OutgoingNetmail& m) {
-    return BuildNetmail(m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject, m.hasBody ? &m.body : nullptr,
-                        m.attributes, m.origin);
+std::string BuildOutgoingNetmail(MsgIdSerials& serials, const OutgoingNetmail& m) {
+    return BuildNetmail(serials, m.fromName, m.toName, m.fromAddress, m.toAddress, m.subject,
+                        m.hasBody ? &m.body : nullptr, m.attributes, m.origin);
 }
 
-int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
-                         std::vector<std::string>* names) {
+int WriteOutgoingNetmail(MsgIdSerials& serials, const std::string& directory,
+                         const std::vector<OutgoingNetmail>& messages, std::vector<std::string>* names) {
     if (directory.empty()) return ENOENT;
     // Every message is built before the first is written: building takes
     // the serials, and a serial that cannot be kept ends the run.
     std::vector<std::string> built;
     built.reserve(messages.size());
-    for (const OutgoingNetmail& m : messages) built.push_back(BuildOutgoingNetmail(m));
+    for (const OutgoingNetmail& m : messages) built.push_back(BuildOutgoingNetmail(serials, m));
     std::vector<std::string> written;
     for (const std::string& bytes : built) {
         // A free name only: a tosser may write one meanwhile.

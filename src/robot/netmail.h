@@ -74,13 +74,17 @@ std::string NextMessageName(const std::string& directory);
 
 // MSGID serials: unique per message and never repeated, also by the next run
 // a second later. The larger of the last serial + 1 and the clock; the last
-// one is kept in the file set here (the driver names it at start-up).
-void SetMsgIdSerialFile(const std::string& path);
-std::uint32_t NextMsgIdSerial();
+// one is kept in file (the driver names it at start-up).
+struct MsgIdSerials {
+    std::string file;           // where the last serial is kept between runs
+    std::uint32_t last = 0;     // the last serial of this run
+    std::uint32_t reserved = 0; // the file holds this one: serials up to it are this run's
+};
+std::uint32_t NextMsgIdSerial(MsgIdSerials& serials);
 
 // The complete file contents of one message; bodyLines null means no body
 // file (the text is only the kludges and a NUL, no tear line).
-std::string BuildNetmail(std::string_view fromName, std::string_view toName,
+std::string BuildNetmail(MsgIdSerials& serials, std::string_view fromName, std::string_view toName,
                          std::string_view fromAddress, std::string_view toAddress,
                          std::string_view subject, const std::vector<std::string>* bodyLines,
                          std::string_view attributes, std::string_view origin);
@@ -90,8 +94,8 @@ std::string BuildNetmail(std::string_view fromName, std::string_view toName,
 // and the origin may be empty. A body file that cannot be read, or a message
 // file that cannot be written, ends the run with a run-time error; no message
 // file is left behind then.
-void WriteNetmail(const std::string& fileName, std::string_view fromName, std::string_view toName,
-                  std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
+void WriteNetmail(MsgIdSerials& serials, const std::string& fileName, std::string_view fromName,
+                  std::string_view toName, std::string_view fromAddress, std::string_view toAddress, std::string_view subject,
                   const std::string& bodyFileName, std::string_view attributes, std::string_view origin);
 
 // A message built in memory and written later, with the others of its
@@ -104,14 +108,14 @@ struct OutgoingNetmail {
 };
 
 // The file contents of the message.
-std::string BuildOutgoingNetmail(const OutgoingNetmail& message);
+std::string BuildOutgoingNetmail(MsgIdSerials& serials, const OutgoingNetmail& message);
 
 // Writes the messages under the next free names of the directory, in
 // order, and adds their names to written (when given). When one cannot be
 // written, the ones written before it are removed again. 0, or the errno of
 // the failure.
-int WriteOutgoingNetmail(const std::string& directory, const std::vector<OutgoingNetmail>& messages,
-                         std::vector<std::string>* written);
+int WriteOutgoingNetmail(MsgIdSerials& serials, const std::string& directory,
+                         const std::vector<OutgoingNetmail>& messages, std::vector<std::string>* written);
 
 // The header and the kludges at the start of the text. False, with the
 // header left as it was, when the file cannot be read or is shorter than

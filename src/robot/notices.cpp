@@ -19,8 +19,8 @@ constexpr std::string_view NoticeToName = "SysOp";
 // in any letter case, is replaced; a value holding a macro ("@LINK" in a
 // description) stays as it is. A template that cannot be read means no
 // notice.
-void SendNotice(const MainConfig& config, const std::string& templatePath, std::string_view bodyName,
-                std::span<const MacroValue> macros, std::string_view fromAddress, std::string_view toAddress,
+void SendNotice(MsgIdSerials& serials, const MainConfig& config, const std::string& templatePath,
+                std::string_view bodyName, std::span<const MacroValue> macros, std::string_view fromAddress, std::string_view toAddress,
                 std::string_view subject, std::string_view attributes, std::string_view originAddress,
                 const std::string& messageFile) {
     std::vector<std::string> lines;
@@ -39,14 +39,14 @@ void SendNotice(const MainConfig& config, const std::string& templatePath, std::
     }
     std::string origin = config.origin + " (" + std::string(originAddress) + ")";
     CutText(origin);
-    WriteNetmail(messageFile.empty() ? NextMessageName(config.netmailOut) : messageFile, NoticeFromName,
+    WriteNetmail(serials, messageFile.empty() ? NextMessageName(config.netmailOut) : messageFile, NoticeFromName,
                  NoticeToName, fromAddress, toAddress, subject, bodyPath, attributes, origin);
     DeleteFile(bodyPath);
 }
 
 }  // namespace
 
-void NotifyNewArea(const MainConfig& config, const AreaRecord& area, const LinkRecord& link,
+void NotifyNewArea(MsgIdSerials& serials, const MainConfig& config, const AreaRecord& area, const LinkRecord& link,
                    const GroupRecord& group, const std::string& messageFile) {
     if (config.announceNewAreaTpl.empty()) return;
     // "@GROUPCOMMENT" goes before "@GROUP", which is a prefix of it.
@@ -54,17 +54,17 @@ void NotifyNewArea(const MainConfig& config, const AreaRecord& area, const LinkR
         {"@FILEECHO", area.Name}, {"@DESC", area.Desc},    {"@GROUPCOMMENT", group.Comment},
         {"@GROUP", area.Group},   {"@LINK", link.Address},
     };
-    SendNotice(config, config.announceNewAreaTpl, NewAreaBodyName, macros, config.mainAddress, config.mainAddress,
-               MessageText(Msg::CREATEDNEWFECHOSUBJ), "PVT LOC", config.mainAddress, messageFile);
+    SendNotice(serials, config, config.announceNewAreaTpl, NewAreaBodyName, macros, config.mainAddress,
+               config.mainAddress, MessageText(Msg::CREATEDNEWFECHOSUBJ), "PVT LOC", config.mainAddress, messageFile);
 }
 
-void NotifyReadOnly(const MainConfig& config, const LinkRecord& link, std::string_view areaTag,
+void NotifyReadOnly(MsgIdSerials& serials, const MainConfig& config, const LinkRecord& link, std::string_view areaTag,
                     std::string_view fileName) {
     if (config.notifyRoTpl.empty()) return;
     const MacroValue macros[] = {
         {"@FILEECHO", areaTag},
         {"@FILENAME", fileName},
     };
-    SendNotice(config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKA, link.Address,
+    SendNotice(serials, config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKA, link.Address,
                MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKA, std::string());
 }

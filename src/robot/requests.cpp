@@ -29,6 +29,8 @@ struct Scan {
     const NodeConfig& node;
     const MainConfig& config;
     const FileResender& resend;
+    AreaIndexes& areaIndexes;
+    MsgIdSerials& serials;
     std::vector<LinkRecord> links;  // with the pauses of the requests before
     std::vector<ForwardRecord> forwards;
     std::vector<std::string> notAllowed;
@@ -505,14 +507,15 @@ void SweepStaged(const MainConfig& config) {
 }
 
 // 0, or the errno of what could not be staged; nothing is decided then.
-int Stage(const MainConfig& config, const std::string& requestName, const Decision& decision, Journal& journal) {
+int Stage(MsgIdSerials& serials, const MainConfig& config, const std::string& requestName, const Decision& decision,
+          Journal& journal) {
     DiscardStaged(config, requestName);
     ForceDirectories(config.tempDir + std::string(RobotJournalDir));
     std::string lines = "answers " + std::to_string(decision.answers.size()) + "\n";
     int error = 0;
     for (std::size_t i = 0; i < decision.answers.size() && error == 0; ++i)
         error = WriteWholeFile(StagedPath(config, requestName, std::to_string(i)),
-                               BuildOutgoingNetmail(decision.answers[i]));
+                               BuildOutgoingNetmail(serials, decision.answers[i]));
     if (decision.areas != nullptr && error == 0) {
         error = WriteWholeFile(StagedPath(config, requestName, "areas"), AreaListText(*decision.areas));
         lines += "areas\n";
@@ -563,7 +566,8 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
     if (JournalHas(journal, "areas") && !JournalHas(journal, "areas done")) {
         std::string text;
         if (!ReadWholeFile(StagedPath(config, name, "areas"), text)) return fail(ReadFailure());
-        if (int error = WriteAreaListText(scan.node.programDir + "areas.ctl", text)) return fail(error);
+        if (int error = WriteAreaListText(scan.areaIndexes, scan.node.programDir + "areas.ctl", text))
+            return fail(error);
         JournalAdd(journal, "areas done");
     }
     LinkRecord record = link ? *link : LinkRecord{};
@@ -601,7 +605,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         const std::size_t tab = line.find('\t');
         const std::string tag = line.substr(7, tab == std::string::npos ? std::string::npos : tab - 7);
         const std::string file = tab == std::string::npos ? std::string() : line.substr(tab + 1);
-        const AreaRecord area = ReadArea(scan.node.programDir + "areas.ctl", tag);
+        const AreaRecord area = ReadArea(scan.areaIndexes, scan.node.programDir + "areas.ctl", tag);
         std::string problem;
         if (area.Name.empty()) {
             problem = Fill(Fill(MessageText(Msg::ROBOTRESENDGONE), "%f", file, "%a", record.Address), "%t", tag);
@@ -640,7 +644,7 @@ bool Commit(Request& request) {
     decision.pause = request.link.Pause;
     decision.resends = request.resends;
     Journal journal;
-    if (int error = Stage(request.config, ExtractFileName(request.path), decision, journal)) {
+    if (int error = Stage(scan.serials, request.config, ExtractFileName(request.path), decision, journal)) {
         LeaveRequest(scan, request.path, error);
         return false;
     }
@@ -800,7 +804,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
             Decision decision;
             decision.answers.push_back(ReplyTo(config, header, "PVT LOC K/S"));
             int error = ReadBody(config.unknown, decision.answers.back());
-            if (error == 0) error = Stage(config, entry.name, decision, journal);
+            if (error == 0) error = Stage(scan.serials, config, entry.name, decision, journal);
             if (error != 0) {
                 LeaveRequest(scan, path, error);
                 continue;
@@ -870,10 +874,10 @@ bool IsTagMask(std::string_view tag) {
     return !tag.empty() && tag[0] != '*' && tag.find_first_of("*?") != std::string_view::npos;
 }
 
-int RunScan(const NodeConfig& node, const FileResender& resend) {
+int RunScan(const NodeConfig& node, AreaIndexes& areaIndexes, MsgIdSerials& serials, const FileResender& resend) {
     const std::string& dir = node.programDir;
     const MainConfig& config = node.main;
-    Scan scan{node, config, resend, node.links, {}, {}, {}, 0};
+    Scan scan{node, config, resend, areaIndexes, serials, node.links, {}, {}, {}, 0};
 
     SetTextColor(Cyan);
     WriteText(MessageText(Msg::READINGFORWARDCTL));

@@ -43,4 +43,4 @@ bool IsTagMask(std::string_view tag);
 // answers cannot be built, left unchanged for the next run; one that a run
 // cut short after deciding it is finished, not carried out again. Returns
 // 0, or the errno of the first request left.
-int RunScan(const NodeConfig& node, const FileResender& resend);
+int RunScan(const NodeConfig& node, AreaIndexes& areaIndexes, MsgIdSerials& serials, const FileResender& resend);

@@ -265,7 +265,7 @@ void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::str
                             {"", "-" + area.Name}, "PVT LOC K/S", OriginWith(work.config, leaving.AKA)});
 }
 
-int Relink(const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
+int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
            const std::string& areaFile, std::string_view mask, const MainConfig& config) {
     if (forwards.empty() && mask.empty()) return 0;
     std::vector<AreaLinksEntry> areas;
@@ -306,5 +306,5 @@ int Relink(const std::vector<ForwardRecord>& forwards, const std::vector<LinkRec
         requests.push_back({"SysOp", target.toName, link.AKA, link.Address, link.Password, true, std::move(body),
                             "PVT LOC K/S", OriginWith(config, link.AKA)});
     }
-    return WriteOutgoingNetmail(config.netmailOut, requests, nullptr);
+    return WriteOutgoingNetmail(serials, config.netmailOut, requests, nullptr);
 }

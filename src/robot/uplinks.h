@@ -94,5 +94,5 @@ void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::str
 // areas it is linked to. Without a mask the targets are the uplinks of the
 // forward list, with one the links whose address matches it. Returns 0 or
 // the errno of a message that could not be written.
-int Relink(const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
+int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
            const std::string& areaFile, std::string_view mask, const MainConfig& config);

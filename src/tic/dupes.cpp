@@ -57,9 +57,6 @@ bool HasDupeHeader(std::string_view content) {
 }
 
 // ---- Which record may hold which file -----------------------------------------
-// A check looks only at the records whose area, name and size hash alike,
-// read from the file; the index is made again when the file is not the one
-// indexed (another program wrote it), and follows this program's own adds.
 
 using DupeKey = std::size_t;
 
@@ -78,29 +75,13 @@ DupeKey RecordKey(std::string_view record) {
                  LittleEndianLong(record, 36));
 }
 
-struct DupeIndex {
-    std::string file;
-    FileIdentity identity;
-    int fd = -1;  // the file indexed, open for the run
-    bool writable = false;
-    std::vector<DupeKey> keys;                                         // of each record position (0: the header)
-    std::unordered_map<DupeKey, std::vector<std::uint32_t>> positions;  // key -> positions holding it
-};
-
-DupeIndex& Index() {
-    static DupeIndex index;
-    return index;
-}
-
-void DropIndex() {
-    DupeIndex& index = Index();
+void DropIndex(DupeIndex& index) {
     CloseOpenFile(index.fd);
     index.fd = -1;
     index.file.clear();
 }
 
-void IndexContent(std::string_view content) {
-    DupeIndex& index = Index();
+void IndexContent(DupeIndex& index, std::string_view content) {
     index.keys.assign(1, 0);
     index.positions.clear();
     const std::size_t records = content.size() / DupeRecordSize;
@@ -112,15 +93,14 @@ void IndexContent(std::string_view content) {
 }
 
 // The index of the file as it stands, or null when it holds no records.
-const DupeIndex* CurrentIndex(const std::string& file) {
-    DupeIndex& index = Index();
+const DupeIndex* CurrentIndex(DupeIndex& index, const std::string& file) {
     FileIdentity now;
     if (!GetFileIdentity(file, now)) {
-        DropIndex();
+        DropIndex(index);
         return nullptr;
     }
     if (index.file == file && index.identity == now) return &index;
-    DropIndex();
+    DropIndex(index);
     std::string content;
     FileIdentity read;
     bool writable = false;
@@ -134,14 +114,13 @@ const DupeIndex* CurrentIndex(const std::string& file) {
     index.writable = writable;
     index.file = file;
     index.identity = read;
-    IndexContent(content);
+    IndexContent(index, content);
     return &index;
 }
 
 // The index when it is the one of the file as it stood (before), open for
 // writing.
-DupeIndex* IndexOf(const std::string& file, const FileIdentity& before) {
-    DupeIndex& index = Index();
+DupeIndex* IndexOf(DupeIndex& index, const std::string& file, const FileIdentity& before) {
     return index.fd >= 0 && index.writable && index.file == file && index.identity == before ? &index : nullptr;
 }
 
@@ -149,7 +128,7 @@ DupeIndex* IndexOf(const std::string& file, const FileIdentity& before) {
 // the index follows.
 void IndexWrittenRecord(DupeIndex& index, std::size_t position, std::string_view record) {
     if (position > index.keys.size() || !GetOpenFileIdentity(index.fd, index.identity)) {
-        DropIndex();
+        DropIndex(index);
         return;
     }
     const DupeKey key = RecordKey(record);
@@ -173,16 +152,18 @@ void CreateDupeFile(const std::string& dupeFile, const std::string& record) {
 
 }  // namespace
 
+DupeIndex::~DupeIndex() { CloseOpenFile(fd); }
+
 std::string ForeignDupeFileName(const std::string& dupeFile) {
     std::string name = dupeFile + ".bad";
     for (int n = 1; FileExists(name) && n < 10000; ++n) name = dupeFile + ".bad" + NumberText(n);
     return name;
 }
 
-bool IsDupe(const std::string& dupeFile, std::string_view area, std::string_view fileName, std::uint32_t crc,
-            std::int32_t size) {
+bool IsDupe(DupeIndex& dupeIndex, const std::string& dupeFile, std::string_view area, std::string_view fileName,
+            std::uint32_t crc, std::int32_t size) {
     if (dupeFile.empty()) return false;
-    const DupeIndex* index = CurrentIndex(dupeFile);
+    const DupeIndex* index = CurrentIndex(dupeIndex, dupeFile);
     if (index == nullptr) return false;
     const std::string wantedArea = ComparableField(UpperCase(area), DupeAreaLength);
     const std::string wantedName = ComparableField(UpperCase(fileName), DupeNameLength);
@@ -216,8 +197,8 @@ bool IsLastDupe(const std::string& dupeFile, std::string_view area, std::string_
            record == RecordBytes(area, fileName, crc, size, last);
 }
 
-DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, const AreaRecord& area,
-                      std::string_view fileName, std::uint32_t crc, std::int32_t size) {
+DupeAddStatus AddDupe(DupeIndex& dupeIndex, const std::string& dupeFile, std::int32_t maxRecords,
+                      const AreaRecord& area, std::string_view fileName, std::uint32_t crc, std::int32_t size) {
     if (dupeFile.empty()) return DupeAddStatus::NoDupeFile;
     const std::uint16_t ringSize = static_cast<std::uint16_t>(maxRecords);
 
@@ -229,7 +210,7 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
     if (!IsRegularFile(dupeFile)) return DupeAddStatus::ForeignKept;
     // Through the indexed file when it is this one; a write through it must
     // reach the file the path names.
-    DupeIndex* index = IndexOf(dupeFile, before);
+    DupeIndex* index = IndexOf(dupeIndex, dupeFile, before);
     auto read = [&](std::uint64_t offset, std::string& data) {
         return index ? ReadOpenFileRange(index->fd, offset, DupeRecordSize, data)
                      : ReadFileRange(dupeFile, offset, DupeRecordSize, data);
@@ -268,7 +249,7 @@ DupeAddStatus AddDupe(const std::string& dupeFile, std::int32_t maxRecords, cons
         error = write(DupeNumberOffset, numberBytes);
     }
     if (error != 0) {
-        DropIndex();
+        DropIndex(dupeIndex);
         DupeFileFailure(error);
     }
     if (index) IndexWrittenRecord(*index, static_cast<std::size_t>(number), record);

@@ -47,11 +47,11 @@ std::string FittingDescription(const MainConfig& config, const std::string& name
 
 // Announcement record and delivery of a file that lies in filePath, for
 // HatchFile and AutoHatch alike; each step once for the journal.
-void SendHatched(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, TicRecord& tic,
-                 bool announce, Journal& journal) {
+void SendHatched(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, const AreaRecord& area,
+                 const std::string& filePath, TicRecord& tic, bool announce, Journal& journal) {
     const MainConfig& config = node.main;
     WriteLog(config.logName, Fill(MessageText(Msg::LOGHATCHBEGIN), "%f", filePath, "%a", area.Name));
-    SendToLinks(filePath, area, node.links, config, tic, &journal);
+    SendToLinks(busy, serials, filePath, area, node.links, config, tic, &journal);
     if (announce && !JournalHas(journal, "announced")) {
         if (!AppendAnnouncementRecordOnce(journal, config.announceDir, area.Name, area.Desc,
                                           ExtractFileNameAsIs(filePath), ExtractDir(filePath), area.AKA, area.AKA,
@@ -108,9 +108,10 @@ std::string HatchRefusal(const MainConfig& config, std::string_view filePath) {
     return {};
 }
 
-void HatchFile(const NodeConfig& node, const HatchRequest& request) {
+void HatchFile(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials, BusyState& busy,
+               const HatchRequest& request) {
     const MainConfig& config = node.main;
-    const AreaRecord area = ReadArea(ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
+    const AreaRecord area = ReadArea(areas, ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
     // Kept as typed: names keep their letter case, matching ignores it.
     const std::string& replaces = request.replaces;
     const DescriptionLayout layout = ListLayout(config);
@@ -200,11 +201,11 @@ void HatchFile(const NodeConfig& node, const HatchRequest& request) {
     }
     const bool announce = area.PassThrough ? config.announcePassThrough : request.copyToArea;
     Journal journal = OpenHatchJournal(config, area, filePath, tic);
-    SendHatched(node, area, filePath, tic, announce, journal);
+    SendHatched(node, serials, busy, area, filePath, tic, announce, journal);
 }
 
-int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
-               const std::string& journalPath) {
+int ResendFile(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, const AreaRecord& area,
+               const std::string& filePath, const LinkRecord& link, const std::string& journalPath) {
     const MainConfig& config = node.main;
     if (!IsRegularFile(filePath)) return ENOENT;
     const std::string name = ExtractFileNameAsIs(filePath);
@@ -220,11 +221,11 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
     AreaRecord toLink = area;
     toLink.Links = link.Address;
     Journal journal = OpenJournal(journalPath);
-    SendToLinks(filePath, toLink, {link}, config, tic, &journal);
+    SendToLinks(busy, serials, filePath, toLink, {link}, config, tic, &journal);
     return 0;
 }
 
-void AutoHatch(const NodeConfig& node, bool listOnly) {
+void AutoHatch(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, bool listOnly) {
     const MainConfig& config = node.main;
     const DescriptionLayout layout = ListLayout(config);
     AreaList areas;
@@ -307,7 +308,7 @@ void AutoHatch(const NodeConfig& node, bool listOnly) {
                 JournalAdd(journal, "described");
             }
             WriteLine(Fill(MessageText(Msg::HATCHFILE), "%f", name, "%a", area.Name));
-            SendHatched(node, area, dir + name, tic, true, journal);
+            SendHatched(node, serials, busy, area, dir + name, tic, true, journal);
         }
     }
 }

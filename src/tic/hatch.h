@@ -8,6 +8,8 @@
 
 #include "config/areas.h"
 #include "config/node.h"
+#include "robot/netmail.h"
+#include "tic/outbound.h"
 
 struct HatchRequest {
     std::string filePath;     // the file as given, its name kept as it is
@@ -25,16 +27,17 @@ std::string HatchRefusal(const MainConfig& config, std::string_view filePath);
 // Hatches one file into one area: description and announcement record when
 // the file is copied into the area, file and TIC to every subscribed link.
 // The area must exist (the caller checks with ReadArea).
-void HatchFile(const NodeConfig& node, const HatchRequest& request);
+void HatchFile(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials, BusyState& busy,
+               const HatchRequest& request);
 
 // Sends a file the area holds to one link again, with a new TIC and the
 // file's entry of the description list; 0, or errno when it is gone.
-int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string& filePath, const LinkRecord& link,
-               const std::string& journalPath);
+int ResendFile(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, const AreaRecord& area,
+               const std::string& filePath, const LinkRecord& link, const std::string& journalPath);
 
 // Hatches every file of an area directory without a description entry;
 // with listOnly only names them.
-void AutoHatch(const NodeConfig& node, bool listOnly);
+void AutoHatch(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, bool listOnly);
 
 // What killed runs left: their temporary files in the node's directories,
 // and the journals of hatches that were complete. At the start of a run

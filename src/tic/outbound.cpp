@@ -78,17 +78,6 @@ void AppendOrFail(const std::string& file, const std::string& line, bool once) {
 constexpr unsigned BusyPollMilliseconds = 100;
 constexpr int MaxStaleRemovals = 3;  // a busy file that keeps coming back stale is waited for
 
-struct BusyState {
-    bool retriesFlushed = false;
-    std::set<std::string> givenUp;  // busy files that stayed busy: not waited for again this run
-    std::set<std::string> queued;   // flow files with lines in the retry list
-};
-
-BusyState& Busy() {
-    static BusyState state;
-    return state;
-}
-
 std::string BusyFileOf(const std::string& flowFile) { return flowFile.substr(0, flowFile.rfind('.')) + ".bsy"; }
 
 bool IsFlowFileName(const std::string& path) {
@@ -121,8 +110,8 @@ public:
     // Makes the busy file whole, waiting up to BSYWAIT seconds while
     // another program holds it; a stale one is logged and removed. False
     // when it stays busy.
-    bool Take(const MainConfig& config, const std::string& busyFile) {
-        if (Busy().givenUp.count(busyFile)) return false;
+    bool Take(BusyState& busy, const MainConfig& config, const std::string& busyFile) {
+        if (busy.givenUp.count(busyFile)) return false;
         const std::string mark = std::to_string(CurrentProcessId()) + "\n";
         const std::uint64_t deadline = MillisecondTick() + static_cast<std::uint64_t>(config.bsyWait) * 1000u;
         auto stale = [&config](const std::string& path) { return IsStaleBusyFile(path, config.bsyStale); };
@@ -146,7 +135,7 @@ public:
             if (MillisecondTick() >= deadline) break;
             SleepMilliseconds(BusyPollMilliseconds);
         }
-        Busy().givenUp.insert(busyFile);
+        busy.givenUp.insert(busyFile);
         WriteLog(config.logName, SubstituteMacros(MessageText(Msg::BUSYGIVENUP), "%f", busyFile));
         return false;
     }
@@ -169,15 +158,15 @@ std::string RetryEntry(const std::string& flowFile, const std::string& line) {
 
 // Puts the lines into the retry list in one append, so that a run killed
 // meanwhile leaves all of them or none.
-void QueueFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
-                    bool once) {
+void QueueFlowLines(BusyState& busy, const MainConfig& config, const std::string& flowFile,
+                    const std::vector<std::string>& lines, bool once) {
     std::string entries;
     for (const std::string& line : lines) {
         std::string entry = RetryEntry(flowFile, line);
         if (once && (ListsLine(flowFile, line) || ListsLine(config.flowRetryFile, entry))) continue;
         entries += entry;
     }
-    Busy().queued.insert(flowFile);
+    busy.queued.insert(flowFile);
     if (entries.empty()) return;
     int error = AppendToFile(config.flowRetryFile, entries);
     if (error != 0) RuntimeError(error);
@@ -186,11 +175,11 @@ void QueueFlowLines(const MainConfig& config, const std::string& flowFile, const
 // Appends the lines to the flow file while holding the link's busy file; a
 // link that stays busy, or that has lines waiting from before, gets them
 // queued behind those.
-void AppendFlowLines(const MainConfig& config, const std::string& flowFile, const std::vector<std::string>& lines,
-                     bool once) {
+void AppendFlowLines(BusyState& busy, const MainConfig& config, const std::string& flowFile,
+                     const std::vector<std::string>& lines, bool once) {
     BusyHold hold;
-    if (Busy().queued.count(flowFile) || !hold.Take(config, BusyFileOf(flowFile))) {
-        QueueFlowLines(config, flowFile, lines, once);
+    if (busy.queued.count(flowFile) || !hold.Take(busy, config, BusyFileOf(flowFile))) {
+        QueueFlowLines(busy, config, flowFile, lines, once);
         return;
     }
     if (once) {
@@ -281,14 +270,14 @@ std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& conf
     return flow;
 }
 
-void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& filePath, const std::string& ticPath, std::string_view flavour, bool once) {
-    AppendFlowLines(config, BinkFlowFile(outboundBase, config, linkAddress, flavour),
+void SendBink(BusyState& busy, const std::string& outboundBase, const MainConfig& config,
+              std::string_view linkAddress, const std::string& filePath, const std::string& ticPath,
+              std::string_view flavour, bool once) {
+    AppendFlowLines(busy, config, BinkFlowFile(outboundBase, config, linkAddress, flavour),
                     {FlowLine(filePath, flavour), FlowLine(ticPath, TicFlavour(flavour))}, once);
 }
 
-void FlushFlowRetries(const MainConfig& config) {
-    BusyState& state = Busy();
+void FlushFlowRetries(BusyState& state, const MainConfig& config) {
     if (state.retriesFlushed || config.flowRetryFile.empty()) return;
     state.retriesFlushed = true;
     std::vector<std::string> entries;
@@ -312,7 +301,7 @@ void FlushFlowRetries(const MainConfig& config) {
     for (const auto& [flowFile, lines] : flows) {
         ForceDirectories(ExtractDir(flowFile));  // a point directory the mailer removed when it was done
         BusyHold hold;
-        if (!hold.Take(config, BusyFileOf(flowFile))) {
+        if (!hold.Take(state, config, BusyFileOf(flowFile))) {
             for (const std::string& line : lines) left += RetryEntry(flowFile, line);
             state.queued.insert(flowFile);
             continue;
@@ -396,18 +385,20 @@ std::string LinkTicName(Journal& journal, const std::string& address, bool& agai
 
 // A file-attach netmail, under the message name an interrupted run chose
 // when it had chosen one, so that no attach is written twice.
-void Attach(const MainConfig& config, Journal& journal, const std::string& key, const LinkRecord& link,
-            const std::string& path, const std::string& attributes) {
+void Attach(MsgIdSerials& serials, const MainConfig& config, Journal& journal, const std::string& key,
+            const LinkRecord& link, const std::string& path, const std::string& attributes) {
     std::string message = JournalValue(journal, key);
     if (message.empty()) {
         message = NextMessageName(config.netmailOut);
         JournalAdd(journal, key + " " + message);
     }
-    WriteNetmail(message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
+    WriteNetmail(serials, message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
 }
 
 // One file and its TIC for one link.
 struct Delivery {
+    BusyState& busy;
+    MsgIdSerials& serials;
     const MainConfig& config;
     Journal& done;
     const LinkRecord& link;
@@ -420,12 +411,12 @@ struct Delivery {
 
 void DeliverAttach(const Delivery& job) {
     const std::string attributes = AttachAttributes(job.link.FilesSend);
-    Attach(job.config, job.done, "attach-file " + job.address, job.link, AbsolutePath(job.filePath), attributes);
-    Attach(job.config, job.done, "attach-tic " + job.address, job.link, AbsolutePath(job.ticPath), attributes + " KFS");
+    Attach(job.serials, job.config, job.done, "attach-file " + job.address, job.link, AbsolutePath(job.filePath), attributes);
+    Attach(job.serials, job.config, job.done, "attach-tic " + job.address, job.link, AbsolutePath(job.ticPath), attributes + " KFS");
 }
 
 void DeliverBink(const Delivery& job) {
-    SendBink(job.config.binkStyleOutbound, job.config, job.link.Address, job.filePath, job.ticPath, job.flavour,
+    SendBink(job.busy, job.config.binkStyleOutbound, job.config, job.link.Address, job.filePath, job.ticPath, job.flavour,
              job.again);
 }
 
@@ -478,8 +469,9 @@ std::string OutboundModeProblem(const MainConfig& config) {
     return {};
 }
 
-void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic, Journal* journal) {
+void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& filePath, const AreaRecord& area,
+                 const std::vector<LinkRecord>& links, const MainConfig& config, const TicRecord& tic,
+                 Journal* journal) {
     Journal memory;
     Journal& done = journal ? *journal : memory;
     TicRecord out = tic;
@@ -564,7 +556,7 @@ void SendToLinks(const std::string& filePath, const AreaRecord& area, const std:
 
         // Each link gets its own flavour; nothing carries over from the
         // previous link.
-        const Delivery delivery{config, done, link, address, filePath, ticPath, LinkFlavour(link.FilesSend), again};
+        const Delivery delivery{busy, serials, config, done, link, address, filePath, ticPath, LinkFlavour(link.FilesSend), again};
         ModeOf(config.mode).deliver(delivery);
         JournalAdd(done, sent);
     }

@@ -3,6 +3,7 @@
 // OUTBOUND, and file and TIC handed to the mailer by MODE: binkley-style flow
 // files ("BINK"), file boxes ("FILEBOX", "LFILEBOX") or file-attach netmail
 // ("AMA").
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +11,17 @@
 #include "config/links.h"
 #include "config/mainconfig.h"
 #include "config/areas.h"
+#include "robot/netmail.h"
 #include "tic/journal.h"
 #include "tic/tic.h"
+
+// The links' busy files and the retry list: the outbound's part of a run
+// (the driver makes one per command).
+struct BusyState {
+    bool retriesFlushed = false;
+    std::set<std::string> givenUp;  // busy files that stayed busy: not waited for again this run
+    std::set<std::string> queued;   // flow files with lines in the retry list
+};
 
 // Flavour of a link: "DIR" for FilesSend "DIRECT", "HLD" for "HOLD", empty
 // (the normal flavour) for any other value. Flavour texts are words
@@ -31,8 +41,9 @@ std::string OutboundModeProblem(const MainConfig& config);
 // sender and every receiver. With a journal, each link is noted when served
 // and skipped when a journal of an interrupted run names it; a link whose
 // delivery was cut short gets the same TIC again and no flow line twice.
-void SendToLinks(const std::string& filePath, const AreaRecord& area, const std::vector<LinkRecord>& links,
-                 const MainConfig& config, const TicRecord& tic, Journal* journal = nullptr);
+void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& filePath, const AreaRecord& area,
+                 const std::vector<LinkRecord>& links, const MainConfig& config, const TicRecord& tic,
+                 Journal* journal = nullptr);
 
 // The File and Fullname values of every TIC waiting in the outbound: files
 // still to be sent, which nothing may delete.
@@ -45,14 +56,15 @@ std::vector<std::string> WaitingTicFiles(const std::string& outbound);
 // The link's ".bsy" is held meanwhile; while another program holds it longer
 // than BSYWAIT, the lines go to the retry list instead. once: only lines the
 // flow file and the retry list do not hold yet.
-void SendBink(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,
-              const std::string& filePath, const std::string& ticPath, std::string_view flavour, bool once = false);
+void SendBink(BusyState& busy, const std::string& outboundBase, const MainConfig& config,
+              std::string_view linkAddress, const std::string& filePath, const std::string& ticPath,
+              std::string_view flavour, bool once = false);
 
 // Appends the lines an earlier run left in the retry list to their flow
 // files, each under its link's ".bsy"; lines of links still busy stay, and
 // new lines for them are queued behind. Once per run, before any new line:
 // the driver calls it when a command that changes files starts.
-void FlushFlowRetries(const MainConfig& config);
+void FlushFlowRetries(BusyState& busy, const MainConfig& config);
 
 // The path of the flow file SendBink appends to.
 std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,

@@ -48,6 +48,9 @@ constexpr int Rejected = -1;
 struct TicWork {
     const NodeConfig& node;
     const MainConfig& config;
+    AreaIndexes& areas;
+    MsgIdSerials& serials;
+    TicRunState& run;
     TossState& state;
     std::string ticName;
     TicRecord tic;
@@ -401,7 +404,7 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     std::vector<std::string> head = JournalHead(work, tic.File);
     head.push_back("creating");
     JournalAdd(work.journal, head);
-    if (AppendArea(work.node.programDir + "areas.ctl", area) != 0) {
+    if (AppendArea(work.areas, work.node.programDir + "areas.ctl", area) != 0) {
         CloseJournal(work.journal);
         ++work.state.BadTicCount;
         Log(work, Fill(MessageText(Msg::TOSSAREANOTADDED), "%a", tag));
@@ -411,7 +414,7 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     if (!config.announceNewAreaTpl.empty()) {
         const std::string message = NextMessageName(config.netmailOut);
         JournalAdd(work.journal, "notice " + message);
-        NotifyNewArea(config, area, work.sender, group, message);
+        NotifyNewArea(work.serials, config, area, work.sender, group, message);
     }
     JournalAdd(work.journal, "notified");
     return area;
@@ -425,7 +428,7 @@ AreaRecord FindTargetArea(TicWork& work) {
     const std::string tag = tic.Area;
     const std::string directoryName = AreaDirectoryName(tag, config.lfn, config.lfnChangePoint, config.useExt);
 
-    AreaRecord area = ReadArea(work.node.programDir + "areas.ctl", tag);
+    AreaRecord area = ReadArea(work.areas, work.node.programDir + "areas.ctl", tag);
     if (area.Name.empty()) {
         if (!work.sender.CreateArea) {
             ++work.state.BadTicCount;
@@ -452,13 +455,14 @@ AreaRecord FindTargetArea(TicWork& work) {
         return AreaRecord{};
     }
     if (area.SecurityWrite > work.sender.Security) {
-        if (!config.notifyRoTpl.empty()) NotifyReadOnly(config, work.sender, tag, tic.File);
+        if (!config.notifyRoTpl.empty()) NotifyReadOnly(work.serials, config, work.sender, tag, tic.File);
         Refuse(work, Fill(MessageText(Msg::LOGLINKCANTWRITE), "%a", work.sender.Address, "%f", tag),
                Fill(MessageText(Msg::LINKCANTWRITE), "%a", work.sender.Address, "%f", tag));
         ++work.state.BadTicCount;
         return AreaRecord{};
     }
-    if (!config.dupeFile.empty() && IsDupe(config.dupeFile, area.Name, tic.File, tic.Crc, DupeSize(work.inboundSize))) {
+    if (!config.dupeFile.empty() &&
+        IsDupe(work.run.dupes, config.dupeFile, area.Name, tic.File, tic.Crc, DupeSize(work.inboundSize))) {
         ++work.state.BadTicCount;
         Log(work, MessageText(Msg::LOGDUPE));
         MoveAside(work, config.dupeDir, MessageText(Msg::FILESBBSDUPE));
@@ -654,7 +658,8 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
         // A run ended before noting the record may have written it.
         if (!config.dupeFile.empty() &&
             !(resumed && IsLastDupe(config.dupeFile, area.Name, receivedName, tic.Crc, DupeSize(work.inboundSize))))
-            AddDupe(config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc, DupeSize(work.inboundSize));
+            AddDupe(work.run.dupes, config.dupeFile, config.maxDupeRec, area, receivedName, tic.Crc,
+                    DupeSize(work.inboundSize));
         JournalAdd(journal, "dupe");
     }
 
@@ -678,7 +683,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
     }
 
     tic.Area = area.Name;
-    SendToLinks(storedFile, area, work.node.links, config, tic, &journal);
+    SendToLinks(work.run.busy, work.serials, storedFile, area, work.node.links, config, tic, &journal);
 
     // Noted before the TIC goes: a journal left behind then is never taken
     // for the journal of the same TIC sent again.
@@ -767,9 +772,10 @@ bool TakeOutReasonLine(TicWork& work) {
 }
 
 // The per-TIC step; false for a TIC that is not counted (from our own address).
-bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
+bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials,
+                TicRunState& run, TossState& state) {
     const MainConfig& config = node.main;
-    TicWork work{node, config, state, ticName, {}, {}, 0, {}, state.SourceDir, {}, {}, false, {}};
+    TicWork work{node, config, areas, serials, run, state, ticName, {}, {}, 0, {}, state.SourceDir, {}, {}, false, {}};
     TicRecord& tic = work.tic;
     const std::string ticPath = work.source + ticName;
 
@@ -859,11 +865,12 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         // Ended after making the area, before the file moved: the notice
         // may be owed; the checks run again on the area as it now stands.
         if (JournalHas(journal, "creating") && !JournalHas(journal, "notified") && !config.announceNewAreaTpl.empty()) {
-            AreaRecord made = ReadArea(node.programDir + "areas.ctl", tic.Area);
+            AreaRecord made = ReadArea(areas, node.programDir + "areas.ctl", tic.Area);
             GroupRecord group = FindGroup(node.groups, work.sender.DefaultGroup);
             std::string message = JournalValue(journal, "notice");
             if (message.empty()) message = NextMessageName(config.netmailOut);
-            if (!made.Name.empty() && group.Letter != 0) NotifyNewArea(config, made, work.sender, group, message);
+            if (!made.Name.empty() && group.Letter != 0)
+                NotifyNewArea(work.serials, config, made, work.sender, group, message);
         }
         CloseJournal(journal);
     }
@@ -902,7 +909,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
         std::uint32_t crc = 0;
         if (ParseHexValue(JournalValue(journal, "crc"), crc)) tic.Crc = crc;
         work.inboundSize = ParseNumber(JournalValue(journal, "size"));
-        area = ReadArea(node.programDir + "areas.ctl", tic.Area);
+        area = ReadArea(areas, node.programDir + "areas.ctl", tic.Area);
         if (area.Name.empty()) {
             ++state.BadTicCount;
             Complain(work, Fill(MessageText(Msg::TOSSNOAREATORESUME), "%f", tic.File, "%a", tic.Area));
@@ -919,11 +926,13 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, TossState& s
 
 }  // namespace
 
-void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state) {
-    if (TossOneTic(ticName, node, state)) ++state.ProcessedTicCount;
+void TossTic(const std::string& ticName, const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials,
+             TicRunState& run, TossState& state) {
+    if (TossOneTic(ticName, node, areas, serials, run, state)) ++state.ProcessedTicCount;
 }
 
-TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
+TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials, TicRunState& run,
+                   int screenRows, TossSource from) {
     const MainConfig& config = node.main;
     TossState state;
     state.FromBadDir = from == TossSource::BadTicDir;
@@ -969,7 +978,7 @@ TossState RunToss(const NodeConfig& node, int screenRows, TossSource from) {
             // it is not ours to move.
             const FileKind kind = GetFileKind(state.SourceDir + name, false);
             if (kind == FileKind::Regular)
-                TossTic(name, node, state);
+                TossTic(name, node, areas, serials, run, state);
             else if (kind != FileKind::Missing && kind != FileKind::Directory)
                 WriteLog(config.logName, Fill(MessageText(Msg::TOSSNOTREGULARTIC), "%f",
                                               PrintableText(state.SourceDir + name), "%k", FileKindText(kind)));

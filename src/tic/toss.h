@@ -9,7 +9,17 @@
 #include <string>
 #include <string_view>
 
+#include "config/areas.h"
 #include "config/node.h"
+#include "robot/netmail.h"
+#include "tic/dupes.h"
+#include "tic/outbound.h"
+
+// The toss's part of a run (the driver makes one per command).
+struct TicRunState {
+    DupeIndex dupes;
+    BusyState busy;  // the links' busy files and the retry list
+};
 
 // What the toss frame and the per-TIC step share for one run.
 struct TossState {
@@ -24,7 +34,8 @@ struct TossState {
 };
 
 // The per-TIC step for the TIC ticName (a name in state.SourceDir).
-void TossTic(const std::string& ticName, const NodeConfig& node, TossState& state);
+void TossTic(const std::string& ticName, const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials,
+             TicRunState& run, TossState& state);
 
 enum class TossSource { Inbound, BadTicDir };
 
@@ -33,4 +44,5 @@ enum class TossSource { Inbound, BadTicDir };
 // handed to TossTic once, then the summary printed. The caller holds the
 // busy flag. Without that directory the run ends with 2. The cursor is left
 // hidden; the caller shows it when it ends.
-TossState RunToss(const NodeConfig& node, int screenRows, TossSource from = TossSource::Inbound);
+TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials, TicRunState& run,
+                   int screenRows, TossSource from = TossSource::Inbound);

@@ -19,7 +19,8 @@ const std::string StatusText = " F3 - View fileecho info" + std::string(45, ' ')
 
 void ShowAreaInfo(const AreaPanel& panel) {
     const ColorScheme& c = panel.colors;
-    const AreaRecord area = ReadArea(panel.areasFile, panel.tags[static_cast<std::size_t>(panel.current)]);
+    const AreaRecord area =
+        ReadArea(*panel.areaIndexes, panel.areasFile, panel.tags[static_cast<std::size_t>(panel.current)]);
     const std::pair<const char*, std::string> fields[] = {
         {"FileEcho: ", area.Name},
         {"Path    : ", area.Path},
@@ -65,9 +66,11 @@ int SearchAreaKey(const std::vector<std::string>& tags, std::string& search, std
     return found;
 }
 
-void InitAreaPanel(AreaPanel& panel, const std::string& areasFile, const ColorScheme& colors, int left, int top) {
+void InitAreaPanel(AreaPanel& panel, AreaIndexes& areaIndexes, const std::string& areasFile, const ColorScheme& colors,
+                   int left, int top) {
     panel = AreaPanel{};
     panel.areasFile = areasFile;
+    panel.areaIndexes = &areaIndexes;
     panel.colors = colors;
     panel.left = left;
     panel.top = top;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/areas.h"
 #include "config/colors.h"
 
 constexpr int AreaTagWidth = 38;
@@ -13,6 +14,7 @@ constexpr int AreaTagWidth = 38;
 struct AreaPanel {
     int left = 41, top = 1;
     std::string areasFile;            // path of areas.ctl
+    AreaIndexes* areaIndexes = nullptr;  // of the run
     ColorScheme colors;
     std::vector<std::string> tags;    // sorted, as written
     int first = 0, current = 0;
@@ -22,7 +24,8 @@ struct AreaPanel {
     std::string result;               // the chosen tag; empty: none
 };
 
-void InitAreaPanel(AreaPanel& panel, const std::string& areasFile, const ColorScheme& colors, int left, int top);
+void InitAreaPanel(AreaPanel& panel, AreaIndexes& areaIndexes, const std::string& areasFile, const ColorScheme& colors,
+                   int left, int top);
 // Loads the tags; false (and loadError) when the file is missing or has none.
 bool LoadAreaPanel(AreaPanel& panel);
 void DrawAreaPanel(AreaPanel& panel);

@@ -85,8 +85,9 @@ bool AskDetails(Dialog& d) {
 }
 
 // One file into one area through the dialog; the note for the status row.
-std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& request, const std::string& file,
-                               const std::string& area, SavedScreen& whole, bool panelsAfter) {
+std::string HatchThroughDialog(const NodeConfig& node, const CommanderRun& run, const CommanderRequest& request,
+                               const std::string& file, const std::string& area, SavedScreen& whole,
+                               bool panelsAfter) {
     const std::string name = ExtractFileNameAsIs(file);
     if (std::string refusal = HatchRefusal(node.main, file); !refusal.empty()) return refusal;
     const bool utf8 = Console().utf8;
@@ -105,7 +106,8 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
     {
         std::optional<ViewScope> view;
         for (;;) {
-            const int error = TakeBusyFlag(BusyFlagPath(node.main.semaphores), node.main.logName, node.main.bsyWait);
+            const int error =
+                TakeBusyFlag(run.frame, BusyFlagPath(node.main.semaphores), node.main.logName, node.main.bsyWait);
             if (error == 0) break;
             if (error != EEXIST) RuntimeError(error);
             d.note = MessageText(Msg::HATCHBUSY);
@@ -117,7 +119,7 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
         }
     }
     // Lines an earlier run could not give a busy link go first.
-    FlushFlowRetries(node.main);
+    FlushFlowRetries(run.busy, node.main);
     HatchRequest hatch;
     hatch.filePath = file;
     hatch.areaTag = area;
@@ -129,8 +131,8 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
     // The hatch runs on the normal screen: a message that ends the program
     // stays there readable, not over the dialog.
     RestoreScreen(-1, whole);
-    HatchFile(node, hatch);
-    ReleaseBusyFlag();
+    HatchFile(node, run.areas, run.serials, run.busy, hatch);
+    ReleaseBusyFlag(run.frame);
     if (panelsAfter) {
         int columns = 0, rows = 0;
         GetScreenSize(columns, rows);
@@ -143,7 +145,7 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRequest& r
 
 }  // namespace
 
-void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
+void RunCommander(const NodeConfig& node, const CommanderRun& run, const CommanderRequest& request) {
     int columns = 0, rows = 0;
     GetScreenSize(columns, rows);
     SavedScreen whole;
@@ -154,10 +156,10 @@ void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
     FilePanel filePanel;
     AreaPanel areaPanel;
     if (!panels) {
-        HatchThroughDialog(node, request, request.filePath, request.areaTag, whole, false);
+        HatchThroughDialog(node, run, request, request.filePath, request.areaTag, whole, false);
     } else {
         SetCursorVisible(false);
-        InitAreaPanel(areaPanel, ResolvePath(node.programDir + "areas.ctl"), node.colors, 41, 1);
+        InitAreaPanel(areaPanel, run.areas, ResolvePath(node.programDir + "areas.ctl"), node.colors, 41, 1);
         if (!LoadAreaPanel(areaPanel)) {
             RestoreScreen(-1, whole);
             WriteColored(MessageText(Msg::AREASNOTFOUND), LightRed);
@@ -180,7 +182,8 @@ void RunCommander(const NodeConfig& node, const CommanderRequest& request) {
             if (filePanel.result.empty()) break;
             RunAreaPanel(areaPanel);
             if (!areaPanel.result.empty()) {
-                filePanel.note = HatchThroughDialog(node, request, filePanel.result, areaPanel.result, whole, true);
+                filePanel.note =
+                    HatchThroughDialog(node, run, request, filePanel.result, areaPanel.result, whole, true);
                 // A copy into the shown directory is listed at once.
                 RefreshFilePanel(filePanel);
             }

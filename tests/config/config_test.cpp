@@ -144,6 +144,7 @@ std::string Fields(const AreaRecord& a) {
 }
 
 TEST(AreaList, Lookups) {
+    AreaIndexes indexes;
     const std::string file =
         "Path /before/first/area\n"
         "area Foo.Bar\r\n  path /srv/foobar ; where it lives\r\nDESC   Foo files\r\nGroup AB\r\nAKA 1:23/4\r\n"
@@ -170,8 +171,8 @@ TEST(AreaList, Lookups) {
     };
     ScratchDir dir;
     WriteFileBytes(dir / "areas.ctl", file);
-    for (const auto& c : cases) EXPECT_EQ(Fields(ReadArea(dir / "areas.ctl", c.tag)), c.fields) << c.tag;
-    EXPECT_EQ(ReadArea(dir / "missing.ctl", "FOO.BAR").Name, "");
+    for (const auto& c : cases) EXPECT_EQ(Fields(ReadArea(indexes, dir / "areas.ctl", c.tag)), c.fields) << c.tag;
+    EXPECT_EQ(ReadArea(indexes, dir / "missing.ctl", "FOO.BAR").Name, "");
 
     std::vector<AreaNameEntry> names;
     int width = 0;
@@ -189,6 +190,7 @@ TEST(AreaList, Lookups) {
 }
 
 TEST(AreaList, Rewrites) {
+    AreaIndexes indexes;
     AreaRecord two{"two", "/srv/two/", "Two files", "", "B", "1:23/4", "45 .7", false, 3, 0, 0};
     const std::string block = "Area           TWO\r\nPath           /srv/two/\r\nDesc           Two files\r\n"
                               "Group          B\r\nSecurityRead   3\r\nAKA            1:23/4\r\nLinks          45 .7\r\n";
@@ -239,13 +241,15 @@ TEST(AreaList, Rewrites) {
         SCOPED_TRACE(c.before.substr(0, 30));
         ScratchDir dir;
         WriteFileBytes(dir / "Areas.CTL", c.before);
-        EXPECT_EQ(c.remove ? RemoveArea(dir / "areas.ctl", " two ") : ReplaceArea(dir / "areas.ctl", two), 0);
+        EXPECT_EQ(c.remove ? RemoveArea(indexes, dir / "areas.ctl", " two ")
+                           : ReplaceArea(indexes, dir / "areas.ctl", two),
+                  0);
         EXPECT_EQ(ReadFileBytes(dir / "Areas.CTL"), c.after);
         EXPECT_EQ(ReadFileBytes(dir / "areas.old"), c.before);
         if (!c.remove) {
             AreaRecord back = two;
             back.Name = "TWO";
-            EXPECT_EQ(Fields(ReadArea(dir / "areas.ctl", "TWO")), Fields(back));
+            EXPECT_EQ(Fields(ReadArea(indexes, dir / "areas.ctl", "TWO")), Fields(back));
         }
     }
     // The rewritten block reads back as the record; a failed rewrite (the
@@ -253,20 +257,21 @@ TEST(AreaList, Rewrites) {
     ScratchDir dir;
     WriteFileBytes(dir / "areas.ctl", block);
     two.Name = "TWO";
-    EXPECT_EQ(Fields(ReadArea(dir / "areas.ctl", "TWO")), Fields(two));
+    EXPECT_EQ(Fields(ReadArea(indexes, dir / "areas.ctl", "TWO")), Fields(two));
     WriteFileBytes(dir / "areas.old/keep", "");
-    EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 1);
+    EXPECT_EQ(RemoveArea(indexes, dir / "areas.ctl", "TWO"), 1);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), block);
-    EXPECT_EQ(RemoveArea(dir / "areas.ctl", "  "), 1);
+    EXPECT_EQ(RemoveArea(indexes, dir / "areas.ctl", "  "), 1);
     // An area that is not there changes nothing, not even the line ends.
     WriteFileBytes(dir / "areas.ctl", "AREA ONE\nGroup A\n");
-    EXPECT_EQ(RemoveArea(dir / "areas.ctl", "TWO"), 0);
+    EXPECT_EQ(RemoveArea(indexes, dir / "areas.ctl", "TWO"), 0);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), "AREA ONE\nGroup A\n");
 }
 
 // A new block takes the line end of the file's first line and starts on a
 // line of its own.
 TEST(AreaList, AppendKeepsTheLineEnds) {
+    AreaIndexes indexes;
     const AreaRecord area{"NEW.ONE", "", "", "", "A", "1:2/3", "4", true, 0, 0, 0};
     const struct {
         std::string before;
@@ -283,7 +288,7 @@ TEST(AreaList, AppendKeepsTheLineEnds) {
         SCOPED_TRACE(c.before);
         ScratchDir dir;
         if (c.exists) WriteFileBytes(dir / "areas.ctl", c.before);
-        ASSERT_EQ(AppendArea(dir / "areas.ctl", area), 0);
+        ASSERT_EQ(AppendArea(indexes, dir / "areas.ctl", area), 0);
         EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), c.after);
     }
     // A Path line must read back whole.
@@ -294,9 +299,10 @@ TEST(AreaList, AppendKeepsTheLineEnds) {
 // A lookup after the first reads one block where the index says it lies:
 // the index must follow every change, the program's own and others'.
 TEST(AreaList, LookupsFollowTheFile) {
+    AreaIndexes indexes;
     ScratchDir dir;
     const std::string file = dir / "areas.ctl";
-    auto path = [&](const std::string& tag) { return ReadArea(file, tag).Path; };
+    auto path = [&](const std::string& tag) { return ReadArea(indexes, file, tag).Path; };
     const AreaRecord added{"NEW.ONE", "/new/", "", "", "A", "1:2/3", "", false, 0, 0, 0};
     const struct {
         const char* what;
@@ -305,15 +311,16 @@ TEST(AreaList, LookupsFollowTheFile) {
     } steps[] = {
         {"read first", [&] { WriteFileBytes(file, "AREA ONE\nPath /one\nAREA TWO\nPath /two"); },
          {{"ONE", "/one/"}, {"TWO", "/two/"}, {"NEW.ONE", ""}}},
-        {"own append after a last line without its end", [&] { ASSERT_EQ(AppendArea(file, added), 0); },
+        {"own append after a last line without its end", [&] { ASSERT_EQ(AppendArea(indexes, file, added), 0); },
          {{"TWO", "/two/"}, {"NEW.ONE", "/new/"}}},
-        {"own rewrite", [&] { ASSERT_EQ(RemoveArea(file, "ONE"), 0); }, {{"ONE", ""}, {"TWO", "/two/"}, {"NEW.ONE", "/new/"}}},
+        {"own rewrite", [&] { ASSERT_EQ(RemoveArea(indexes, file, "ONE"), 0); },
+         {{"ONE", ""}, {"TWO", "/two/"}, {"NEW.ONE", "/new/"}}},
         {"rewritten by another program, blocks moved",
          [&] { WriteFileBytes(file, "; moved\r\nAREA TWO\r\nPath /two.b\r\nAREA ONE\r\nPath /back\r\n"); },
          {{"ONE", "/back/"}, {"TWO", "/two.b/"}, {"NEW.ONE", ""}}},
         {"appended to by another program", [&] { WriteFileBytes(file, ReadFileBytes(file) + "AREA ONE\r\nPath /second\r\nAREA THREE\r\nPath /3\r\n"); },
          {{"ONE", "/back/"}, {"THREE", "/3/"}}},
-        {"own append beside another's", [&] { ASSERT_EQ(AppendArea(file, added), 0); },
+        {"own append beside another's", [&] { ASSERT_EQ(AppendArea(indexes, file, added), 0); },
          {{"THREE", "/3/"}, {"NEW.ONE", "/new/"}, {"TWO", "/two.b/"}}},
         {"gone", [&] { std::remove(file.c_str()); }, {{"TWO", ""}}},
         {"back", [&] { WriteFileBytes(file, "AREA TWO\nPath /again\n"); }, {{"TWO", "/again/"}, {"THREE", ""}}},
@@ -329,6 +336,7 @@ TEST(AreaList, LookupsFollowTheFile) {
 // One copy of the list takes many changes and is written once; every
 // lookup sees the changes before it.
 TEST(AreaList, ChangesInMemoryAreWrittenOnce) {
+    AreaIndexes indexes;
     ScratchDir dir;
     const std::string before = "; head\nArea ONE\nGroup A\n\nArea TWO\nGroup B\n\nArea ONE\nGroup C\nArea X\n";
     WriteFileBytes(dir / "areas.ctl", before);
@@ -346,7 +354,7 @@ TEST(AreaList, ChangesInMemoryAreWrittenOnce) {
     EXPECT_EQ(FindArea(list, "THREE").Links, "20");
     EXPECT_EQ(AreaTags(list), (std::vector<std::string>{"TWO", "ONE", "X", "THREE"}));
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"), before);
-    ASSERT_EQ(SaveAreaList(list), 0);
+    ASSERT_EQ(SaveAreaList(indexes, list), 0);
     EXPECT_EQ(ReadFileBytes(dir / "areas.old"), before);
     EXPECT_EQ(ReadFileBytes(dir / "areas.ctl"),
               "; head\n\nArea TWO\nGroup B\nLinks          10\n\nArea ONE\nGroup C\nArea X\n\n"

@@ -470,7 +470,7 @@ TEST(IsStaleBusyFlag, JudgedByTheStartOfItsProcessNotByTheClock) {
     for (const Case& c : cases) {
         WriteFileBytes(dir / "BRENMOOR.BSY", c.content);
         ASSERT_TRUE(SetFileTime(dir / "BRENMOOR.BSY", dayAgo));
-        EXPECT_EQ(IsStaleBusyFlag(dir / "BRENMOOR.BSY"), c.stale) << c.content;
+        EXPECT_EQ(IsStaleBusyFlag(FrameRunState{}, dir / "BRENMOOR.BSY"), c.stale) << c.content;
     }
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);

@@ -16,6 +16,7 @@ protected:
     void SetUp() override { InitConsoleForTest(80, 25, false, &console); }
     std::string console;
     ScratchDir dir;
+    MsgIdSerials serials;
 };
 
 std::string Field(std::string text, std::size_t size) {
@@ -143,14 +144,15 @@ TEST_F(NetmailTest, ShortOrMissingMessageFiles) {
 TEST_F(NetmailTest, MissingBodyFileOrUnwritableMessageLeavesNoMessage) {
     WriteFileBytes(dir / "2.msg", "old message");
     EXPECT_EQ(ExitCodeOf<ProgramExit>([&] {
-                  WriteNetmail(dir / "3.msg", "Brenmoor", "SysOp", "1:2/3", "1:2/4", "s", dir / "no-body.txt", "PVT",
-                               "o");
+                  WriteNetmail(serials, dir / "3.msg", "Brenmoor", "SysOp", "1:2/3", "1:2/4", "s",
+                               dir / "no-body.txt", "PVT", "o");
               }),
               2);
     EXPECT_FALSE(PathExists(dir / "3.msg"));
     EXPECT_EQ(ReadFileBytes(dir / "2.msg"), "old message");
     EXPECT_EQ(ExitCodeOf<ProgramExit>([&] {
-                  WriteNetmail(dir / "no-such-dir/2.msg", "Brenmoor", "SysOp", "1:2/3", "1:2/4", "s", "", "PVT", "");
+                  WriteNetmail(serials, dir / "no-such-dir/2.msg", "Brenmoor", "SysOp", "1:2/3", "1:2/4", "s", "",
+                               "PVT", "");
               }),
               2);
     EXPECT_FALSE(PathExists(dir / "no-such-dir"));

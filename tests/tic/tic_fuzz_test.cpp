@@ -73,13 +73,15 @@ TEST(Fuzz, TicReader) {
 }
 
 TEST(Fuzz, DupeReaderAndWriter) {
+    DupeIndex index;
     std::mt19937 rng(FuzzSeed + 1);
     ScratchDir dir;
     AreaRecord area;
     area.Name = "ECHO";
     // A valid ring to cut, damage and extend.
     const std::string ring = dir / "ring.dat";
-    for (int i = 0; i < 6; ++i) AddDupe(ring, 8, area, "F" + std::to_string(i), static_cast<std::uint32_t>(i), i);
+    for (int i = 0; i < 6; ++i)
+        AddDupe(index, ring, 8, area, "F" + std::to_string(i), static_cast<std::uint32_t>(i), i);
     const std::string valid = ReadFileBytes(ring);
 
     for (int i = 0; i < 2000; ++i) {
@@ -97,8 +99,8 @@ TEST(Fuzz, DupeReaderAndWriter) {
         // A new name each round: rewriting one file in place costs a disk flush.
         const std::string db = dir / ("d" + std::to_string(i) + ".dat");
         WriteFileBytes(db, input);
-        IsDupe(db, "ECHO", "F1", 1, 1);
-        DupeAddStatus status = AddDupe(db, static_cast<std::int32_t>(rng() % 12), area, "NEW", 7, 7);
+        IsDupe(index, db, "ECHO", "F1", 1, 1);
+        DupeAddStatus status = AddDupe(index, db, static_cast<std::int32_t>(rng() % 12), area, "NEW", 7, 7);
         std::string after = ReadFileBytes(db);
         if (status == DupeAddStatus::ForeignMoved) {
             ASSERT_EQ(ReadFileBytes(db + ".bad"), input);
@@ -116,7 +118,7 @@ TEST(Fuzz, DupeReaderAndWriter) {
                 if (after.substr(r * 44, 44) != input.substr(std::min(input.size(), r * 44), 44)) ++changed;
             }
             ASSERT_LE(changed, 1u);
-            ASSERT_TRUE(IsDupe(db, "ECHO", "NEW", 7, 7));
+            ASSERT_TRUE(IsDupe(index, db, "ECHO", "NEW", 7, 7));
         }
         DeleteFile(db);
         DeleteFile(db + ".bad");
@@ -127,6 +129,7 @@ TEST(Fuzz, DupeReaderAndWriter) {
 // across adds that go round the ring and writes by another program, each
 // answer must be what a scan of the file's records gives.
 TEST(Fuzz, DupeChecksFollowTheRing) {
+    DupeIndex index;
     std::mt19937 rng(FuzzSeed + 3);
     ScratchDir dir;
     const std::string db = dir / "dupes.dat";
@@ -164,7 +167,7 @@ TEST(Fuzz, DupeChecksFollowTheRing) {
             case 0: {
                 AreaRecord record;
                 record.Name = area;
-                AddDupe(db, 7, record, name, crc, size);
+                AddDupe(index, db, 7, record, name, crc, size);
                 break;
             }
             case 1: {  // another program rewrites a record in place
@@ -180,7 +183,7 @@ TEST(Fuzz, DupeChecksFollowTheRing) {
                 break;
             }
             default:
-                ASSERT_EQ(IsDupe(db, area, name, crc, size), scan(area, name, crc, size))
+                ASSERT_EQ(IsDupe(index, db, area, name, crc, size), scan(area, name, crc, size))
                     << "step " << i << ": " << area << " " << name << " " << crc << " " << size;
         }
     }
