@@ -52,7 +52,7 @@ void NotifyNewArea(const MainConfig& config, const AreaRecord& area, const LinkR
     // "@GROUPCOMMENT" goes before "@GROUP", which is a prefix of it.
     const MacroValue macros[] = {
         {"@FILEECHO", area.Name}, {"@DESC", area.Desc},    {"@GROUPCOMMENT", group.Comment},
-        {"@GROUP", area.Group},   {"@LINK", link.Address},
+        {"@GROUP", area.Group},   {"@LINK", link.AddressText},
     };
     SendNotice(config, config.announceNewAreaTpl, NewAreaBodyName, macros, config.mainAddress, config.mainAddress,
                MessageText(Msg::CREATEDNEWFECHOSUBJ), "PVT LOC", config.mainAddress, messageFile);
@@ -65,6 +65,6 @@ void NotifyReadOnly(const MainConfig& config, const LinkRecord& link, std::strin
         {"@FILEECHO", areaTag},
         {"@FILENAME", fileName},
     };
-    SendNotice(config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKA, link.Address,
-               MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKA, std::string());
+    SendNotice(config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKAText, link.AddressText,
+               MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKAText, std::string());
 }

@@ -524,11 +524,11 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         // A run cut short after the rewrite left Links.ctl as it should be.
         if (!(resumed && link->Pause == record.Pause)) {
             if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), record)) {
-                Log(scan, Fill(LinkNotRewrittenText, "%a", record.Address));
+                Log(scan, Fill(LinkNotRewrittenText, "%a", record.AddressText));
                 return fail(ReadFailure());
             }
             for (LinkRecord& known : scan.links)
-                if (SameAddressText(known.Address, record.Address)) known = record;
+                if (SameAddress(known.Address, record.Address)) known = record;
         }
         JournalAdd(journal, "link done");
     }
@@ -555,12 +555,12 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         const AreaRecord area = ReadArea(scan.node.programDir + "areas.ctl", tag);
         std::string problem;
         if (area.Name.empty()) {
-            problem = Fill(Fill(ResendGoneText, "%f", file, "%a", record.Address), "%t", tag);
+            problem = Fill(Fill(ResendGoneText, "%f", file, "%a", record.AddressText), "%t", tag);
         } else {
             const int error = scan.resend ? scan.resend(area, file, record, StagedPath(config, name, "resend" + index))
                                           : ENOSYS;
             if (error != 0)
-                problem = Fill(Fill(ResendFailedText, "%f", file, "%a", record.Address), "%e", ErrorText(error));
+                problem = Fill(Fill(ResendFailedText, "%f", file, "%a", record.AddressText), "%e", ErrorText(error));
         }
         if (!problem.empty()) {
             Log(scan, problem);
@@ -627,11 +627,12 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     if (message.Body.size() > LongRequestLines)
         Log(scan, Fill(LongRequestText, "%f", path, "%n", NumberText(static_cast<long long>(message.Body.size()))));
 
-    const LinkRecord link = FindLink(scan.links, sender);
-    if (link.Address.empty()) {
+    const LinkRecord* known = FindLink(scan.links, ParseAddress(sender));
+    if (known == nullptr) {
         LeaveRequest(scan, path, ENOENT);
         return;
     }
+    const LinkRecord link = *known;
     Journal journal = OpenJournal(JournalPathOf(config, name));
     if (JournalHas(journal, "decided")) {
         Log(scan, Fill(FinishingText, "%f", PrintableText(path)));
@@ -641,7 +642,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         }
         return;
     }
-    const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
+    const std::string& attributes = link.FilesSend == Flavour::Direct ? config.messageAttrDir : config.messageAttrHld;
     Request request{scan, config, path, link, ReplyTo(config, header, attributes),
                     RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
                     {}, {}, {}, {}, false, 0};
@@ -740,7 +741,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         if (!AddressInList(DestinationOf(config, header), config.addresses)) continue;
         const std::string sender = SenderOf(config, header);
         if (AddressInList(sender, config.addresses)) continue;
-        if (!FindLink(scan.links, sender).Address.empty()) {
+        if (FindLink(scan.links, ParseAddress(sender)) != nullptr) {
             queue.push_back(entry.name);
             continue;
         }
@@ -766,10 +767,10 @@ std::vector<std::string> CollectRequests(Scan& scan) {
 // leaves, the downlink keeps the area.
 bool IsUplinkOf(const RobotWork& work, const AreaRecord& area, const std::vector<std::string>& before,
                 const std::string& remaining) {
-    const std::string address = ExpandLinkEntry(area.AKA, remaining);
+    const FidoAddress address = LinkEntryAddress(area.AKA, remaining);
     for (const ForwardRecord& forward : work.forwards)
-        if (FormatAddress(forward.Address) == address) return true;
-    return !before.empty() && ExpandLinkEntry(area.AKA, before.front()) == address;
+        if (SameAddress(forward.Address, address)) return true;
+    return !before.empty() && SameAddress(LinkEntryAddress(area.AKA, before.front()), address);
 }
 
 }  // namespace
@@ -783,7 +784,7 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const L
     if (!MayRead(link, area)) return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
-        WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.Address));
+        WriteLog(work.config.logName, Fill(LinksFullText, "%a", area.Name, "%l", link.AddressText));
         return SubscribeStatus::AccessFailure;
     }
     StoreArea(work.areas, area);

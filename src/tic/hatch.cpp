@@ -222,7 +222,7 @@ int ResendFile(const NodeConfig& node, const AreaRecord& area, const std::string
     tic.Crc = FileCrc32(filePath);
     // To this link alone, as it stands now (a pause just lifted counts).
     AreaRecord toLink = area;
-    toLink.Links = link.Address;
+    toLink.Links = FormatAddress(link.Address);
     Journal journal = OpenJournal(journalPath);
     SendToLinks(filePath, toLink, {link}, config, tic, &journal);
     return 0;

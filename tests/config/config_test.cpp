@@ -374,19 +374,19 @@ TEST(AreaList, LinkEntries) {
     };
     for (const auto& c : shorten) {
         SCOPED_TRACE(std::string(c.aka) + " " + c.address);
-        EXPECT_EQ(ShortLinkEntry(c.aka, c.address), c.entry);
+        EXPECT_EQ(ShortLinkEntry(c.aka, ParseAddress(c.address)), c.entry);
         EXPECT_EQ(ExpandLinkEntry(c.aka, c.entry), NormalizeAddress(c.address));
     }
 
     AreaRecord area{"", "", "", "", "", "1:23/4", "1:23/45  .5 2:5020/1", false, 0, 0, 0};
-    EXPECT_TRUE(AreaHasLink(area, "1:23/4.5"));
-    EXPECT_FALSE(AreaHasLink(area, "1:23/4"));
-    EXPECT_FALSE(AddLinkToArea(area, "1:23/45.0"));
-    EXPECT_TRUE(AddLinkToArea(area, "1:23/4.6"));
-    EXPECT_TRUE(RemoveLinkFromArea(area, "1:23/45"));
+    EXPECT_TRUE(AreaHasLink(area, ParseAddress("1:23/4.5")));
+    EXPECT_FALSE(AreaHasLink(area, ParseAddress("1:23/4")));
+    EXPECT_FALSE(AddLinkToArea(area, ParseAddress("1:23/45.0")));
+    EXPECT_TRUE(AddLinkToArea(area, ParseAddress("1:23/4.6")));
+    EXPECT_TRUE(RemoveLinkFromArea(area, ParseAddress("1:23/45")));
     EXPECT_EQ(area.Links, ".5 2:5020/1 .6");
     area.Links = std::string(248, '9');  // the Links line must still read back whole
-    EXPECT_FALSE(AddLinkToArea(area, "1:23/5"));
+    EXPECT_FALSE(AddLinkToArea(area, ParseAddress("1:23/5")));
     EXPECT_TRUE(SharesGroup("AB", "XB"));
     EXPECT_FALSE(SharesGroup("AB", "CD"));
 }
@@ -395,13 +395,14 @@ TEST(AreaList, LinkEntries) {
 
 TEST(LinksFile, RewriteLink) {
     LinkRecord link;
-    link.Address = "2:5020/100.0";
-    link.AKA = "2:5020/1";
+    link.Address = ParseAddress("2:5020/100.0");
+    link.AKAText = "2:5020/1";
+    link.AKA = ParseAddress(link.AKAText);
     link.Group = "AB";
     link.Pause = true;
     link.DefaultGroup = 'A';
     link.Security = 20;
-    link.FilesSend = "HOLD";
+    link.FilesSend = Flavour::Hold;
     const std::string longComment = "; " + std::string(1000, 'c') + "\r\n";
     const struct {
         std::string before, after;
@@ -447,9 +448,9 @@ TEST(LinksFile, RewriteLink) {
     }
     // Empty columns are written "-" and read back empty, the later columns in their places.
     LinkRecord bare;
-    bare.Address = "2:5020/100";
+    bare.Address = ParseAddress("2:5020/100");
     bare.Security = 7;
-    bare.FilesSend = "HOLD";
+    bare.FilesSend = Flavour::Hold;
     {
         ScratchDir dir;
         WriteFileBytes(dir / "Links.ctl", "! 2:5020/100 2:5020/1 PW Yes No No AB A 20 DIRECT\r\n");
@@ -458,9 +459,10 @@ TEST(LinksFile, RewriteLink) {
         std::vector<LinkRecord> back;
         LoadLinks(dir / "Links.ctl", back);
         ASSERT_EQ(back.size(), 1u);
-        EXPECT_EQ(back[0].AKA + "|" + back[0].Password + "|" + back[0].Group + "|" + back[0].DefaultGroup + "|" +
-                      std::to_string(back[0].Security) + "|" + back[0].FilesSend,
-                  "||| |7|HOLD");
+        EXPECT_EQ(back[0].AKAText + "|" + back[0].Password + "|" + back[0].Group + "|" + back[0].DefaultGroup + "|" +
+                      std::to_string(back[0].Security),
+                  "||| |7");
+        EXPECT_EQ(back[0].FilesSend, Flavour::Hold);
     }
     // A value that a column cannot hold (a blank in it, or "-") goes on a
     // keyword line after the row; in the row it would shift every column
@@ -481,8 +483,9 @@ TEST(LinksFile, RewriteLink) {
         ASSERT_EQ(back.size(), 2u);
         EXPECT_EQ(back[0].Password, password);
         EXPECT_TRUE(back[0].Pause);
-        EXPECT_EQ(back[0].Group + "|" + std::to_string(back[0].Security) + "|" + back[0].FilesSend, "AB|10|HOLD");
-        EXPECT_EQ(back[1].Address, "2:5020/200");
+        EXPECT_EQ(back[0].Group + "|" + std::to_string(back[0].Security), "AB|10");
+        EXPECT_EQ(back[0].FilesSend, Flavour::Hold);
+        EXPECT_EQ(back[1].AddressText, "2:5020/200");
     }
     ScratchDir dir;
     WriteFileBytes(dir / "Links.ctl", "LINK 2:5020/100\n");

@@ -66,7 +66,7 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::UNSIGNON, {"%A"}},           {Msg::LOGFROM, {"%n", "%a"}},          {Msg::LISTSUBJ, {"%c", "%a"}},
         {Msg::AVAILSUBJ, {"%c", "%a"}},    {Msg::QUERYSUBJ, {"%c", "%a"}},        {Msg::BADFILENAME, {"%f"}},
         {Msg::DESCFILENAME, {"%f"}},       {Msg::LOGBADFILENAME, {"%f"}},         {Msg::LOGDESCFILENAME, {"%f"}},
-        {Msg::HATCHBADNAME, {"%f"}},       {Msg::HATCHDESCFILE, {"%f"}},
+        {Msg::HATCHBADNAME, {"%f"}},       {Msg::HATCHDESCFILE, {"%f"}},          {Msg::LOGHATCHNOLINK, {"%t", "%a"}},
     };
     LoadCatalogue(SourceDir() + "lang/" + GetParam());
     for (int i = 0; i < MessageKeyCount; ++i) {
