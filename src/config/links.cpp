@@ -258,9 +258,14 @@ std::vector<ConfigProblem> CheckLinks(const std::string& path, std::vector<LinkR
     links.clear();
     const std::string file = ExtractFileName(path);
     std::vector<ControlEntry> entries;
+    if (!FileExists(path)) return {{file, 0, "is missing: every other command ends with exit 3"}};
     if (!ReadControlEntries(path, entries)) return {{file, 0, "cannot be read"}};
     std::vector<ConfigProblem> problems;
     ReadLinks(std::move(entries), links, file, &problems);
+    // A link's missing password is found at its end: in line order.
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const ConfigProblem& a, const ConfigProblem& b) { return a.line < b.line; });
+    if (links.empty()) problems.push_back({file, 0, "holds no link: every other command ends with exit 3"});
     return problems;
 }
 
