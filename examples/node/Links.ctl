@@ -3,7 +3,9 @@
 ; Keyword form: "Link" and the address start a link; the lines after it set
 ; its fields up to the next link. Table form: one line per link starting
 ; with "!", then Address AKA Password CreateArea PlusAll Pause Group
-; DefaultGroup Security FilesSend; "-" means no password / no default group.
+; DefaultGroup Security FilesSend; "-" is an empty column (no password, no
+; default group). Every link has a Password line or column: "Password"
+; alone, or "-" in a row, says it has none.
 ; Both forms may be mixed. The file is read in upper case; the robot
 ; rewrites a link's entry on %PAUSE and %RESUME (backup: links.old),
 ; changing only the value of Pause: comments and other lines stay.
@@ -11,7 +13,8 @@
 ; Passwords are written only where links need them (TIC Pw lines, requests
 ; to uplinks): a wrong TIC password is logged with the one received only.
 ;
-; FilesSend  DIRECT or HOLD: the flavour of files and TICs for the link.
+; FilesSend  NORMAL, DIRECT or HOLD: the flavour of files and TICs for the
+;            link (another word sends normal; brenmoor check reports it).
 ; Group      letters of the groups whose echoes the link may use.
 ; DefaultGroup  group of echoes created by the link's TICs.
 

@@ -10,6 +10,8 @@
 #include <unordered_map>
 
 #include "config/ctlline.h"
+#include "config/ctltable.h"
+#include "config/links.h"
 #include "frame/platform.h"
 #include "frame/platform_blockio.h"
 #include "frame/utils.h"
@@ -107,30 +109,51 @@ std::vector<FieldText> FieldTexts(const AreaRecord& area) {
             {"Links", area.Links, true}};
 }
 
+void ApplyPath(AreaRecord& area, std::string_view value) {
+    area.Path = Cut(value, MaxText);
+    AddTrailingSlash(area.Path);
+    CutText(area.Path);
+}
+void ApplyDesc(AreaRecord& area, std::string_view value) { area.Desc = Cut(value, MaxText); }
+void ApplyCreateFlag(AreaRecord& area, std::string_view value) { area.CreateFlag = Cut(value, MaxText); }
+void ApplyGroup(AreaRecord& area, std::string_view value) { area.Group = Cut(value, MaxText); }
+void ApplyAka(AreaRecord& area, std::string_view value) { area.AKA = Cut(value, MaxAreaAka); }
+void ApplyLinks(AreaRecord& area, std::string_view value) { area.Links = CollapseBlanks(value.substr(0, MaxText)); }
+void ApplySecurityRead(AreaRecord& area, std::string_view value) { area.SecurityRead = ParseWordValue(value); }
+void ApplySecurityWrite(AreaRecord& area, std::string_view value) { area.SecurityWrite = ParseWordValue(value); }
+void ApplySecurityShow(AreaRecord& area, std::string_view value) { area.SecurityShow = ParseWordValue(value); }
+
+// The keywords of an area block. The reader applies a line's value as it
+// stands (a toss reads a block per TIC); `check` parses it by the rule.
+struct AreaKeyword {
+    std::string_view keyword;  // upper case
+    ValueRule rule;
+    void (*apply)(AreaRecord&, std::string_view);  // nullptr: the AREA line, which starts a block
+};
+
+const AreaKeyword AreaKeywords[] = {
+    {"AREA", TextRule(), nullptr},
+    {"PATH", DirectoryRule, ApplyPath},
+    {"DESC", TextRule(), ApplyDesc},
+    {"CREATEFLAG", TextRule(), ApplyCreateFlag},
+    {"GROUP", TextRule(), ApplyGroup},
+    {"AKA", AddressRule, ApplyAka},
+    {"LINKS", TextRule(), ApplyLinks},  // each entry checked on its own
+    {"SECURITYREAD", NumberRule(0, 65535), ApplySecurityRead},
+    {"SECURITYWRITE", NumberRule(0, 65535), ApplySecurityWrite},
+    {"SECURITYSHOW", NumberRule(0, 65535), ApplySecurityShow},
+};
+
+const AreaKeyword* FindAreaKeyword(std::string_view keyword) {
+    for (const AreaKeyword& row : AreaKeywords)
+        if (EqualNoCase(row.keyword, keyword)) return &row;
+    return nullptr;
+}
+
 // One line of a block after its AREA line.
 void ApplyAreaField(AreaRecord& area, std::string_view keyword, std::string_view value) {
-    std::string key = UpperCase(keyword);
-    if (key == "PATH") {
-        area.Path = Cut(value, MaxText);
-        AddTrailingSlash(area.Path);
-        CutText(area.Path);
-    } else if (key == "DESC") {
-        area.Desc = Cut(value, MaxText);
-    } else if (key == "CREATEFLAG") {
-        area.CreateFlag = Cut(value, MaxText);
-    } else if (key == "GROUP") {
-        area.Group = Cut(value, MaxText);
-    } else if (key == "AKA") {
-        area.AKA = Cut(value, MaxAreaAka);
-    } else if (key == "LINKS") {
-        area.Links = CollapseBlanks(value.substr(0, MaxText));
-    } else if (key == "SECURITYREAD") {
-        area.SecurityRead = ParseWordValue(value);
-    } else if (key == "SECURITYWRITE") {
-        area.SecurityWrite = ParseWordValue(value);
-    } else if (key == "SECURITYSHOW") {
-        area.SecurityShow = ParseWordValue(value);
-    }
+    const AreaKeyword* row = FindAreaKeyword(keyword);
+    if (row != nullptr && row->apply != nullptr) row->apply(area, value);
 }
 
 // The header line of the wanted area's block.
@@ -349,38 +372,72 @@ int ListAreaNames(const std::string& file, std::vector<AreaNameEntry>& entries, 
     return status;
 }
 
-std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::string& programDir) {
+std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::string& programDir,
+                                         const std::vector<LinkRecord>& links) {
     const std::string name = ExtractFileName(file);
     std::string content;
     if (!ReadWholeFile(file, content)) return {{name, 0, "cannot be read"}};
     std::vector<ConfigProblem> problems;
+    auto report = [&](std::size_t line, std::string_view keyword, const std::string& text) {
+        problems.push_back({name, line, UpperCase(keyword) + ": " + text});
+    };
+    // The Links line of the block and its AKA, which may come after it.
+    std::size_t linksLine = 0;
+    std::string linksValue, aka;
+    auto endBlock = [&] {
+        for (const std::string& entry : SplitLinks(linksValue)) {
+            if (!IsWholeLinkEntry(aka, entry))
+                report(linksLine, "LINKS", "\"" + entry + "\" is not a whole address" +
+                                               (aka.empty() ? std::string(" (the area has no AKA)") : std::string()));
+            else if (FindLink(links, LinkEntryAddress(aka, entry)) == nullptr)
+                report(linksLine, "LINKS", ExpandLinkEntry(aka, entry) + " is not in Links.ctl: it gets nothing");
+        }
+        linksLine = 0;
+        linksValue.clear();
+        aka.clear();
+    };
     std::map<std::string, std::size_t> firstLine;
+    bool inBlock = false;
     LineCursor cursor(content);
     std::string_view raw;
     for (std::size_t number = 1; cursor.Next(raw); ++number) {
         std::string_view clean = CleanLine(raw);
         std::string_view keyword, value;
         SplitKeywordView(clean, keyword, value);
-        if (IsHeaderOf(clean, EqualNoCase(keyword, "AREA"), value, value)) {
+        if (keyword.empty()) continue;
+        const AreaKeyword* row = FindAreaKeyword(keyword);
+        if (row == nullptr) {
+            report(number, keyword, "unknown keyword");
+            continue;
+        }
+        if (row->apply == nullptr) {
+            endBlock();
+            inBlock = true;
+            if (!IsHeaderOf(clean, true, value, value)) continue;
             auto [at, fresh] = firstLine.emplace(WantedTag(value), number);
             if (!fresh)
                 problems.push_back({name, number, "area " + at->first + " again (first at line " +
                                                       std::to_string(at->second) + "): only the first block counts"});
-        } else if (EqualNoCase(keyword, "PATH") && !value.empty()) {
-            // A missing directory is made by the first file that arrives,
-            // when the directory above it lets the program make it.
-            std::string dir = ResolveConfigPath(programDir, std::string(value));
-            std::string existing = dir;
-            while (!existing.empty() && !DirectoryExists(existing)) {
-                while (existing.size() > 1 && existing.back() == PathSeparator) existing.pop_back();
-                existing = ExtractDir(existing);
-            }
-            if (!DirectoryExists(dir) && !IsWritableDirectory(existing))
-                problems.push_back({name, number, "directory " + dir + " is missing and cannot be made"});
-            else if (DirectoryExists(dir) && !IsWritableDirectory(dir))
-                problems.push_back({name, number, "directory " + dir + " is not writable"});
+            continue;
+        }
+        if (!inBlock) {
+            report(number, keyword, "before the first Area line: it belongs to no area");
+            continue;
+        }
+        const ParsedValue parsed = ParseValue(row->rule, value, programDir);
+        if (!parsed.problem.empty()) report(number, keyword, parsed.problem);
+        if (row->apply == ApplyLinks) {
+            linksLine = number;
+            linksValue = CollapseBlanks(value.substr(0, MaxText));
+        } else if (row->apply == ApplyAka) {
+            aka = Cut(value, MaxAreaAka);
+        } else if (row->rule.kind == ValueKind::Directory) {
+            // A missing directory is made by the first file that arrives.
+            const std::string problem = PathProblem(ValueKind::Directory, parsed.text);
+            if (!problem.empty()) report(number, keyword, problem);
         }
     }
+    endBlock();
     return problems;
 }
 
@@ -615,7 +672,10 @@ std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoin
     return name;
 }
 
-std::string ExpandLinkEntry(std::string_view aka, std::string_view entry) {
+namespace {
+
+// An entry made whole with the parts of the AKA it leaves out.
+std::string FullLinkEntry(std::string_view aka, std::string_view entry) {
     std::string result;
     if (entry.find(':') != std::string_view::npos) {
         result = std::string(entry);
@@ -630,12 +690,23 @@ std::string ExpandLinkEntry(std::string_view aka, std::string_view entry) {
         result += entry;
     }
     TrimRight(result);
-    return NormalizeAddress(result);
+    return result;
 }
 
-std::string ShortLinkEntry(std::string_view aka, std::string_view address) {
+}  // namespace
+
+std::string ExpandLinkEntry(std::string_view aka, std::string_view entry) {
+    return NormalizeAddress(FullLinkEntry(aka, entry));
+}
+
+FidoAddress LinkEntryAddress(std::string_view aka, std::string_view entry) {
+    return ParseAddress(FullLinkEntry(aka, entry));
+}
+
+bool IsWholeLinkEntry(std::string_view aka, std::string_view entry) { return IsAddressText(FullLinkEntry(aka, entry)); }
+
+std::string ShortLinkEntry(std::string_view aka, const FidoAddress& link) {
     const FidoAddress own = ParseAddress(aka);
-    const FidoAddress link = ParseAddress(address);
     const bool sameNet = link.zone == own.zone && link.net == own.net;
     if (link.point != 0 && sameNet && link.node == own.node) return "." + NumberText(link.point);
     if (sameNet) {
@@ -658,15 +729,14 @@ std::vector<std::string> SplitLinks(std::string_view links) {
     return entries;
 }
 
-bool AreaHasLink(const AreaRecord& area, std::string_view address) {
-    const std::string wanted = NormalizeAddress(address);
+bool AreaHasLink(const AreaRecord& area, const FidoAddress& address) {
     for (const std::string& entry : SplitLinks(area.Links)) {
-        if (ExpandLinkEntry(area.AKA, entry) == wanted) return true;
+        if (SameAddress(LinkEntryAddress(area.AKA, entry), address)) return true;
     }
     return false;
 }
 
-bool AddLinkToArea(AreaRecord& area, std::string_view address) {
+bool AddLinkToArea(AreaRecord& area, const FidoAddress& address) {
     if (AreaHasLink(area, address)) return false;
     std::string links = area.Links;
     TrimRight(links);
@@ -677,12 +747,11 @@ bool AddLinkToArea(AreaRecord& area, std::string_view address) {
     return true;
 }
 
-bool RemoveLinkFromArea(AreaRecord& area, std::string_view address) {
-    const std::string wanted = NormalizeAddress(address);
+bool RemoveLinkFromArea(AreaRecord& area, const FidoAddress& address) {
     std::string links;
     bool removed = false;
     for (const std::string& entry : SplitLinks(area.Links)) {
-        if (ExpandLinkEntry(area.AKA, entry) == wanted) {
+        if (SameAddress(LinkEntryAddress(area.AKA, entry), address)) {
             removed = true;
             continue;
         }

@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "config/links.h"
 #include "config/mainconfig.h"
 #include "frame/platform.h"
 
@@ -170,27 +171,33 @@ std::string AreaDirectoryName(std::string_view tag, bool lfn, bool lfnChangePoin
 std::string ShortDirectoryName(std::string_view name);
 
 // Link entries are written relative to the area's AKA.
-std::string ExpandLinkEntry(std::string_view aka, std::string_view entry);   // full address text
-std::string ShortLinkEntry(std::string_view aka, std::string_view address);  // shortest entry
+std::string ExpandLinkEntry(std::string_view aka, std::string_view entry);      // full address text
+FidoAddress LinkEntryAddress(std::string_view aka, std::string_view entry);     // the address
+std::string ShortLinkEntry(std::string_view aka, const FidoAddress& address);  // shortest entry
+// True when the entry expands to a whole address (not "2:bogus").
+bool IsWholeLinkEntry(std::string_view aka, std::string_view entry);
 
 // The blank-separated entries of a Links value (empty entries skipped).
 std::vector<std::string> SplitLinks(std::string_view links);
 
 // True when an entry of the area's Links expands to the address.
-bool AreaHasLink(const AreaRecord& area, std::string_view address);
+bool AreaHasLink(const AreaRecord& area, const FidoAddress& address);
 
 // Adds the address as its shortest entry unless it is already there; true
 // when the Links value changed. A Links value that would grow beyond 255
 // characters is left alone and false returned.
-bool AddLinkToArea(AreaRecord& area, std::string_view address);
+bool AddLinkToArea(AreaRecord& area, const FidoAddress& address);
 
 // Removes every entry that expands to the address; true when one was removed.
-bool RemoveLinkFromArea(AreaRecord& area, std::string_view address);
+bool RemoveLinkFromArea(AreaRecord& area, const FidoAddress& address);
 
 // True when a character of group string a occurs in group string b.
 bool SharesGroup(std::string_view a, std::string_view b);
 
-// For `brenmoor check`: every area tag that a block before it has already
-// used (the reader only ever finds the first), and PATH directories that are
-// missing (relative ones taken in programDir).
-std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::string& programDir);
+// For `brenmoor check`: unknown keywords, values that do not parse, link
+// entries that are no whole address or whose link is not in links, every
+// area tag that a block before it has already used (the reader only ever
+// finds the first), and PATH directories that are missing and cannot be made
+// or are not writable (relative ones taken in programDir).
+std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::string& programDir,
+                                         const std::vector<LinkRecord>& links);

@@ -1,6 +1,7 @@
 #include "config/links.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "config/ctlline.h"
@@ -9,7 +10,45 @@
 
 namespace {
 
-char DefaultGroupOf(std::string_view value) { return value.empty() ? ' ' : value[0]; }
+void StoreLinkAddress(LinkRecord& link, const ParsedValue& value) {
+    link.Address = value.address;
+    link.AddressText = value.text;
+}
+
+void StoreAka(LinkRecord& link, const ParsedValue& value) {
+    link.AKA = value.address;
+    link.AKAText = value.text;
+}
+
+void StoreFlavour(LinkRecord& link, const ParsedValue& value) {
+    link.FilesSend = value.number < static_cast<long long>(std::size(FlavourWords)) ? static_cast<Flavour>(value.number)
+                                                                                   : Flavour::Normal;
+}
+
+void StoreDefaultGroup(LinkRecord& link, const ParsedValue& value) {
+    link.DefaultGroup = value.text.empty() ? ' ' : value.text[0];
+}
+
+// The keywords of a link's lines; "LINK" starts a link. A table row fills
+// the same fields, its columns read as these keywords' values.
+const KeywordRow<LinkRecord> LinkKeywords[] = {
+    {"LINK", AddressRule, StoreLinkAddress},
+    {"AKA", AddressRule, StoreAka},
+    {"PASSWORD", UpperRule(), Store<&LinkRecord::Password>},
+    {"GROUP", UpperRule(), Store<&LinkRecord::Group>},
+    {"DEFAULTGROUP", LetterRule, StoreDefaultGroup},
+    {"FILESSEND", ChoiceRule(FlavourWords), StoreFlavour},
+    {"CREATEAREA", YesNoRule, Store<&LinkRecord::CreateArea>},
+    {"PLUSALL", YesNoRule, Store<&LinkRecord::PlusAll>},
+    {"PAUSE", YesNoRule, Store<&LinkRecord::Pause>},
+    {"SECURITY", NumberRule(0, 65535), Store<&LinkRecord::Security>},
+};
+
+// The ten columns of a table row, in their order; the last one takes the
+// rest of the row.
+constexpr std::string_view RowColumns[] = {"LINK",  "AKA",   "PASSWORD",     "CREATEAREA", "PLUSALL",
+                                           "PAUSE", "GROUP", "DEFAULTGROUP", "SECURITY",   "FILESSEND"};
+constexpr std::size_t FilesSendColumn = std::size(RowColumns) - 1;
 
 // Takes the first word of rest and removes it (with the blanks before it).
 std::string TakeColumn(std::string& rest) {
@@ -22,47 +61,111 @@ std::string TakeColumn(std::string& rest) {
 
 // "-" stands for an empty column, so that the columns after it keep their
 // places.
-std::string ColumnValue(std::string column) { return column == "-" ? std::string() : column; }
 std::string ColumnText(const std::string& value) { return value.empty() ? std::string("-") : value; }
 
-// The ten columns of a table row; missing trailing columns keep the defaults.
-void FillFromRow(std::string rest, LinkRecord& link) {
-    link.Address = TakeColumn(rest);
-    link.AKA = ColumnValue(TakeColumn(rest));
-    link.Password = ColumnValue(TakeColumn(rest));
-    link.CreateArea = ParseYesNo(TakeColumn(rest));
-    link.PlusAll = ParseYesNo(TakeColumn(rest));
-    link.Pause = ParseYesNo(TakeColumn(rest));
-    link.Group = ColumnValue(TakeColumn(rest));
-    std::string defaultGroup = TakeColumn(rest);
-    link.DefaultGroup = defaultGroup == "-" ? ' ' : DefaultGroupOf(defaultGroup);
-    link.Security = ParseWordValue(TakeColumn(rest));
-    TrimLeft(rest);
-    link.FilesSend = rest;
+bool StartsLink(std::string_view keyword) { return keyword == "LINK" || (!keyword.empty() && keyword[0] == '!'); }
+
+// Reads a link's line into it. An empty AKA is none, not a problem.
+void ApplyLinkEntry(const ControlEntry& entry, LinkRecord& link, std::string_view file,
+                    std::vector<ConfigProblem>* problems) {
+    ParsedValue value;
+    const KeywordRow<LinkRecord>* row = ApplyEntry<LinkRecord>(LinkKeywords, entry, link, {}, file, nullptr, &value);
+    if (problems == nullptr) return;
+    if (row == nullptr) problems->push_back(LineProblem(file, entry, "unknown keyword"));
+    else if (!value.problem.empty() && !(row->keyword == "AKA" && entry.value.empty()))
+        problems->push_back(LineProblem(file, entry, value.problem));
 }
 
-void SetField(LinkRecord& link, const std::string& keyword, const std::string& value) {
-    if (keyword == "AKA")
-        link.AKA = value;
-    else if (keyword == "PASSWORD")
-        link.Password = value;
-    else if (keyword == "GROUP")
-        link.Group = value;
-    else if (keyword == "DEFAULTGROUP")
-        link.DefaultGroup = DefaultGroupOf(value);
-    else if (keyword == "FILESSEND")
-        link.FilesSend = value;
-    else if (keyword == "CREATEAREA")
-        link.CreateArea = ParseYesNo(value);
-    else if (keyword == "PLUSALL")
-        link.PlusAll = ParseYesNo(value);
-    else if (keyword == "PAUSE")
-        link.Pause = ParseYesNo(value);
-    else if (keyword == "SECURITY")
-        link.Security = ParseWordValue(value);
+// The columns of a table row; an empty or "-" switch or number keeps its
+// default. Returns how many columns the row has.
+std::size_t ApplyRow(const ControlEntry& entry, LinkRecord& link, std::string_view file,
+                     std::vector<ConfigProblem>* problems) {
+    std::string rest = entry.value;
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < std::size(RowColumns); ++i) {
+        std::string column;
+        if (i == FilesSendColumn) {
+            TrimLeft(rest);
+            column = rest;
+        } else {
+            column = TakeColumn(rest);
+        }
+        if (column.empty()) break;
+        ++count;
+        if (column == "-" && i > 0) column.clear();
+        const KeywordRow<LinkRecord>* row = FindRow<LinkRecord>(LinkKeywords, RowColumns[i]);
+        if (column.empty() && (row->rule.kind == ValueKind::YesNo || row->rule.kind == ValueKind::Number)) continue;
+        ApplyLinkEntry({entry.line, std::string(RowColumns[i]), column}, link, file, problems);
+    }
+    return count;
 }
 
-bool StartsLink(const std::string& keyword) { return keyword == "LINK" || (!keyword.empty() && keyword[0] == '!'); }
+std::string ColumnList(std::size_t from) {
+    std::string list;
+    for (std::size_t i = from; i < std::size(RowColumns); ++i) list += (i > from ? " " : "") + std::string(RowColumns[i]);
+    return list;
+}
+
+// Reads the entries into links (appended); with problems, reports what is
+// wrong in them.
+void ReadLinks(std::vector<ControlEntry> entries, std::vector<LinkRecord>& links, std::string_view file,
+               std::vector<ConfigProblem>* problems) {
+    const ControlEntry* start = nullptr;  // the line of the link being read
+    bool password = false;                // it has a password line or column
+    auto finish = [&] {
+        if (problems && start && !password)
+            problems->push_back(LineProblem(file, *start, "link " + links.back().AddressText +
+                                                              " has no password line (\"Password\" alone or a \"-\" "
+                                                              "column says it has none)"));
+    };
+    for (ControlEntry& entry : entries) {
+        // The file is read in upper case.
+        UpperCaseInPlace(entry.value);
+        if (StartsLink(entry.keyword)) {
+            finish();
+            start = &entry;
+            links.emplace_back();
+            if (entry.keyword == "LINK") {
+                ApplyLinkEntry(entry, links.back(), file, problems);
+                password = false;
+                continue;
+            }
+            const std::size_t columns = ApplyRow(entry, links.back(), file, problems);
+            password = columns > 2;
+            if (problems && columns < std::size(RowColumns))
+                problems->push_back(LineProblem(
+                    file, entry,
+                    "the row has " + std::to_string(columns) + " of " + std::to_string(std::size(RowColumns)) +
+                        " columns, " + ColumnList(columns) + " missing (\"-\" is an empty column)"));
+            continue;
+        }
+        if (links.empty()) {
+            if (problems)
+                problems->push_back(LineProblem(file, entry, FindRow<LinkRecord>(LinkKeywords, entry.keyword)
+                                                                 ? "before the first link: it belongs to none"
+                                                                 : "unknown keyword"));
+            continue;
+        }
+        if (entry.keyword == "PASSWORD") password = true;
+        ApplyLinkEntry(entry, links.back(), file, problems);
+    }
+    finish();
+}
+
+// The entries of the lines of content [from, to), as ReadControlEntries
+// gives them.
+std::vector<ControlEntry> LineEntries(std::string_view content, const std::vector<TextLine>& lines, std::size_t from,
+                                      std::size_t to) {
+    std::vector<ControlEntry> entries;
+    for (std::size_t i = from; i < to; ++i) {
+        ControlEntry entry;
+        entry.line = i + 1;
+        if (SplitControlLine(std::string(content.substr(lines[i].start, lines[i].end - lines[i].start)), entry.keyword,
+                             entry.value))
+            entries.push_back(std::move(entry));
+    }
+    return entries;
+}
 
 // A line of the file as the rewrite examines it: leading blanks, comment and
 // trailing blanks removed; keyword in upper case.
@@ -73,7 +176,11 @@ void ExamineLine(std::string_view line, std::string& keyword, std::string& value
 bool HasDefaultGroup(const LinkRecord& link) { return link.DefaultGroup != ' ' && link.DefaultGroup != '\0'; }
 
 constexpr std::size_t LabelWidth = 13;
-constexpr std::size_t FilesSendColumn = 9;  // the rest of the row
+
+// FilesSend as a line holds it; the normal flavour as none.
+std::string FlavourText(Flavour flavour) {
+    return flavour == Flavour::Normal ? std::string() : std::string(FlavourWords[static_cast<std::size_t>(flavour)]);
+}
 
 // The fields a rewrite may change, in the order of a new block: keyword,
 // label, the value as a keyword line holds it, whether a new block has the
@@ -88,7 +195,8 @@ struct LinkField {
 
 std::vector<LinkField> LinkFields(const LinkRecord& link) {
     const std::string defaultGroup = HasDefaultGroup(link) ? std::string(1, link.DefaultGroup) : std::string();
-    return {{"AKA", "AKA", link.AKA, true, 1, ColumnText(link.AKA)},
+    const std::string filesSend = FlavourText(link.FilesSend);
+    return {{"AKA", "AKA", link.AKAText, true, 1, ColumnText(link.AKAText)},
             {"PASSWORD", "Password", link.Password, !link.Password.empty(), 2, ColumnText(link.Password)},
             {"CREATEAREA", "CreateArea", YesNoText(link.CreateArea), link.CreateArea, 3, YesNoText(link.CreateArea)},
             {"PLUSALL", "PlusAll", YesNoText(link.PlusAll), link.PlusAll, 4, YesNoText(link.PlusAll)},
@@ -96,7 +204,7 @@ std::vector<LinkField> LinkFields(const LinkRecord& link) {
             {"GROUP", "Group", link.Group, true, 6, ColumnText(link.Group)},
             {"DEFAULTGROUP", "DefaultGroup", defaultGroup, HasDefaultGroup(link), 7, ColumnText(defaultGroup)},
             {"SECURITY", "Security", NumberText(link.Security), link.Security != 0, 8, NumberText(link.Security)},
-            {"FILESSEND", "FilesSend", link.FilesSend, true, FilesSendColumn, link.FilesSend}};
+            {"FILESSEND", "FilesSend", filesSend, true, FilesSendColumn, filesSend}};
 }
 
 // A column holds one word, and "-" in it means empty; FilesSend is the rest
@@ -132,52 +240,42 @@ bool FindColumn(std::string_view line, std::size_t column, std::size_t& start, s
 // link, as LoadLinks reads it.
 LinkRecord EntryRecord(std::string_view content, const std::vector<TextLine>& lines, std::size_t from,
                        std::size_t to) {
-    LinkRecord link;
-    for (std::size_t i = from; i < to; ++i) {
-        std::string keyword, value;
-        const std::string_view line = content.substr(lines[i].start, lines[i].end - lines[i].start);
-        SplitKeywordValue(UpperCase(CleanControlLine(line.substr(0, MaxText))), keyword, value);
-        if (i == from && keyword == "LINK")
-            link.Address = value;
-        else if (i == from)
-            FillFromRow(value, link);
-        else
-            SetField(link, keyword, value);
-    }
-    return link;
+    std::vector<LinkRecord> links;
+    ReadLinks(LineEntries(content, lines, from, to), links, {}, nullptr);
+    return links.empty() ? LinkRecord{} : links.front();
 }
 
 }  // namespace
 
 void LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
     links.clear();
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) return;
-    for (const std::string& line : lines) {
-        std::string keyword, value;
-        SplitKeywordValue(UpperCase(CleanControlLine(line)), keyword, value);
-        if (keyword == "LINK") {
-            links.emplace_back();
-            links.back().Address = value;
-        } else if (!keyword.empty() && keyword[0] == '!') {
-            links.emplace_back();
-            FillFromRow(value, links.back());
-        } else if (!links.empty()) {
-            SetField(links.back(), keyword, value);
-        }
-    }
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) return;
+    ReadLinks(std::move(entries), links, {}, nullptr);
 }
 
-LinkRecord FindLink(const std::vector<LinkRecord>& links, std::string_view address) {
-    FidoAddress wanted = ParseAddress(address);
-    for (const LinkRecord& link : links) {
-        if (SameAddress(ParseAddress(link.Address), wanted)) return link;
-    }
-    return LinkRecord{};
+std::vector<ConfigProblem> CheckLinks(const std::string& path, std::vector<LinkRecord>& links) {
+    links.clear();
+    const std::string file = ExtractFileName(path);
+    std::vector<ControlEntry> entries;
+    if (!FileExists(path)) return {{file, 0, "is missing: every other command ends with exit 3"}};
+    if (!ReadControlEntries(path, entries)) return {{file, 0, "cannot be read"}};
+    std::vector<ConfigProblem> problems;
+    ReadLinks(std::move(entries), links, file, &problems);
+    // A link's missing password is found at its end: in line order.
+    std::stable_sort(problems.begin(), problems.end(),
+                     [](const ConfigProblem& a, const ConfigProblem& b) { return a.line < b.line; });
+    if (links.empty()) problems.push_back({file, 0, "holds no link: every other command ends with exit 3"});
+    return problems;
+}
+
+const LinkRecord* FindLink(const std::vector<LinkRecord>& links, const FidoAddress& address) {
+    for (const LinkRecord& link : links)
+        if (SameAddress(link.Address, address)) return &link;
+    return nullptr;
 }
 
 bool RewriteLink(const std::string& path, const LinkRecord& record) {
-    const std::string address = NormalizeAddress(record.Address);
     const std::string file = ResolvePath(path);
     std::string content;
     if (!ReadWholeFile(file, content)) return true;
@@ -191,8 +289,8 @@ bool RewriteLink(const std::string& path, const LinkRecord& record) {
     std::string keyword, value;
     for (std::size_t i = 0; i < lines.size() && from == lines.size(); ++i) {
         ExamineLine(lineText(i), keyword, value);
-        if ((keyword == "LINK" && NormalizeAddress(value) == address) ||
-            (!keyword.empty() && keyword[0] == '!' && NormalizeAddress(FirstWord(value)) == address))
+        if ((keyword == "LINK" && SameAddress(ParseAddress(value), record.Address)) ||
+            (!keyword.empty() && keyword[0] == '!' && SameAddress(ParseAddress(FirstWord(value)), record.Address)))
             from = i;
     }
     std::map<std::size_t, std::string> changed;  // line -> its new content

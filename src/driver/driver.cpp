@@ -122,10 +122,10 @@ constexpr UsagePiece CheckUsage[] = {
         if (const std::string problem = OutboundModeProblem(node.main); !problem.empty())
             problems.push_back({"BRENMOOR.CTL", 0, problem});
     }
-    add(CheckAreaList(ResolvePath(dir + "areas.ctl"), dir));
-    LoadLinks(dir + "Links.ctl", node.links);
-    for (const LinkRecord& link : node.links)
-        if (!IsAddressText(link.Address)) problems.push_back({"Links.ctl", 0, "\"" + link.Address + "\" is not an address"});
+    // The areas' links are looked up in the links file.
+    std::vector<ConfigProblem> linkProblems = CheckLinks(dir + "Links.ctl", node.links);
+    add(CheckAreaList(ResolvePath(dir + "areas.ctl"), dir, node.links));
+    add(std::move(linkProblems));
     for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
         std::string content;
         const std::string path = ResolvePath(dir + list);

@@ -52,7 +52,7 @@ void NotifyNewArea(MsgIdSerials& serials, const MainConfig& config, const AreaRe
     // "@GROUPCOMMENT" goes before "@GROUP", which is a prefix of it.
     const MacroValue macros[] = {
         {"@FILEECHO", area.Name}, {"@DESC", area.Desc},    {"@GROUPCOMMENT", group.Comment},
-        {"@GROUP", area.Group},   {"@LINK", link.Address},
+        {"@GROUP", area.Group},   {"@LINK", link.AddressText},
     };
     SendNotice(serials, config, config.announceNewAreaTpl, NewAreaBodyName, macros, config.mainAddress,
                config.mainAddress, MessageText(Msg::CREATEDNEWFECHOSUBJ), "PVT LOC", config.mainAddress, messageFile);
@@ -65,6 +65,6 @@ void NotifyReadOnly(MsgIdSerials& serials, const MainConfig& config, const LinkR
         {"@FILEECHO", areaTag},
         {"@FILENAME", fileName},
     };
-    SendNotice(serials, config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKA, link.Address,
-               MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKA, std::string());
+    SendNotice(serials, config, config.notifyRoTpl, ReadOnlyBodyName, macros, link.AKAText, link.AddressText,
+               MessageText(Msg::NOTIFYROSUBJ), "PVT LOC K/S", link.AKAText, std::string());
 }

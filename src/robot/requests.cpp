@@ -577,11 +577,11 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         // A run cut short after the rewrite left Links.ctl as it should be.
         if (!(resumed && link->Pause == record.Pause)) {
             if (RewriteLink(ResolvePath(scan.node.programDir + "Links.ctl"), record)) {
-                Log(scan, Fill(MessageText(Msg::ROBOTLINKSCTLFAILED), "%a", record.Address));
+                Log(scan, Fill(MessageText(Msg::ROBOTLINKSCTLFAILED), "%a", record.AddressText));
                 return fail(ReadFailure());
             }
             for (LinkRecord& known : scan.links)
-                if (SameAddressText(known.Address, record.Address)) known = record;
+                if (SameAddress(known.Address, record.Address)) known = record;
         }
         JournalAdd(journal, "link done");
     }
@@ -608,13 +608,12 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         const AreaRecord area = ReadArea(scan.areaIndexes, scan.node.programDir + "areas.ctl", tag);
         std::string problem;
         if (area.Name.empty()) {
-            problem = Fill(Fill(MessageText(Msg::ROBOTRESENDGONE), "%f", file, "%a", record.Address), "%t", tag);
+            problem = Fill(Fill(MessageText(Msg::ROBOTRESENDGONE), "%f", file, "%a", record.AddressText), "%t", tag);
         } else {
             const int error = scan.resend ? scan.resend(area, file, record, StagedPath(config, name, "resend" + index))
                                           : ENOSYS;
             if (error != 0)
-                problem = Fill(Fill(MessageText(Msg::ROBOTRESENDFAILED), "%f", file, "%a", record.Address), "%e",
-                               ErrorText(error));
+                problem = Fill(Fill(MessageText(Msg::ROBOTRESENDFAILED), "%f", file, "%a", record.AddressText), "%e", ErrorText(error));
         }
         if (!problem.empty()) {
             Log(scan, problem);
@@ -682,11 +681,12 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         Log(scan, Fill(MessageText(Msg::ROBOTLONGREQUEST), "%f", path, "%n",
                        NumberText(static_cast<long long>(message.Body.size()))));
 
-    const LinkRecord link = FindLink(scan.links, sender);
-    if (link.Address.empty()) {
+    const LinkRecord* known = FindLink(scan.links, ParseAddress(sender));
+    if (known == nullptr) {
         LeaveRequest(scan, path, ENOENT);
         return;
     }
+    const LinkRecord link = *known;
     Journal journal = OpenJournal(JournalPathOf(config, name));
     if (JournalHas(journal, "decided")) {
         Log(scan, Fill(MessageText(Msg::ROBOTFINISHING), "%f", PrintableText(path)));
@@ -696,7 +696,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         }
         return;
     }
-    const std::string& attributes = link.FilesSend == "DIRECT" ? config.messageAttrDir : config.messageAttrHld;
+    const std::string& attributes = link.FilesSend == Flavour::Direct ? config.messageAttrDir : config.messageAttrHld;
     Request request{scan, config, path, link, ReplyTo(config, header, attributes),
                     RobotWork{config, scan.node.groups, scan.links, scan.forwards, scan.uplinkLists, {}, {}},
                     {}, {}, {}, {}, false, 0};
@@ -795,7 +795,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         if (!AddressInList(DestinationOf(config, header), config.addresses)) continue;
         const std::string sender = SenderOf(config, header);
         if (AddressInList(sender, config.addresses)) continue;
-        if (!FindLink(scan.links, sender).Address.empty()) {
+        if (FindLink(scan.links, ParseAddress(sender)) != nullptr) {
             queue.push_back(entry.name);
             continue;
         }
@@ -821,10 +821,10 @@ std::vector<std::string> CollectRequests(Scan& scan) {
 // leaves, the downlink keeps the area.
 bool IsUplinkOf(const RobotWork& work, const AreaRecord& area, const std::vector<std::string>& before,
                 const std::string& remaining) {
-    const std::string address = ExpandLinkEntry(area.AKA, remaining);
+    const FidoAddress address = LinkEntryAddress(area.AKA, remaining);
     for (const ForwardRecord& forward : work.forwards)
-        if (FormatAddress(forward.Address) == address) return true;
-    return !before.empty() && ExpandLinkEntry(area.AKA, before.front()) == address;
+        if (SameAddress(forward.Address, address)) return true;
+    return !before.empty() && SameAddress(LinkEntryAddress(area.AKA, before.front()), address);
 }
 
 }  // namespace
@@ -838,7 +838,7 @@ SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const L
     if (!MayRead(link, area)) return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
-        WriteLog(work.config.logName, Fill(MessageText(Msg::ROBOTLINKSFULL), "%a", area.Name, "%l", link.Address));
+        WriteLog(work.config.logName, Fill(MessageText(Msg::ROBOTLINKSFULL), "%a", area.Name, "%l", link.AddressText));
         return SubscribeStatus::AccessFailure;
     }
     StoreArea(work.areas, area);

@@ -198,15 +198,15 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
     for (const ForwardRecord& forward : work.forwards) {
         if (forward.Security > link.Security || !SharesGroup(link.Group, forward.Groups)) continue;
         // An uplink is not asked for what it asks for itself.
-        if (SameAddressText(FormatAddress(forward.Address), link.Address)) continue;
+        if (SameAddress(forward.Address, link.Address)) continue;
         std::string description;
         if (!FindInUplinkList(work.uplinkLists, forward.ListFile, tag, description)) continue;
-        const std::string uplinkAddress = FormatAddress(forward.Address);
-        const LinkRecord uplink = FindLink(work.links, uplinkAddress);
-        if (uplink.Address.empty()) {
-            WriteLog(config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", uplinkAddress, "%e", tag));
+        const LinkRecord* found = FindLink(work.links, forward.Address);
+        if (found == nullptr) {
+            WriteLog(config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", FormatAddress(forward.Address), "%e", tag));
             continue;
         }
+        const LinkRecord& uplink = *found;
         if (description.empty())
             description = Fill(MessageText(Msg::AREACREATED), "%T", TimeText(), "%D", TodayText());
         const GroupRecord group = FindGroup(work.groups, forward.DefaultGroup);
@@ -238,8 +238,8 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
         area.SecurityShow = group.SecurityShow;
         AddArea(work.areas, area);
 
-        work.answers.push_back({"SysOp", forward.RemoteProgram, uplink.AKA, uplink.Address, uplink.Password, true,
-                                {"", "+" + tag}, "PVT LOC K/S", OriginWith(config, link.AKA)});
+        work.answers.push_back({"SysOp", forward.RemoteProgram, uplink.AKAText, uplink.AddressText, uplink.Password,
+                                true, {"", "+" + tag}, "PVT LOC K/S", OriginWith(config, link.AKAText)});
         return true;
     }
     return false;
@@ -248,21 +248,22 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
 void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::string& remainingEntry,
                          const LinkRecord& leaving) {
     DropArea(work.areas, area.Name);
-    const std::string uplinkAddress = ExpandLinkEntry(area.AKA, remainingEntry);
-    const LinkRecord uplink = FindLink(work.links, uplinkAddress);
-    if (uplink.Address.empty()) {
-        WriteLog(work.config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", uplinkAddress, "%e", area.Name));
+    const LinkRecord* found = FindLink(work.links, LinkEntryAddress(area.AKA, remainingEntry));
+    if (found == nullptr) {
+        WriteLog(work.config.logName,
+                 Fill(MessageText(Msg::UPLINKNOTALINK), "%a", ExpandLinkEntry(area.AKA, remainingEntry), "%e", area.Name));
         return;
     }
+    const LinkRecord& uplink = *found;
     // The uplink's own robot when the forward list names it.
     std::string robot = work.config.remoteProgram;
     for (const ForwardRecord& forward : work.forwards)
-        if (SameAddressText(FormatAddress(forward.Address), uplink.Address)) {
+        if (SameAddress(forward.Address, uplink.Address)) {
             robot = forward.RemoteProgram;
             break;
         }
-    work.answers.push_back({"Brenmoor", robot, uplink.AKA, uplink.Address, uplink.Password, true,
-                            {"", "-" + area.Name}, "PVT LOC K/S", OriginWith(work.config, leaving.AKA)});
+    work.answers.push_back({"Brenmoor", robot, uplink.AKAText, uplink.AddressText, uplink.Password, true,
+                            {"", "-" + area.Name}, "PVT LOC K/S", OriginWith(work.config, leaving.AKAText)});
 }
 
 int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
@@ -273,38 +274,40 @@ int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, co
     if (areas.empty()) return 0;
 
     struct Target {
-        std::string address;
+        FidoAddress address;
+        std::string text;  // for the log
         std::string toName;
     };
     std::vector<Target> targets;
     if (mask.empty()) {
-        for (const ForwardRecord& forward : forwards) targets.push_back({FormatAddress(forward.Address), forward.RemoteProgram});
+        for (const ForwardRecord& forward : forwards)
+            targets.push_back({forward.Address, FormatAddress(forward.Address), forward.RemoteProgram});
     } else {
         for (const LinkRecord& link : links)
-            if (AddressMatchesMask(link.Address, mask)) targets.push_back({link.Address, config.remoteProgram});
+            if (AddressMatchesMask(link.AddressText, mask))
+                targets.push_back({link.Address, link.AddressText, config.remoteProgram});
     }
 
     std::vector<OutgoingNetmail> requests;
     for (const Target& target : targets) {
-        const std::string wanted = NormalizeAddress(target.address);
         std::vector<std::string> body;
         for (const AreaLinksEntry& area : areas) {
             for (const std::string& entry : SplitLinks(area.Links)) {
-                if (ExpandLinkEntry(area.AKA, entry) != wanted) continue;
+                if (!SameAddress(LinkEntryAddress(area.AKA, entry), target.address)) continue;
                 body.push_back("+" + area.Name);
                 break;
             }
         }
         if (body.empty()) continue;
-        const LinkRecord link = FindLink(links, target.address);
-        if (link.Address.empty()) {
-            WriteLog(config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", target.address, "%e", "relink"));
+        const LinkRecord* link = FindLink(links, target.address);
+        if (link == nullptr) {
+            WriteLog(config.logName, Fill(MessageText(Msg::UPLINKNOTALINK), "%a", target.text, "%e", "relink"));
             continue;
         }
-        WriteLog(config.logName, Fill(MessageText(Msg::RELINKSENT), "%n",
-                                      NumberText(static_cast<long long>(body.size())), "%a", link.Address));
-        requests.push_back({"SysOp", target.toName, link.AKA, link.Address, link.Password, true, std::move(body),
-                            "PVT LOC K/S", OriginWith(config, link.AKA)});
+        WriteLog(config.logName, Fill(MessageText(Msg::RELINKSENT), "%n", NumberText(static_cast<long long>(body.size())), "%a",
+                                      link->AddressText));
+        requests.push_back({"SysOp", target.toName, link->AKAText, link->AddressText, link->Password, true,
+                            std::move(body), "PVT LOC K/S", OriginWith(config, link->AKAText)});
     }
     return WriteOutgoingNetmail(serials, config.netmailOut, requests, nullptr);
 }

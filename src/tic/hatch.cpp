@@ -219,7 +219,7 @@ int ResendFile(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, c
     tic.Crc = FileCrc32(filePath);
     // To this link alone, as it stands now (a pause just lifted counts).
     AreaRecord toLink = area;
-    toLink.Links = link.Address;
+    toLink.Links = FormatAddress(link.Address);
     Journal journal = OpenJournal(journalPath);
     SendToLinks(busy, serials, filePath, toLink, {link}, config, tic, &journal);
     return 0;

@@ -225,15 +225,16 @@ std::string BoxBase(const std::string& boxesDir) {
 
 }  // namespace
 
-std::string LinkFlavour(std::string_view filesSend) {
-    std::string value(filesSend);
-    Trim(value);
-    if (EqualNoCase(value, "DIRECT")) return "DIR";
-    if (EqualNoCase(value, "HOLD")) return "HLD";
+std::string LinkFlavour(Flavour filesSend) {
+    switch (filesSend) {
+        case Flavour::Direct: return "DIR";
+        case Flavour::Hold: return "HLD";
+        case Flavour::Normal: break;
+    }
     return "";
 }
 
-std::string AttachAttributes(std::string_view filesSend) {
+std::string AttachAttributes(Flavour filesSend) {
     std::string flavour = LinkFlavour(filesSend);
     return flavour.empty() ? "PVT LOC K/S ATT" : flavour + " PVT LOC K/S ATT";
 }
@@ -392,7 +393,7 @@ void Attach(MsgIdSerials& serials, const MainConfig& config, Journal& journal, c
         message = NextMessageName(config.netmailOut);
         JournalAdd(journal, key + " " + message);
     }
-    WriteNetmail(serials, message, AttachFromName, AttachToName, link.AKA, link.Address, path, "", attributes, "");
+    WriteNetmail(serials, message, AttachFromName, AttachToName, link.AKAText, link.AddressText, path, "", attributes, "");
 }
 
 // One file and its TIC for one link.
@@ -416,21 +417,21 @@ void DeliverAttach(const Delivery& job) {
 }
 
 void DeliverBink(const Delivery& job) {
-    SendBink(job.busy, job.config.binkStyleOutbound, job.config, job.link.Address, job.filePath, job.ticPath, job.flavour,
+    SendBink(job.busy, job.config.binkStyleOutbound, job.config, job.address, job.filePath, job.ticPath, job.flavour,
              job.again);
 }
 
 void DeliverFileBox(const Delivery& job) {
     const MainConfig& config = job.config;
-    SendFileBox(config.fileBoxes, job.link.Address, job.filePath, job.flavour, config.useToBeSentFile, job.again);
-    SendFileBox(config.fileBoxes, job.link.Address, job.ticPath, TicFlavour(job.flavour), config.useToBeSentFile,
+    SendFileBox(config.fileBoxes, job.address, job.filePath, job.flavour, config.useToBeSentFile, job.again);
+    SendFileBox(config.fileBoxes, job.address, job.ticPath, TicFlavour(job.flavour), config.useToBeSentFile,
                 job.again);
 }
 
 void DeliverLongFileBox(const Delivery& job) {
     const MainConfig& config = job.config;
-    SendLongFileBox(config.fileBoxes, job.link.Address, job.filePath, job.flavour, config.useToBeSentFile, job.again);
-    SendLongFileBox(config.fileBoxes, job.link.Address, job.ticPath, TicFlavour(job.flavour),
+    SendLongFileBox(config.fileBoxes, job.address, job.filePath, job.flavour, config.useToBeSentFile, job.again);
+    SendLongFileBox(config.fileBoxes, job.address, job.ticPath, TicFlavour(job.flavour),
                     config.useToBeSentFile, job.again);
 }
 
@@ -491,44 +492,42 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
     // Who receives the file. Every receiver goes into SEEN-BY before the
     // first TIC is written, so that each TIC names all of them; a link that
     // has already seen the file is dropped.
-    std::vector<std::string> entries = SplitLinks(area.Links);
-    for (std::size_t i = 0; i < entries.size();) {
-        std::string address = ExpandLinkEntry(area.AKA, entries[i]);
-        TrimRight(address);
-        LinkRecord link = FindLink(links, address);
+    struct Receiver {
+        std::string address;
+        const LinkRecord* link;
+    };
+    std::vector<Receiver> receivers;
+    const FidoAddress sender = ParseAddress(tic.From);
+    for (const std::string& entry : SplitLinks(area.Links)) {
+        std::string address = ExpandLinkEntry(area.AKA, entry);
+        const LinkRecord* link = FindLink(links, LinkEntryAddress(area.AKA, entry));
         // A link missing from the links file gets nothing, and so is not
-        // claimed to have seen the file either.
-        if (link.Address.empty() || SameAddressText(link.Address, tic.From)) {
-            ++i;
+        // claimed to have seen the file either; its entry stays in the area.
+        if (link == nullptr) {
+            WriteLog(config.logName, Fill(MessageText(Msg::LOGHATCHNOLINK), "%t", address, "%a", area.Name));
             continue;
         }
-        FidoAddress linkAddress = ParseAddress(link.Address);
+        if (SameAddress(link->Address, sender)) continue;
         bool seen = false;
-        for (const std::string& entry : out.SeenBy)
-            if (SameAddress(ParseAddress(entry), linkAddress)) seen = true;
-        if (seen) {
-            entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
+        for (const std::string& seenBy : out.SeenBy)
+            if (SameAddress(ParseAddress(seenBy), link->Address)) seen = true;
+        if (seen) continue;
+        if (area.SecurityRead <= link->Security && !link->Pause) {
+            std::string seenBy = address;
+            CutText(seenBy, MaxSeenByText);
+            out.SeenBy.push_back(seenBy);
         }
-        if (area.SecurityRead <= link.Security && !link.Pause) {
-            std::string entry = address;
-            CutText(entry, MaxSeenByText);
-            out.SeenBy.push_back(entry);
-        }
-        ++i;
+        receivers.push_back({std::move(address), link});
     }
 
-    for (const std::string& entry : entries) {
-        std::string address = ExpandLinkEntry(area.AKA, entry);
-        TrimRight(address);
-        LinkRecord link = FindLink(links, address);
+    for (const Receiver& receiver : receivers) {
+        const std::string& address = receiver.address;
+        const LinkRecord& link = *receiver.link;
         out.To = address;
         out.Pw = link.Password;
-        out.From = link.AKA;
+        out.From = link.AKAText;
         out.AreaDesc = area.Desc;
-        if (area.SecurityRead > link.Security || link.Address.empty() || SameAddressText(link.Address, tic.From) ||
-            link.Pause)
-            continue;
+        if (area.SecurityRead > link.Security || link.Pause) continue;
 
         const std::string sent = "sent " + address;
         if (JournalHas(done, sent)) continue;

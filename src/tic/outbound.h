@@ -23,14 +23,13 @@ struct BusyState {
     std::set<std::string> queued;   // flow files with lines in the retry list
 };
 
-// Flavour of a link: "DIR" for FilesSend "DIRECT", "HLD" for "HOLD", empty
-// (the normal flavour) for any other value. Flavour texts are words
-// separated by blanks; " KFS" is appended for a file the mailer deletes
-// after sending (the TIC).
-std::string LinkFlavour(std::string_view filesSend);
+// Flavour text of a link: "DIR" for FilesSend DIRECT, "HLD" for HOLD, empty
+// for the normal flavour. Flavour texts are words separated by blanks;
+// " KFS" is appended for a file the mailer deletes after sending (the TIC).
+std::string LinkFlavour(Flavour filesSend);
 
 // Attributes of the file-attach netmail of a link ("AMA").
-std::string AttachAttributes(std::string_view filesSend);
+std::string AttachAttributes(Flavour filesSend);
 
 // Why files cannot be sent with the configured MODE: the mode is unknown,
 // or the directory it delivers into is not set. Empty when they can.

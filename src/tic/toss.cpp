@@ -54,7 +54,7 @@ struct TicWork {
     TossState& state;
     std::string ticName;
     TicRecord tic;
-    LinkRecord sender;
+    LinkRecord sender;  // AddressText empty: the sender is no link
     std::int64_t inboundSize = 0;
     Journal journal;  // the steps done for this TIC, also by an earlier run
     std::string source;      // where TIC and file are: INBOUND, or BADTICDIR for "toss --bad"
@@ -309,7 +309,7 @@ int CheckTic(TicWork& work) {
         return Rejected;
     }
 
-    if (work.sender.Address.empty()) {
+    if (work.sender.AddressText.empty()) {
         Refuse(work, Fill(MessageText(Msg::LOGLINKNDEF), "%a", tic.From),
                Fill(MessageText(Msg::LINKNDEF), "%a", tic.From));
         return Rejected;
@@ -355,8 +355,8 @@ AreaRecord CreateArea(TicWork& work, const std::string& tag, const std::string& 
     TicRecord& tic = work.tic;
     if (work.sender.DefaultGroup == ' ' || work.sender.DefaultGroup == '\0') {
         ++work.state.BadTicCount;
-        Refuse(work, Fill(MessageText(Msg::LOGLINKGRNDEF), "%l", work.sender.Address),
-               Fill(MessageText(Msg::LINKGRNDEF), "%l", work.sender.Address));
+        Refuse(work, Fill(MessageText(Msg::LOGLINKGRNDEF), "%l", work.sender.AddressText),
+               Fill(MessageText(Msg::LINKGRNDEF), "%l", work.sender.AddressText));
         return AreaRecord{};
     }
     GroupRecord group = FindGroup(work.node.groups, work.sender.DefaultGroup);
@@ -450,14 +450,14 @@ AreaRecord FindTargetArea(TicWork& work) {
 
     if (work.sender.CreateArea && !AreaHasLink(area, work.sender.Address)) {
         ++work.state.BadTicCount;
-        Refuse(work, Fill(MessageText(Msg::LOGLINKNSIGNED), "%l", work.sender.Address, "%a", directoryName),
-               Fill(MessageText(Msg::LINKNSIGNED), "%l", work.sender.Address, "%a", directoryName));
+        Refuse(work, Fill(MessageText(Msg::LOGLINKNSIGNED), "%l", work.sender.AddressText, "%a", directoryName),
+               Fill(MessageText(Msg::LINKNSIGNED), "%l", work.sender.AddressText, "%a", directoryName));
         return AreaRecord{};
     }
     if (area.SecurityWrite > work.sender.Security) {
         if (!config.notifyRoTpl.empty()) NotifyReadOnly(work.serials, config, work.sender, tag, tic.File);
-        Refuse(work, Fill(MessageText(Msg::LOGLINKCANTWRITE), "%a", work.sender.Address, "%f", tag),
-               Fill(MessageText(Msg::LINKCANTWRITE), "%a", work.sender.Address, "%f", tag));
+        Refuse(work, Fill(MessageText(Msg::LOGLINKCANTWRITE), "%a", work.sender.AddressText, "%f", tag),
+               Fill(MessageText(Msg::LINKCANTWRITE), "%a", work.sender.AddressText, "%f", tag));
         ++work.state.BadTicCount;
         return AreaRecord{};
     }
@@ -794,8 +794,9 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
         LeaveInPlace(work);
         return false;
     }
-    work.sender = FindLink(node.links, tic.From);
-    if (tic.To.empty()) tic.To = work.sender.AKA;
+    const LinkRecord* sender = FindLink(node.links, ParseAddress(tic.From));
+    work.sender = sender ? *sender : LinkRecord{};
+    if (tic.To.empty()) tic.To = work.sender.AKAText;
 
     Log(work, Fill(MessageText(Msg::LOGOPENTICFILE), "%f", PrintableText(ticPath)));
     Log(work, Fill(MessageText(Msg::LOGFROMFECHO), "%a", tic.From, "%e", tic.Area));

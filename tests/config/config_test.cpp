@@ -382,19 +382,19 @@ TEST(AreaList, LinkEntries) {
     };
     for (const auto& c : shorten) {
         SCOPED_TRACE(std::string(c.aka) + " " + c.address);
-        EXPECT_EQ(ShortLinkEntry(c.aka, c.address), c.entry);
+        EXPECT_EQ(ShortLinkEntry(c.aka, ParseAddress(c.address)), c.entry);
         EXPECT_EQ(ExpandLinkEntry(c.aka, c.entry), NormalizeAddress(c.address));
     }
 
     AreaRecord area{"", "", "", "", "", "1:23/4", "1:23/45  .5 2:5020/1", false, 0, 0, 0};
-    EXPECT_TRUE(AreaHasLink(area, "1:23/4.5"));
-    EXPECT_FALSE(AreaHasLink(area, "1:23/4"));
-    EXPECT_FALSE(AddLinkToArea(area, "1:23/45.0"));
-    EXPECT_TRUE(AddLinkToArea(area, "1:23/4.6"));
-    EXPECT_TRUE(RemoveLinkFromArea(area, "1:23/45"));
+    EXPECT_TRUE(AreaHasLink(area, ParseAddress("1:23/4.5")));
+    EXPECT_FALSE(AreaHasLink(area, ParseAddress("1:23/4")));
+    EXPECT_FALSE(AddLinkToArea(area, ParseAddress("1:23/45.0")));
+    EXPECT_TRUE(AddLinkToArea(area, ParseAddress("1:23/4.6")));
+    EXPECT_TRUE(RemoveLinkFromArea(area, ParseAddress("1:23/45")));
     EXPECT_EQ(area.Links, ".5 2:5020/1 .6");
     area.Links = std::string(248, '9');  // the Links line must still read back whole
-    EXPECT_FALSE(AddLinkToArea(area, "1:23/5"));
+    EXPECT_FALSE(AddLinkToArea(area, ParseAddress("1:23/5")));
     EXPECT_TRUE(SharesGroup("AB", "XB"));
     EXPECT_FALSE(SharesGroup("AB", "CD"));
 }
@@ -403,13 +403,14 @@ TEST(AreaList, LinkEntries) {
 
 TEST(LinksFile, RewriteLink) {
     LinkRecord link;
-    link.Address = "2:5020/100.0";
-    link.AKA = "2:5020/1";
+    link.Address = ParseAddress("2:5020/100.0");
+    link.AKAText = "2:5020/1";
+    link.AKA = ParseAddress(link.AKAText);
     link.Group = "AB";
     link.Pause = true;
     link.DefaultGroup = 'A';
     link.Security = 20;
-    link.FilesSend = "HOLD";
+    link.FilesSend = Flavour::Hold;
     const std::string longComment = "; " + std::string(1000, 'c') + "\r\n";
     const struct {
         std::string before, after;
@@ -455,9 +456,9 @@ TEST(LinksFile, RewriteLink) {
     }
     // Empty columns are written "-" and read back empty, the later columns in their places.
     LinkRecord bare;
-    bare.Address = "2:5020/100";
+    bare.Address = ParseAddress("2:5020/100");
     bare.Security = 7;
-    bare.FilesSend = "HOLD";
+    bare.FilesSend = Flavour::Hold;
     {
         ScratchDir dir;
         WriteFileBytes(dir / "Links.ctl", "! 2:5020/100 2:5020/1 PW Yes No No AB A 20 DIRECT\r\n");
@@ -466,9 +467,10 @@ TEST(LinksFile, RewriteLink) {
         std::vector<LinkRecord> back;
         LoadLinks(dir / "Links.ctl", back);
         ASSERT_EQ(back.size(), 1u);
-        EXPECT_EQ(back[0].AKA + "|" + back[0].Password + "|" + back[0].Group + "|" + back[0].DefaultGroup + "|" +
-                      std::to_string(back[0].Security) + "|" + back[0].FilesSend,
-                  "||| |7|HOLD");
+        EXPECT_EQ(back[0].AKAText + "|" + back[0].Password + "|" + back[0].Group + "|" + back[0].DefaultGroup + "|" +
+                      std::to_string(back[0].Security),
+                  "||| |7");
+        EXPECT_EQ(back[0].FilesSend, Flavour::Hold);
     }
     // A value that a column cannot hold (a blank in it, or "-") goes on a
     // keyword line after the row; in the row it would shift every column
@@ -489,14 +491,137 @@ TEST(LinksFile, RewriteLink) {
         ASSERT_EQ(back.size(), 2u);
         EXPECT_EQ(back[0].Password, password);
         EXPECT_TRUE(back[0].Pause);
-        EXPECT_EQ(back[0].Group + "|" + std::to_string(back[0].Security) + "|" + back[0].FilesSend, "AB|10|HOLD");
-        EXPECT_EQ(back[1].Address, "2:5020/200");
+        EXPECT_EQ(back[0].Group + "|" + std::to_string(back[0].Security), "AB|10");
+        EXPECT_EQ(back[0].FilesSend, Flavour::Hold);
+        EXPECT_EQ(back[1].AddressText, "2:5020/200");
     }
     ScratchDir dir;
     WriteFileBytes(dir / "Links.ctl", "LINK 2:5020/100\n");
     WriteFileBytes(dir / "links.old/keep", "");
     EXPECT_TRUE(RewriteLink(dir / "Links.ctl", link));
     EXPECT_EQ(ReadFileBytes(dir / "Links.ctl"), "LINK 2:5020/100\n");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- Links.ctl and the area list as check reads them ------------------------------
+
+// "FILE:LINE: text" of each problem, in order.
+std::vector<std::string> ProblemLines(const std::vector<ConfigProblem>& problems) {
+    std::vector<std::string> lines;
+    for (const ConfigProblem& problem : problems)
+        lines.push_back(problem.file + ":" + std::to_string(problem.line) + ": " + problem.text);
+    return lines;
+}
+
+TEST(LinksFile, BothFormsFillTheSameLink) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "Links.ctl",
+                   "\xEF\xBB\xBFLink 2:9999/010\r\nAKA\t2:9999/1\r\nPassword pw\r\nGroup ab\r\nDefaultGroup b\r\n"
+                   "FilesSend hold\r\nCreateArea yes\r\nPlusAll +\r\nPause No\r\nSecurity 70000\r\n"
+                   "! 2:9999/10.1 2:9999/1 pw No Yes No AB b 0 hold\r\n"
+                   "! 2:9999/20 - - - - - - - - -\r\n");
+    std::vector<LinkRecord> links;
+    LoadLinks(dir / "Links.ctl", links);
+    ASSERT_EQ(links.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(links[i].AKA, ParseAddress("2:9999/1"));
+        EXPECT_EQ(links[i].Password + "|" + links[i].Group + "|" + links[i].DefaultGroup, "PW|AB|B");
+        EXPECT_EQ(links[i].FilesSend, Flavour::Hold);
+        EXPECT_EQ(links[i].Security, 0);  // out of bounds reads 0
+        EXPECT_EQ(links[i].PlusAll, true);
+        EXPECT_EQ(links[i].Pause, false);
+    }
+    EXPECT_EQ(links[0].CreateArea, true);
+    EXPECT_EQ(links[0].AddressText, "2:9999/010");
+    EXPECT_EQ(links[2].AKAText + "|" + links[2].Password + "|" + links[2].DefaultGroup, "|| ");
+    EXPECT_EQ(links[2].FilesSend, Flavour::Normal);
+    // Entries of an area reach the link whatever way they write its address.
+    AreaRecord area{"", "", "", "", "", "2:9999/1", "", false, 0, 0, 0};
+    const struct {
+        const char* entry;
+        std::size_t link;  // 3: none
+    } entries[] = {{"2:9999/10.0", 0}, {"2:9999/010", 0}, {"10", 0},  {".1", 3},
+                   {"10.1", 1},        {"/20", 2},        {"2:9999/20@fidonet", 2}, {"30", 3}};
+    for (const auto& c : entries) {
+        const LinkRecord* link = FindLink(links, LinkEntryAddress(area.AKA, c.entry));
+        EXPECT_EQ(link == nullptr ? 3 : static_cast<std::size_t>(link - links.data()), c.link) << c.entry;
+    }
+}
+
+TEST(LinksFile, CheckReportsEachBrokenLine) {
+    const struct {
+        const char* lines;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {"Link 2:9999/10\nPassword PW\nFilesSend Direct\nSecurity 10\n", {}},
+        {"! 2:9999/20 2:9999/1 - No No No A - 10 -\n", {}},
+        {"Link 2:9999/10\nPassword\n", {}},
+        {"Link 2:9999/10\nPasword PW\n",
+         {"Links.ctl:1: LINK: link 2:9999/10 has no password line (\"Password\" alone or a \"-\" column says it has none)",
+          "Links.ctl:2: PASWORD: unknown keyword"}},
+        {"Link 2:9999/10\nPassword PW\nSecurity lots\n", {"Links.ctl:3: SECURITY: \"LOTS\" is not a number"}},
+        {"Link 2:9999/10\nPassword PW\nSecurity 65536\n", {"Links.ctl:3: SECURITY: \"65536\" is not within 0..65535"}},
+        {"Link 2:9999/10\nPassword PW\nFilesSend crash\n",
+         {"Links.ctl:3: FILESSEND: \"CRASH\" is not NORMAL, DIRECT or HOLD"}},
+        {"Link 2:bogus\nPassword PW\n", {"Links.ctl:1: LINK: \"2:BOGUS\" is not an address"}},
+        {"Link 2:9999/10\nPassword PW\nAKA 2:9999\nPause maybe\n",
+         {"Links.ctl:3: AKA: \"2:9999\" is not an address", "Links.ctl:4: PAUSE: \"MAYBE\" is not Yes or No"}},
+        {"; links\nPassword PW\nLink 2:9999/10\nPassword PW\n",
+         {"Links.ctl:2: PASSWORD: before the first link: it belongs to none"}},
+        {"; no link\n", {"Links.ctl:0: holds no link: every other command ends with exit 3"}},
+        {"! 2:9999/20 2:9999/1 PW No No No A - 10\n",
+         {"Links.ctl:1: !: the row has 9 of 10 columns, FILESSEND missing (\"-\" is an empty column)"}},
+        {"! 2:9999/20 2:9999/1\n",
+         {"Links.ctl:1: !: the row has 2 of 10 columns, PASSWORD CREATEAREA PLUSALL PAUSE GROUP DEFAULTGROUP SECURITY "
+          "FILESSEND missing (\"-\" is an empty column)",
+          "Links.ctl:1: !: link 2:9999/20 has no password line (\"Password\" alone or a \"-\" column says it has none)"}},
+        {"! 2:9999/20 2:9999/1 PW No No No A - lots HOLD\n! - 2:9999/1 PW No No No A - 10 HOLD\n",
+         {"Links.ctl:1: SECURITY: \"LOTS\" is not a number", "Links.ctl:2: LINK: \"-\" is not an address"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        ScratchDir dir;
+        WriteFileBytes(dir / "Links.ctl", c.lines);
+        std::vector<LinkRecord> links;
+        EXPECT_EQ(ProblemLines(CheckLinks(dir / "Links.ctl", links)), c.problems);
+        std::vector<LinkRecord> loaded;
+        LoadLinks(dir / "Links.ctl", loaded);
+        EXPECT_EQ(links.size(), loaded.size());  // check reads what a run loads
+    }
+}
+
+TEST(AreaList, CheckReportsEachBrokenLine) {
+    const std::string head = "Area ONE\nAKA 2:9999/1\n";
+    const struct {
+        std::string lines;
+        std::vector<std::string> problems;
+    } cases[] = {
+        {head + "Desc Fine\nLinks 10 2:9999/010 2:9999/10.0\nSecurityRead 10\n", {}},
+        {head + "Descr Typo\n", {"areas.ctl:3: DESCR: unknown keyword"}},
+        {head + "Links 10 2:bogus\n", {"areas.ctl:3: LINKS: \"2:bogus\" is not a whole address"}},
+        {head + "Links 10 30\n", {"areas.ctl:3: LINKS: 2:9999/30 is not in Links.ctl: it gets nothing"}},
+        // The AKA the entries are relative to may come after them.
+        {"Area ONE\nLinks 10 .5\nAKA 2:9999/1\n", {"areas.ctl:2: LINKS: 2:9999/1.5 is not in Links.ctl: it gets nothing"}},
+        {"Area ONE\nLinks 10\n", {"areas.ctl:2: LINKS: \"10\" is not a whole address (the area has no AKA)"}},
+        {head + "SecurityRead lots\nSecurityWrite 70000\n",
+         {"areas.ctl:3: SECURITYREAD: \"lots\" is not a number", "areas.ctl:4: SECURITYWRITE: \"70000\" is not within 0..65535"}},
+        {head + "Path C:\\FIDO\\IN\\\n", {"areas.ctl:3: PATH: \"C:\\FIDO\\IN\\\" is a Windows path: write it with / and no drive"}},
+        {head + "AKA 2:9999\n", {"areas.ctl:3: AKA: \"2:9999\" is not an address"}},
+        {"Group A\n" + head, {"areas.ctl:1: GROUP: before the first Area line: it belongs to no area"}},
+        {head + "Area one\n", {"areas.ctl:3: area ONE again (first at line 1): only the first block counts"}},
+    };
+    std::vector<LinkRecord> links(1);
+    links[0].Address = ParseAddress("2:9999/10");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        ScratchDir dir;
+        WriteFileBytes(dir / "areas.ctl", c.lines);
+        EXPECT_EQ(ProblemLines(CheckAreaList(dir / "areas.ctl", dir / "", links)), c.problems);
+    }
 }
 
 }  // namespace

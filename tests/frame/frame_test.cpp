@@ -91,6 +91,7 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::ROBOTRESENDFAILED, {"%f", "%a", "%e"}}, {Msg::ROBOTRESENDGONE, {"%f", "%a", "%t"}},
         {Msg::ROBOTFINISHING, {"%f"}}, {Msg::ROBOTNOTDELETED, {"%f"}}, {Msg::UPLINKNOTALINK, {"%a", "%e"}},
         {Msg::UPLINKUNSAFETAG, {"%a"}}, {Msg::UPLINKLONGPATH, {"%a"}}, {Msg::RELINKSENT, {"%n", "%a"}},
+        {Msg::LOGHATCHNOLINK, {"%t", "%a"}},
     };
     LoadCatalogue(SourceDir() + "lang/" + GetParam());
     for (int i = 0; i < MessageKeyCount; ++i) {

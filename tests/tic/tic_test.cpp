@@ -175,12 +175,14 @@ TEST(Outbound, BoxNamesAndFlavours) {
         EXPECT_EQ(LongFileBoxName(c.address, c.hold), c.longBox) << c.address;
     }
     const struct {
-        const char *filesSend, *flavour, *attributes;
-    } flavours[] = {{"DIRECT", "DIR", "DIR PVT LOC K/S ATT"}, {" hold ", "HLD", "HLD PVT LOC K/S ATT"},
-                    {"CRASH", "", "PVT LOC K/S ATT"},        {"", "", "PVT LOC K/S ATT"}};
+        Flavour filesSend;
+        const char *flavour, *attributes;
+    } flavours[] = {{Flavour::Direct, "DIR", "DIR PVT LOC K/S ATT"},
+                    {Flavour::Hold, "HLD", "HLD PVT LOC K/S ATT"},
+                    {Flavour::Normal, "", "PVT LOC K/S ATT"}};
     for (const auto& c : flavours) {
-        EXPECT_EQ(LinkFlavour(c.filesSend), c.flavour) << c.filesSend;
-        EXPECT_EQ(AttachAttributes(c.filesSend), c.attributes) << c.filesSend;
+        EXPECT_EQ(LinkFlavour(c.filesSend), c.flavour) << c.attributes;
+        EXPECT_EQ(AttachAttributes(c.filesSend), c.attributes) << c.attributes;
     }
 }
 
