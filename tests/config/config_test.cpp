@@ -553,6 +553,7 @@ TEST(LinksFile, BothFormsFillTheSameLink) {
 }
 
 TEST(LinksFile, CheckReportsEachBrokenLine) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     const struct {
         const char* lines;
         std::vector<std::string> problems;
@@ -566,7 +567,7 @@ TEST(LinksFile, CheckReportsEachBrokenLine) {
         {"Link 2:9999/10\nPassword PW\nSecurity lots\n", {"Links.ctl:3: SECURITY: \"LOTS\" is not a number"}},
         {"Link 2:9999/10\nPassword PW\nSecurity 65536\n", {"Links.ctl:3: SECURITY: \"65536\" is not within 0..65535"}},
         {"Link 2:9999/10\nPassword PW\nFilesSend crash\n",
-         {"Links.ctl:3: FILESSEND: \"CRASH\" is not NORMAL, DIRECT or HOLD"}},
+         {"Links.ctl:3: FILESSEND: \"CRASH\" is not one of NORMAL, DIRECT, HOLD"}},
         {"Link 2:bogus\nPassword PW\n", {"Links.ctl:1: LINK: \"2:BOGUS\" is not an address"}},
         {"Link 2:9999/10\nPassword PW\nAKA 2:9999\nPause maybe\n",
          {"Links.ctl:3: AKA: \"2:9999\" is not an address", "Links.ctl:4: PAUSE: \"MAYBE\" is not Yes or No"}},
@@ -595,6 +596,7 @@ TEST(LinksFile, CheckReportsEachBrokenLine) {
 }
 
 TEST(AreaList, CheckReportsEachBrokenLine) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     const std::string head = "Area ONE\nAKA 2:9999/1\n";
     const struct {
         std::string lines;
