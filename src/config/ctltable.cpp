@@ -1,5 +1,8 @@
 #include "config/ctltable.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "config/ctlline.h"
 #include "config/mainconfig.h"
 #include "frame/platform.h"
@@ -33,8 +36,10 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
     ParsedValue out;
     std::string text(value);
     Trim(text);
+    out.written = text;
     switch (rule.kind) {
         case ValueKind::Text:
+        case ValueKind::Command:
         case ValueKind::Letter:
             CutText(text, rule.limit);
             out.text = std::move(text);
@@ -75,16 +80,19 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
         case ValueKind::Directory:
         case ValueKind::FileIn:
         case ValueKind::ExistingFile:
+        case ValueKind::Path:
             if (text.empty()) break;  // not configured
             if (IsWindowsPath(text)) out.problem = Quoted(text) + " is a Windows path: write it with / and no drive";
+            CutText(text, rule.limit);
             out.text = ResolveConfigPath(baseDir, text);
-            CutText(out.text, rule.limit);
+            CutText(out.text, MaxText);
             if (rule.kind == ValueKind::Directory) {
                 AddTrailingSlash(out.text);
-                CutText(out.text, rule.limit);
+                CutText(out.text, MaxText);
             }
             break;
     }
+    if (out.problem.empty() && rule.check != nullptr) out.problem = rule.check(out.written);
     return out;
 }
 
@@ -105,8 +113,17 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
             return !parent.empty() && IsWritableDirectory(parent) ? std::string()
                                                                   : dir + " is missing and cannot be created";
         }
-        case ValueKind::ExistingFile:
-            return IsRegularFile(path) ? std::string() : path + " does not exist";
+        case ValueKind::ExistingFile: {
+            if (!IsRegularFile(path)) return path + " does not exist";
+            std::string content;
+            return ReadWholeFile(path, content) ? std::string() : path + " cannot be read";
+        }
+        case ValueKind::Command: {
+            // As the run finds it: the first word, as given, then on PATH.
+            const std::string program = FirstWord(path);
+            return program.empty() || !FindProgram(program).empty() ? std::string()
+                                                                     : "program " + program + " is not found";
+        }
         default:
             return {};
     }
@@ -125,6 +142,12 @@ bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entr
         entries.push_back(std::move(entry));
     }
     return true;
+}
+
+void SortProblems(std::vector<ConfigProblem>& problems) {
+    std::stable_sort(problems.begin(), problems.end(), [](const ConfigProblem& a, const ConfigProblem& b) {
+        return (a.line == 0 ? SIZE_MAX : a.line) < (b.line == 0 ? SIZE_MAX : b.line);
+    });
 }
 
 ConfigProblem LineProblem(std::string_view file, const ControlEntry& entry, std::string_view text) {

@@ -152,7 +152,7 @@ LinkRecord EntryRecord(std::string_view content, const std::vector<TextLine>& li
 void LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
     links.clear();
     std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) return;
+    if (!ReadSysopTextLines(path, lines)) return;
     for (const std::string& line : lines) {
         std::string keyword, value;
         SplitKeywordValue(UpperCase(CleanControlLine(line)), keyword, value);

@@ -124,11 +124,13 @@ constexpr UsagePiece CheckUsage[] = {
     LoadLinks(dir + "Links.ctl", node.links);
     for (const LinkRecord& link : node.links)
         if (!IsAddressText(link.Address)) problems.push_back({"Links.ctl", 0, "\"" + link.Address + "\" is not an address"});
-    for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
-        std::string content;
-        const std::string path = ResolvePath(dir + list);
-        if (FileExists(path) && !ReadWholeFile(path, content)) problems.push_back({list, 0, "cannot be read"});
-    }
+    // The other control files in the order a run reads them, then the robot's lists.
+    add(CheckGroups(dir + "Groups.ctl"));
+    add(CheckArchivers(dir + "arc.ctl"));
+    add(CheckBbsSoft(dir + "bbssoft.ctl"));
+    add(CheckColorScheme(dir + "colors.ctl"));
+    add(CheckForwardList(ResolvePath(dir + "FORWARD.CTL"), dir));
+    add(CheckNotAllowedList(ResolvePath(dir + "NOTALLOW.CTL")));
     WriteLine("");
     for (const ConfigProblem& problem : problems) {
         SetTextColor(12);
