@@ -212,9 +212,10 @@ void ApplyRecordEntries(std::span<const KeywordRow<R>> table, const std::vector<
             records.push_back(fresh);
             if (starts) starts->push_back(entry.line);
         } else if (records.empty()) {
+            if (problems == nullptr) continue;
             // Read all the same, so that check names what is wrong with it.
             R none = fresh;
-            if (ApplyCheckedEntry(table, entry, none, baseDir, file, problems) != nullptr && problems)
+            if (ApplyCheckedEntry(table, entry, none, baseDir, file, problems) != nullptr)
                 problems->push_back(LineProblem(file, entry, "before the first " + std::string(start) +
                                                                  " line: it belongs to nothing and is ignored"));
             continue;
