@@ -10,7 +10,8 @@
 ;   Flag       CreateFlag of new echoes
 ;   SecurityRead / SecurityWrite / SecurityShow  levels of new echoes
 ;   AKA        the node's address in new echoes
-; Relative paths belong to the program directory.
+; Relative paths belong to the program directory. "brenmoor check" reports
+; an NAFile that does not exist and a letter given twice.
 
 Group         A
 Path          files/fido/

@@ -7,8 +7,9 @@
 ;              (file_id.diz), %T the target directory (ends in "/")
 ; AddFile      command adding a file (%A archive, %F file)
 ; The program of a command is looked up as given, then on PATH; its output
-; is discarded. Commands keep their letter case. The name of the extracted
-; file may be in any letter case (FILE_ID.DIZ is found too).
+; is discarded; "brenmoor check" reports one it cannot find and an
+; ExtractFile without %A or %T. Commands keep their letter case. The name
+; of the extracted file may be in any letter case (FILE_ID.DIZ is found too).
 
 ; Debian: unzip and zip
 Archiver     ZIP
@@ -22,8 +23,9 @@ Signature    0,377ABCAF271C
 ExtractFile  7z e -y -bd -ssc- %A -o%T %F
 AddFile      7z a -y -bd %A %F
 
-; Debian: unrar (non-free); without it RAR archives keep the TIC's description
-Archiver     RAR
-Signature    0,526172211A07
-ExtractFile  unrar e -o+ -inul -cl %A %F %T
-AddFile      rar a -inul %A %F
+; Debian: unrar (non-free); remove the ";" once it is installed. Without it
+; RAR archives keep the TIC's description.
+;Archiver     RAR
+;Signature    0,526172211A07
+;ExtractFile  unrar e -o+ -inul -cl %A %F %T
+;AddFile      rar a -inul %A %F

@@ -545,7 +545,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
             return 240;
         }
         std::vector<std::string> lines;
-        if (!ReadTextLines(config.announceTpl, lines)) RuntimeError(LastErrorNumber() != 0 ? LastErrorNumber() : EIO);
+        if (!ReadSysopTextLines(config.announceTpl, lines)) RuntimeError(LastErrorNumber() != 0 ? LastErrorNumber() : EIO);
         const Template tpl = SplitTemplate(lines, ExtractFileName(config.announceTpl), notes);
 
         Generator generator(node, readDescription, set, notes);

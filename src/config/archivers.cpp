@@ -4,36 +4,87 @@
 #include "frame/platform.h"
 #include "frame/utils.h"
 
+namespace {
+
+// "offset,bytes": a hexadecimal offset, then hexadecimal digit pairs.
+std::string SignatureProblem(std::string_view value) {
+    const std::string shown = "\"" + std::string(value) + "\"";
+    const std::size_t comma = value.find(',');
+    if (comma == std::string_view::npos) return shown + " is not offset,bytes: the line is ignored";
+    std::string offset(value.substr(0, comma)), bytes(value.substr(comma + 1));
+    Trim(offset);
+    Trim(bytes);
+    std::uint32_t number = 0;
+    if (!ParseHexValue(offset, number)) return shown + ": the offset is not a hexadecimal number";
+    bool hex = !bytes.empty() && bytes.size() % 2 == 0;
+    for (char c : bytes) hex = hex && HexDigitValue(c) >= 0;
+    return hex ? std::string() : shown + ": the bytes are not hexadecimal digit pairs";
+}
+
+void StoreSignature(ArchiverRecord& archiver, const ParsedValue& value) {
+    const std::size_t comma = value.written.find(',');
+    if (comma == std::string::npos) return;
+    std::string offset = value.written.substr(0, comma);
+    std::string signature = value.written.substr(comma + 1);
+    Trim(offset);
+    Trim(signature);
+    std::uint32_t number = 0;
+    archiver.Offset = ParseHexValue(offset, number) ? static_cast<std::int32_t>(number) : 0;
+    archiver.Signature = UpperCase(signature);
+}
+
+// Without the archive nothing is extracted; without the target directory
+// file_id.diz lands where the run was started, and is never found.
+std::string ExtractMacrosProblem(std::string_view value) {
+    std::string missing;
+    for (std::string_view macro : {"%A", "%T"})
+        if (FindNoCase(value, macro) == std::string_view::npos) missing += (missing.empty() ? "" : " and ") + std::string(macro);
+    return missing.empty() ? std::string() : "\"" + std::string(value) + "\" lacks " + missing;
+}
+
+// Command lines name programs and paths: their case stays.
+const KeywordRow<ArchiverRecord> ArchiverKeywords[] = {
+    {"ARCHIVER", UpperRule(), Store<&ArchiverRecord::Name>},
+    {"SIGNATURE", CheckedRule(TextRule(), SignatureProblem), StoreSignature},
+    {"EXTRACTFILE", CheckedRule({ValueKind::Command}, ExtractMacrosProblem), Store<&ArchiverRecord::ExtractFile>},
+    {"ADDFILE", TextRule(), Store<&ArchiverRecord::AddFile>},
+};
+
+void ApplyArchiverEntries(const std::vector<ControlEntry>& entries, const std::string& path,
+                          std::vector<ArchiverRecord>& archivers, std::vector<ConfigProblem>* problems,
+                          std::vector<std::size_t>* starts = nullptr) {
+    ApplyRecordEntries<ArchiverRecord>(ArchiverKeywords, entries, archivers, ArchiverRecord{},
+                                       ExtractDir(ResolvePath(path)), ExtractFileName(path), problems, starts);
+}
+
+}  // namespace
+
 std::vector<ArchiverRecord> ReadArchivers(const std::string& path) {
     std::vector<ArchiverRecord> archivers;
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) return archivers;
-    for (const std::string& line : lines) {
-        std::string keyword, value;
-        SplitKeywordValue(CleanControlLine(line), keyword, value);
-        if (keyword == "ARCHIVER") {
-            archivers.emplace_back();
-            archivers.back().Name = UpperCase(value);
-            continue;
-        }
-        if (archivers.empty()) continue;
-        ArchiverRecord& archiver = archivers.back();
-        if (keyword == "SIGNATURE") {
-            std::size_t comma = value.find(',');
-            if (comma == std::string::npos) continue;
-            std::string offset = value.substr(0, comma);
-            std::string signature = value.substr(comma + 1);
-            Trim(offset);
-            Trim(signature);
-            std::uint32_t number = 0;
-            archiver.Offset = ParseHexValue(offset, number) ? static_cast<std::int32_t>(number) : 0;
-            archiver.Signature = UpperCase(signature);
-        } else if (keyword == "EXTRACTFILE") {
-            // Command lines name programs and paths: their case stays.
-            archiver.ExtractFile = value;
-        } else if (keyword == "ADDFILE") {
-            archiver.AddFile = value;
-        }
-    }
+    std::vector<ControlEntry> entries;
+    if (ReadControlEntries(path, entries)) ApplyArchiverEntries(entries, path, archivers, nullptr);
     return archivers;
+}
+
+std::vector<ConfigProblem> CheckArchivers(const std::string& path) {
+    const std::string file = ExtractFileName(path);
+    std::vector<ConfigProblem> problems;
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) {
+        problems.push_back({file, 0, std::string(FileExists(path) ? "cannot be read" : "is missing") + ": the run ends with 4"});
+        return problems;
+    }
+    std::vector<ArchiverRecord> archivers;
+    std::vector<std::size_t> starts;
+    ApplyArchiverEntries(entries, path, archivers, &problems, &starts);
+    if (archivers.empty()) problems.push_back({file, 0, "defines no archiver: the run ends with 4"});
+    for (std::size_t i = 0; i < archivers.size(); ++i) {
+        const ArchiverRecord& archiver = archivers[i];
+        if (archiver.Signature.empty())
+            problems.push_back({file, starts[i], "ARCHIVER: " + archiver.Name + " has no signature: it is never recognised"});
+        if (archiver.ExtractFile.empty())
+            problems.push_back({file, starts[i], "ARCHIVER: " + archiver.Name + " has no EXTRACTFILE: its archives keep the TIC's description"});
+    }
+    SortProblems(problems);
+    return problems;
 }

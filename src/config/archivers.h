@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "config/ctltable.h"
+
 struct ArchiverRecord {
     std::string Name;         // value of ARCHIVER
     std::string Signature;    // signature bytes as hexadecimal digit pairs
@@ -14,3 +16,9 @@ struct ArchiverRecord {
 
 // The archivers of the file in file order; empty when it is missing.
 std::vector<ArchiverRecord> ReadArchivers(const std::string& path);
+
+// What `brenmoor check` finds in the file: what ReadArchivers lets pass,
+// archivers that can never give a description (no signature, no extract
+// command, a command without the archive or the target, a program that is
+// not found) and a file that gives no archiver (the run ends with 4).
+std::vector<ConfigProblem> CheckArchivers(const std::string& path);

@@ -1,7 +1,6 @@
 #include "config/bbssoft.h"
 
 #include "config/ctlline.h"
-#include "config/mainconfig.h"
 #include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/exit.h"
@@ -12,47 +11,53 @@ namespace {
 
 constexpr std::size_t MaxBbsText = 128;
 
-// The value as written is cut to its field; a relative path then belongs to
-// the program directory like every other path of the control files.
-std::string PathValue(std::string value, const std::string& baseDir) {
-    CutText(value, MaxBbsText);
-    return ResolveConfigPath(baseDir, value);
+// The later of the two area lines wins. The toss appends to the area file
+// and makes its directory when it has to.
+template <std::uint8_t Kind>
+void StoreAreaFile(BbsSoftSettings& settings, const ParsedValue& value) {
+    settings.Kind = Kind;
+    settings.AreaFile = value.text;
 }
+
+constexpr ValueRule SecurityRule = NumberRule(0, 65535);
+
+// Paths are cut to their field as written; a relative one then belongs to
+// the program directory like every other path of the control files.
+const KeywordRow<BbsSoftSettings> BbsSoftKeywords[] = {
+    {"MAXIMUS_AREA", PathRule(ValueKind::FileIn, MaxBbsText), StoreAreaFile<1>},
+    {"TORNADO_AREA", PathRule(ValueKind::FileIn, MaxBbsText), StoreAreaFile<2>},
+    {"MAXIMUS_ACS", TextRule(MaxBbsText), Store<&BbsSoftSettings::Acs>},
+    {"UPLOAD", PathRule(ValueKind::Path, MaxBbsText), Store<&BbsSoftSettings::Upload>},
+    {"TORNADO_SCAN_NEWFILES", YesNoRule, Store<&BbsSoftSettings::ScanNewFiles>},
+    {"TORNADO_DL_SECURITY", SecurityRule, Store<&BbsSoftSettings::DlSecurity>},
+    {"TORNADO_UL_SECURITY", SecurityRule, Store<&BbsSoftSettings::UlSecurity>},
+    {"TORNADO_LIST_SECURITY", SecurityRule, Store<&BbsSoftSettings::ListSecurity>},
+    {"TORNADO_SHOW_SECURITY", SecurityRule, Store<&BbsSoftSettings::ShowSecurity>},
+    {"GROUP", TextRule(), Store<&BbsSoftSettings::Group>},
+};
 
 }  // namespace
 
 void ReadBbsSoft(const std::string& path, BbsSoftSettings& settings) {
     settings = BbsSoftSettings{};
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) {
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) {
         WriteLine(MessageText(Msg::ERROR));
         ExitProgram(2);
     }
-    const std::string baseDir = ExtractDir(ResolvePath(path));
-    for (const std::string& line : lines) {
-        if (line.size() < 3) continue;
-        std::string keyword, value;
-        SplitKeywordValue(CleanControlLine(line), keyword, value);
-        if (keyword == "MAXIMUS_AREA" || keyword == "TORNADO_AREA") {
-            settings.Kind = keyword == "MAXIMUS_AREA" ? 1 : 2;
-            settings.AreaFile = PathValue(value, baseDir);
-        } else if (keyword == "MAXIMUS_ACS") {
-            CutText(value, MaxBbsText);
-            settings.Acs = value;
-        } else if (keyword == "UPLOAD") {
-            settings.Upload = PathValue(value, baseDir);
-        } else if (keyword == "TORNADO_SCAN_NEWFILES") {
-            settings.ScanNewFiles = ParseYesNo(value);
-        } else if (keyword == "TORNADO_DL_SECURITY") {
-            settings.DlSecurity = ParseWordValue(value);
-        } else if (keyword == "TORNADO_UL_SECURITY") {
-            settings.UlSecurity = ParseWordValue(value);
-        } else if (keyword == "TORNADO_LIST_SECURITY") {
-            settings.ListSecurity = ParseWordValue(value);
-        } else if (keyword == "TORNADO_SHOW_SECURITY") {
-            settings.ShowSecurity = ParseWordValue(value);
-        } else if (keyword == "GROUP") {
-            settings.Group = value;
-        }
+    ApplyEntries<BbsSoftSettings>(BbsSoftKeywords, entries, settings, ExtractDir(ResolvePath(path)),
+                                  ExtractFileName(path), nullptr);
+}
+
+std::vector<ConfigProblem> CheckBbsSoft(const std::string& path) {
+    const std::string file = ExtractFileName(path);
+    std::vector<ConfigProblem> problems;
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) {
+        problems.push_back({file, 0, std::string(FileExists(path) ? "cannot be read" : "is missing") + ": the run ends with 2"});
+        return problems;
     }
+    BbsSoftSettings settings;
+    ApplyEntries<BbsSoftSettings>(BbsSoftKeywords, entries, settings, ExtractDir(ResolvePath(path)), file, &problems);
+    return problems;
 }

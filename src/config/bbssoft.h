@@ -2,6 +2,9 @@
 // "bbssoft.ctl": which BBS file-area configuration the toss keeps up to date.
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "config/ctltable.h"
 
 struct BbsSoftSettings {
     std::uint8_t Kind = 0;        // 0 none, 1 Maximus, 2 Tornado
@@ -20,3 +23,8 @@ struct BbsSoftSettings {
 // prints "ERROR" and ends the run with 2. Relative AreaFile and Upload
 // paths are taken relative to the file's directory.
 void ReadBbsSoft(const std::string& path, BbsSoftSettings& settings);
+
+// What `brenmoor check` finds in the file: what ReadBbsSoft lets pass, an
+// area file the toss cannot write, and a file that cannot be read (the run
+// ends with 2).
+std::vector<ConfigProblem> CheckBbsSoft(const std::string& path);

@@ -1,23 +1,11 @@
 #include "config/colors.h"
 
-#include <vector>
-
 #include "config/ctlline.h"
 #include "frame/exit.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
 
 namespace {
-
-constexpr std::string_view ColorKeys[ColorItemCount] = {
-    "FILEPANEL_PANEL",       "FILEPANEL_NAME",        "FILEPANEL_FILES",       "FILEPANEL_DIRS",
-    "FILEPANEL_CURSOR",      "FILEPANEL_PATH",        "FILEPANEL_FILEINFOSTR", "FILEPANEL_FILEGROUP1",
-    "FILEPANEL_FILEGROUP2",  "FILEPANEL_FILEGROUP3",  "FILEPANEL_FILEGROUP4",  "FILEPANEL_FILEGROUP5",
-    "FILEPANEL_FILEGROUP6",  "FILEPANEL_FILEGROUP7",  "AREAPANEL_PANEL",       "AREAPANEL_NAME",
-    "AREAPANEL_AREANAME",    "AREAPANEL_CURSOR",      "AREAPANEL_PATH",        "AREAPANEL_AREAINFOSTR",
-    "AREAPANEL_WINHEADER",   "AREAPANEL_WINCOLOR",    "AREAPANEL_WINNAME",     "AREAPANEL_WINDESC",
-    "PANEL_STATUSSTR",
-};
 
 // Decimal, or hexadecimal after "$"; only the low byte counts, and text that
 // is not a number gives 0.
@@ -29,21 +17,77 @@ std::uint8_t ColorValue(const std::string& value) {
     return static_cast<std::uint8_t>(static_cast<unsigned long long>(ParseNumber(value)) & 0xFF);
 }
 
+std::string ColorProblem(std::string_view value) {
+    const std::string shown = "\"" + std::string(value) + "\"";
+    std::uint32_t number = 0;
+    if (value.starts_with('$')) {
+        if (!ParseHexValue(value.substr(1), number)) return shown + " is not a hexadecimal number";
+    } else {
+        if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos)
+            return shown + " is not a colour: decimal, or hexadecimal after $";
+        if (value.size() > 3 || ParseNumber(value) > 255) return shown + " is not within 0..255";
+        return {};
+    }
+    return number > 255 ? shown + " is not within 0..255" : std::string();
+}
+
+template <ColorItem Item>
+void StoreColor(ColorScheme& scheme, const ParsedValue& value) {
+    scheme.attr[static_cast<std::size_t>(Item)] = ColorValue(value.written);
+}
+
+constexpr ValueRule ColorRule = CheckedRule(TextRule(), ColorProblem);
+
+const KeywordRow<ColorScheme> ColorKeywords[] = {
+    {"FILEPANEL_PANEL", ColorRule, StoreColor<FilePanelPanel>},
+    {"FILEPANEL_NAME", ColorRule, StoreColor<FilePanelName>},
+    {"FILEPANEL_FILES", ColorRule, StoreColor<FilePanelFiles>},
+    {"FILEPANEL_DIRS", ColorRule, StoreColor<FilePanelDirs>},
+    {"FILEPANEL_CURSOR", ColorRule, StoreColor<FilePanelCursor>},
+    {"FILEPANEL_PATH", ColorRule, StoreColor<FilePanelPath>},
+    {"FILEPANEL_FILEINFOSTR", ColorRule, StoreColor<FilePanelFileInfoStr>},
+    {"FILEPANEL_FILEGROUP1", ColorRule, StoreColor<FilePanelFileGroup1>},
+    {"FILEPANEL_FILEGROUP2", ColorRule, StoreColor<FilePanelFileGroup2>},
+    {"FILEPANEL_FILEGROUP3", ColorRule, StoreColor<FilePanelFileGroup3>},
+    {"FILEPANEL_FILEGROUP4", ColorRule, StoreColor<FilePanelFileGroup4>},
+    {"FILEPANEL_FILEGROUP5", ColorRule, StoreColor<FilePanelFileGroup5>},
+    {"FILEPANEL_FILEGROUP6", ColorRule, StoreColor<FilePanelFileGroup6>},
+    {"FILEPANEL_FILEGROUP7", ColorRule, StoreColor<FilePanelFileGroup7>},
+    {"AREAPANEL_PANEL", ColorRule, StoreColor<AreaPanelPanel>},
+    {"AREAPANEL_NAME", ColorRule, StoreColor<AreaPanelName>},
+    {"AREAPANEL_AREANAME", ColorRule, StoreColor<AreaPanelAreaName>},
+    {"AREAPANEL_CURSOR", ColorRule, StoreColor<AreaPanelCursor>},
+    {"AREAPANEL_PATH", ColorRule, StoreColor<AreaPanelPath>},
+    {"AREAPANEL_AREAINFOSTR", ColorRule, StoreColor<AreaPanelAreaInfoStr>},
+    {"AREAPANEL_WINHEADER", ColorRule, StoreColor<AreaPanelWinHeader>},
+    {"AREAPANEL_WINCOLOR", ColorRule, StoreColor<AreaPanelWinColor>},
+    {"AREAPANEL_WINNAME", ColorRule, StoreColor<AreaPanelWinName>},
+    {"AREAPANEL_WINDESC", ColorRule, StoreColor<AreaPanelWinDesc>},
+    {"PANEL_STATUSSTR", ColorRule, StoreColor<PanelStatusStr>},
+};
+static_assert(std::size(ColorKeywords) == ColorItemCount, "a row for every colour");
+
 }  // namespace
 
 void ReadColorScheme(const std::string& path, ColorScheme& scheme) {
     scheme = ColorScheme{};
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) RuntimeError(LastErrorNumber());
-    for (const std::string& line : lines) {
-        std::string keyword, value;
-        SplitKeywordValue(CleanControlLine(line), keyword, value);
-        if (keyword.empty()) continue;
-        for (int i = 0; i < ColorItemCount; ++i) {
-            if (keyword == ColorKeys[i]) {
-                scheme.attr[static_cast<std::size_t>(i)] = ColorValue(value);
-                break;
-            }
-        }
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) RuntimeError(LastErrorNumber());
+    ApplyEntries<ColorScheme>(ColorKeywords, entries, scheme, std::string(), ExtractFileName(path), nullptr);
+}
+
+std::vector<ConfigProblem> CheckColorScheme(const std::string& path) {
+    const std::string file = ExtractFileName(path);
+    std::vector<ConfigProblem> problems;
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) {
+        problems.push_back({file, 0, FileExists(path) ? "cannot be read" : "is missing: the run ends with 3"});
+        return problems;
     }
+    ColorScheme scheme;
+    ApplyEntries<ColorScheme>(ColorKeywords, entries, scheme, std::string(), file, &problems);
+    bool set = false;
+    for (const ControlEntry& entry : entries) set = set || FindRow<ColorScheme>(ColorKeywords, entry.keyword) != nullptr;
+    if (!set) problems.push_back({file, 0, "sets no colour: the commander draws black on black"});
+    return problems;
 }

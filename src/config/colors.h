@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "config/ctltable.h"
 
 // Index of each colour in the scheme, in the order of the keys.
 enum ColorItem : int {
@@ -41,7 +44,11 @@ struct ColorScheme {
     std::uint8_t operator[](ColorItem item) const { return attr[static_cast<std::size_t>(item)]; }
 };
 
-
 // Fills the scheme from the file (reset first); the caller has made sure the
 // file exists. Values are decimal or "$" hexadecimal; the low 8 bits count.
 void ReadColorScheme(const std::string& path, ColorScheme& scheme);
+
+// What `brenmoor check` finds in the file: unknown keys, values that are no
+// colour (0..255), and a file that is missing (the run ends with 3) or sets
+// no colour at all.
+std::vector<ConfigProblem> CheckColorScheme(const std::string& path);

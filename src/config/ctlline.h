@@ -29,9 +29,7 @@ void RemoveQuotes(std::string& text, char quote);
 // ---- Rewriting a control file the sysop edits -------------------------------
 // A rewrite changes only the lines whose values change and keeps every other
 // byte: comments, blanks, unknown keywords, the line ends and a byte-order
-// mark.
-
-constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+// mark (ByteOrderMark).
 
 // One line of a text: its content [start, end), its line end [end, next).
 struct TextLine {

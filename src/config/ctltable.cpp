@@ -1,5 +1,8 @@
 #include "config/ctltable.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "config/ctlline.h"
 #include "config/mainconfig.h"
 #include "frame/catalogue.h"
@@ -37,8 +40,10 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
     ParsedValue out;
     std::string text(value);
     Trim(text);
+    out.written = text;
     switch (rule.kind) {
         case ValueKind::Text:
+        case ValueKind::Command:
         case ValueKind::Letter:
             CutText(text, rule.limit);
             out.text = std::move(text);
@@ -80,16 +85,19 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
         case ValueKind::Directory:
         case ValueKind::FileIn:
         case ValueKind::ExistingFile:
+        case ValueKind::Path:
             if (text.empty()) break;  // not configured
             if (IsWindowsPath(text)) out.problem = ValueText(Msg::CHECKWINDOWSPATH, text);
+            CutText(text, rule.limit);
             out.text = ResolveConfigPath(baseDir, text);
-            CutText(out.text, rule.limit);
+            CutText(out.text, MaxText);
             if (rule.kind == ValueKind::Directory) {
                 AddTrailingSlash(out.text);
-                CutText(out.text, rule.limit);
+                CutText(out.text, MaxText);
             }
             break;
     }
+    if (out.problem.empty() && rule.check != nullptr) out.problem = rule.check(out.written);
     return out;
 }
 
@@ -114,8 +122,18 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
                        ? std::string()
                        : Fill(MessageText(Msg::CHECKCANTCREATE), "%d", dir);
         }
-        case ValueKind::ExistingFile:
-            return IsRegularFile(path) ? std::string() : Fill(MessageText(Msg::CHECKNOFILE), "%f", path);
+        case ValueKind::ExistingFile: {
+            if (!IsRegularFile(path)) return Fill(MessageText(Msg::CHECKNOFILE), "%f", path);
+            std::string content;
+            return ReadWholeFile(path, content) ? std::string() : Fill(MessageText(Msg::CHECKFILEUNREADABLE), "%f", path);
+        }
+        case ValueKind::Command: {
+            // As the run finds it: the first word, as given, then on PATH.
+            const std::string program = FirstWord(path);
+            return program.empty() || !FindProgram(program).empty()
+                       ? std::string()
+                       : Fill(MessageText(Msg::CHECKNOPROGRAM), "%p", program);
+        }
         default:
             return {};
     }
@@ -134,6 +152,12 @@ bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entr
         entries.push_back(std::move(entry));
     }
     return true;
+}
+
+void SortProblems(std::vector<ConfigProblem>& problems) {
+    std::stable_sort(problems.begin(), problems.end(), [](const ConfigProblem& a, const ConfigProblem& b) {
+        return (a.line == 0 ? SIZE_MAX : a.line) < (b.line == 0 ? SIZE_MAX : b.line);
+    });
 }
 
 ConfigProblem LineProblem(std::string_view file, const ControlEntry& entry, std::string_view text) {

@@ -34,14 +34,21 @@ enum class ValueKind {
     Directory,     // a path, ends in "/"; the directory is made when missing
     FileIn,        // a path of a file the program writes; its directory is made
     ExistingFile,  // a path of a file that must exist
+    Path,          // a path another program uses (the BBS); nothing is made or required
+    Command,       // a command line the program runs, case kept; its program must be found
     Letter,        // its first character
 };
+
+// A file's own grammar for a value (an archiver signature, a colour): what
+// `check` says of the value, empty when it is good. The row's store reads it.
+using ValueCheck = std::string (*)(std::string_view value);
 
 struct ValueRule {
     ValueKind kind = ValueKind::Text;
     std::size_t limit = MaxText;  // Text, Upper, Letter and paths are cut to it
     long long low = 0, high = 0;  // Number
     std::span<const std::string_view> words{};  // Choice, upper case
+    ValueCheck check = nullptr;  // after the kind's own reading, when that found nothing wrong
 };
 
 constexpr ValueRule TextRule(std::size_t limit = MaxText) { return {ValueKind::Text, limit}; }
@@ -56,22 +63,30 @@ constexpr ValueRule DirectoryRule{ValueKind::Directory};
 constexpr ValueRule FileInRule{ValueKind::FileIn};
 constexpr ValueRule ExistingFileRule{ValueKind::ExistingFile};
 constexpr ValueRule LetterRule{ValueKind::Letter, 1};
+constexpr ValueRule PathRule(ValueKind kind, std::size_t limit = MaxText) { return {kind, limit}; }
+constexpr ValueRule CheckedRule(ValueRule rule, ValueCheck check) {
+    rule.check = check;
+    return rule;
+}
 
 // A value as its rule reads it.
 struct ParsedValue {
     std::string text;       // the value (upper case for Upper and Choice, resolved for paths)
+    std::string written;    // the value as written, blanks around it removed
     long long number = 0;   // Number; YesNo 1 or 0; Choice the word's index (words.size(): none)
     FidoAddress address{};  // Address
     std::string problem;    // what `check` says of the value; empty when it is good
 };
 
 // Reads a value by its rule. Paths are taken relative to baseDir (which ends
-// in "/"). Nothing is created or checked on disk here.
+// in "/"); the limit applies to the path as written. Nothing is created or
+// checked on disk here.
 ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std::string& baseDir);
 
 // What is wrong on disk with a path value (a directory that is missing and
 // cannot be made by this user, or is not writable; a file that must exist
-// and does not); empty when nothing is.
+// and does not or cannot be read; a command whose program is not found as
+// the run looks for it); empty when nothing is.
 std::string PathProblem(ValueKind kind, const std::string& path);
 
 // A Windows path: a back slash or a drive letter, which a Linux node would
@@ -157,4 +172,55 @@ const KeywordRow<R>* ApplyEntry(std::span<const KeywordRow<R>> table, const Cont
     row->store(record, value);
     if (parsed) *parsed = std::move(value);
     return row;
+}
+
+// Problems in the order of their lines; those of the file as a whole last.
+void SortProblems(std::vector<ConfigProblem>& problems);
+
+// An entry applied as ApplyEntry does; with problems, the path or command
+// of the value is checked on disk as well.
+template <class R>
+const KeywordRow<R>* ApplyCheckedEntry(std::span<const KeywordRow<R>> table, const ControlEntry& entry, R& record,
+                                       const std::string& baseDir, std::string_view file,
+                                       std::vector<ConfigProblem>* problems) {
+    ParsedValue value;
+    const KeywordRow<R>* row = ApplyEntry(table, entry, record, baseDir, file, problems, &value);
+    if (row != nullptr && problems != nullptr) {
+        const std::string problem = PathProblem(row->rule.kind, value.text);
+        if (!problem.empty()) problems->push_back(LineProblem(file, entry, problem));
+    }
+    return row;
+}
+
+// A file of one record: every entry fills it.
+template <class R>
+void ApplyEntries(std::span<const KeywordRow<R>> table, const std::vector<ControlEntry>& entries, R& record,
+                  const std::string& baseDir, std::string_view file, std::vector<ConfigProblem>* problems) {
+    for (const ControlEntry& entry : entries) ApplyCheckedEntry(table, entry, record, baseDir, file, problems);
+}
+
+// A file of records that each start at a line of the table's first keyword
+// (GROUP, ARCHIVER, FORWARD) and begin as fresh. Lines before the first start
+// fill no record; with problems they are reported. starts, when given,
+// receives the line of each record's start.
+template <class R>
+void ApplyRecordEntries(std::span<const KeywordRow<R>> table, const std::vector<ControlEntry>& entries,
+                        std::vector<R>& records, const R& fresh, const std::string& baseDir, std::string_view file,
+                        std::vector<ConfigProblem>* problems, std::vector<std::size_t>* starts = nullptr) {
+    const std::string_view start = table.front().keyword;
+    for (const ControlEntry& entry : entries) {
+        if (entry.keyword == start) {
+            records.push_back(fresh);
+            if (starts) starts->push_back(entry.line);
+        } else if (records.empty()) {
+            if (problems == nullptr) continue;
+            // Read all the same, so that check names what is wrong with it.
+            R none = fresh;
+            if (ApplyCheckedEntry(table, entry, none, baseDir, file, problems) != nullptr)
+                problems->push_back(LineProblem(file, entry, "before the first " + std::string(start) +
+                                                                 " line: it belongs to nothing and is ignored"));
+            continue;
+        }
+        ApplyCheckedEntry(table, entry, records.back(), baseDir, file, problems);
+    }
 }

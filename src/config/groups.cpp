@@ -5,47 +5,84 @@
 #include "frame/platform.h"
 #include "frame/utils.h"
 
+namespace {
+
+std::string GroupLetterProblem(std::string_view value) {
+    if (value.empty()) return "no group letter";
+    return value.size() > 1 ? "\"" + std::string(value) + "\" is not one letter" : std::string();
+}
+
+// Letter case matters: "a" and "A" are two groups.
+void StoreLetter(GroupRecord& group, const ParsedValue& value) {
+    group.Letter = value.written.empty() ? '\0' : value.written[0];
+}
+
+// A directory keeps its letter case here; only Windows could afford to
+// upper-case it. Areas are written with the path as the file gives it.
+void StorePath(GroupRecord& group, const ParsedValue& value) {
+    group.Path = value.text;
+    group.WrittenPath = value.written;
+    if (!value.written.empty()) AddTrailingSlash(group.WrittenPath);
+}
+
+// Taken by the toss relative to the program directory, as written.
+void StoreFlag(GroupRecord& group, const ParsedValue& value) { group.Flag = value.written; }
+
+void StoreAka(GroupRecord& group, const ParsedValue& value) { group.AKA = value.written; }
+
+constexpr ValueRule SecurityRule = NumberRule(0, 65535);
+
+const KeywordRow<GroupRecord> GroupKeywords[] = {
+    {"GROUP", CheckedRule(LetterRule, GroupLetterProblem), StoreLetter},
+    {"PATH", DirectoryRule, StorePath},
+    {"COMMENT", TextRule(), Store<&GroupRecord::Comment>},
+    {"NAFILE", ExistingFileRule, Store<&GroupRecord::NAFile>},
+    {"FLAG", FileInRule, StoreFlag},
+    {"SECURITYREAD", SecurityRule, Store<&GroupRecord::SecurityRead>},
+    {"SECURITYWRITE", SecurityRule, Store<&GroupRecord::SecurityWrite>},
+    {"SECURITYSHOW", SecurityRule, Store<&GroupRecord::SecurityShow>},
+    {"AKA", AddressRule, StoreAka},
+};
+
+// The groups of the entries; with problems, what check finds in them.
+void ApplyGroupEntries(const std::vector<ControlEntry>& entries, const std::string& path,
+                       std::vector<GroupRecord>& groups, std::vector<ConfigProblem>* problems,
+                       std::vector<std::size_t>* starts = nullptr) {
+    ApplyRecordEntries<GroupRecord>(GroupKeywords, entries, groups, GroupRecord{}, ExtractDir(ResolvePath(path)),
+                                    ExtractFileName(path), problems, starts);
+}
+
+}  // namespace
+
 void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups) {
     groups.clear();
-    std::vector<std::string> lines;
-    if (!ReadTextLines(path, lines)) return;
-    const std::string baseDir = ExtractDir(ResolvePath(path));
-    for (const std::string& line : lines) {
-        std::string keyword, value;
-        SplitKeywordValue(CleanControlLine(line), keyword, value);
-        if (keyword.empty()) continue;
-        if (keyword == "GROUP") {
-            groups.emplace_back();
-            groups.back().Letter = value.empty() ? '\0' : value[0];
-            continue;
-        }
-        if (groups.empty()) continue;
-        GroupRecord& group = groups.back();
-        if (keyword == "PATH") {
-            // A directory keeps its letter case here; only Windows could
-            // afford to upper-case it.
-            group.Path = ResolveConfigPath(baseDir, value);
-            AddTrailingSlash(group.Path);
-            CutText(group.Path);
-            group.WrittenPath = value;
-            if (!value.empty()) AddTrailingSlash(group.WrittenPath);
-        } else if (keyword == "COMMENT") {
-            group.Comment = value;
-        } else if (keyword == "NAFILE") {
-            group.NAFile = ResolveConfigPath(baseDir, value);
-            CutText(group.NAFile);
-        } else if (keyword == "FLAG") {
-            group.Flag = value;
-        } else if (keyword == "SECURITYREAD") {
-            group.SecurityRead = ParseWordValue(value);
-        } else if (keyword == "SECURITYWRITE") {
-            group.SecurityWrite = ParseWordValue(value);
-        } else if (keyword == "SECURITYSHOW") {
-            group.SecurityShow = ParseWordValue(value);
-        } else if (keyword == "AKA") {
-            group.AKA = value;
+    std::vector<ControlEntry> entries;
+    if (ReadControlEntries(path, entries)) ApplyGroupEntries(entries, path, groups, nullptr);
+}
+
+std::vector<ConfigProblem> CheckGroups(const std::string& path) {
+    const std::string file = ExtractFileName(path);
+    std::vector<ConfigProblem> problems;
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(path, entries)) {
+        problems.push_back({file, 0, std::string(FileExists(path) ? "cannot be read" : "is missing") + ": the run ends with 4"});
+        return problems;
+    }
+    std::vector<GroupRecord> groups;
+    std::vector<std::size_t> starts;
+    ApplyGroupEntries(entries, path, groups, &problems, &starts);
+    if (groups.empty()) problems.push_back({file, 0, "defines no group: the run ends with 4"});
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (groups[j].Letter != groups[i].Letter || groups[i].Letter == '\0') continue;
+            problems.push_back({file, starts[i],
+                                "GROUP: " + std::string(1, groups[i].Letter) + " again (first at line " +
+                                    std::to_string(starts[j]) + "): only the first counts"});
+            break;
         }
     }
+    SortProblems(problems);
+    return problems;
 }
 
 GroupRecord FindGroup(const std::vector<GroupRecord>& groups, char letter) {
@@ -59,7 +96,7 @@ bool FindInListFile(const std::string& fileName, const std::string& tag, std::st
     description.clear();
     if (fileName.empty() || tag.empty()) return false;
     std::vector<std::string> lines;
-    if (!ReadTextLines(fileName, lines)) return false;
+    if (!ReadSysopTextLines(fileName, lines)) return false;
     for (std::string& line : lines) {
         TrimLeft(line);
         std::size_t blank = line.find(' ');

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "config/ctltable.h"
+
 struct GroupRecord {
     char Letter = 0;         // as written; case matters
     std::string Path;        // parent of new area directories, ends in "/"; empty = pass-through
@@ -21,6 +23,11 @@ struct GroupRecord {
 // Reads the file into groups (emptied first). A missing file gives no group.
 // Relative PATH and NAFILE values are taken relative to the file's directory.
 void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups);
+
+// What `brenmoor check` finds in the file: what ReadGroups lets pass, a
+// group letter given twice, paths and lists that the toss cannot use, and
+// a file that gives no group (the run ends with 4).
+std::vector<ConfigProblem> CheckGroups(const std::string& path);
 
 // The first group with exactly this letter; an all-empty record (Letter 0)
 // when there is none.

@@ -126,11 +126,13 @@ constexpr UsagePiece CheckUsage[] = {
     std::vector<ConfigProblem> linkProblems = CheckLinks(dir + "Links.ctl", node.links);
     add(CheckAreaList(ResolvePath(dir + "areas.ctl"), dir, node.links));
     add(std::move(linkProblems));
-    for (const char* list : {"FORWARD.CTL", "NOTALLOW.CTL"}) {
-        std::string content;
-        const std::string path = ResolvePath(dir + list);
-        if (FileExists(path) && !ReadWholeFile(path, content)) problems.push_back({list, 0, MessageText(Msg::CHECKCANTREAD)});
-    }
+    // The other control files in the order a run reads them, then the robot's lists.
+    add(CheckGroups(dir + "Groups.ctl"));
+    add(CheckArchivers(dir + "arc.ctl"));
+    add(CheckBbsSoft(dir + "bbssoft.ctl"));
+    add(CheckColorScheme(dir + "colors.ctl"));
+    add(CheckForwardList(ResolvePath(dir + "FORWARD.CTL"), dir));
+    add(CheckNotAllowedList(ResolvePath(dir + "NOTALLOW.CTL")));
     WriteLine("");
     for (const ConfigProblem& problem : problems) {
         SetTextColor(LightRed);

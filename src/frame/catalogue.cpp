@@ -37,7 +37,7 @@ void ClearCatalogue() {
 }
 
 void ParseCatalogueText(std::string_view content) {
-    for (const std::string& line : SplitLines(content, MaxText)) {
+    for (const std::string& line : SplitLines(WithoutByteOrderMark(content), MaxText)) {
         // Only the blank separates key and text; a TAB stays part of the key.
         std::string key, text;
         SplitKeywordValue(CleanControlLine(line), key, text);

@@ -1038,6 +1038,14 @@ bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std
     return true;
 }
 
+bool ReadSysopTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxLength) {
+    std::string content;
+    lines.clear();
+    if (!ReadWholeFile(path, content)) return false;
+    lines = SplitLines(WithoutByteOrderMark(content), maxLength);
+    return true;
+}
+
 int WriteWholeFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
     return WriteFileWithFlags(path, content, O_CREAT | O_TRUNC);

@@ -216,12 +216,25 @@ bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* 
 // bare CR); returns where the next line starts (text.size() after the last).
 std::size_t NextTextLine(std::string_view text, std::size_t at, std::string_view& line);
 
+// A UTF-8 byte-order mark: editors put it before the first line of a text
+// the sysop writes; it is no part of that line.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+// The text without a byte-order mark at its start.
+constexpr std::string_view WithoutByteOrderMark(std::string_view text) {
+    return text.starts_with(ByteOrderMark) ? text.substr(ByteOrderMark.size()) : text;
+}
+
 // Splits text into lines on LF, CR LF and bare CR; each line is cut at
 // maxLength characters. A final line without a line end counts.
 std::vector<std::string> SplitLines(std::string_view content, std::size_t maxLength = MaxText);
 
 // ReadWholeFile + SplitLines. False when the file cannot be read.
 bool ReadTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxLength = MaxText);
+
+// The same for a text the sysop writes (a control file, a template, a list):
+// a byte-order mark before the first line is skipped.
+bool ReadSysopTextLines(const std::string& path, std::vector<std::string>& lines, std::size_t maxLength = MaxText);
 
 // Creates or truncates the file and writes the bytes. Returns 0 or errno.
 int WriteWholeFile(const std::string& path, std::string_view content);

@@ -265,7 +265,7 @@ void WriteNetmail(MsgIdSerials& serials, const std::string& fileName, std::strin
     const std::vector<std::string>* body = nullptr;
     if (!bodyFileName.empty()) {
         ClearErrorNumber();
-        if (!ReadTextLines(bodyFileName, lines)) RuntimeError(FileErrorNumber(bodyFileName));
+        if (!ReadSysopTextLines(bodyFileName, lines)) RuntimeError(FileErrorNumber(bodyFileName));
         body = &lines;
     }
     std::string bytes =

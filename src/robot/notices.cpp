@@ -24,7 +24,7 @@ void SendNotice(MsgIdSerials& serials, const MainConfig& config, const std::stri
                 std::string_view subject, std::string_view attributes, std::string_view originAddress,
                 const std::string& messageFile) {
     std::vector<std::string> lines;
-    if (!ReadTextLines(templatePath, lines)) return;
+    if (!ReadSysopTextLines(templatePath, lines)) return;
     std::string body;
     for (const std::string& line : lines) {
         body += SubstituteMacroList(line, macros);

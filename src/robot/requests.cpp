@@ -105,7 +105,7 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
         message.hasBody = false;
         return 0;
     }
-    return ReadTextLines(file, message.body) ? 0 : ReadFailure();
+    return ReadSysopTextLines(file, message.body) ? 0 : ReadFailure();
 }
 
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
@@ -166,7 +166,7 @@ bool ReadReportTemplate(Request& request, const std::string& file, std::string_v
         return false;
     }
     std::vector<std::string> lines;
-    if (!ReadTextLines(file, lines)) {
+    if (!ReadSysopTextLines(file, lines)) {
         request.error = ReadFailure();
         return false;
     }
@@ -330,7 +330,7 @@ void SendAvail(Request& request, const std::string&, const std::string&, const s
     Log(request.scan, MessageText(Msg::LOGSENDFORWARDLIST));
     std::vector<std::string> lines;
     ReportParts parts{{}};  // a template that cannot be read: one empty part
-    if (!answerFile.empty() && ReadTextLines(answerFile, lines))
+    if (!answerFile.empty() && ReadSysopTextLines(answerFile, lines))
         parts = BuildAvailReport(request.link, request.scan.forwards, request.scan.uplinkLists,
                                  ParseReportTemplate(std::move(lines)), request.config.msgMaxLines);
     ClearErrorNumber();
@@ -726,7 +726,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     if ((!request.results.empty() || !request.resendResults.empty()) && request.error == 0) {
         // Without an ANSWER template the result lines go alone.
         std::vector<std::string> answerTemplate{"@STATECHOLIST"};
-        if (!config.answer.empty() && !ReadTextLines(config.answer, answerTemplate)) {
+        if (!config.answer.empty() && !ReadSysopTextLines(config.answer, answerTemplate)) {
             request.error = ReadFailure();
         } else {
             for (const auto& [subject, results] : {std::pair{Msg::ANSWERSUBJ, &request.results},

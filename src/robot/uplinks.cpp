@@ -63,53 +63,85 @@ bool IsSafeAreaTag(std::string_view tag) {
     return IsPlainName(tag);
 }
 
+// Groups of echoes are upper case here.
+void StoreDefaultGroup(ForwardRecord& uplink, const ParsedValue& value) {
+    uplink.DefaultGroup = value.written.empty() ? 0 : UpperCase(value.written.substr(0, 1))[0];
+}
+
+// Found in any letter case, like every file the sysop names.
+void StoreListFile(ForwardRecord& uplink, const ParsedValue& value) { uplink.ListFile = ResolvePath(value.text); }
+
+std::string LetterProblem(std::string_view value) {
+    return value.size() > 1 ? "\"" + std::string(value) + "\" is not one letter" : std::string();
+}
+
+std::string ListFileProblem(std::string_view value) {
+    return value.empty() ? "no file named: the robot ends with 2" : std::string();
+}
+
+const KeywordRow<ForwardRecord> ForwardKeywords[] = {
+    {"FORWARD", AddressRule, Store<&ForwardRecord::Address>},
+    {"LISTFILE", CheckedRule(ExistingFileRule, ListFileProblem), StoreListFile},
+    {"REMOTEPROGRAM", TextRule(MaxRemoteProgram), Store<&ForwardRecord::RemoteProgram>},
+    {"GROUPS", UpperRule(MaxForwardGroups), Store<&ForwardRecord::Groups>},
+    {"DEFAULTGROUP", CheckedRule(TextRule(), LetterProblem), StoreDefaultGroup},
+    {"SECURITY", NumberRule(0, 65535), Store<&ForwardRecord::Security>},
+    {"PASSTHROUGH", YesNoRule, Store<&ForwardRecord::PassThrough>},
+};
+
+// Uplinks start with the robot name the node uses for all of them.
+void ApplyForwardEntries(const std::vector<ControlEntry>& entries, const std::string& file,
+                         const std::string& programDir, std::string_view defaultRobot,
+                         std::vector<ForwardRecord>& forwards, std::vector<ConfigProblem>* problems) {
+    ForwardRecord fresh;
+    fresh.RemoteProgram = std::string(defaultRobot.substr(0, MaxRemoteProgram));
+    ApplyRecordEntries<ForwardRecord>(ForwardKeywords, entries, forwards, fresh, programDir, ExtractFileName(file),
+                                      problems);
+}
+
 }  // namespace
 
 std::vector<ForwardRecord> ReadForwardList(const std::string& file, const std::string& programDir,
                                            std::string_view defaultRobot) {
-    std::vector<ForwardRecord> forwards;
-    std::vector<std::string> lines;
-    if (!ReadTextLines(file, lines)) {
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(file, entries)) {
         ClearErrorNumber();
-        return forwards;
+        return {};
     }
-    for (const std::string& line : lines) {
-        std::string keyword, value;
-        if (!SplitControlLine(line, keyword, value)) continue;
-        if (keyword == "FORWARD") {
-            ForwardRecord& uplink = forwards.emplace_back();
-            uplink.Address = ParseAddress(value);
-            uplink.RemoteProgram = std::string(defaultRobot.substr(0, MaxRemoteProgram));
-            continue;
-        }
-        if (forwards.empty()) continue;
-        ForwardRecord& uplink = forwards.back();
-        if (keyword == "LISTFILE") {
-            uplink.ListFile = ResolvePath(ResolveConfigPath(programDir, value));
-            if (!IsRegularFile(uplink.ListFile)) {
-                WriteLine(MessageText(Msg::ERROR));
-                SetTextColor(LightRed);
-                WriteLine(Fill(MessageText(Msg::FILENOTFOUND), "%f", value));
-                ExitProgram(2);
-            }
-        } else if (keyword == "REMOTEPROGRAM") {
-            uplink.RemoteProgram = value.substr(0, MaxRemoteProgram);
-        } else if (keyword == "GROUPS") {
-            uplink.Groups = UpperCase(value).substr(0, MaxForwardGroups);
-        } else if (keyword == "DEFAULTGROUP") {
-            uplink.DefaultGroup = value.empty() ? 0 : UpperCase(value.substr(0, 1))[0];
-        } else if (keyword == "SECURITY") {
-            uplink.Security = ParseWordValue(value);
-        } else if (keyword == "PASSTHROUGH") {
-            uplink.PassThrough = ParseYesNo(value);
+    std::vector<ForwardRecord> forwards;
+    ApplyForwardEntries(entries, file, programDir, defaultRobot, forwards, nullptr);
+    // A list file an uplink names must be there: requests could not be
+    // forwarded.
+    bool uplink = false;
+    for (const ControlEntry& entry : entries) {
+        uplink = uplink || entry.keyword == "FORWARD";
+        if (!uplink || entry.keyword != "LISTFILE") continue;
+        std::string path = ResolvePath(ResolveConfigPath(programDir, entry.value));
+        if (!IsRegularFile(path)) {
+            WriteLine(MessageText(Msg::ERROR));
+            SetTextColor(LightRed);
+            WriteLine(Fill(MessageText(Msg::FILENOTFOUND), "%f", entry.value));
+            ExitProgram(2);
         }
     }
     return forwards;
 }
 
+std::vector<ConfigProblem> CheckForwardList(const std::string& file, const std::string& programDir) {
+    std::vector<ConfigProblem> problems;
+    std::vector<ControlEntry> entries;
+    if (!ReadControlEntries(file, entries)) {
+        if (FileExists(file)) problems.push_back({ExtractFileName(file), 0, "cannot be read"});
+        return problems;
+    }
+    std::vector<ForwardRecord> forwards;
+    ApplyForwardEntries(entries, file, programDir, {}, forwards, &problems);
+    return problems;
+}
+
 std::vector<std::string> ReadNotAllowedList(const std::string& file) {
     std::vector<std::string> lines;
-    if (!ReadTextLines(file, lines)) {
+    if (!ReadSysopTextLines(file, lines)) {
         WriteLine(MessageText(Msg::ERROR));
         ExitProgram(2);
     }
@@ -119,6 +151,58 @@ std::vector<std::string> ReadNotAllowedList(const std::string& file) {
         if (!entry.empty()) entries.push_back(std::move(entry));
     }
     return entries;
+}
+
+std::string NotAllowedEntryProblem(std::string_view entryText) {
+    const std::string entryUpper = UpperCase(entryText);
+    std::string_view entry = entryUpper;
+    if (!entry.starts_with('<')) {
+        return entry.find_first_of(" <>'") == std::string_view::npos
+                   ? std::string()
+                   : "is neither a tag nor a mask of <...> groups: it keeps nothing back";
+    }
+    while (!entry.empty()) {
+        if (!entry.starts_with('<'))
+            return "\"" + std::string(entry) + "\" after the groups: the entry keeps nothing back";
+        const std::size_t close = entry.find('>');
+        if (close == std::string_view::npos) return "a group \"<\" without its \">\"";
+        const std::string_view group = entry.substr(1, close - 1);
+        entry.remove_prefix(close + 1);
+        while (!entry.empty() && entry.front() == ' ') entry.remove_prefix(1);
+        bool quoted = false;
+        for (std::size_t i = 0; i < group.size();) {
+            if (group[i] == ' ') {
+                ++i;
+            } else if (group[i] == '\'') {
+                if (group.find('\'', i + 1) == std::string_view::npos) return "a quote without its closing quote";
+                QuotedText(group, i);
+                quoted = true;
+            } else {
+                const std::size_t end = std::min(group.find_first_of(" '", i), group.size());
+                const std::string_view word = group.substr(i, end - i);
+                if (word != "ANYWHERE" && word != "OR")
+                    return "\"" + std::string(word) + "\" in a group is not ANYWHERE or OR";
+                i = end;
+            }
+        }
+        if (!quoted) return "a group \"<" + std::string(group) + ">\" holds no quoted text: the entry keeps nothing back";
+    }
+    return {};
+}
+
+std::vector<ConfigProblem> CheckNotAllowedList(const std::string& file) {
+    const std::string name = ExtractFileName(file);
+    std::vector<std::string> lines;
+    if (!ReadSysopTextLines(file, lines))
+        return {{name, 0, std::string(FileExists(file) ? "cannot be read" : "is missing") + ": the robot ends with 2"}};
+    std::vector<ConfigProblem> problems;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view entry = CleanControlLine(lines[i]);
+        if (entry.empty()) continue;
+        if (std::string problem = NotAllowedEntryProblem(entry); !problem.empty())
+            problems.push_back({name, i + 1, "\"" + std::string(entry) + "\": " + problem});
+    }
+    return problems;
 }
 
 bool MatchAreaMask(std::string_view entryText, std::string_view tagText) {
@@ -151,7 +235,7 @@ UplinkList& UplinkListOf(UplinkLists& lists, const std::string& path) {
     list.readable = ReadWholeFile(path, list.content);
     ClearErrorNumber();
     const std::string& content = list.content;
-    std::size_t pos = 0;
+    std::size_t pos = content.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0;
     while (pos < content.size()) {
         std::size_t end = content.find_first_of("\r\n", pos);
         if (end == std::string::npos) end = content.size();

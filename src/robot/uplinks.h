@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/areas.h"
+#include "config/ctltable.h"
 #include "config/groups.h"
 #include "config/links.h"
 #include "config/mainconfig.h"
@@ -35,9 +36,23 @@ struct ForwardRecord {
 std::vector<ForwardRecord> ReadForwardList(const std::string& file, const std::string& programDir,
                                            std::string_view defaultRobot);
 
+// What `brenmoor check` finds in the forward list: what ReadForwardList lets
+// pass, and list files that are missing (the robot ends with 2) or cannot
+// be read. A missing forward list is no problem.
+std::vector<ConfigProblem> CheckForwardList(const std::string& file, const std::string& programDir);
+
 // Reads the not-allowed list (entries upper case, in file order). A file
 // that cannot be opened ends the run with exit code 2 after "ERROR".
 std::vector<std::string> ReadNotAllowedList(const std::string& file);
+
+// What is wrong with a not-allowed entry: a mask that is not closed, that
+// holds a word other than ANYWHERE and OR or a group without quoted text,
+// or text after its groups; an entry that is no tag. Empty when it is good.
+std::string NotAllowedEntryProblem(std::string_view entry);
+
+// The problems of each entry of the not-allowed list, and a list that
+// cannot be read (the robot ends with 2).
+std::vector<ConfigProblem> CheckNotAllowedList(const std::string& file);
 
 // A plain entry matches only its own tag; an entry of "<...>" groups must
 // consume the whole tag from the left. Both are compared in upper case.

@@ -22,8 +22,8 @@ Signature    0,377ABCAF271C
 ExtractFile  7z e -y -bd -ssc- %A -o%T %F
 AddFile      7z a -y -bd %A %F
 
-; Debian: unrar (non-free); without it RAR archives keep the TIC's description
-Archiver     RAR
-Signature    0,526172211A07
-ExtractFile  unrar e -o+ -inul -cl %A %F %T
-AddFile      rar a -inul %A %F
+; Debian: unrar (non-free); remove the ";" once it is installed
+;Archiver     RAR
+;Signature    0,526172211A07
+;ExtractFile  unrar e -o+ -inul -cl %A %F %T
+;AddFile      rar a -inul %A %F
