@@ -13,7 +13,7 @@ Desc           Software for the sample net
 Group          A
 SecurityWrite  100
 AKA            2:9999/1
-Links          2:9999/10 20 .1
+Links          2:9999/10 20
 
 Area           SAMPLE.INFO
 Path           files/fido/info/
