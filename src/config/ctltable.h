@@ -223,8 +223,7 @@ void ApplyRecordEntries(std::span<const KeywordRow<R>> table, const std::vector<
             // Read all the same, so that check names what is wrong with it.
             R none = fresh;
             if (ApplyCheckedEntry(table, entry, none, baseDir, file, problems) != nullptr)
-                problems->push_back(LineProblem(file, entry, "before the first " + std::string(start) +
-                                                                 " line: it belongs to nothing and is ignored"));
+                problems->push_back(LineProblem(file, entry, CheckText(Msg::CHECKBEFOREFIRST, {{"%k", start}})));
             continue;
         }
         ApplyCheckedEntry(table, entry, records.back(), baseDir, file, problems);
