@@ -10,15 +10,15 @@ namespace {
 std::string SignatureProblem(std::string_view value) {
     const std::string shown = "\"" + std::string(value) + "\"";
     const std::size_t comma = value.find(',');
-    if (comma == std::string_view::npos) return shown + " is not offset,bytes: the line is ignored";
+    if (comma == std::string_view::npos) return CheckText(Msg::CHECKNOTOFFSETBYTES, {{"%v", shown}});
     std::string offset(value.substr(0, comma)), bytes(value.substr(comma + 1));
     Trim(offset);
     Trim(bytes);
     std::uint32_t number = 0;
-    if (!ParseHexValue(offset, number)) return shown + ": the offset is not a hexadecimal number";
+    if (!ParseHexValue(offset, number)) return CheckText(Msg::CHECKOFFSETNOTHEX, {{"%v", shown}});
     bool hex = !bytes.empty() && bytes.size() % 2 == 0;
     for (char c : bytes) hex = hex && HexDigitValue(c) >= 0;
-    return hex ? std::string() : shown + ": the bytes are not hexadecimal digit pairs";
+    return hex ? std::string() : CheckText(Msg::CHECKBYTESNOTHEX, {{"%v", shown}});
 }
 
 void StoreSignature(ArchiverRecord& archiver, const ParsedValue& value) {
@@ -36,10 +36,12 @@ void StoreSignature(ArchiverRecord& archiver, const ParsedValue& value) {
 // Without the archive nothing is extracted; without the target directory
 // file_id.diz lands where the run was started, and is never found.
 std::string ExtractMacrosProblem(std::string_view value) {
-    std::string missing;
-    for (std::string_view macro : {"%A", "%T"})
-        if (FindNoCase(value, macro) == std::string_view::npos) missing += (missing.empty() ? "" : " and ") + std::string(macro);
-    return missing.empty() ? std::string() : "\"" + std::string(value) + "\" lacks " + missing;
+    const bool archive = FindNoCase(value, "%A") != std::string_view::npos;
+    const bool target = FindNoCase(value, "%T") != std::string_view::npos;
+    const std::string shown = "\"" + std::string(value) + "\"";
+    if (!archive && !target) return CheckText(Msg::CHECKLACKSMACROS, {{"%v", shown}});
+    if (!archive || !target) return CheckText(Msg::CHECKLACKSMACRO, {{"%v", shown}, {"%m", archive ? "%T" : "%A"}});
+    return {};
 }
 
 // Command lines name programs and paths: their case stays.
@@ -71,19 +73,20 @@ std::vector<ConfigProblem> CheckArchivers(const std::string& path) {
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(path, entries)) {
-        problems.push_back({file, 0, std::string(FileExists(path) ? "cannot be read" : "is missing") + ": the run ends with 4"});
+        const Msg text = FileExists(path) ? Msg::CHECKUNREADRUNENDS : Msg::CHECKMISSINGRUNENDS;
+        problems.push_back({file, 0, CheckText(text, {{"%n", "4"}})});
         return problems;
     }
     std::vector<ArchiverRecord> archivers;
     std::vector<std::size_t> starts;
     ApplyArchiverEntries(entries, path, archivers, &problems, &starts);
-    if (archivers.empty()) problems.push_back({file, 0, "defines no archiver: the run ends with 4"});
+    if (archivers.empty()) problems.push_back({file, 0, CheckText(Msg::CHECKNOARCHIVERS, {{"%n", "4"}})});
     for (std::size_t i = 0; i < archivers.size(); ++i) {
         const ArchiverRecord& archiver = archivers[i];
         if (archiver.Signature.empty())
-            problems.push_back({file, starts[i], "ARCHIVER: " + archiver.Name + " has no signature: it is never recognised"});
+            problems.push_back({file, starts[i], "ARCHIVER: " + CheckText(Msg::CHECKNOSIGNATURE, {{"%r", archiver.Name}})});
         if (archiver.ExtractFile.empty())
-            problems.push_back({file, starts[i], "ARCHIVER: " + archiver.Name + " has no EXTRACTFILE: its archives keep the TIC's description"});
+            problems.push_back({file, starts[i], "ARCHIVER: " + CheckText(Msg::CHECKNOEXTRACTFILE, {{"%r", archiver.Name}})});
     }
     SortProblems(problems);
     return problems;

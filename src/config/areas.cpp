@@ -376,7 +376,7 @@ std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::str
                                          const std::vector<LinkRecord>& links) {
     const std::string name = ExtractFileName(file);
     std::string content;
-    if (!ReadWholeFile(file, content)) return {{name, 0, "cannot be read"}};
+    if (!ReadWholeFile(file, content)) return {{name, 0, MessageText(Msg::CHECKCANTREAD)}};
     std::vector<ConfigProblem> problems;
     auto report = [&](std::size_t line, std::string_view keyword, const std::string& text) {
         problems.push_back({name, line, UpperCase(keyword) + ": " + text});
@@ -387,10 +387,10 @@ std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::str
     auto endBlock = [&] {
         for (const std::string& entry : SplitLinks(linksValue)) {
             if (!IsWholeLinkEntry(aka, entry))
-                report(linksLine, "LINKS", "\"" + entry + "\" is not a whole address" +
-                                               (aka.empty() ? std::string(" (the area has no AKA)") : std::string()));
+                report(linksLine, "LINKS", CheckText(aka.empty() ? Msg::CHECKNOTWHOLENOAKA : Msg::CHECKNOTWHOLEADDR,
+                                                     {{"%v", "\"" + entry + "\""}}));
             else if (FindLink(links, LinkEntryAddress(aka, entry)) == nullptr)
-                report(linksLine, "LINKS", ExpandLinkEntry(aka, entry) + " is not in Links.ctl: it gets nothing");
+                report(linksLine, "LINKS", CheckText(Msg::CHECKNOTINLINKS, {{"%a", ExpandLinkEntry(aka, entry)}}));
         }
         linksLine = 0;
         linksValue.clear();
@@ -407,7 +407,7 @@ std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::str
         if (keyword.empty()) continue;
         const AreaKeyword* row = FindAreaKeyword(keyword);
         if (row == nullptr) {
-            report(number, keyword, "unknown keyword");
+            report(number, keyword, MessageText(Msg::CHECKUNKNOWNKEY));
             continue;
         }
         if (row->apply == nullptr) {
@@ -416,12 +416,12 @@ std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::str
             if (!IsHeaderOf(clean, true, value, value)) continue;
             auto [at, fresh] = firstLine.emplace(WantedTag(value), number);
             if (!fresh)
-                problems.push_back({name, number, "area " + at->first + " again (first at line " +
-                                                      std::to_string(at->second) + "): only the first block counts"});
+                problems.push_back({name, number, CheckText(Msg::CHECKAREAAGAIN, {{"%e", at->first},
+                                                                                  {"%l", std::to_string(at->second)}})});
             continue;
         }
         if (!inBlock) {
-            report(number, keyword, "before the first Area line: it belongs to no area");
+            report(number, keyword, MessageText(Msg::CHECKBEFOREAREA));
             continue;
         }
         const ParsedValue parsed = ParseValue(row->rule, value, programDir);

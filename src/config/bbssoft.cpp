@@ -54,7 +54,8 @@ std::vector<ConfigProblem> CheckBbsSoft(const std::string& path) {
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(path, entries)) {
-        problems.push_back({file, 0, std::string(FileExists(path) ? "cannot be read" : "is missing") + ": the run ends with 2"});
+        const Msg text = FileExists(path) ? Msg::CHECKUNREADRUNENDS : Msg::CHECKMISSINGRUNENDS;
+        problems.push_back({file, 0, CheckText(text, {{"%n", "2"}})});
         return problems;
     }
     BbsSoftSettings settings;

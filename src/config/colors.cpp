@@ -19,16 +19,17 @@ std::uint8_t ColorValue(const std::string& value) {
 
 std::string ColorProblem(std::string_view value) {
     const std::string shown = "\"" + std::string(value) + "\"";
+    auto outOfBounds = [&shown] { return CheckText(Msg::CHECKNOTWITHIN, {{"%v", shown}, {"%l", "0"}, {"%h", "255"}}); };
     std::uint32_t number = 0;
     if (value.starts_with('$')) {
-        if (!ParseHexValue(value.substr(1), number)) return shown + " is not a hexadecimal number";
+        if (!ParseHexValue(value.substr(1), number)) return CheckText(Msg::CHECKNOTHEX, {{"%v", shown}});
     } else {
         if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos)
-            return shown + " is not a colour: decimal, or hexadecimal after $";
-        if (value.size() > 3 || ParseNumber(value) > 255) return shown + " is not within 0..255";
+            return CheckText(Msg::CHECKNOTCOLOUR, {{"%v", shown}});
+        if (value.size() > 3 || ParseNumber(value) > 255) return outOfBounds();
         return {};
     }
-    return number > 255 ? shown + " is not within 0..255" : std::string();
+    return number > 255 ? outOfBounds() : std::string();
 }
 
 template <ColorItem Item>
@@ -81,13 +82,14 @@ std::vector<ConfigProblem> CheckColorScheme(const std::string& path) {
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(path, entries)) {
-        problems.push_back({file, 0, FileExists(path) ? "cannot be read" : "is missing: the run ends with 3"});
+        problems.push_back({file, 0, FileExists(path) ? MessageText(Msg::CHECKCANTREAD)
+                                                      : CheckText(Msg::CHECKMISSINGRUNENDS, {{"%n", "3"}})});
         return problems;
     }
     ColorScheme scheme;
     ApplyEntries<ColorScheme>(ColorKeywords, entries, scheme, std::string(), file, &problems);
     bool set = false;
     for (const ControlEntry& entry : entries) set = set || FindRow<ColorScheme>(ColorKeywords, entry.keyword) != nullptr;
-    if (!set) problems.push_back({file, 0, "sets no colour: the commander draws black on black"});
+    if (!set) problems.push_back({file, 0, MessageText(Msg::CHECKNOCOLOURS)});
     return problems;
 }

@@ -31,6 +31,11 @@ std::string ChoiceList(std::span<const std::string_view> words) {
 
 }  // namespace
 
+std::string CheckText(Msg key, std::initializer_list<MacroValue> macros) {
+    return SubstituteMacroList(MessageText(key), std::span<const MacroValue>(macros.begin(), macros.size()),
+                               std::string::npos);
+}
+
 bool IsWindowsPath(std::string_view path) {
     return path.find('\\') != std::string_view::npos ||
            (path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')));

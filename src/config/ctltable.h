@@ -8,12 +8,14 @@
 // that is not Yes is No, a word that is not a choice is the choice past the
 // last) and `check` reports it with its file and line.
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
+#include "frame/catalogue.h"
 #include "frame/utils.h"
 
 // A problem `brenmoor check` reports: the file, its line (0: the file as a
@@ -23,6 +25,10 @@ struct ConfigProblem {
     std::size_t line = 0;
     std::string text;
 };
+
+// A problem's text from the language file with its macros filled in; not cut,
+// as the values it shows are the sysop's own.
+std::string CheckText(Msg key, std::initializer_list<MacroValue> macros = {});
 
 enum class ValueKind {
     Text,          // as written, cut to the row's limit
@@ -217,8 +223,7 @@ void ApplyRecordEntries(std::span<const KeywordRow<R>> table, const std::vector<
             // Read all the same, so that check names what is wrong with it.
             R none = fresh;
             if (ApplyCheckedEntry(table, entry, none, baseDir, file, problems) != nullptr)
-                problems->push_back(LineProblem(file, entry, "before the first " + std::string(start) +
-                                                                 " line: it belongs to nothing and is ignored"));
+                problems->push_back(LineProblem(file, entry, CheckText(Msg::CHECKBEFOREFIRST, {{"%k", start}})));
             continue;
         }
         ApplyCheckedEntry(table, entry, records.back(), baseDir, file, problems);

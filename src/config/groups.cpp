@@ -8,8 +8,8 @@
 namespace {
 
 std::string GroupLetterProblem(std::string_view value) {
-    if (value.empty()) return "no group letter";
-    return value.size() > 1 ? "\"" + std::string(value) + "\" is not one letter" : std::string();
+    if (value.empty()) return MessageText(Msg::CHECKNOGROUPLETTER);
+    return value.size() > 1 ? CheckText(Msg::CHECKNOTONELETTER, {{"%v", "\"" + std::string(value) + "\""}}) : std::string();
 }
 
 // Letter case matters: "a" and "A" are two groups.
@@ -65,19 +65,20 @@ std::vector<ConfigProblem> CheckGroups(const std::string& path) {
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(path, entries)) {
-        problems.push_back({file, 0, std::string(FileExists(path) ? "cannot be read" : "is missing") + ": the run ends with 4"});
+        const Msg text = FileExists(path) ? Msg::CHECKUNREADRUNENDS : Msg::CHECKMISSINGRUNENDS;
+        problems.push_back({file, 0, CheckText(text, {{"%n", "4"}})});
         return problems;
     }
     std::vector<GroupRecord> groups;
     std::vector<std::size_t> starts;
     ApplyGroupEntries(entries, path, groups, &problems, &starts);
-    if (groups.empty()) problems.push_back({file, 0, "defines no group: the run ends with 4"});
+    if (groups.empty()) problems.push_back({file, 0, CheckText(Msg::CHECKNOGROUPS, {{"%n", "4"}})});
     for (std::size_t i = 0; i < groups.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
             if (groups[j].Letter != groups[i].Letter || groups[i].Letter == '\0') continue;
             problems.push_back({file, starts[i],
-                                "GROUP: " + std::string(1, groups[i].Letter) + " again (first at line " +
-                                    std::to_string(starts[j]) + "): only the first counts"});
+                                "GROUP: " + CheckText(Msg::CHECKGROUPAGAIN, {{"%g", std::string(1, groups[i].Letter)},
+                                                                             {"%l", std::to_string(starts[j])}})});
             break;
         }
     }

@@ -71,7 +71,7 @@ void ApplyLinkEntry(const ControlEntry& entry, LinkRecord& link, std::string_vie
     ParsedValue value;
     const KeywordRow<LinkRecord>* row = ApplyEntry<LinkRecord>(LinkKeywords, entry, link, {}, file, nullptr, &value);
     if (problems == nullptr) return;
-    if (row == nullptr) problems->push_back(LineProblem(file, entry, "unknown keyword"));
+    if (row == nullptr) problems->push_back(UnknownKeyword(file, entry));
     else if (!value.problem.empty() && !(row->keyword == "AKA" && entry.value.empty()))
         problems->push_back(LineProblem(file, entry, value.problem));
 }
@@ -114,9 +114,8 @@ void ReadLinks(std::vector<ControlEntry> entries, std::vector<LinkRecord>& links
     bool password = false;                // it has a password line or column
     auto finish = [&] {
         if (problems && start && !password)
-            problems->push_back(LineProblem(file, *start, "link " + links.back().AddressText +
-                                                              " has no password line (\"Password\" alone or a \"-\" "
-                                                              "column says it has none)"));
+            problems->push_back(
+                LineProblem(file, *start, CheckText(Msg::CHECKNOPASSWORD, {{"%a", links.back().AddressText}})));
     };
     for (ControlEntry& entry : entries) {
         // The file is read in upper case.
@@ -135,15 +134,16 @@ void ReadLinks(std::vector<ControlEntry> entries, std::vector<LinkRecord>& links
             if (problems && columns < std::size(RowColumns))
                 problems->push_back(LineProblem(
                     file, entry,
-                    "the row has " + std::to_string(columns) + " of " + std::to_string(std::size(RowColumns)) +
-                        " columns, " + ColumnList(columns) + " missing (\"-\" is an empty column)"));
+                    CheckText(Msg::CHECKROWCUTSHORT, {{"%n", std::to_string(columns)},
+                                                      {"%m", std::to_string(std::size(RowColumns))},
+                                                      {"%c", ColumnList(columns)}})));
             continue;
         }
         if (links.empty()) {
             if (problems)
                 problems->push_back(LineProblem(file, entry, FindRow<LinkRecord>(LinkKeywords, entry.keyword)
-                                                                 ? "before the first link: it belongs to none"
-                                                                 : "unknown keyword"));
+                                                                 ? MessageText(Msg::CHECKBEFORELINK)
+                                                                 : MessageText(Msg::CHECKUNKNOWNKEY)));
             continue;
         }
         if (entry.keyword == "PASSWORD") password = true;
@@ -258,14 +258,14 @@ std::vector<ConfigProblem> CheckLinks(const std::string& path, std::vector<LinkR
     links.clear();
     const std::string file = ExtractFileName(path);
     std::vector<ControlEntry> entries;
-    if (!FileExists(path)) return {{file, 0, "is missing: every other command ends with exit 3"}};
-    if (!ReadControlEntries(path, entries)) return {{file, 0, "cannot be read"}};
+    if (!FileExists(path)) return {{file, 0, CheckText(Msg::CHECKMISSINGEXIT, {{"%n", "3"}})}};
+    if (!ReadControlEntries(path, entries)) return {{file, 0, MessageText(Msg::CHECKCANTREAD)}};
     std::vector<ConfigProblem> problems;
     ReadLinks(std::move(entries), links, file, &problems);
     // A link's missing password is found at its end: in line order.
     std::stable_sort(problems.begin(), problems.end(),
                      [](const ConfigProblem& a, const ConfigProblem& b) { return a.line < b.line; });
-    if (links.empty()) problems.push_back({file, 0, "holds no link: every other command ends with exit 3"});
+    if (links.empty()) problems.push_back({file, 0, CheckText(Msg::CHECKNOLINKS, {{"%n", "3"}})});
     return problems;
 }
 

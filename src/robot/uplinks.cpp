@@ -72,11 +72,11 @@ void StoreDefaultGroup(ForwardRecord& uplink, const ParsedValue& value) {
 void StoreListFile(ForwardRecord& uplink, const ParsedValue& value) { uplink.ListFile = ResolvePath(value.text); }
 
 std::string LetterProblem(std::string_view value) {
-    return value.size() > 1 ? "\"" + std::string(value) + "\" is not one letter" : std::string();
+    return value.size() > 1 ? CheckText(Msg::CHECKNOTONELETTER, {{"%v", "\"" + std::string(value) + "\""}}) : std::string();
 }
 
 std::string ListFileProblem(std::string_view value) {
-    return value.empty() ? "no file named: the robot ends with 2" : std::string();
+    return value.empty() ? CheckText(Msg::CHECKNOLISTFILE, {{"%n", "2"}}) : std::string();
 }
 
 const KeywordRow<ForwardRecord> ForwardKeywords[] = {
@@ -131,7 +131,7 @@ std::vector<ConfigProblem> CheckForwardList(const std::string& file, const std::
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(file, entries)) {
-        if (FileExists(file)) problems.push_back({ExtractFileName(file), 0, "cannot be read"});
+        if (FileExists(file)) problems.push_back({ExtractFileName(file), 0, MessageText(Msg::CHECKCANTREAD)});
         return problems;
     }
     std::vector<ForwardRecord> forwards;
@@ -159,13 +159,13 @@ std::string NotAllowedEntryProblem(std::string_view entryText) {
     if (!entry.starts_with('<')) {
         return entry.find_first_of(" <>'") == std::string_view::npos
                    ? std::string()
-                   : "is neither a tag nor a mask of <...> groups: it keeps nothing back";
+                   : MessageText(Msg::CHECKNOTAGNORMASK);
     }
     while (!entry.empty()) {
         if (!entry.starts_with('<'))
-            return "\"" + std::string(entry) + "\" after the groups: the entry keeps nothing back";
+            return CheckText(Msg::CHECKAFTERGROUPS, {{"%v", "\"" + std::string(entry) + "\""}});
         const std::size_t close = entry.find('>');
-        if (close == std::string_view::npos) return "a group \"<\" without its \">\"";
+        if (close == std::string_view::npos) return MessageText(Msg::CHECKGROUPNOTCLOSED);
         const std::string_view group = entry.substr(1, close - 1);
         entry.remove_prefix(close + 1);
         while (!entry.empty() && entry.front() == ' ') entry.remove_prefix(1);
@@ -174,18 +174,18 @@ std::string NotAllowedEntryProblem(std::string_view entryText) {
             if (group[i] == ' ') {
                 ++i;
             } else if (group[i] == '\'') {
-                if (group.find('\'', i + 1) == std::string_view::npos) return "a quote without its closing quote";
+                if (group.find('\'', i + 1) == std::string_view::npos) return MessageText(Msg::CHECKQUOTENOTCLOSED);
                 QuotedText(group, i);
                 quoted = true;
             } else {
                 const std::size_t end = std::min(group.find_first_of(" '", i), group.size());
                 const std::string_view word = group.substr(i, end - i);
                 if (word != "ANYWHERE" && word != "OR")
-                    return "\"" + std::string(word) + "\" in a group is not ANYWHERE or OR";
+                    return CheckText(Msg::CHECKNOTANYWHEREOR, {{"%v", "\"" + std::string(word) + "\""}});
                 i = end;
             }
         }
-        if (!quoted) return "a group \"<" + std::string(group) + ">\" holds no quoted text: the entry keeps nothing back";
+        if (!quoted) return CheckText(Msg::CHECKGROUPNOQUOTE, {{"%g", group}});
     }
     return {};
 }
@@ -194,7 +194,7 @@ std::vector<ConfigProblem> CheckNotAllowedList(const std::string& file) {
     const std::string name = ExtractFileName(file);
     std::vector<std::string> lines;
     if (!ReadSysopTextLines(file, lines))
-        return {{name, 0, std::string(FileExists(file) ? "cannot be read" : "is missing") + ": the robot ends with 2"}};
+        return {{name, 0, CheckText(FileExists(file) ? Msg::CHECKUNREADROBOT : Msg::CHECKMISSINGROBOT, {{"%n", "2"}})}};
     std::vector<ConfigProblem> problems;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view entry = CleanControlLine(lines[i]);

@@ -9,6 +9,7 @@
 #include "config/bbssoft.h"
 #include "config/colors.h"
 #include "config/groups.h"
+#include "frame/catalogue.h"
 #include "testkit.h"
 
 namespace {
@@ -80,6 +81,7 @@ const BrokenLine BrokenLines[] = {
 };
 
 TEST(ControlCheck, EveryBrokenLineIsReportedWithItsFileAndLine) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     for (const BrokenLine& broken : BrokenLines) {
         ScratchDir dir;
         WriteFileBytes(dir / broken.file, broken.content);
@@ -95,6 +97,7 @@ TEST(ControlCheck, EveryBrokenLineIsReportedWithItsFileAndLine) {
 }
 
 TEST(ControlCheck, GoodFilesAndMissingOnes) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     ScratchDir dir;
     WriteFileBytes(dir / "Groups.ctl", "\xEF\xBB\xBFGroup A\r\nPath\tfiles/\r\nComment ; none\r\nSecurityRead 10\r\n");
     WriteFileBytes(dir / "arc.ctl", GoodArchiver);

@@ -92,6 +92,17 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::ROBOTFINISHING, {"%f"}}, {Msg::ROBOTNOTDELETED, {"%f"}}, {Msg::UPLINKNOTALINK, {"%a", "%e"}},
         {Msg::UPLINKUNSAFETAG, {"%a"}}, {Msg::UPLINKLONGPATH, {"%a"}}, {Msg::RELINKSENT, {"%n", "%a"}},
         {Msg::LOGHATCHNOLINK, {"%t", "%a"}},
+        {Msg::CHECKMISSINGRUNENDS, {"%n"}}, {Msg::CHECKUNREADRUNENDS, {"%n"}}, {Msg::CHECKMISSINGROBOT, {"%n"}},
+        {Msg::CHECKUNREADROBOT, {"%n"}}, {Msg::CHECKMISSINGEXIT, {"%n"}}, {Msg::CHECKNOGROUPS, {"%n"}},
+        {Msg::CHECKNOTONELETTER, {"%v"}}, {Msg::CHECKBEFOREFIRST, {"%k"}},
+        {Msg::CHECKGROUPAGAIN, {"%g", "%l"}}, {Msg::CHECKNOARCHIVERS, {"%n"}},
+        {Msg::CHECKNOTOFFSETBYTES, {"%v"}}, {Msg::CHECKOFFSETNOTHEX, {"%v"}}, {Msg::CHECKBYTESNOTHEX, {"%v"}},
+        {Msg::CHECKLACKSMACRO, {"%v", "%m"}}, {Msg::CHECKLACKSMACROS, {"%v"}}, {Msg::CHECKNOSIGNATURE, {"%r"}},
+        {Msg::CHECKNOEXTRACTFILE, {"%r"}}, {Msg::CHECKNOTHEX, {"%v"}}, {Msg::CHECKNOTCOLOUR, {"%v"}},
+        {Msg::CHECKNOLINKS, {"%n"}}, {Msg::CHECKNOPASSWORD, {"%a"}}, {Msg::CHECKROWCUTSHORT, {"%n", "%m", "%c"}},
+        {Msg::CHECKNOTWHOLEADDR, {"%v"}}, {Msg::CHECKNOTWHOLENOAKA, {"%v"}}, {Msg::CHECKNOTINLINKS, {"%a"}},
+        {Msg::CHECKAREAAGAIN, {"%e", "%l"}}, {Msg::CHECKNOLISTFILE, {"%n"}}, {Msg::CHECKAFTERGROUPS, {"%v"}},
+        {Msg::CHECKNOTANYWHEREOR, {"%v"}}, {Msg::CHECKGROUPNOQUOTE, {"%g"}},
     };
     LoadCatalogue(SourceDir() + "lang/" + GetParam());
     for (int i = 0; i < MessageKeyCount; ++i) {

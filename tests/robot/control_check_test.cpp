@@ -3,6 +3,7 @@
 // closed.
 #include <gtest/gtest.h>
 
+#include "frame/catalogue.h"
 #include "frame/exit.h"
 #include "robot/uplinks.h"
 #include "testkit.h"
@@ -23,6 +24,7 @@ struct BrokenForward {
 };
 
 TEST(ForwardListCheck, EveryBrokenLineIsReportedWithItsLine) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     const std::string good = "Forward 2:9999/10\r\nListFile lists/uplink.na\r\n";
     const BrokenForward cases[] = {
         {"Secrity 10\r\n", 3, "SECRITY: unknown keyword"},
@@ -80,6 +82,7 @@ TEST(ForwardListLoad, UplinksAndTheirListFiles) {
 }
 
 TEST(NotAllowedCheck, EntriesThatKeepNothingBackOrAreNotClosed) {
+    LoadCatalogue(SourceDir() + "lang/brenmoor.lng");
     const struct {
         std::string_view entry;
         std::string_view problem;  // its beginning; empty: good
