@@ -72,11 +72,7 @@ std::vector<ConfigProblem> CheckArchivers(const std::string& path) {
     const std::string file = ExtractFileName(path);
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
-    if (!ReadControlEntries(path, entries)) {
-        const Msg text = FileExists(path) ? Msg::CHECKUNREADRUNENDS : Msg::CHECKMISSINGRUNENDS;
-        problems.push_back({file, 0, CheckText(text, {{"%n", "4"}})});
-        return problems;
-    }
+    if (!ReadEntriesToCheck(path, 4, entries, problems)) return problems;
     std::vector<ArchiverRecord> archivers;
     std::vector<std::size_t> starts;
     ApplyArchiverEntries(entries, path, archivers, &problems, &starts);

@@ -53,11 +53,7 @@ std::vector<ConfigProblem> CheckBbsSoft(const std::string& path) {
     const std::string file = ExtractFileName(path);
     std::vector<ConfigProblem> problems;
     std::vector<ControlEntry> entries;
-    if (!ReadControlEntries(path, entries)) {
-        const Msg text = FileExists(path) ? Msg::CHECKUNREADRUNENDS : Msg::CHECKMISSINGRUNENDS;
-        problems.push_back({file, 0, CheckText(text, {{"%n", "2"}})});
-        return problems;
-    }
+    if (!ReadEntriesToCheck(path, 2, entries, problems)) return problems;
     BbsSoftSettings settings;
     ApplyEntries<BbsSoftSettings>(BbsSoftKeywords, entries, settings, ExtractDir(ResolvePath(path)), file, &problems);
     return problems;

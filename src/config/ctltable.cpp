@@ -172,3 +172,11 @@ ConfigProblem LineProblem(std::string_view file, const ControlEntry& entry, std:
 ConfigProblem UnknownKeyword(std::string_view file, const ControlEntry& entry) {
     return LineProblem(file, entry, MessageText(Msg::CHECKUNKNOWNKEY));
 }
+
+bool ReadEntriesToCheck(const std::string& path, int exitCode, std::vector<ControlEntry>& entries,
+                        std::vector<ConfigProblem>& problems) {
+    if (ReadControlEntries(path, entries)) return true;
+    const Msg text = FileExists(path) ? Msg::CHECKUNREADRUNENDS : Msg::CHECKMISSINGRUNENDS;
+    problems.push_back({ExtractFileName(path), 0, CheckText(text, {{"%n", NumberText(exitCode)}})});
+    return false;
+}

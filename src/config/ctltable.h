@@ -148,6 +148,12 @@ struct ControlEntry {
 // skipped, empty lines left out). False when the file cannot be read.
 bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entries);
 
+// The entries of a control file a run cannot do without, for check: false,
+// with the problem that the file is missing or unreadable and the run ends
+// with exitCode, when they cannot be read.
+bool ReadEntriesToCheck(const std::string& path, int exitCode, std::vector<ControlEntry>& entries,
+                        std::vector<ConfigProblem>& problems);
+
 // The row of the keyword, nullptr when the table has none.
 template <class R>
 const KeywordRow<R>* FindRow(std::span<const KeywordRow<R>> table, std::string_view keyword) {
