@@ -533,8 +533,9 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
         if (JournalHas(done, sent)) continue;
         // An attach names the file in the 72 bytes of the subject: a longer
         // path would point nowhere.
-        if (config.mode == OutboundMode::Ama && (AbsolutePath(filePath).size() > MaxAttachPath ||
-                              AbsolutePath(config.outbound).size() + TicNameLength > MaxAttachPath)) {
+        if (config.mode == OutboundMode::Ama &&
+            (AbsolutePath(filePath).size() > MaxAttachPath ||
+             AbsolutePath(config.outbound).size() + TicNameLength > MaxAttachPath)) {
             WriteLog(config.logName,
                      SubstituteMacros(SubstituteMacros(MessageText(Msg::ATTACHTOOLONG), "%t", address), "%f",
                                       AbsolutePath(filePath)));
@@ -555,7 +556,8 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
 
         // Each link gets its own flavour; nothing carries over from the
         // previous link.
-        const Delivery delivery{busy, serials, config, done, link, address, filePath, ticPath, LinkFlavour(link.FilesSend), again};
+        const Delivery delivery{busy, serials, config, done, link, address,
+                                filePath, ticPath, LinkFlavour(link.FilesSend), again};
         ModeOf(config.mode).deliver(delivery);
         JournalAdd(done, sent);
     }
