@@ -37,7 +37,7 @@ bool SameArea(const AreaRecord& a, const AreaRecord& b) {
 }
 
 bool SameLink(const LinkRecord& a, const LinkRecord& b) {
-    return SameAddress(ParseAddress(a.Address), ParseAddress(b.Address)) && a.AKA == b.AKA &&
+    return SameAddress(a.Address, b.Address) && a.AKAText == b.AKAText &&
            a.Password == b.Password && a.Group == b.Group && a.FilesSend == b.FilesSend &&
            a.Security == b.Security && a.CreateArea == b.CreateArea && a.PlusAll == b.PlusAll &&
            a.Pause == b.Pause && a.DefaultGroup == b.DefaultGroup;
@@ -54,29 +54,34 @@ void LinksFile(std::string_view text) {
     const std::string path = WriteScratchFile("Links.ctl", text);
     std::vector<LinkRecord> links;
     LoadLinks(path, links);
-    for (const LinkRecord& link : links)
-        if (!SameAddress(ParseAddress(FindLink(links, link.Address).Address), ParseAddress(link.Address)))
-            Disagree("link not found by its address", link.Address);
-    if (links.empty() || links.front().Address.empty()) return;
+    for (const LinkRecord& link : links) {
+        const LinkRecord* found = FindLink(links, link.Address);
+        if (found == nullptr || !SameAddress(found->Address, link.Address))
+            Disagree("link not found by its address", link.AddressText);
+    }
+    if (links.empty() || links.front().AddressText.empty()) return;
     // A rewritten entry is laid out anew: a line that was near the length
     // of a control-file line may then be cut by the reader.
     for (const std::string& line : SplitLines(text, text.size() + 1))
         if (line.size() > MaxText - 40) return;
     // %PAUSE and %RESUME rewrite one link: it must read back paused or
     // resumed and otherwise as it was, and no link may come or go.
-    LinkRecord first = FindLink(links, links.front().Address);
+    LinkRecord first = *FindLink(links, links.front().Address);
     first.Pause = !first.Pause;
     if (RewriteLink(path, first)) return;
     std::vector<LinkRecord> again;
     LoadLinks(path, again);
-    if (again.size() != links.size()) Disagree("rewriting a link changed the number of links", first.Address);
-    const LinkRecord back = FindLink(again, first.Address);
+    if (again.size() != links.size()) Disagree("rewriting a link changed the number of links", first.AddressText);
+    const LinkRecord* found = FindLink(again, first.Address);
+    if (found == nullptr) Disagree("rewritten link is not found", first.AddressText);
+    const LinkRecord back = *found;
     if (!SameLink(back, first)) {
         for (const LinkRecord* link : {&std::as_const(first), &back})
-            std::fprintf(stderr, "[%s] [%s] [%s] [%s] [%s] %u %d%d%d [%c]\n", link->Address.c_str(), link->AKA.c_str(),
-                         link->Password.c_str(), link->Group.c_str(), link->FilesSend.c_str(), link->Security,
-                         link->CreateArea, link->PlusAll, link->Pause, link->DefaultGroup);
-        Disagree("rewritten link reads back otherwise", first.Address);
+            std::fprintf(stderr, "[%s] [%s] [%s] [%s] [%d] %u %d%d%d [%c]\n", link->AddressText.c_str(),
+                         link->AKAText.c_str(), link->Password.c_str(), link->Group.c_str(),
+                         static_cast<int>(link->FilesSend), link->Security, link->CreateArea, link->PlusAll,
+                         link->Pause, link->DefaultGroup);
+        Disagree("rewritten link reads back otherwise", first.AddressText);
     }
 }
 
@@ -84,22 +89,23 @@ void AreasFile(std::string_view text) {
     const std::string path = WriteScratchFile("areas.ctl", text);
     AreaList list;
     if (LoadAreaList(path, list) != 0) return;
+    AreaIndexes indexes;
     for (const std::string& tag : AreaTags(list)) {
         const AreaRecord inMemory = FindArea(list, tag);
-        if (!SameArea(inMemory, ReadArea(path, tag))) Disagree("area list and file reader differ", tag);
+        if (!SameArea(inMemory, ReadArea(indexes, path, tag))) Disagree("area list and file reader differ", tag);
         if (inMemory.Name.empty()) continue;
         const std::string block = WriteScratchFile("block.ctl", FormatAreaBlock(inMemory));
         // An AKA cut at its length may end in blanks that no line keeps.
         AreaRecord written = inMemory;
         TrimRight(written.AKA);
-        if (!SameArea(ReadArea(block, inMemory.Name), written)) Disagree("canonical block reads back otherwise", tag);
+        if (!SameArea(ReadArea(indexes, block, inMemory.Name), written)) Disagree("canonical block reads back otherwise", tag);
     }
     std::vector<AreaNameEntry> names;
     int width = 0;
     ListAreaNames(path, names, width);
     std::vector<AreaLinksEntry> withLinks;
     ListAreasWithLinks(path, withLinks);
-    CheckAreaList(path, ScratchDir());
+    CheckAreaList(path, ScratchDir(), {});
 }
 
 void GroupsFile(std::string_view text) {

@@ -29,12 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A ring as long as the file, or a few records longer: it wraps or grows.
     const std::int32_t ring =
         static_cast<std::int32_t>(bytes.size() / DupeRecordSize) + (size ? data[size - 1] & 3 : 0);
+    DupeIndex index;
     try {
-        IsDupe(path, area.Name, name, crc, fileSize);
+        IsDupe(index, path, area.Name, name, crc, fileSize);
         IsLastDupe(path, area.Name, name, crc, fileSize);
-        const DupeAddStatus status = AddDupe(path, ring, area, name, crc, fileSize);
+        const DupeAddStatus status = AddDupe(index, path, ring, area, name, crc, fileSize);
         if (status == DupeAddStatus::Added || status == DupeAddStatus::ForeignMoved) {
-            if (!IsDupe(path, area.Name, name, crc, fileSize)) {
+            if (!IsDupe(index, path, area.Name, name, crc, fileSize)) {
                 std::fprintf(stderr, "added file is no dupe\n");
                 std::abort();
             }

@@ -81,7 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     try {
         // A file asked for again counts as sent: the toss's delivery is not fuzzed here.
-        RunScan(node.config, [](const auto&...) { return 0; });
+        // Each input is a run of its own.
+        AreaIndexes areas;
+        MsgIdSerials serials;
+        RunScan(node.config, areas, serials, [](const auto&...) { return 0; });
     } catch (const ProgramExit&) {
         // A run-time error the scan ends with.
     }

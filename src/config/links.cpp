@@ -280,8 +280,13 @@ bool RewriteLink(const std::string& path, const LinkRecord& record) {
     std::string content;
     if (!ReadWholeFile(file, content)) return true;
     const std::vector<TextLine> lines = SplitTextLines(content);
+    // The reader takes a TAB for a blank, so the entry and its columns are
+    // found, and changed lines written, as it reads them; a TAB is one byte
+    // as a blank is, so the lines keep their places.
+    std::string examined = content;
+    TabsToSpaces(examined);
     auto lineText = [&](std::size_t i) {
-        return std::string_view(content).substr(lines[i].start, lines[i].end - lines[i].start);
+        return std::string_view(examined).substr(lines[i].start, lines[i].end - lines[i].start);
     };
 
     // The link's entry: the first, the one the program reads.

@@ -438,6 +438,10 @@ TEST(LinksFile, RewriteLink) {
          "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD ; " + std::string(300, 'c') + "\n"},
         // Another link: the file stays as it is.
         {"LINK 3:1/1\nAKA 3:1/2\n", "LINK 3:1/1\nAKA 3:1/2\n"},
+        // TABs separate columns as blanks do: the row is found and its
+        // column changed; only the changed line loses its TABs.
+        {"!\t2:5020/100\t2:5020/1 -\tNo No No AB A 20 HOLD\r\nTicPacker\tzip\r\n",
+         "! 2:5020/100 2:5020/1 - No No Yes AB A 20 HOLD\r\nTicPacker\tzip\r\n"},
         // Keyword lines after a row belong to its link: the one that sets a
         // value is where it changes (a "Pause No" left there would undo the
         // pause).
