@@ -18,17 +18,8 @@ long long RangedNumber(std::string_view text, long long low, long long high) {
 
 }  // namespace
 
-std::uint8_t ParseByteValue(std::string_view text) {
-    return static_cast<std::uint8_t>(RangedNumber(text, 0, std::numeric_limits<std::uint8_t>::max()));
-}
-
 std::uint16_t ParseWordValue(std::string_view text) {
     return static_cast<std::uint16_t>(RangedNumber(text, 0, std::numeric_limits<std::uint16_t>::max()));
-}
-
-std::int32_t ParseLongValue(std::string_view text) {
-    return static_cast<std::int32_t>(
-        RangedNumber(text, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 std::int64_t ParseSizeValue(std::string_view text) {

@@ -10,9 +10,7 @@
 
 // Decimal numbers of the control files: 0 when the text is not a number or
 // does not fit the field.
-std::uint8_t ParseByteValue(std::string_view text);
 std::uint16_t ParseWordValue(std::string_view text);
-std::int32_t ParseLongValue(std::string_view text);
 // A file size: any 64-bit value, 0 when the text is none.
 std::int64_t ParseSizeValue(std::string_view text);
 

@@ -58,8 +58,8 @@ ParsedValue ParseValue(const ValueRule& rule, std::string_view value, const std:
             out.text = UpperCase(text);
             break;
         case ValueKind::YesNo: {
+            out.number = ParseYesNo(text);
             const std::string word = UpperCase(text);
-            out.number = word == "YES" || word == "+";
             if (!out.number && word != "NO" && word != "-") out.problem = ValueText(Msg::CHECKNOTYESNO, text);
             break;
         }
