@@ -62,6 +62,7 @@ const KeywordRow<MainConfig> MainKeywords[] = {
     {"FILEBOXES", DirectoryRule, Store<&MainConfig::fileBoxes>},
     {"BADTICDIR", DirectoryRule, Store<&MainConfig::badTicDir>},
     {"SEMAPHORES", DirectoryRule, Store<&MainConfig::semaphores>},
+    {"STATEDIR", DirectoryRule, Store<&MainConfig::stateDir>},
     {"TEMPDIR", DirectoryRule, Store<&MainConfig::tempDir>},
     {"DUPEDIR", DirectoryRule, Store<&MainConfig::dupeDir>},
     {"ANNOUNCEDIR", DirectoryRule, Store<&MainConfig::announceDir>},
@@ -157,7 +158,8 @@ void PreparePath(ValueKind kind, const std::string& value) {
     }
 }
 
-void CompleteConfig(MainConfig& config) {
+void CompleteConfig(MainConfig& config, const std::string& baseDir) {
+    if (config.stateDir.empty()) config.stateDir = baseDir;
     if (config.remoteProgram.empty()) config.remoteProgram = "Brenmoor";
     for (std::string& group : config.fileGroups) {
         if (group.empty()) continue;
@@ -200,12 +202,17 @@ void ReadMainConfig(const std::string& path, MainConfig& config, std::vector<Con
         if (problems) {
             const std::string problem = PathProblem(row->rule.kind, value.text);
             if (!problem.empty()) problems->push_back(LineProblem(file, entry, problem));
-        } else {
-            PreparePath(row->rule.kind, value.text);
+            // A service with PrivateTmp= gets a /tmp of its own for each run:
+            // the journals a killed run leaves there are gone for the next.
+            if (row->keyword == "TEMPDIR" && (value.text.starts_with("/tmp/") || value.text.starts_with("/var/tmp/")) &&
+                value.written.starts_with(PathSeparator))
+                problems->push_back(LineProblem(file, entry, Fill(MessageText(Msg::CHECKTEMPINTMP), "%d", value.text)));
+        } else if (!value.text.empty()) {
+            config.paths.emplace_back(row->rule.kind, value.text);
         }
     }
-    CompleteConfig(config);
-    config.flowRetryFile = baseDir + std::string(FlowRetryFileName);
+    CompleteConfig(config, baseDir);
+    config.flowRetryFile = config.stateDir + std::string(FlowRetryFileName);
 }
 
 }  // namespace
@@ -236,6 +243,10 @@ void LoadMainConfig(const std::string& path, MainConfig& config) {
         WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
         ExitProgram(10);
     }
+}
+
+void PrepareMainPaths(const MainConfig& config) {
+    for (const auto& [kind, path] : config.paths) PreparePath(kind, path);
 }
 
 std::vector<ConfigProblem> CheckMainConfig(const std::string& path, MainConfig& config) {

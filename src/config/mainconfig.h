@@ -36,6 +36,10 @@ struct MainConfig {
     std::string remoteProgram = "AllFix";  // REMOTEPROGRAM (12)
     std::string dlcString;          // DLCSTRING
     std::string semaphores;         // SEMAPHORES
+    // STATEDIR: what the node keeps between runs (MSGID serial, retry list,
+    // and by default the work files and the busy flag); the program
+    // directory when not given, so that it may be read-only.
+    std::string stateDir;
     std::string dupeFile;           // DUPEFILE
     // Robot template and body files; each must exist when configured.
     std::string helpFile;           // HELPFILE
@@ -74,6 +78,9 @@ struct MainConfig {
     // Flow lines that waited in vain for a link's .bsy; in the program
     // directory, so that every run of this node finds them.
     std::string flowRetryFile;
+    // Every directory and file value as the file gave it, resolved, in file
+    // order: what a run makes or checks before it starts.
+    std::vector<std::pair<ValueKind, std::string>> paths;
     bool autoAddingPlus = false;         // AUTOADDINGPLUS
     bool delBadTic = false;              // DELBADTIC
     bool calculationCrc = false;         // CALCULATIONCRC
@@ -88,16 +95,21 @@ struct MainConfig {
     char separator = 0;                  // SEPARATOR
 };
 
-// The retry list of flow lines, in the program directory.
+// The retry list of flow lines and the MSGID serial, in STATEDIR.
 constexpr std::string_view FlowRetryFileName = "FLOWRETRY.LST";
+constexpr std::string_view MsgIdFileName = "msgid.dat";
 
 // Reads the file (which the caller has found to exist) into config, after
-// resetting it to the defaults. Creates every configured directory; a
-// directory that cannot be created ends the run with 2, a configured template
-// that does not exist with 240. Relative paths are taken relative to the
-// directory of the file itself (the program directory), so that a node runs
-// the same whatever the current directory is.
+// resetting it to the defaults. Nothing is made on disk. Relative paths are
+// taken relative to the directory of the file itself (the program
+// directory), so that a node runs the same whatever the current directory
+// is.
 void LoadMainConfig(const std::string& path, MainConfig& config);
+
+// What a run needs of the loaded paths before it starts: every configured
+// directory made (one that cannot be made ends the run with 2) and every
+// configured template there (240 when one is missing).
+void PrepareMainPaths(const MainConfig& config);
 
 // BRENMOOR.CTL as `brenmoor check` reads it: config is loaded as a run
 // would load it, but nothing is made on disk and nothing ends the program;

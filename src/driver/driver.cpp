@@ -116,7 +116,15 @@ constexpr UsagePiece CheckUsage[] = {
     };
     const std::string mainFile = dir + "BRENMOOR.CTL";
     if (!FileExists(mainFile)) problems.push_back({"BRENMOOR.CTL", 0, MessageText(Msg::CHECKMISSING)});
-    else add(CheckMainConfig(mainFile, node.main));
+    else {
+        // What cannot be written is judged as the user a run becomes, so
+        // the file is read once for STATEDIR before it is checked.
+        MainConfig first;
+        CheckMainConfig(mainFile, first);
+        if (const std::string refusal = BecomeStateOwner(first); !refusal.empty())
+            problems.push_back({"BRENMOOR.CTL", 0, refusal});
+        add(CheckMainConfig(mainFile, node.main));
+    }
     // An unknown MODE is named on its line already.
     if (FileExists(mainFile) && node.main.mode != OutboundMode::Unknown) {
         if (const std::string problem = OutboundModeProblem(node.main); !problem.empty())
@@ -126,6 +134,11 @@ constexpr UsagePiece CheckUsage[] = {
     std::vector<ConfigProblem> linkProblems = CheckLinks(dir + "Links.ctl", node.links);
     add(CheckAreaList(ResolvePath(dir + "areas.ctl"), dir, node.links));
     add(std::move(linkProblems));
+    // The robot and the toss rewrite these two by a new file renamed over
+    // the old one: the program directory itself must take new files.
+    if (!IsWritableDirectory(dir))
+        for (const char* file : {"areas.ctl", "Links.ctl"})
+            problems.push_back({file, 0, Fill(MessageText(Msg::CHECKCTLNOTWRITABLE), "%d", dir, "%f", file)});
     // The other control files in the order a run reads them, then the robot's lists.
     add(CheckGroups(dir + "Groups.ctl"));
     add(CheckArchivers(dir + "arc.ctl"));
@@ -411,7 +424,7 @@ void Run(RunState& state, int argc, char** argv) {
             ExitProgram(2);
         }
     }
-    state.context.serials.file = state.programDir + "msgid.dat";
+    state.context.serials.file = state.node.main.stateDir + std::string(MsgIdFileName);
     // The commander opens also while a toss runs: it takes the flag only
     // for the hatch.
     if (!UsesCommander(state.commandLine)) CheckBusyFlag(state.context.frame, state.node.main);

@@ -31,11 +31,18 @@ void LoadEverything(NodeConfig& config) {
         ExitProgram(3);
     }
     LoadMainConfig(dir + "BRENMOOR.CTL", config.main);
-    // Without a setting, work files and the busy flag stay with the node:
-    // cron and the mailer start the program from other directories.
-    if (config.main.semaphores.empty()) config.main.semaphores = dir;
+    // Without a setting, work files and the busy flag stay with the node's
+    // state: cron and the mailer start the program from other directories.
+    if (config.main.semaphores.empty()) config.main.semaphores = config.main.stateDir;
+    if (const std::string refusal = BecomeStateOwner(config.main); !refusal.empty()) {
+        WriteLine(MessageText(Msg::ERROR));
+        SetTextColor(LightRed);
+        WriteLine(refusal);
+        ExitProgram(2);
+    }
+    PrepareMainPaths(config.main);
     if (config.main.tempDir.empty()) {
-        config.main.tempDir = dir + "tmp/";
+        config.main.tempDir = config.main.stateDir + "tmp/";
         if (!ForceDirectories(config.main.tempDir)) {
             WriteLine(MessageText(Msg::ERROR));
             SetTextColor(LightRed);
@@ -83,6 +90,15 @@ void LoadNodeConfig(NodeConfig& config) {
         WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
         ExitProgram(10);
     }
+}
+
+std::string BecomeStateOwner(const MainConfig& config) {
+    unsigned user = 0, group = 0;
+    if (!RunningAsRoot() || !GetPathOwner(config.stateDir, user, group) || user == 0) return {};
+    if (const int error = BecomeUser(user, group))
+        return Fill(Fill(MessageText(Msg::CANTBECOMEUSER), "%d", config.stateDir, "%u", UserName(user)), "%e",
+                    ErrorText(error));
+    return {};
 }
 
 std::string BusyFlagPath(const MainConfig& config) { return BusyFlagPath(config.semaphores); }

@@ -10,8 +10,13 @@
 // exit code.
 void LoadNodeConfig(NodeConfig& config);
 
-// "BRENMOOR.BSY" in the SEMAPHORES directory (the program directory when
-// that is not set).
+// Started as root for a node whose STATEDIR belongs to another user (the
+// mailer's, such as ftn), the process becomes that user, so that no file
+// of root's is left where the service must write. Returns why it could
+// not, empty when it did or had nothing to do.
+std::string BecomeStateOwner(const MainConfig& config);
+
+// "BRENMOOR.BSY" in the SEMAPHORES directory (STATEDIR when that is not set).
 std::string BusyFlagPath(const MainConfig& config);
 
 // Ends the run with 8 while another run holds the busy flag (in any letter

@@ -3,9 +3,12 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <locale.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -1457,4 +1460,28 @@ std::string AbsolutePath(const std::string& path) {
     }
     if (rest == ".") rest = std::string_view();
     return base + std::string(rest);
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+bool GetPathOwner(const std::string& path, unsigned& user, unsigned& group) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return false;
+    user = info.st_uid;
+    group = info.st_gid;
+    return true;
+}
+
+std::string UserName(unsigned user) {
+    const struct passwd* entry = ::getpwuid(user);
+    return entry != nullptr ? std::string(entry->pw_name) : std::to_string(user);
+}
+
+int BecomeUser(unsigned user, unsigned group) {
+    const struct passwd* entry = ::getpwuid(user);
+    if (entry != nullptr) group = entry->pw_gid;
+    const int groups = entry != nullptr ? ::initgroups(entry->pw_name, group) : ::setgroups(1, &group);
+    // The group before the user: once the user is changed, no group can be.
+    if (groups != 0 || ::setgid(group) != 0 || ::setuid(user) != 0) return errno;
+    return 0;
 }

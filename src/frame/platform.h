@@ -397,6 +397,19 @@ int TruncateFile(const std::string& path, std::uint64_t size);
 bool GetFileAge(const std::string& path, std::int64_t& seconds);
 
 int CurrentProcessId();
+
+// ---- Users ---------------------------------------------------------------------
+
+// The user the program runs as is root (effective ID 0).
+bool RunningAsRoot();
+// Owner and group of an existing path (a symlink followed).
+bool GetPathOwner(const std::string& path, unsigned& user, unsigned& group);
+// The login name of a user ID; the number as text when it has none.
+std::string UserName(unsigned user);
+// Becomes that user for good: its groups and its own group (the group given
+// alone when the user has no entry), then the user. Returns 0 or errno.
+int BecomeUser(unsigned user, unsigned group);
+
 bool ProcessExists(int pid);  // a process of that ID runs (ours or another user's)
 void ClearErrorNumber();
 

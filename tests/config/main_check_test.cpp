@@ -51,6 +51,10 @@ TEST(CheckMainConfig, EachBrokenLineWithItsValue) {
          {"BRENMOOR.CTL:2: OUTBOUND: /dev/null/out/ is missing and cannot be created",
           "BRENMOOR.CTL:3: LOGNAME: /dev/null/log/ is missing and cannot be created",
           "BRENMOOR.CTL:4: HELPFILE: " + (dir / "tpl/none.txt") + " does not exist"}},
+        // Journals under /tmp are lost to a service's private /tmp; a
+        // relative TEMPDIR lives with the node, wherever the node is.
+        {"TempDir /var/tmp/brenmoor/\nTempDir tmp/\nStateDir state/\n",
+         {"BRENMOOR.CTL:2: TEMPDIR: /var/tmp/brenmoor/ lies under /tmp: a service's private /tmp loses its journals"}},
     };
     for (const auto& c : cases) EXPECT_EQ(Check(dir, inbound + c.lines), c.expected) << c.lines;
     EXPECT_EQ(Check(dir, "\xEF\xBB\xBF" "ADDRESS 2:5020/1\n"),

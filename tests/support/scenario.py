@@ -127,23 +127,30 @@ class Run:
         while '=' in words[0]:
             key, value = words.pop(0).split('=', 1)
             extra[key] = expand(value, self.root)
+        prefix = []
+        if words[0] == 'setpriv' and 'brenmoor' in words:
+            # Run as another user or with fewer capabilities.
+            if tty or interrupted:
+                raise RuntimeError('setpriv only on a plain run line: ' + line)
+            prefix = words[:words.index('brenmoor')]
+            words = words[len(prefix):]
         if words[0] != 'brenmoor':
-            raise RuntimeError('a run line starts with "brenmoor", "tty WxH", or "$ ": ' + line)
+            raise RuntimeError('a run line starts with "brenmoor", "tty WxH", "setpriv ... brenmoor" or "$ ": ' + line)
         args = [expand(w, self.root) for w in words[1:]]
         env = self.environment(extra)
         self.output.append('$ ' + line)
         if tty:
             text, code = self.in_terminal(tty, args, env, session)
         else:
-            text, code = self.run_program(args, env)
+            text, code = self.run_program(args, env, prefix)
         self.output.append(self.mask(text).rstrip('\n'))
         self.output.append('exit %d' % code)
         if interrupted:
             self.failures += self.interrupt_everywhere(words[1:], extra)
         self.steps.append((line[len('interrupted '):] if interrupted else line, session))
 
-    def run_program(self, args, env):
-        proc = subprocess.Popen([self.binary] + args, cwd=self.work, env=env, stdin=subprocess.DEVNULL,
+    def run_program(self, args, env, prefix=()):
+        proc = subprocess.Popen(list(prefix) + [self.binary] + args, cwd=self.work, env=env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.pids.append(proc.pid)
         out, err = proc.communicate(timeout=120)
