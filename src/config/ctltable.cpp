@@ -113,6 +113,10 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
         case ValueKind::FileIn: {
             const std::string dir = kind == ValueKind::Directory ? path : ExtractDir(path);
             if (dir.empty()) return {};
+            // A log or dupe file left by a run of another user (root's, say)
+            // is appended to or rewritten in place.
+            if (kind == ValueKind::FileIn && FileExists(path) && !IsWritableFile(path))
+                return Fill(MessageText(Msg::CHECKNOTWRITABLE), "%d", path);
             if (DirectoryExists(dir)) return IsWritableDirectory(dir) ? std::string() : Fill(MessageText(Msg::CHECKNOTWRITABLE), "%d", dir);
             // Missing: fine when the run can make it, as it does: the
             // nearest part that exists is a directory it may write in.

@@ -97,6 +97,7 @@ bool DirectoryExists(const std::string& path);  // trailing "/" ignored
 bool IsRegularFile(const std::string& path);
 bool IsListableDirectory(const std::string& path);  // its entries can be read
 bool IsWritableDirectory(const std::string& path);  // files can be created in it
+bool IsWritableFile(const std::string& path);       // the running user may write it
 bool IsReadOnlyFile(const std::string& path);   // no owner write permission
 bool GetFileSize(const std::string& path, std::uint64_t& size);
 bool GetFileTime(const std::string& path, std::time_t& modified);

@@ -88,7 +88,7 @@ bool ParseTicContent(std::string_view content, TicRecord& tic) {
 
 [[noreturn]] void EndForLackOfMemory() {
     WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
-    ExitProgram(0);
+    ExitProgram(10);  // as every other lack of memory: a run that stopped is no success
 }
 
 // A value can never open a line of its own (a hatched file name with a line
