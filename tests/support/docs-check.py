@@ -223,7 +223,7 @@ def main(root):
         for n, line in enumerate(text.splitlines(), 1):
             if '\t' in line:
                 problems.append('doc/%s:%d: a tab' % (page, n))
-            if not line.startswith('.\\"') and re.search(r'(?<![\\\w-])--?[A-Za-z]', line):
+            if not line.startswith('.\\"') and re.search(r'(?<![\\\w-])--?[A-Za-z]', re.sub(r'\\f[BIRP]', '', line)):
                 problems.append('doc/%s:%d: a hyphen that should be \\- (a minus): %s' % (page, n, line))
         if groff is not None:
             result = subprocess.run([groff, '-man', '-Tutf8', '-ww', '-z', os.path.join(root, 'doc', page)],
