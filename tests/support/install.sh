@@ -8,6 +8,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
 for f in bin/brenmoor share/brenmoor/brenmoor.lng share/brenmoor/russian.lng share/man/man1/brenmoor.1 \
+         share/man/man5/brenmoor.ctl.5 share/man/man5/brenmoor-files.5 share/bash-completion/completions/brenmoor \
          share/brenmoor/examples/node/BRENMOOR.CTL share/brenmoor/examples/node/brenmoor.lng \
          share/brenmoor/examples/node/tpl/help.txt; do
   [ -f "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
