@@ -96,8 +96,9 @@ constexpr std::string_view FlowRetryFileName = "FLOWRETRY.LST";
 // directory that cannot be created ends the run with 2, a configured template
 // that does not exist with 240. Relative paths are taken relative to the
 // directory of the file itself (the program directory), so that a node runs
-// the same whatever the current directory is.
-void LoadMainConfig(const std::string& path, MainConfig& config);
+// the same whatever the current directory is. Returns 0, or the error
+// number when the file cannot be read.
+int LoadMainConfig(const std::string& path, MainConfig& config);
 
 // BRENMOOR.CTL as `brenmoor check` reads it: config is loaded as a run
 // would load it, but nothing is made on disk and nothing ends the program;
