@@ -132,7 +132,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 1: LinksFile(text); break;
             case 2: AreasFile(text); break;
             case 3: GroupsFile(text); break;
-            case 4: ReadArchivers(WriteScratchFile("arc.ctl", text)); break;
+            case 4: {
+                std::vector<ArchiverRecord> archivers;
+                ReadArchivers(WriteScratchFile("arc.ctl", text), archivers);
+                break;
+            }
             case 5: {
                 BbsSoftSettings settings;
                 ReadBbsSoft(WriteScratchFile("bbssoft.ctl", text), settings);

@@ -27,8 +27,7 @@ struct Notes {
     void Add(std::string line) { lines.push_back(PrintableText(line)); }
     void Show() const {
         for (const std::string& line : lines) {
-            SetTextColor(LightRed);
-            WriteLine(line);
+            WriteErrorLine(line);
             WriteLog(logName, line);
         }
     }
@@ -507,17 +506,15 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     // Only a name of ANNOUNCEDIR itself: the key comes from whoever can
     // run the command, and must not read files elsewhere.
     if (!all && !IsPlainName(name)) {
-        SetTextColor(LightRed);
-        WriteLine(PrintableText(Fill(MessageText(Msg::ANNREFUSEDKEY), "%k", key)));
+        WriteErrorLine(PrintableText(Fill(MessageText(Msg::ANNREFUSEDKEY), "%k", key)));
         return 3;
     }
     std::string source;
     if (!all) {
         source = config.announceDir.empty() ? std::string() : ResolvePath(config.announceDir + name);
         if (source.empty() || !IsRegularFile(source)) {
-            SetTextColor(LightRed);
-            WriteLine(key == "CUR" ? MessageText(Msg::ERRCURANNOUNCE)
-                                   : PrintableText(Fill(MessageText(Msg::ERRANNOUNCE), "%f", name)));
+            WriteErrorLine(key == "CUR" ? MessageText(Msg::ERRCURANNOUNCE)
+                                        : PrintableText(Fill(MessageText(Msg::ERRANNOUNCE), "%f", name)));
             return 3;
         }
     }
@@ -540,8 +537,7 @@ int RunAnnouncement(const NodeConfig& node, const std::string& commandWord, cons
     // No records: an announcement written earlier stays as it is.
     if (!set.entries.empty()) {
         if (config.announceTpl.empty() || config.announceFile.empty()) {
-            SetTextColor(LightRed);
-            WriteLine(MessageText(Msg::ANNNOTCONFIGURED));
+            WriteErrorLine(MessageText(Msg::ANNNOTCONFIGURED));
             return 240;
         }
         std::vector<std::string> lines;

@@ -61,11 +61,12 @@ void ApplyArchiverEntries(const std::vector<ControlEntry>& entries, const std::s
 
 }  // namespace
 
-std::vector<ArchiverRecord> ReadArchivers(const std::string& path) {
-    std::vector<ArchiverRecord> archivers;
+int ReadArchivers(const std::string& path, std::vector<ArchiverRecord>& archivers) {
+    archivers.clear();
     std::vector<ControlEntry> entries;
-    if (ReadControlEntries(path, entries)) ApplyArchiverEntries(entries, path, archivers, nullptr);
-    return archivers;
+    if (!ReadControlEntries(path, entries)) return ControlReadFailure();
+    ApplyArchiverEntries(entries, path, archivers, nullptr);
+    return 0;
 }
 
 std::vector<ConfigProblem> CheckArchivers(const std::string& path) {

@@ -14,8 +14,9 @@ struct ArchiverRecord {
     std::int32_t Offset = 0;  // where the signature stands in the archive
 };
 
-// The archivers of the file in file order; empty when it is missing.
-std::vector<ArchiverRecord> ReadArchivers(const std::string& path);
+// The archivers of the file in file order (emptied first). Returns 0, or
+// the error number when the file cannot be read.
+int ReadArchivers(const std::string& path, std::vector<ArchiverRecord>& archivers);
 
 // What `brenmoor check` finds in the file: what ReadArchivers lets pass,
 // archivers that can never give a description (no signature, no extract

@@ -38,15 +38,13 @@ const KeywordRow<BbsSoftSettings> BbsSoftKeywords[] = {
 
 }  // namespace
 
-void ReadBbsSoft(const std::string& path, BbsSoftSettings& settings) {
+int ReadBbsSoft(const std::string& path, BbsSoftSettings& settings) {
     settings = BbsSoftSettings{};
     std::vector<ControlEntry> entries;
-    if (!ReadControlEntries(path, entries)) {
-        WriteLine(MessageText(Msg::ERROR));
-        ExitProgram(2);
-    }
+    if (!ReadControlEntries(path, entries)) return ControlReadFailure();
     ApplyEntries<BbsSoftSettings>(BbsSoftKeywords, entries, settings, ExtractDir(ResolvePath(path)),
                                   ExtractFileName(path), nullptr);
+    return 0;
 }
 
 std::vector<ConfigProblem> CheckBbsSoft(const std::string& path) {

@@ -19,10 +19,10 @@ struct BbsSoftSettings {
     std::string Group;               // GROUP: group of new Tornado areas
 };
 
-// Fills settings from the file (reset first). A file that cannot be read
-// prints "ERROR" and ends the run with 2. Relative AreaFile and Upload
+// Fills settings from the file (reset first). Returns 0, or the error
+// number when the file cannot be read. Relative AreaFile and Upload
 // paths are taken relative to the file's directory.
-void ReadBbsSoft(const std::string& path, BbsSoftSettings& settings);
+int ReadBbsSoft(const std::string& path, BbsSoftSettings& settings);
 
 // What `brenmoor check` finds in the file: what ReadBbsSoft lets pass, an
 // area file the toss cannot write, and a file that cannot be read (the run

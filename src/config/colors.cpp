@@ -70,11 +70,12 @@ static_assert(std::size(ColorKeywords) == ColorItemCount, "a row for every colou
 
 }  // namespace
 
-void ReadColorScheme(const std::string& path, ColorScheme& scheme) {
+int ReadColorScheme(const std::string& path, ColorScheme& scheme) {
     scheme = ColorScheme{};
     std::vector<ControlEntry> entries;
-    if (!ReadControlEntries(path, entries)) RuntimeError(LastErrorNumber());
+    if (!ReadControlEntries(path, entries)) return ControlReadFailure();
     ApplyEntries<ColorScheme>(ColorKeywords, entries, scheme, std::string(), ExtractFileName(path), nullptr);
+    return 0;
 }
 
 std::vector<ConfigProblem> CheckColorScheme(const std::string& path) {

@@ -44,9 +44,10 @@ struct ColorScheme {
     std::uint8_t operator[](ColorItem item) const { return attr[static_cast<std::size_t>(item)]; }
 };
 
-// Fills the scheme from the file (reset first); the caller has made sure the
-// file exists. Values are decimal or "$" hexadecimal; the low 8 bits count.
-void ReadColorScheme(const std::string& path, ColorScheme& scheme);
+// Fills the scheme from the file (reset first). Returns 0, or the error
+// number when the file cannot be read. Values are decimal or "$"
+// hexadecimal; the low 8 bits count.
+int ReadColorScheme(const std::string& path, ColorScheme& scheme);
 
 // What `brenmoor check` finds in the file: unknown keys, values that are no
 // colour (0..255), and a file that is missing (the run ends with 3) or sets

@@ -1,6 +1,7 @@
 #include "config/ctltable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 
 #include "config/ctlline.h"
@@ -161,6 +162,11 @@ bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entr
         entries.push_back(std::move(entry));
     }
     return true;
+}
+
+int ControlReadFailure() {
+    const int error = LastErrorNumber();
+    return error != 0 ? error : EIO;
 }
 
 void SortProblems(std::vector<ConfigProblem>& problems) {

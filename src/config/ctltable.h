@@ -147,6 +147,8 @@ struct ControlEntry {
 // The entries of a control file (a byte-order mark before the first line
 // skipped, empty lines left out). False when the file cannot be read.
 bool ReadControlEntries(const std::string& path, std::vector<ControlEntry>& entries);
+// Why ReadControlEntries just failed: its error number, never 0.
+int ControlReadFailure();
 
 // The entries of a control file a run cannot do without, for check: false,
 // with the problem that the file is missing or unreadable and the run ends

@@ -54,10 +54,12 @@ void ApplyGroupEntries(const std::vector<ControlEntry>& entries, const std::stri
 
 }  // namespace
 
-void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups) {
+int ReadGroups(const std::string& path, std::vector<GroupRecord>& groups) {
     groups.clear();
     std::vector<ControlEntry> entries;
-    if (ReadControlEntries(path, entries)) ApplyGroupEntries(entries, path, groups, nullptr);
+    if (!ReadControlEntries(path, entries)) return ControlReadFailure();
+    ApplyGroupEntries(entries, path, groups, nullptr);
+    return 0;
 }
 
 std::vector<ConfigProblem> CheckGroups(const std::string& path) {

@@ -20,9 +20,10 @@ struct GroupRecord {
     std::string AKA;         // AKA of new areas
 };
 
-// Reads the file into groups (emptied first). A missing file gives no group.
+// Reads the file into groups (emptied first). Returns 0, or the error number
+// when the file cannot be read (groups then stays empty).
 // Relative PATH and NAFILE values are taken relative to the file's directory.
-void ReadGroups(const std::string& path, std::vector<GroupRecord>& groups);
+int ReadGroups(const std::string& path, std::vector<GroupRecord>& groups);
 
 // What `brenmoor check` finds in the file: what ReadGroups lets pass, a
 // group letter given twice, paths and lists that the toss cannot use, and

@@ -247,11 +247,12 @@ LinkRecord EntryRecord(std::string_view content, const std::vector<TextLine>& li
 
 }  // namespace
 
-void LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
+int LoadLinks(const std::string& path, std::vector<LinkRecord>& links) {
     links.clear();
     std::vector<ControlEntry> entries;
-    if (!ReadControlEntries(path, entries)) return;
+    if (!ReadControlEntries(path, entries)) return ControlReadFailure();
     ReadLinks(std::move(entries), links, {}, nullptr);
+    return 0;
 }
 
 std::vector<ConfigProblem> CheckLinks(const std::string& path, std::vector<LinkRecord>& links) {

@@ -28,8 +28,9 @@ struct LinkRecord {
     char DefaultGroup = ' ';  // group of areas the link creates; ' ' = none
 };
 
-// Reads the file into links (emptied first). A missing file gives no link.
-void LoadLinks(const std::string& path, std::vector<LinkRecord>& links);
+// Reads the file into links (emptied first). Returns 0, or the error number
+// when the file cannot be read (links then stays empty).
+int LoadLinks(const std::string& path, std::vector<LinkRecord>& links);
 
 // For `brenmoor check`: reads the file as LoadLinks does and reports each
 // unknown keyword, value that does not parse, table row cut short and link

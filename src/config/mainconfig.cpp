@@ -124,17 +124,11 @@ const KeywordRow<MainConfig> MainKeywords[] = {
 };
 
 [[noreturn]] void CannotCreateDirectory(const std::string& dir) {
-    WriteLine(MessageText(Msg::ERROR));
-    SetTextColor(LightRed);
-    WriteLine(SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", dir));
-    ExitProgram(2);
+    FailProgram(2, MessageText(Msg::ERROR) + ": " + SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", dir));
 }
 
 [[noreturn]] void TemplateNotFound(const std::string& file) {
-    WriteLine(MessageText(Msg::ERROR));
-    SetTextColor(LightRed);
-    WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", file));
-    ExitProgram(240);
+    FailProgram(240, MessageText(Msg::ERROR) + ": " + SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", file));
 }
 
 // What a run needs of a path before it starts: directories made, templates
@@ -178,15 +172,13 @@ void CompleteConfig(MainConfig& config, const std::string& baseDir) {
 
 // Reads the file through the table; with problems, reports instead of
 // preparing paths (nothing is made on disk).
-void ReadMainConfig(const std::string& path, MainConfig& config, std::vector<ConfigProblem>* problems) {
+// 0, or why the file could not be read.
+int ReadMainConfig(const std::string& path, MainConfig& config, std::vector<ConfigProblem>* problems) {
     config = MainConfig{};
     std::vector<ControlEntry> entries;
     if (!ReadControlEntries(path, entries)) {
-        if (problems) {
-            problems->push_back({ExtractFileName(path), 0, MessageText(Msg::CHECKCANTREAD)});
-            return;
-        }
-        RuntimeError(LastErrorNumber());
+        if (problems) problems->push_back({ExtractFileName(path), 0, MessageText(Msg::CHECKCANTREAD)});
+        return ControlReadFailure();
     }
     // Relative paths belong to the node, not to whatever directory the
     // program was started from (cron, mailer events).
@@ -213,6 +205,7 @@ void ReadMainConfig(const std::string& path, MainConfig& config, std::vector<Con
     }
     CompleteConfig(config, baseDir);
     config.flowRetryFile = config.stateDir + std::string(FlowRetryFileName);
+    return 0;
 }
 
 }  // namespace
@@ -236,12 +229,11 @@ std::string ResolveConfigPath(const std::string& baseDir, const std::string& val
     return baseDir + value;
 }
 
-void LoadMainConfig(const std::string& path, MainConfig& config) {
+int LoadMainConfig(const std::string& path, MainConfig& config) {
     try {
-        ReadMainConfig(path, config, nullptr);
+        return ReadMainConfig(path, config, nullptr);
     } catch (const std::bad_alloc&) {
-        WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
-        ExitProgram(10);
+        FailProgram(10, MessageText(Msg::NOTENOUGHMEMORY));
     }
 }
 

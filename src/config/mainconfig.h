@@ -103,8 +103,8 @@ constexpr std::string_view MsgIdFileName = "msgid.dat";
 // resetting it to the defaults. Nothing is made on disk. Relative paths are
 // taken relative to the directory of the file itself (the program
 // directory), so that a node runs the same whatever the current directory
-// is.
-void LoadMainConfig(const std::string& path, MainConfig& config);
+// is. Returns 0, or the error number when the file cannot be read.
+int LoadMainConfig(const std::string& path, MainConfig& config);
 
 // What a run needs of the loaded paths before it starts: every configured
 // directory made (one that cannot be made ends the run with 2) and every

@@ -224,30 +224,18 @@ void Hatch(RunState& state) {
     // Typed in a UTF-8 terminal, the description is stored in code page 866
     // like every other text of the node; file and area stay bytes.
     request.description = Console().utf8 ? Utf8ToCp866(line.hatchDescription) : line.hatchDescription;
-    if (!request.filePath.empty() && !IsRegularFile(request.filePath)) {
-        SetTextColor(LightRed);
-        WriteLine(SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
-        ExitProgram(5);
-    }
-    if (const std::string refusal = HatchRefusal(node.main, request.filePath); !refusal.empty()) {
-        SetTextColor(LightRed);
-        WriteLine(refusal);
-        ExitProgram(1);
-    }
+    if (!request.filePath.empty() && !IsRegularFile(request.filePath))
+        FailProgram(5, SubstituteMacros(MessageText(Msg::FILENOTFOUND), "%f", request.filePath));
+    if (const std::string refusal = HatchRefusal(node.main, request.filePath); !refusal.empty())
+        FailProgram(1, refusal);
+    // Quiet, the console counts as no terminal: the commander is refused.
     const bool commander = UsesCommander(line);
-    if (commander && !(Console().terminal && InputIsTerminal())) {
-        SetTextColor(LightRed);
-        WriteLine(MessageText(Msg::HATCHNOTERMINAL));
-        ExitProgram(1);
-    }
+    if (commander && !(Console().terminal && InputIsTerminal())) FailProgram(1, MessageText(Msg::HATCHNOTERMINAL));
     // Checked before anything is copied: a TIC for an area that is not
     // there would reach no link.
     if (!request.areaTag.empty() &&
-        ReadArea(state.context.areas, ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty()) {
-        SetTextColor(LightRed);
-        WriteLine(SubstituteMacros(MessageText(Msg::HATCHUNKNOWNAREA), "%a", request.areaTag));
-        ExitProgram(1);
-    }
+        ReadArea(state.context.areas, ResolvePath(node.programDir + "areas.ctl"), request.areaTag).Name.empty())
+        FailProgram(1, SubstituteMacros(MessageText(Msg::HATCHUNKNOWNAREA), "%a", request.areaTag));
     if (commander) {
         RunContext& run = state.context;
         RunCommander(node, {run.frame, run.areas, run.serials, run.toss.busy},
@@ -367,18 +355,22 @@ void Run(RunState& state, int argc, char** argv) {
     // File names need no code page switch here: the file system takes the
     // CP866 bytes of the control files unchanged.
     SeedRandom();
-    InitConsole();
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    state.commandLine = ParseCommandLine(std::move(args));
+    const std::vector<std::string>& arguments = state.commandLine.arguments;
+    // Asked for, the version and the usage are shown also with -q.
+    const bool shows = !arguments.empty() && (arguments[0] == "--version" || arguments[0] == "--help");
+    InitConsole(state.commandLine.quiet && !shows);
     GetScreenSize(state.screenColumns, state.screenRows);
     state.programDir = ProgramDirectory();
 
     SetTextColor(White);
     WriteLine("Brenmoor version " + std::string(VersionNumber) + "." + std::string(PlatformWord));
 
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     // Neither needs a control or a language file.
-    if (!args.empty() && args[0] == "--version") ExitProgram(0);
-    if (!args.empty() && args[0] == "--help") {
+    if (!arguments.empty() && arguments[0] == "--version") ExitProgram(0);
+    if (!arguments.empty() && arguments[0] == "--help") {
         PrintUsage();
         ExitProgram(0);
     }
@@ -387,19 +379,15 @@ void Run(RunState& state, int argc, char** argv) {
     if (!LoadCatalogue(state.programDir + "brenmoor.lng") &&
         !LoadCatalogue(InstalledDataDirectory() + "brenmoor.lng")) {
         // The catalogue cannot supply this one message.
-        SetTextColor(LightRed);
-        WriteLine("Language file not found.");
-        ExitProgram(2);
+        FailProgram(2, "Language file not found.");
     }
     SetTextColor(Cyan);
 
-    if (args.empty()) {
-        SetTextColor(LightRed);
-        WriteLine(MessageText(Msg::NEEDCMD));
+    if (arguments.empty()) {
+        WriteErrorLine(MessageText(Msg::NEEDCMD));
         PrintUsage();
         ExitProgram(0);
     }
-    state.commandLine = ParseCommandLine(std::move(args));
     const std::string& word = state.commandLine.commandWord;
     // A word that is no command, as a typo in a cron line, must not pass for
     // a run that did its work.
@@ -418,11 +406,8 @@ void Run(RunState& state, int argc, char** argv) {
     // A MODE files cannot go out with would have every link logged as
     // served while nothing reaches the mailer.
     if (command->sendsFiles) {
-        if (const std::string problem = OutboundModeProblem(state.node.main); !problem.empty()) {
-            SetTextColor(LightRed);
-            WriteLine(problem);
-            ExitProgram(2);
-        }
+        if (const std::string problem = OutboundModeProblem(state.node.main); !problem.empty())
+            FailProgram(2, problem);
     }
     state.context.serials.file = state.node.main.stateDir + std::string(MsgIdFileName);
     // The commander opens also while a toss runs: it takes the flag only
@@ -460,16 +445,9 @@ int RunBrenmoor(int argc, char** argv) {
         try {
             Run(state, argc, argv);
         } catch (const std::bad_alloc&) {
-            SetTextColor(LightRed);
-            WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
-            LogFatal(MessageText(Msg::NOTENOUGHMEMORY));
-            ExitProgram(10);
+            FailProgram(10, MessageText(Msg::NOTENOUGHMEMORY));
         } catch (const std::exception& error) {
-            const std::string text = std::string("Internal error: ") + error.what();
-            SetTextColor(LightRed);
-            WriteLine(text);
-            LogFatal(text);
-            ExitProgram(InternalErrorCode);
+            FailProgram(InternalErrorCode, std::string("Internal error: ") + error.what());
         }
     } catch (const ProgramExit& end) {
         code = end.code;

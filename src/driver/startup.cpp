@@ -15,68 +15,76 @@ namespace {
 
 void PrintOk() { WriteLine(MessageText(Msg::OK)); }
 
-// A list file that gave nothing: "ERROR", the reason in the log, the code.
-[[noreturn]] void EmptyList(const MainConfig& main, Msg logMessage, int code) {
-    WriteLine(MessageText(Msg::ERROR));
-    WriteLog(main.logName, MessageText(logMessage));
+// "ERROR: path: reason" ends the "Reading ..." line; the log, once its
+// name is known, has it too (or logText).
+[[noreturn]] void FailReading(const std::string& logName, int code, const std::string& path,
+                              const std::string& reason, const std::string& logText = std::string()) {
+    const std::string text = MessageText(Msg::ERROR) + ": " + path + ": " + reason;
+    WriteErrorLine(text);
+    WriteLog(logName, logText.empty() ? text : logText);
     ExitProgram(code);
+}
+
+// A control file that could not be read: which one and why, then the code.
+// Without a code of its own, the error number is the exit code, as for any
+// failed read.
+[[noreturn]] void Unreadable(const NodeConfig& config, const std::string& path, int error, int code = 0) {
+    FailReading(config.main.logName, code != 0 ? code : error, path, ErrorReason(error));
+}
+
+// A list file that gave nothing: what it lacks.
+[[noreturn]] void EmptyList(const MainConfig& main, const std::string& path, Msg lack, Msg logMessage, int code) {
+    FailReading(main.logName, code, path, MessageText(lack), MessageText(logMessage));
 }
 
 void LoadEverything(NodeConfig& config) {
     const std::string& dir = config.programDir;
 
     WriteText(MessageText(Msg::READINGBRENMOORCTL));
-    if (!FileExists(dir + "BRENMOOR.CTL")) {
-        WriteLine(MessageText(Msg::ERROR));
-        ExitProgram(3);
-    }
-    LoadMainConfig(dir + "BRENMOOR.CTL", config.main);
+    const std::string mainFile = dir + "BRENMOOR.CTL";
+    if (!FileExists(mainFile)) Unreadable(config, mainFile, ENOENT, 3);
+    if (int error = LoadMainConfig(mainFile, config.main)) Unreadable(config, mainFile, error);
     // Without a setting, work files and the busy flag stay with the node's
     // state: cron and the mailer start the program from other directories.
     if (config.main.semaphores.empty()) config.main.semaphores = config.main.stateDir;
-    if (const std::string refusal = BecomeStateOwner(config.main); !refusal.empty()) {
-        WriteLine(MessageText(Msg::ERROR));
-        SetTextColor(LightRed);
-        WriteLine(refusal);
-        ExitProgram(2);
-    }
+    if (const std::string refusal = BecomeStateOwner(config.main); !refusal.empty())
+        FailProgram(2, MessageText(Msg::ERROR) + ": " + refusal);
     PrepareMainPaths(config.main);
     if (config.main.tempDir.empty()) {
         config.main.tempDir = config.main.stateDir + "tmp/";
-        if (!ForceDirectories(config.main.tempDir)) {
-            WriteLine(MessageText(Msg::ERROR));
-            SetTextColor(LightRed);
-            WriteLine(SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", config.main.tempDir));
-            ExitProgram(2);
-        }
+        if (!ForceDirectories(config.main.tempDir))
+            FailProgram(2, MessageText(Msg::ERROR) + ": " +
+                               SubstituteMacros(MessageText(Msg::CANTCREATEDIR), "%d", config.main.tempDir));
     }
     PrintOk();
 
     WriteText(MessageText(Msg::READINGLINKSCTL));
-    LoadLinks(dir + "Links.ctl", config.links);
-    if (config.links.empty()) EmptyList(config.main, Msg::LOGERRORINLINKSCTL, 3);
+    const std::string linksFile = dir + "Links.ctl";
+    if (int error = LoadLinks(linksFile, config.links)) Unreadable(config, linksFile, error, 3);
+    if (config.links.empty()) EmptyList(config.main, linksFile, Msg::NOLINKDEFINED, Msg::LOGERRORINLINKSCTL, 3);
     PrintOk();
 
     WriteText(MessageText(Msg::READINGGROUPSCTL));
-    ReadGroups(dir + "Groups.ctl", config.groups);
-    if (config.groups.empty()) EmptyList(config.main, Msg::LOGERRORINGROUPSCTL, 4);
+    const std::string groupsFile = dir + "Groups.ctl";
+    if (int error = ReadGroups(groupsFile, config.groups)) Unreadable(config, groupsFile, error, 4);
+    if (config.groups.empty()) EmptyList(config.main, groupsFile, Msg::NOGROUPDEFINED, Msg::LOGERRORINGROUPSCTL, 4);
     PrintOk();
 
     WriteText(MessageText(Msg::READINGARCCTL));
-    config.archivers = ReadArchivers(dir + "arc.ctl");
-    if (config.archivers.empty()) EmptyList(config.main, Msg::LOGERRORINARCCTL, 4);
+    const std::string arcFile = dir + "arc.ctl";
+    if (int error = ReadArchivers(arcFile, config.archivers)) Unreadable(config, arcFile, error, 4);
+    if (config.archivers.empty()) EmptyList(config.main, arcFile, Msg::NOARCHIVERDEFINED, Msg::LOGERRORINARCCTL, 4);
     PrintOk();
 
     WriteText(MessageText(Msg::READINGBBSSOFTCTL));
-    ReadBbsSoft(dir + "bbssoft.ctl", config.bbs);
+    const std::string bbsFile = dir + "bbssoft.ctl";
+    if (int error = ReadBbsSoft(bbsFile, config.bbs)) Unreadable(config, bbsFile, error, 2);
     PrintOk();
 
     WriteText(MessageText(Msg::READINGCOLORSCTL));
-    if (!FileExists(dir + "colors.ctl")) {
-        WriteLine(MessageText(Msg::ERROR));
-        ExitProgram(3);
-    }
-    ReadColorScheme(dir + "colors.ctl", config.colors);
+    const std::string colorsFile = dir + "colors.ctl";
+    if (!FileExists(colorsFile)) Unreadable(config, colorsFile, ENOENT, 3);
+    if (int error = ReadColorScheme(colorsFile, config.colors)) Unreadable(config, colorsFile, error);
     PrintOk();
 }
 
@@ -87,8 +95,7 @@ void LoadNodeConfig(NodeConfig& config) {
     try {
         LoadEverything(config);
     } catch (const std::bad_alloc&) {
-        WriteLine(MessageText(Msg::NOTENOUGHMEMORY));
-        ExitProgram(10);
+        FailProgram(10, MessageText(Msg::NOTENOUGHMEMORY));
     }
 }
 
@@ -106,9 +113,8 @@ std::string BusyFlagPath(const MainConfig& config) { return BusyFlagPath(config.
 namespace {
 
 [[noreturn]] void OtherCopyRuns() {
-    SetTextColor(LightRed);
-    WriteLine(MessageText(Msg::DETECTBUSYFLAG));
-    WriteLine(MessageText(Msg::RUNINGOTHERCOPY));
+    WriteErrorLine(MessageText(Msg::DETECTBUSYFLAG));
+    WriteErrorLine(MessageText(Msg::RUNINGOTHERCOPY));
     ExitProgram(8);
 }
 

@@ -9,7 +9,14 @@
 
 CommandLine ParseCommandLine(std::vector<std::string> args) {
     CommandLine commandLine;
-    commandLine.arguments = std::move(args);
+    // Quiet may stand before or after the command word, as cron lines have
+    // it; the other arguments keep their numbers without it.
+    for (std::string& arg : args) {
+        if (EqualNoCase(arg, "-q") || EqualNoCase(arg, "--quiet"))
+            commandLine.quiet = true;
+        else
+            commandLine.arguments.push_back(std::move(arg));
+    }
     if (commandLine.arguments.empty()) return commandLine;
 
     commandLine.commandWord = UpperCase(commandLine.arguments[0]);

@@ -8,6 +8,7 @@
 struct CommandLine {
     std::vector<std::string> arguments;  // arguments[0] is argument 1
     std::string commandWord;             // argument 1 in upper case, at most 255 characters
+    bool quiet = false;                  // "-q" or "--quiet" anywhere: taken out of the arguments
     // Hatch options from argument 4 on.
     bool immediateHatch = false;         // "-N"
     bool copyToArea = false;             // "-C"

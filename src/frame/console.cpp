@@ -20,6 +20,7 @@ struct ConsoleInternals {
     int mainWidth = 0, mainX = 0, mainY = 0;
     bool quiet = false;           // status screen without a terminal: shadow only
     bool held = false;            // a status screen is being drawn: one flush at its end
+    std::string line;             // what was written on the console's current line
     std::string input;            // key bytes read but not yet decoded
     bool haveGlyphs = false;      // a non-UTF-8 terminal with a conversion table
     std::array<std::string, 128> glyphs;
@@ -132,7 +133,7 @@ ScreenCell& Cell(int x, int y) {
 }
 
 void Out(std::string_view bytes) {
-    if (Internals().quiet) return;
+    if (Internals().quiet || Console().quiet) return;
     Internals().pending.append(bytes);
 }
 
@@ -252,8 +253,11 @@ void DoWriteText(std::string_view text) {
         EmitAttr(console.attr);
     }
     std::string out;
+    std::string& line = Internals().line;
     for (char c : text) {
         unsigned char ch = static_cast<unsigned char>(c);
+        if (ch == '\r' || ch == '\n') line.clear();
+        else if (ch != '\b' && ch != '\a') line += c;
         switch (ch) {
         case '\r':
             console.cursorX = 0;
@@ -267,6 +271,7 @@ void DoWriteText(std::string_view text) {
             if (console.cursorX > 0) {
                 --console.cursorX;
                 out += '\b';
+                if (!line.empty()) line.pop_back();
             }
             break;
         case '\a':
@@ -293,6 +298,7 @@ void DoWriteText(std::string_view text) {
 void DoNewLine() {
     ConsoleState& console = Console();
     EnsureCells();
+    Internals().line.clear();
     if (console.terminal) {
         SyncCursor();
         EmitAttr(console.attr);
@@ -307,6 +313,7 @@ void DoWriteAt(int column, int row, unsigned char attr, std::string_view text) {
     ConsoleState& console = Console();
     EnsureCells();
     if (text.empty() || row < 1 || row > console.height || column < 1 || column > console.width) return;
+    Internals().line.clear();
     std::size_t room = static_cast<std::size_t>(console.width - column + 1);
     if (text.size() > room) text = text.substr(0, room);
     for (std::size_t i = 0; i < text.size(); ++i)
@@ -327,6 +334,7 @@ void DoGotoXY(int column, int row) {
     if (row < 1 || row > console.height || column < 1 || column > console.width) return;
     console.cursorX = column - 1;
     console.cursorY = row - 1;
+    Internals().line.clear();
     if (console.terminal) Internals().needSync = true;
 }
 
@@ -557,13 +565,16 @@ ConsoleState& Console() {
     return console;
 }
 
-void InitConsole() {
+void InitConsole(bool quiet) {
     ConsoleState& console = Console();
     ConsoleInternals& internals = Internals();
     console = ConsoleState{};
     internals = ConsoleInternals{};
     const char* term = std::getenv("TERM");
-    console.terminal = OutputIsTerminal() && !(term && std::string_view(term) == "dumb");
+    console.quiet = quiet;
+    console.errorSharesOutput = ErrorSharesOutput();
+    // Quiet, the run draws as without a terminal, and then drops it all.
+    console.terminal = !quiet && OutputIsTerminal() && !(term && std::string_view(term) == "dumb");
     int columns = 80, rows = 25;
     if (console.terminal && TerminalWindowSize(columns, rows)) {
         console.width = columns;
@@ -601,6 +612,8 @@ void InitConsoleForTest(int width, int height, bool terminal, std::string* sink)
     console.colour = terminal;
     console.utf8 = terminal;
     console.capture = sink;
+    // As with "2>&1": error lines come out among the others.
+    console.errorSharesOutput = true;
     EnsureCells();
 }
 
@@ -646,6 +659,41 @@ void WriteAt(int column, int row, unsigned char attr, std::string_view text) {
     DoWriteAt(column, row, attr, text);
     FlushUnlessHeld();
 }
+
+namespace {
+
+void ShowError(std::string_view text, bool onScreen) {
+    ConsoleState& console = Console();
+    ConsoleInternals& internals = Internals();
+    // Standard error gets the whole line, the progress it ends included.
+    std::string whole = PlainText(internals.line);
+    whole += PlainText(text);
+    whole += '\n';
+    const bool onConsole = onScreen && !console.quiet && (console.terminal || console.errorSharesOutput);
+    if (onConsole) {
+        const unsigned char previous = console.attr;
+        console.attr = LightRed;
+        DoWriteText(text);
+        DoNewLine();
+        console.attr = previous;
+    } else if (onScreen && console.cursorX > 0) {
+        DoNewLine();
+    }
+    FlushUnlessHeld();
+    // Where standard error leads to the console, the console showed it, or
+    // a full-screen view stands there; quiet, it is the one place left.
+    if (console.errorSharesOutput && !console.quiet) return;
+    if (console.errorCapture)
+        console.errorCapture->append(whole);
+    else if (!console.capture)
+        WriteErrorBytes(whole);
+}
+
+}  // namespace
+
+void WriteErrorLine(std::string_view text) { ShowError(text, true); }
+
+void WriteErrorLineBehindView(std::string_view text) { ShowError(text, false); }
 
 void WriteCharAt(char ch, int column, int row, unsigned char attr) {
     WriteAt(column, row, attr, std::string_view(&ch, 1));
@@ -696,6 +744,7 @@ void ClearScreen(unsigned char attr) {
     ConsoleState& console = Console();
     EnsureCells();
     std::fill(console.cells.begin(), console.cells.end(), ScreenCell{' ', attr});
+    Internals().line.clear();
     if (console.terminal) {
         Internals().emittedAttr = -1;
         EmitAttr(attr);

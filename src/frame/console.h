@@ -30,15 +30,22 @@ struct ConsoleState {
     bool terminal = false;          // standard output is a terminal
     bool colour = false;            // colour sequences wanted (terminal, no NO_COLOR)
     bool utf8 = false;              // terminal's codeset is UTF-8
+    bool quiet = false;             // "-q": nothing on standard output
+    bool errorSharesOutput = false; // standard error leads where standard output does
     std::vector<ScreenCell> cells;  // width * height
     std::string* capture = nullptr; // tests: output goes here instead of fd 1
+    std::string* errorCapture = nullptr;  // tests: standard error goes here
 };
 
 ConsoleState& Console();
 
 // Sets up the console for this process (terminal detection, size, locale).
-void InitConsole();
-// Tests: a fresh console of the given size whose output goes to *sink.
+// Quiet: nothing goes to standard output, and the console counts as no
+// terminal (no full-screen view is drawn); error lines still reach
+// standard error.
+void InitConsole(bool quiet = false);
+// Tests: a fresh console of the given size whose output goes to *sink;
+// standard error leads there too.
 void InitConsoleForTest(int width, int height, bool terminal, std::string* sink);
 
 // Cell at 1-based (column, row) of the shadow screen.
@@ -51,6 +58,21 @@ void WriteText(std::string_view text);
 void WriteLine(std::string_view text);
 void WriteColored(std::string_view text, unsigned char attr);
 void WriteAt(int column, int row, unsigned char attr, std::string_view text);
+
+// An error line: the run's fatal message, a run-time error, a refused TIC.
+// Progress stays on standard output; errors reach standard error too, and
+// each is seen once:
+// - on a terminal (or where standard error leads to the same place as
+//   standard output) the line is written on the console in light red, and
+//   on standard error only when that leads elsewhere;
+// - otherwise it goes to standard error alone, plain; a progress line it
+//   ends ("Reading Links.ctl...") is ended on standard output and given
+//   whole on standard error.
+void WriteErrorLine(std::string_view text);
+// The same while a full-screen view stands: the view keeps its own lines,
+// so the error goes to standard error only, and only when that is not the
+// view's terminal.
+void WriteErrorLineBehindView(std::string_view text);
 void WriteCharAt(char ch, int column, int row, unsigned char attr);
 void GotoXY(int column, int row);
 int WhereX();

@@ -14,8 +14,7 @@ void ExitProgram(int code) {
 }
 
 void FailProgram(int code, const std::string& text) {
-    SetTextColor(LightRed);
-    WriteLine(text);
+    WriteErrorLine(text);
     SetTextColor(LightGray);
     WriteLine("");
     FlushConsole();
@@ -28,8 +27,10 @@ void RuntimeError(int errorNumber) {
     if (errorNumber <= 0) errorNumber = 5;
     if (errorNumber > 255) errorNumber = 255;
     if (WhereX() > 0) WriteLine("");
-    const std::string text = "Runtime error " + ErrorText(errorNumber);
-    WriteLine(text);
+    // The file the failed call named, when it is that failure's.
+    const std::string path = FailedPath(errorNumber);
+    const std::string text = "Runtime error " + ErrorText(errorNumber) + (path.empty() ? "" : ": " + path);
+    WriteErrorLine(text);
     FlushConsole();
     throw ProgramExit{errorNumber, text};
 }

@@ -17,5 +17,6 @@ struct ProgramExit {
 [[noreturn]] void FailProgram(int code, const std::string& text);
 
 // A failed open, read or write on a file the program treats as always
-// present: prints "Runtime error N" and ends with exit code N.
+// present: prints "Runtime error N (reason): path" (the path of the call
+// that failed with N, when known) and ends with exit code N.
 [[noreturn]] void RuntimeError(int errorNumber);

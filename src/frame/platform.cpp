@@ -768,8 +768,8 @@ void DeleteFiles(const std::string& pathMask) {
 
 int CopyFile(const std::string& source, const std::string& target, const std::string& workDir) {
     int error = 0;
-    CopyFileContents(source, target, workDir, error);
-    return error;
+    const CopyStage stage = CopyFileContents(source, target, workDir, error);
+    return NoteFailure(stage == CopyStage::SourceOpen ? source : target, error);
 }
 
 bool IsTemporaryName(std::string_view name) { return TemporaryNameWriter(name) > 0; }
@@ -823,9 +823,13 @@ int Publish(const std::string& path, std::string_view content, bool replace) {
 
 }  // namespace
 
-int PublishFile(const std::string& path, std::string_view content) { return Publish(path, content, true); }
+int PublishFile(const std::string& path, std::string_view content) {
+    return NoteFailure(path, Publish(path, content, true));
+}
 
-int PublishNewFile(const std::string& path, std::string_view content) { return Publish(path, content, false); }
+int PublishNewFile(const std::string& path, std::string_view content) {
+    return NoteFailure(path, Publish(path, content, false));
+}
 
 namespace {
 
@@ -854,15 +858,24 @@ int RenameResolved(const std::string& from, const std::string& to, std::string& 
 
 }  // namespace
 
+namespace {
+
+// A rename names both ends: either may be what failed.
+int NoteRenameFailure(const std::string& from, const std::string& to, int error) {
+    return error == 0 ? 0 : NoteFailure(from + " -> " + to, error);
+}
+
+}  // namespace
+
 int RenameFile(const std::string& from, const std::string& to) {
-    if (int fault = InjectedFault()) return fault;
+    if (int fault = InjectedFault()) return NoteRenameFailure(from, to, fault);
     std::string source;
-    return RenameResolved(from, to, source);
+    return NoteRenameFailure(from, to, RenameResolved(from, to, source));
 }
 
 int RenameNoReplace(const std::string& from, const std::string& to) {
-    if (int fault = InjectedFault()) return fault;
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    if (int fault = InjectedFault()) return NoteRenameFailure(from, to, fault);
+    if (::link(from.c_str(), to.c_str()) != 0) return NoteRenameFailure(from, to, errno);
     InjectedFault(false);  // under both names
     ::unlink(from.c_str());
     NoteName(from, false);
@@ -871,14 +884,14 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }
 
 int MoveFile(const std::string& from, const std::string& to) {
-    if (int fault = InjectedFault()) return fault;
+    if (int fault = InjectedFault()) return NoteRenameFailure(from, to, fault);
     std::string source;
     int error = RenameResolved(from, to, source);
-    if (error != EXDEV) return error;
+    if (error != EXDEV) return NoteRenameFailure(from, to, error);
     error = CopyFile(source, to);
     if (error != 0) return error;
     InjectedFault(false);  // copied, the source not yet gone
-    if (::unlink(source.c_str()) != 0) return errno;
+    if (::unlink(source.c_str()) != 0) return NoteFailure(source, errno);
     NoteName(source, false);
     return 0;
 }
@@ -894,7 +907,10 @@ bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* 
         std::string resolved = ResolveMissing(path);
         if (resolved != path) fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
-    if (fd < 0) return false;
+    if (fd < 0) {
+        NoteFailure(path, errno);
+        return false;
+    }
     // Read in one call when the size is known; a file that grows meanwhile
     // is read on to its end.
     struct stat st {};
@@ -916,8 +932,14 @@ bool ReadWholeFile(const std::string& path, std::string& content, FileIdentity* 
         if (got == 0) break;
         block = 65536;
     }
+    const int error = errno;
     ::close(fd);
-    if (!ok) content.clear();
+    if (!ok) {
+        content.clear();
+        // A directory in the place of a file fails here, not at its open.
+        NoteFailure(path, error);
+        errno = error;
+    }
     return ok;
 }
 
@@ -1053,20 +1075,22 @@ bool ReadSysopTextLines(const std::string& path, std::vector<std::string>& lines
 
 int WriteWholeFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
-    return WriteFileWithFlags(path, content, O_CREAT | O_TRUNC);
+    return NoteFailure(path, WriteFileWithFlags(path, content, O_CREAT | O_TRUNC));
 }
 
 int CreateNewFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
-    return WriteFileWithFlags(path, content, O_CREAT | O_EXCL);
+    return NoteFailure(path, WriteFileWithFlags(path, content, O_CREAT | O_EXCL));
 }
 
 int AppendToFile(const std::string& path, std::string_view content) {
     if (path.empty()) return ENOENT;
-    return WriteFileWithFlags(path, content, O_CREAT | O_APPEND);
+    return NoteFailure(path, WriteFileWithFlags(path, content, O_CREAT | O_APPEND));
 }
 
-int OpenAppendFile(const std::string& path, bool& created) {
+namespace {
+
+int OpenAppending(const std::string& path, bool& created) {
     created = false;
     if (path.empty()) {
         errno = ENOENT;
@@ -1094,6 +1118,18 @@ int OpenAppendFile(const std::string& path, bool& created) {
     return fd;
 }
 
+}  // namespace
+
+int OpenAppendFile(const std::string& path, bool& created) {
+    const int fd = OpenAppending(path, created);
+    if (fd < 0) {
+        const int error = errno;
+        NoteFailure(path, error);
+        errno = error;
+    }
+    return fd;
+}
+
 int AppendToOpenFile(int fd, std::string_view content) {
     int fault = InjectedFault();
     if (fault != 0 && fault != ENOSPC) return fault;
@@ -1107,7 +1143,9 @@ void CloseOpenFile(int fd) {
     if (fd >= 0) ::close(fd);
 }
 
-int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
+namespace {
+
+int ReplaceFile(const std::string& path, std::string_view content, const std::string& backupPath) {
     if (path.empty()) return ENOENT;
     const int fault = InjectedFault();
     if (fault != 0 && fault != ENOSPC) return fault;
@@ -1154,6 +1192,14 @@ int ReplaceFileSafely(const std::string& path, std::string_view content, const s
         ::close(dirFd);
     }
     return 0;
+}
+
+}  // namespace
+
+int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
+    const int error = ReplaceFile(path, content, backupPath);
+    // The backup's copy names its own file already.
+    return error == 0 || FailedPath(error) == backupPath ? error : NoteFailure(path, error);
 }
 
 // ---- Processes ---------------------------------------------------------------
@@ -1417,16 +1463,46 @@ std::uint64_t MemoryAvailable() {
 
 int LastErrorNumber() { return errno; }
 
-std::string ErrorText(int errorNumber) {
+std::string ErrorReason(int errorNumber) {
     // The C locale's English text: the log stays plain ASCII.
     static locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     const char* text = c ? ::strerror_l(errorNumber, c) : nullptr;
-    return std::to_string(errorNumber) + (text ? " (" + std::string(text) + ")" : std::string());
+    return text ? std::string(text) : std::string();
+}
+
+std::string ErrorText(int errorNumber) {
+    const std::string reason = ErrorReason(errorNumber);
+    return std::to_string(errorNumber) + (reason.empty() ? std::string() : " (" + reason + ")");
+}
+
+namespace {
+
+// The last failure a file call noted: its number and path.
+struct NotedFailure {
+    int error = 0;
+    std::string path;
+};
+
+NotedFailure& LastFailure() {
+    static NotedFailure failure;
+    return failure;
+}
+
+}  // namespace
+
+int NoteFailure(const std::string& path, int error) {
+    if (error != 0) LastFailure() = {error, path};
+    return error;
+}
+
+std::string FailedPath(int errorNumber) {
+    const NotedFailure& failure = LastFailure();
+    return failure.error == errorNumber ? failure.path : std::string();
 }
 
 int TruncateFile(const std::string& path, std::uint64_t size) {
-    if (int fault = InjectedFault()) return fault;
-    if (::truncate(ResolvePath(path).c_str(), static_cast<off_t>(size)) != 0) return errno;
+    if (int fault = InjectedFault()) return NoteFailure(path, fault);
+    if (::truncate(ResolvePath(path).c_str(), static_cast<off_t>(size)) != 0) return NoteFailure(path, errno);
     return 0;
 }
 
@@ -1444,7 +1520,10 @@ int CurrentProcessId() {
 
 bool ProcessExists(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
-void ClearErrorNumber() { errno = 0; }
+void ClearErrorNumber() {
+    errno = 0;
+    LastFailure() = {};
+}
 
 // ---- Current directory (for utils' AbsolutePath) -------------------------------
 

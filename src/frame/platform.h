@@ -259,6 +259,15 @@ int AppendToFile(const std::string& path, std::string_view content);
 
 int LastErrorNumber();  // errno
 
+// The file calls of this layer remember the path of their last failure,
+// as errno remembers its number. The path of the last failure that gave
+// errorNumber; empty when the last one noted gave another number, or the
+// error number was cleared since (ClearErrorNumber).
+std::string FailedPath(int errorNumber);
+// Notes a failure the caller found on path (nothing when error is 0);
+// returns error.
+int NoteFailure(const std::string& path, int error);
+
 // A file kept open for appending for a whole run (the log): opened under
 // its own name, or the one that differs in letter case only, or made (then
 // created is true). -1 with errno on failure.
@@ -271,11 +280,12 @@ void CloseOpenFile(int fd);
 class KeptFile {
 public:
     KeptFile() = default;
-    KeptFile(KeptFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    KeptFile(KeptFile&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) { other.fd_ = -1; }
     KeptFile& operator=(KeptFile&& other) noexcept {
         if (this != &other) {
             Close();
             fd_ = other.fd_;
+            path_ = std::move(other.path_);
             other.fd_ = -1;
         }
         return *this;
@@ -289,9 +299,10 @@ public:
     int Open(const std::string& path, bool& created) {
         Close();
         fd_ = OpenAppendFile(path, created);
+        path_ = path;
         return fd_ >= 0 ? 0 : LastErrorNumber();
     }
-    int Append(std::string_view content) { return AppendToOpenFile(fd_, content); }
+    int Append(std::string_view content) { return NoteFailure(path_, AppendToOpenFile(fd_, content)); }
     void Close() {
         CloseOpenFile(fd_);
         fd_ = -1;
@@ -299,6 +310,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::string path_;
 };
 
 // Rewrites a control file safely: copies the current file to backupPath (when
@@ -390,6 +402,8 @@ int InjectedFault(bool reported = true);
 int LastErrorNumber();  // errno
 // "28 (No space left on device)": the number and the system's English text.
 std::string ErrorText(int errorNumber);
+// "No space left on device": the system's English text alone.
+std::string ErrorReason(int errorNumber);
 
 // Cuts the file to size bytes. Returns 0 or errno.
 int TruncateFile(const std::string& path, std::uint64_t size);
@@ -412,6 +426,7 @@ std::string UserName(unsigned user);
 int BecomeUser(unsigned user, unsigned group);
 
 bool ProcessExists(int pid);  // a process of that ID runs (ours or another user's)
+// errno, and the failed path with it.
 void ClearErrorNumber();
 
 

@@ -143,29 +143,35 @@ int PwriteAll(int fd, std::uint64_t offset, std::string_view bytes) {
 int ReadFileRange(const std::string& path, std::uint64_t offset, std::size_t size, std::string& data) {
     data.clear();
     int fd = OpenExisting(path, O_RDONLY);
-    if (fd < 0) return errno;
+    if (fd < 0) return NoteFailure(path, errno);
     int error = PreadAll(fd, offset, size, data);
     ::close(fd);
-    return error;
+    return NoteFailure(path, error);
 }
 
 int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_view bytes) {
-    if (int fault = InjectedFault()) return fault;
+    if (int fault = InjectedFault()) return NoteFailure(path, fault);
     int fd = OpenExisting(path, O_WRONLY);
-    if (fd < 0) return errno;
+    if (fd < 0) return NoteFailure(path, errno);
     int error = PwriteAll(fd, offset, bytes);
     if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
-    return error;
+    return NoteFailure(path, error);
 }
 
 int OpenRecordFile(const std::string& path, FileIdentity& identity, bool& writable) {
     int fd = OpenExisting(path, O_RDWR);
     writable = fd >= 0;
     if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = OpenExisting(path, O_RDONLY);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        const int error = errno;
+        NoteFailure(path, error);
+        errno = error;
+        return -1;
+    }
     if (!GetOpenFileIdentity(fd, identity)) {
         int error = errno;
         ::close(fd);
+        NoteFailure(path, error);
         errno = error;
         return -1;
     }
@@ -184,18 +190,18 @@ int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes) {
 int ReadFileBlocks(const std::string& path, std::size_t blockSize,
                    const std::function<void(const unsigned char* data, std::size_t size)>& consume) {
     int fd = OpenExisting(path, O_RDONLY);
-    if (fd < 0) return errno;
+    if (fd < 0) return NoteFailure(path, errno);
     int error = ConsumeRead(fd, 0, std::clamp<std::size_t>(blockSize, 1, ReadBufferLimit), consume);
     ::close(fd);
-    return error;
+    return NoteFailure(path, error);
 }
 
 int ChecksumFile(const std::string& path, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value) {
     int fd = OpenExisting(path, O_RDONLY);
-    if (fd < 0) return errno;
+    if (fd < 0) return NoteFailure(path, errno);
     int error = ChecksumOpenFile(fd, windowSize, update, value);
     ::close(fd);
-    return error;
+    return NoteFailure(path, error);
 }
 
 int ChecksumOpenFile(int fd, std::size_t windowSize, ChecksumUpdate update, std::uint32_t& value) {

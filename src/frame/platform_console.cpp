@@ -10,6 +10,7 @@
 #include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -115,16 +116,33 @@ bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& gl
     return true;
 }
 
-void WriteOutputBytes(std::string_view bytes) {
+namespace {
+
+void WriteAllTo(int fd, std::string_view bytes) {
     const char* data = bytes.data();
     std::size_t length = bytes.size();
     while (length > 0) {
-        ssize_t written = ::write(1, data, length);
+        ssize_t written = ::write(fd, data, length);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) return;
         data += written;
         length -= static_cast<std::size_t>(written);
     }
+}
+
+}  // namespace
+
+void WriteOutputBytes(std::string_view bytes) { WriteAllTo(1, bytes); }
+
+void WriteErrorBytes(std::string_view bytes) { WriteAllTo(2, bytes); }
+
+bool ErrorSharesOutput() {
+    struct stat out {}, err {};
+    if (::fstat(1, &out) != 0 || ::fstat(2, &err) != 0) return false;
+    // A terminal may be open twice (two descriptors of one pty): the same
+    // device is the same screen.
+    if (S_ISCHR(out.st_mode) && S_ISCHR(err.st_mode)) return out.st_rdev == err.st_rdev;
+    return out.st_dev == err.st_dev && out.st_ino == err.st_ino;
 }
 
 void EnterRawInput() {

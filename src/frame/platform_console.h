@@ -23,6 +23,12 @@ bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& gl
 
 // Writes all bytes to standard output; failures are ignored.
 void WriteOutputBytes(std::string_view bytes);
+// The same on standard error.
+void WriteErrorBytes(std::string_view bytes);
+
+// Standard output and standard error lead to one file, pipe or terminal
+// ("2>&1", or both left on the terminal).
+bool ErrorSharesOutput();
 
 // Raw key input on a terminal (no echo, no line editing, ISIG off so that
 // Ctrl+C and Ctrl+\ arrive as characters). Output processing is kept.

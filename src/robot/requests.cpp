@@ -43,6 +43,9 @@ void Show(unsigned char colour, const std::string& text) {
     WriteLine(text);
 }
 
+// What left a request unanswered or ends the scan: an error line.
+void ShowError(const std::string& text) { WriteErrorLine(text); }
+
 void Log(const Scan& scan, const std::string& text) { WriteLog(scan.config.logName, text); }
 
 // Names, passwords and tags as the robot compares them: the comment from
@@ -111,7 +114,7 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
     const std::string text = Fill(MessageText(Msg::ROBOTLEFT), "%f", path, "%e", ErrorText(error));
     Log(scan, text);
-    Show(LightRed, text);
+    ShowError(text);
     if (scan.firstError == 0) scan.firstError = error;
 }
 
@@ -617,7 +620,7 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         }
         if (!problem.empty()) {
             Log(scan, problem);
-            Show(LightRed, problem);
+            ShowError(problem);
         }
         JournalAdd(journal, "resent " + index);
     }
@@ -702,7 +705,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
                     {}, {}, {}, {}, false, 0};
 
     if (Normalised(header.Subject) != link.Password) {
-        Show(LightRed, MessageText(Msg::BADPWD));
+        ShowError(MessageText(Msg::BADPWD));
         Log(scan, MessageText(Msg::LOGBADPWD));
         Answer(request, MessageText(Msg::BADPWDSUBJ), config.badPwd);
         Commit(request);
@@ -786,7 +789,7 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         if (!ReadRegularFile(path, false, bytes, read) || bytes.size() < NetmailHeaderSize) {
             ClearErrorNumber();
             Log(scan, Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
-            Show(LightRed, Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
+            ShowError(Fill(MessageText(Msg::ROBOTSHORTMSG), "%f", PrintableText(path)));
             continue;
         }
         const NetmailHeader header = ParseNetmail(bytes, true).Header;
@@ -890,7 +893,7 @@ int RunScan(const NodeConfig& node, AreaIndexes& areaIndexes, MsgIdSerials& seri
     if (config.netmailIn.empty()) return 0;
     if (config.netmailOut.empty()) {
         Log(scan, MessageText(Msg::ROBOTNONETMAILOUT));
-        Show(LightRed, MessageText(Msg::ROBOTNONETMAILOUT));
+        ShowError(MessageText(Msg::ROBOTNONETMAILOUT));
         return ENOENT;
     }
     SweepStaged(config);

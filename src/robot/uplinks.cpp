@@ -117,12 +117,8 @@ std::vector<ForwardRecord> ReadForwardList(const std::string& file, const std::s
         uplink = uplink || entry.keyword == "FORWARD";
         if (!uplink || entry.keyword != "LISTFILE") continue;
         std::string path = ResolvePath(ResolveConfigPath(programDir, entry.value));
-        if (!IsRegularFile(path)) {
-            WriteLine(MessageText(Msg::ERROR));
-            SetTextColor(LightRed);
-            WriteLine(Fill(MessageText(Msg::FILENOTFOUND), "%f", entry.value));
-            ExitProgram(2);
-        }
+        if (!IsRegularFile(path))
+            FailProgram(2, MessageText(Msg::ERROR) + ": " + Fill(MessageText(Msg::FILENOTFOUND), "%f", entry.value));
     }
     return forwards;
 }
@@ -141,10 +137,8 @@ std::vector<ConfigProblem> CheckForwardList(const std::string& file, const std::
 
 std::vector<std::string> ReadNotAllowedList(const std::string& file) {
     std::vector<std::string> lines;
-    if (!ReadSysopTextLines(file, lines)) {
-        WriteLine(MessageText(Msg::ERROR));
-        ExitProgram(2);
-    }
+    if (!ReadSysopTextLines(file, lines))
+        FailProgram(2, MessageText(Msg::ERROR) + ": " + file + ": " + ErrorReason(LastErrorNumber()));
     std::vector<std::string> entries;
     for (const std::string& line : lines) {
         std::string entry = UpperCase(CleanControlLine(line));

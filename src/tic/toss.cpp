@@ -99,11 +99,26 @@ bool IsPlainFileName(std::string_view name) {
 
 void Log(const TicWork& work, const std::string& text) { WriteLog(work.config.logName, text); }
 
-// A failure the sysop must see: in the log, and on the console unless the
-// status screen stands there.
+// An error line: behind the status screen while it stands, which counts
+// the bad TICs itself.
+void ShowError(const TicWork& work, const std::string& text) {
+    if (work.state.Screen)
+        WriteErrorLineBehindView(text);
+    else
+        WriteErrorLine(text);
+}
+
+// A failure the sysop must see: in the log, and as an error line.
 void Complain(const TicWork& work, const std::string& text) {
     Log(work, text);
-    if (!work.state.Screen) WriteLine(text);
+    ShowError(work, text);
+}
+
+// Why a TIC goes to the bad directory: in the log, and as an error line
+// that names the TIC, which the log's lines before it name there.
+void ComplainRefused(const TicWork& work, const std::string& text) {
+    Log(work, text);
+    ShowError(work, PrintableText(work.ticName) + ": " + text);
 }
 
 // The TIC stays where it is (the inbound, or BADTICDIR) for a later run.
@@ -226,7 +241,7 @@ void MoveAside(TicWork& work, const std::string& dir, const std::string& reason,
 // A refusal of the checks: log text, then file and TIC into BADTICDIR with
 // the reason line.
 void Refuse(TicWork& work, const std::string& logText, const std::string& reason) {
-    Log(work, logText);
+    ComplainRefused(work, logText);
     MoveAside(work, work.config.badTicDir, reason);
 }
 
@@ -275,7 +290,7 @@ int CheckTic(TicWork& work) {
     if (status != Accepted) return status;
     if (kind != FileKind::Regular) {
         const std::string text = Fill(MessageText(Msg::TOSSNOTREGULARFILE), "%f", tic.File, "%k", FileKindText(kind));
-        Log(work, text);
+        ComplainRefused(work, text);
         MoveAside(work, config.badTicDir, text, false);
         return Rejected;
     }
@@ -598,7 +613,7 @@ void RefuseStored(TicWork& work, Journal& journal, const std::string& stored) {
     CloseJournal(journal);
     DeleteFile(stored);
     const std::string text = Fill(MessageText(Msg::TOSSSTOREDCHANGED), "%f", work.tic.File);
-    Log(work, text);
+    ComplainRefused(work, text);
     MoveAside(work, work.config.badTicDir, text, false);
 }
 
@@ -809,7 +824,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
     // One with a path is never touched; only the TIC is moved aside.
     if (!IsPlainName(tic.File)) {
         ++state.BadTicCount;
-        Log(work, Fill(MessageText(Msg::TOSSUNSAFEFILENAME), "%f", PrintableText(tic.File)));
+        ComplainRefused(work, Fill(MessageText(Msg::TOSSUNSAFEFILENAME), "%f", PrintableText(tic.File)));
         MoveAside(work, config.badTicDir, std::string(), false);
         return true;
     }
@@ -818,14 +833,14 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
     if (HasControlCharacters(tic.File)) {
         ++state.BadTicCount;
         const std::string shown = PrintableText(tic.File);
-        Log(work, Fill(MessageText(Msg::LOGBADFILENAME), "%f", shown));
+        ComplainRefused(work, Fill(MessageText(Msg::LOGBADFILENAME), "%f", shown));
         MoveAside(work, config.badTicDir, Fill(MessageText(Msg::BADFILENAME), "%f", shown), false);
         return true;
     }
     if (IsTicName(tic.File)) {
         ++state.BadTicCount;
         const std::string text = Fill(MessageText(Msg::TOSSTICASFILE), "%f", tic.File);
-        Log(work, text);
+        ComplainRefused(work, text);
         MoveAside(work, config.badTicDir, text, false);
         return true;
     }
@@ -891,7 +906,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
             } else if (status == FileUnreadable) {
                 LeaveUndone(work);
             } else if (status == FileMissing) {
-                Log(work, MessageText(Msg::LOGNOFILE));
+                ComplainRefused(work, MessageText(Msg::LOGNOFILE));
                 MoveAside(work, config.badTicDir, std::string());
             }
             return true;
@@ -941,8 +956,7 @@ TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& seri
 
     if (state.SourceDir.empty()) {
         const std::string& text = MessageText(state.FromBadDir ? Msg::TOSSNOBADTICDIR : Msg::TOSSNOINBOUND);
-        SetTextColor(LightRed);
-        WriteLine(text);
+        WriteErrorLine(text);
         WriteLog(config.logName, text);
         ExitProgram(2);
     }

@@ -140,7 +140,8 @@ TEST(ControlLoad, RecordsAndValuesAsBefore) {
     WriteFileBytes(dir / "arc.ctl",
                    "Signature 0,1234\r\narchiver zip\r\nSignature 1A , 504b\r\nSignature nocomma\r\n"
                    "ExtractFile Unzip -o %A %F -d %T\r\nArchiver RAR\r\nSignature XY,5261\r\n");
-    const std::vector<ArchiverRecord> archivers = ReadArchivers(dir / "arc.ctl");
+    std::vector<ArchiverRecord> archivers;
+    ReadArchivers(dir / "arc.ctl", archivers);
     ASSERT_EQ(archivers.size(), 2u);
     EXPECT_EQ(archivers[0].Name, "ZIP");
     EXPECT_EQ(archivers[0].Offset, 0x1A);

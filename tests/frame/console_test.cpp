@@ -215,6 +215,59 @@ TEST_F(ConsoleTest, EveryByteReachesATerminalAsAGlyphNeverAsACommand) {
 
 // ---- Keys ---------------------------------------------------------------------
 
+// ---- Error lines ---------------------------------------------------------------
+
+// Where an error line goes: each place sees it once, a progress line it ends
+// is whole on standard error, and the console's colour is kept.
+TEST_F(ConsoleTest, ErrorLinesReachEachPlaceOnce) {
+    const struct {
+        const char* what;
+        bool terminal, shares, quiet, behindView;
+        const char* out;  // standard output, escapes left out
+        const char* err;
+    } cases[] = {
+        {"pipes apart", false, false, false, false, "Reading x...\n", "Reading x...ERROR: \xE4\n"},
+        {"2>&1", false, true, false, false, "Reading x...ERROR: \xE4\n", ""},
+        {"terminal", true, true, false, false, "Reading x...ERROR: \xE4\r\n", ""},
+        {"terminal, 2>file", true, false, false, false, "Reading x...ERROR: \xE4\r\n", "Reading x...ERROR: \xE4\n"},
+        {"quiet, 2>&1", false, true, true, false, "", "Reading x...ERROR: \xE4\n"},
+        {"quiet", false, false, true, false, "", "Reading x...ERROR: \xE4\n"},
+        {"view on the terminal", true, true, false, true, "Reading x...", ""},
+        {"view, 2>file", true, false, false, true, "Reading x...", "Reading x...ERROR: \xE4\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string errors;
+        InitConsoleForTest(80, 25, c.terminal, &output);
+        Console().colour = false;
+        Console().utf8 = false;  // bytes as they are: the conversion is tested below
+        Console().errorSharesOutput = c.shares;
+        Console().quiet = c.quiet;
+        Console().errorCapture = &errors;
+        SetTextColor(Cyan);
+        WriteText("Reading x...");
+        if (c.behindView)
+            WriteErrorLineBehindView("ERROR: \xE4");
+        else
+            WriteErrorLine("ERROR: \xE4");
+        std::string shown = Take();
+        for (std::size_t at; (at = shown.find('\x1b')) != std::string::npos;)
+            shown.erase(at, shown.find_first_of("HmhlJ", at) - at + 1);
+        EXPECT_EQ(shown, c.out);
+        EXPECT_EQ(errors, c.err);
+        EXPECT_EQ(Console().attr, Cyan);
+    }
+    // On the console the line is light red; standard error gets the
+    // locale's characters.
+    std::string errors;
+    Terminal();
+    Console().errorSharesOutput = false;
+    Console().errorCapture = &errors;
+    WriteErrorLine("\x8E\xE8\xA8\xA1\xAA\xA0");  // Ошибка
+    EXPECT_EQ(Cell(1, 1), "\x8E/12");
+    EXPECT_EQ(errors, "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0\n");
+}
+
 TEST(DecodeKeyBytes, TerminalSequencesBecomePcKeyCodes) {
     const struct {
         const char* bytes;

@@ -10,6 +10,7 @@
 #include "frame/console.h"
 #include "frame/commandline.h"
 #include "frame/exit.h"
+#include "frame/platform.h"
 #include "testkit.h"
 
 namespace {
@@ -163,6 +164,12 @@ TEST(CommandLine, WordArgumentsAndHatchOptions) {
     EXPECT_EQ(CommandArgument(line, 3), "AREA");
     EXPECT_EQ(CommandArgument(line, 4), "");
     EXPECT_EQ(CommandArgument(line, 0), "");
+    EXPECT_FALSE(line.quiet);
+    line = ParseCommandLine({"-Q", "toss", "--quiet", "--bad", "-qq"});
+    EXPECT_TRUE(line.quiet);
+    EXPECT_EQ(line.commandWord, "TOSS");
+    EXPECT_EQ(CommandArgument(line, 2), "--bad");
+    EXPECT_EQ(CommandArgument(line, 3), "-qq");
 
     const struct {
         std::vector<std::string> args;
@@ -177,6 +184,8 @@ TEST(CommandLine, WordArgumentsAndHatchOptions) {
         {{"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"}, false, false, ""},
         // The last description wins, whole: the hatch cuts it to its line.
         {{"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')}, false, false, std::string(300, 'd')},
+        // Quiet anywhere is no argument: the options still count from 4.
+        {{"-q", "HATCH", "f", "--QUIET", "a", "-n", "-Dx"}, true, false, "x"},
     };
     for (const auto& c : cases) {
         CommandLine parsed = ParseCommandLine(c.args);
@@ -208,6 +217,24 @@ TEST(ExitRoutine, CodesAndOutput) {
         EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { RuntimeError(c.error); }), c.code);
         EXPECT_EQ(output, "Reading...\nRuntime error " + std::string(c.text) + "\n");
     }
+    // The path of the failed call is named when the failure reported is its
+    // own: not for another error number, nor after the number was cleared.
+    const struct {
+        int noted;
+        bool cleared;
+        int reported;
+        const char* line;
+    } paths[] = {{13, false, 13, "Runtime error 13 (Permission denied): /node/Links.ctl"},
+                 {13, false, 28, "Runtime error 28 (No space left on device)"},
+                 {13, true, 13, "Runtime error 13 (Permission denied)"}};
+    for (const auto& c : paths) {
+        output.clear();
+        NoteFailure("/node/Links.ctl", c.noted);
+        if (c.cleared) ClearErrorNumber();
+        EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { RuntimeError(c.reported); }), c.reported);
+        EXPECT_EQ(output, std::string(c.line) + "\n");
+    }
+    ClearErrorNumber();
 }
 
 }  // namespace
