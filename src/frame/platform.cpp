@@ -668,7 +668,7 @@ bool IsWritableDirectory(const std::string& path) {
     return DirectoryExists(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-bool IsWritableFile(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
+bool IsWritableFile(const std::string& path) { return ::access(ResolvePath(path).c_str(), W_OK) == 0; }
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};

@@ -104,7 +104,7 @@ def exit_codes(src):
             ternary = re.fullmatch(r'.*\?\s*(\w+)\s*:\s*(\w+)', arg.strip())
             words = ternary.groups() if ternary else (arg.strip(),)
             codes.update(value(w) for w in words if value(w) is not None)
-        codes.update(int(c) for c in re.findall(r'\bFailProgram\((\d+),', text))
+        codes.update(value(c) for c in re.findall(r'\bFailProgram\((\w+),', text) if value(c) is not None)
         # A list file that gave nothing: its code is the call's last argument.
         codes.update(int(c) for c in re.findall(r'\bEmptyList\([^;]*,\s*(\d+)\);', text))
         # A runtime error without an error number stands for one.
