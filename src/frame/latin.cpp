@@ -72,7 +72,16 @@ std::string Cp866ToLatin(std::string_view text, const std::bitset<128>& shown) {
 
 char Cp866LatinCell(unsigned char ch) {
     if (ch < 0x80) return static_cast<char>(ch);
-    if (ch == 0xF0) return 'E';  // Ё: a Y alone would read as another letter
-    if (ch == 0xF1) return 'e';
-    return LatinOf[ch - 128][0];
+    // A Y alone would read as another letter: the vowel stands for it.
+    switch (ch) {
+    case 0x9E: return 'U';  // Ю
+    case 0x9F: return 'A';  // Я
+    case 0xEE: return 'u';
+    case 0xEF: return 'a';
+    case 0xF0: case 0xF2: return 'E';  // Ё Є
+    case 0xF1: case 0xF3: return 'e';
+    case 0xF4: return 'I';  // Ї
+    case 0xF5: return 'i';
+    default: return LatinOf[ch - 128][0];
+    }
 }

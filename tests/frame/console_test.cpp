@@ -321,6 +321,7 @@ TEST(CodePage866, LatinLettersForALocaleWithoutCyrillic) {
     // A cell keeps its width.
     EXPECT_EQ(Cp866LatinCell(0x99), 'S');   // Щ
     EXPECT_EQ(Cp866LatinCell(0xF1), 'e');   // ё
+    EXPECT_EQ(Cp866LatinCell(0x9F), 'A');   // Я
     EXPECT_EQ(Cp866LatinCell(0xCD), '-');   // ═
     EXPECT_EQ(Cp866LatinCell('q'), 'q');
 }
