@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bitset>
 #include <string>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 
 #include "frame/console.h"
 #include "frame/latin.h"
+#include "frame/platform_console.h"
 
 namespace {
 
@@ -290,6 +292,25 @@ TEST(CodePage866, RoundTripAndBrokenUtf8) {
     EXPECT_EQ(Utf8ToCp866("\xC0\xAF"), "??");
     EXPECT_EQ(Utf8ToCp866("\xED\xA0\x80"), "???");
     EXPECT_EQ(Utf8ToCp866("Ж😀"), "\x86?");
+}
+
+TEST(CodePage866, ACharacterSetShowsOnlyWhatItHasExactly) {
+    // What a codeset lacks stays empty, so that it is made Latin and never
+    // becomes a question mark or a byte of code page 866.
+    const struct {
+        const char* codeset;
+        unsigned char byte;
+        std::string glyph;
+    } cases[] = {
+        {"KOI8-R", 0x80, "\xE1"}, {"KOI8-R", 0xEF, "\xD1"}, {"KOI8-R", 0xC9, "\xA5"}, {"KOI8-R", 0xFC, ""},
+        {"CP1251", 0x80, "\xC0"}, {"CP1251", 0xF1, "\xB8"}, {"CP1251", 0xC9, ""},       {"CP1251", 0xB0, ""},
+        {"ANSI_X3.4-1968", 0x80, ""}, {"ANSI_X3.4-1968", 0xC4, ""}, {"ANSI_X3.4-1968", 0xFF, ""},
+    };
+    for (const auto& c : cases) {
+        std::array<std::string, 128> glyphs;
+        ASSERT_TRUE(HighByteGlyphs(c.codeset, glyphs)) << c.codeset;
+        EXPECT_EQ(glyphs[c.byte - 128], c.glyph) << c.codeset << " " << int(c.byte);
+    }
 }
 
 TEST(CodePage866, LatinLettersForALocaleWithoutCyrillic) {
