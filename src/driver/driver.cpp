@@ -30,77 +30,53 @@
 
 namespace {
 
-// The usage text: the pieces in their colours, in code page 866. A piece
-// either ends its line or the next piece continues it.
-struct UsagePiece {
-    unsigned char colour;
-    std::string_view text;
-    bool endsLine;
+// The usage text comes from the language file: a key for each thing typed
+// and one for each line of help. Help stands in a column of its own; a
+// language that needs fewer lines leaves the rest of its keys empty.
+constexpr int UsageHelpColumn = 28;
+constexpr Msg NoForm = Msg::Count;
+
+struct UsageLine {
+    enum Kind {
+        Command,   // a command word and its arguments, then its help
+        More,      // one more line of help
+        Argument,  // a value of an argument, under the help, then what it means
+        Option,    // an option, then its help
+    } kind;
+    Msg form;  // what is typed
+    Msg text;  // the help
 };
 
-// The head of the usage text, then each command's lines with its row.
-constexpr UsagePiece UsageHead[] = {
-    {LightGreen, "brenmoor ", false},
-    {LightMagenta, "<\xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB>", true},  // <параметры>
-    {LightCyan, "\x8F\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB:", true},  // Параметры:
+constexpr UsageLine TossUsage[] = {
+    {UsageLine::Command, Msg::USAGETOSS, Msg::USAGETOSS1},
+    {UsageLine::Command, Msg::USAGETOSSBAD, Msg::USAGETOSSBAD1},
 };
-
-constexpr UsagePiece TossUsage[] = {
-    {LightMagenta, "Toss", false},
-    {LightGray, "                        \x92\xAE\xE1\xE1\xA8\xE2\xEC \xAF\xE0\xA8\xE8\xA5\xA4\xE8\xA8\xA5 \xE4\xA0\xA9\xAB\xEB", true},  // Тоссить пришедшие файлы
-    {LightMagenta, "Toss --bad", false},
-    {LightGray, "                  \x92\xAE\xE1\xE1\xA8\xE2\xEC \xA7\xA0\xAD\xAE\xA2\xAE \xAE\xE2\xAB\xAE\xA6\xA5\xAD\xAD\xEB\xA5 \xE4\xA0\xA9\xAB\xEB (BadTicDir)", true},  // Тоссить заново отложенные файлы (BadTicDir)
+constexpr UsageLine ScanUsage[] = {{UsageLine::Command, Msg::USAGESCAN, Msg::USAGESCAN1}};
+constexpr UsageLine TossScanUsage[] = {{UsageLine::Command, Msg::USAGETOSSSCAN, Msg::USAGETOSSSCAN1}};
+constexpr UsageLine HatchUsage[] = {
+    {UsageLine::Command, Msg::USAGEHATCH, Msg::USAGEHATCH1}, {UsageLine::More, NoForm, Msg::USAGEHATCH2},
+    {UsageLine::More, NoForm, Msg::USAGEHATCH3},             {UsageLine::More, NoForm, Msg::USAGEHATCH4},
+    {UsageLine::More, NoForm, Msg::USAGEHATCH5},             {UsageLine::More, NoForm, Msg::USAGEHATCH6},
 };
-
-constexpr UsagePiece ScanUsage[] = {
-    {LightMagenta, "Scan", false},
-    {LightGray, "                        \x91\xAA\xA0\xAD\xA8\xE0\xAE\xA2\xA0\xE2\xEC NetMail \xAD\xA0 \xA7\xA0\xAF\xE0\xAE\xE1\xEB \xAA \xAC\xA5\xAD\xA5\xA4\xA6\xA5\xE0\xE3 \xAF\xAE\xA4\xAF\xA8\xE1\xAA\xA8", true},  // Сканировать NetMail на запросы к менеджеру подписки
+constexpr UsageLine AutoHatchUsage[] = {
+    {UsageLine::Command, Msg::USAGEAUTOHATCH, Msg::USAGEAUTOHATCH1},
+    {UsageLine::More, NoForm, Msg::USAGEAUTOHATCH2},
 };
-
-constexpr UsagePiece TossScanUsage[] = {
-    {LightMagenta, "TossScan", false},
-    {LightGray, "                    Toss & Scan", true},
+constexpr UsageLine PurgeUsage[] = {{UsageLine::Command, Msg::USAGEPURGE, Msg::USAGEPURGE1}};
+constexpr UsageLine RelinkUsage[] = {{UsageLine::Command, Msg::USAGERELINK, Msg::USAGERELINK1}};
+constexpr UsageLine AnnUsage[] = {
+    {UsageLine::Command, Msg::USAGEANN, Msg::USAGEANN1},
+    {UsageLine::Argument, Msg::USAGEANNKEYS, Msg::USAGEANNKEYS1},
+    {UsageLine::Argument, Msg::USAGEANNDATE, Msg::USAGEANNDATE1},
 };
-
-constexpr UsagePiece HatchUsage[] = {
-    {LightMagenta, "Hatch <File> <Area> [-N,-C]", false},
-    {LightGray, " \x87\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3(\xA4\xAE\xAF\xAE\xAB\xAD\xA8\xE2\xA5\xAB\xEC\xAD\xEB\xA5 \xAF\xA0\xE0\xA0\xAC\xA5\xE2\xE0\xEB", true},  // Захатчить файл в файлэху(дополнительные параметры
-    {LightGray, "                            \xAD\xA5 \xAE\xA1\xEF\xA7\xA0\xE2\xA5\xAB\xEC\xAD\xEB - \xA7\xA0\xAF\xE3\xE1\xE2\xA8\xE2\xE1\xEF \xA2\xE1\xE2\xE0\xAE\xA5\xAD\xAD\xEB\xA9 commander).", true},  // не обязательны - запустится встроенный commander).
-    {LightGray, "                            \x85\xE1\xAB\xA8 \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xAA\xAB\xEE\xE7 -N, \xE2\xAE \xE4\xA0\xA9\xAB \xE5\xA0\xE2\xE7\xA8\xE2\xE1\xEF \xE1\xE0\xA0\xA7\xE3.", true},  // Если указать ключ -N, то файл хатчится сразу.
-    {LightGray, "                            \x8A\xAB\xEE\xE7 -C, \xE3\xAA\xA0\xA7\xEB\xA2\xA0\xA5\xE2 \xAD\xA0 \xAD\xA5\xAE\xA1\xE5\xAE\xA4\xA8\xAC\xAE\xE1\xE2\xEC \xAA\xAE\xAF\xA8\xE0\xAE\xA2\xA0\xE2\xEC \xE4\xA0\xA9\xAB", true},  // Ключ -C, указывает на необходимость копировать файл
-    {LightGray, "                            \xA2 \xAA\xA0\xE2\xA0\xAB\xAE\xA3 \xE1 \xE4\xA0\xA9\xAB-\xED\xE5\xAE\xA9.", true},  // в каталог с файл-эхой.
-    {LightGray, "                            \x92\xA0\xAA \xA6\xA5 \xAC\xAE\xA6\xAD\xAE \xE3\xAA\xA0\xA7\xA0\xE2\xEC \xA8 \xAE\xAF\xA8\xE1\xA0\xAD\xA8\xA5 \xE4\xA0\xA9\xAB\xA0 -D\"\x8E\xAF\xA8\xE1\xA0\xAD\xA8\xA5\"", true},  // Так же можно указать и описание файла -D"Описание"
+constexpr UsageLine CheckUsage[] = {
+    {UsageLine::Command, Msg::USAGECHECK, Msg::USAGECHECK1},
+    {UsageLine::More, NoForm, Msg::USAGECHECK2},
 };
-
-constexpr UsagePiece AutoHatchUsage[] = {
-    {LightMagenta, "AutoHatch  [-I]  ", false},
-    {LightGray, "           \x80\xA2\xE2\xAE\xAC\xA0\xE2\xA8\xE7\xA5\xE1\xAA\xA8 \xA7\xA0\xE5\xA0\xE2\xE7\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xA2 \xE4\xA0\xA9\xAB\xED\xE5\xE3.", true},  // Автоматически захатчить файлы в файлэху.
-    {LightGray, "                            \x8A\xAB\xEE\xE7 -I \xA2\xEB\xA2\xA5\xE1\xE2\xA8 \xE1\xAF\xA8\xE1\xAE\xAA \xE4\xA0\xA9\xAB\xAE\xA2 \xA1\xA5\xA7 \xE5\xA0\xE2\xE7\xA8\xAD\xA3\xA0.  ", true},  // Ключ -I вывести список файлов без хатчинга.
-};
-
-constexpr UsagePiece PurgeUsage[] = {
-    {LightMagenta, "Purge", false},
-    {LightGray, "                       \x8F\xE3\xE0\xA6\xA8\xE2\xEC passtrough \xE4-\xED\xE5\xA8", true},  // Пуржить passtrough ф-эхи
-};
-
-constexpr UsagePiece RelinkUsage[] = {
-    {LightMagenta, "Relink <adr>", false},
-    {LightGray, "                \x8F\xA5\xE0\xA5\xAF\xAE\xA4\xAF\xA8\xE1\xA0\xE2\xEC\xE1\xEF \xAD\xA0 \xE4-\xED\xE5\xA8 \xE3 \xA0\xE0\xA5\xE1\xA0(\xAE\xA2)", true},  // Переподписаться на ф-эхи у ареса(ов)
-};
-
-constexpr UsagePiece AnnUsage[] = {
-    {LightMagenta, "ANN:<key> [Groups]", false},
-    {LightGray, "          \x80\xAD\xAE\xAD\xE1 \xE4\xA0\xA9\xAB\xAE\xA2. \x83\xA4\xA5 <key>:", true},  // Анонс файлов. Где <key>:
-    {Yellow, "                            PRV,CUR,ALL", false},
-    {LightGray, " - \xA7\xA0 \xAF\xE0\xA5\xA4\xEB\xA4\xE3\xE9\xA5\xA5/\xE2\xA5\xAA\xE3\xE9\xA5\xA5/\xA2\xE1\xA5 \xE7\xA8\xE1\xAB(\xAE,\xA0)", true},  // - за предыдущее/текущее/все числ(о,а)
-    {Yellow, "                            DD-MM-YY", false},
-    {LightGray, " - \xA7\xA0 \xA4\xA5\xAD\xEC-\xAC\xA5\xE1\xEF\xE6-\xA3\xAE\xA4", true},  // - за день-месяц-год
-};
-
-constexpr UsagePiece CheckUsage[] = {
-    {LightMagenta, "Check", false},
-    {LightGray, "                       \x8F\xE0\xAE\xA2\xA5\xE0\xA8\xE2\xEC \xE4\xA0\xA9\xAB\xEB \xAD\xA0\xE1\xE2\xE0\xAE\xA9\xAA\xA8", true},  // Проверить файлы настройки
-    {LightGray, "                            \xAA\xAE\xA4 0: \xA2\xE1\xF1 \xA2 \xAF\xAE\xE0\xEF\xA4\xAA\xA5, 1: \xAD\xA0\xA9\xA4\xA5\xAD\xEB \xAE\xE8\xA8\xA1\xAA\xA8", true},  // код 0: всё в порядке, 1: найдены ошибки
+constexpr UsageLine OptionUsage[] = {
+    {UsageLine::Option, Msg::USAGEQUIET, Msg::USAGEQUIET1},
+    {UsageLine::Option, Msg::USAGEHELP, Msg::USAGEHELP1},
+    {UsageLine::Option, Msg::USAGEVERSION, Msg::USAGEVERSION1},
 };
 
 // "check": every problem of the control files, one line each with its file
@@ -312,7 +288,7 @@ struct Command {
     bool loadsNode;  // check reads the control files its own way
     bool changesFiles;
     bool sendsFiles;
-    std::span<const UsagePiece> usage;
+    std::span<const UsageLine> usage;
 };
 
 const Command Commands[] = {
@@ -328,20 +304,82 @@ const Command Commands[] = {
 };
 
 
-void PrintPieces(std::span<const UsagePiece> pieces) {
-    for (const UsagePiece& piece : pieces) {
-        SetTextColor(piece.colour);
-        if (piece.endsLine)
-            WriteLine(piece.text);
-        else
-            WriteText(piece.text);
+void PrintUsageLine(const UsageLine& line) {
+    const std::string& form = MessageText(line.form);  // none for NoForm
+    const std::string& text = MessageText(line.text);
+    if (form.empty() && text.empty()) return;
+    const std::string indent(UsageHelpColumn, ' ');
+    switch (line.kind) {
+    case UsageLine::Command:
+    case UsageLine::Option:
+        SetTextColor(line.kind == UsageLine::Command ? LightMagenta : Yellow);
+        if (text.empty()) {
+            WriteLine(form);
+            return;
+        }
+        WriteText(form);
+        // A long form gets its help on the next line.
+        if (form.size() < indent.size()) {
+            WriteText(indent.substr(form.size()));
+        } else {
+            WriteLine("");
+            WriteText(indent);
+        }
+        break;
+    case UsageLine::More:
+        SetTextColor(LightGray);
+        WriteText(indent);
+        break;
+    case UsageLine::Argument:
+        SetTextColor(Yellow);
+        WriteText(indent + form);
+        if (!text.empty()) WriteText(" ");
+        break;
     }
+    SetTextColor(LightGray);
+    WriteLine(text);
+}
+
+// Without a language file, or with one that has no usage text: the command
+// words of the table, so that --help still helps.
+void PrintBuiltInUsage() {
+    SetTextColor(LightGreen);
+    WriteText("brenmoor ");
+    SetTextColor(LightMagenta);
+    WriteLine("[-q] <command> [arguments]");
+    std::string words;
+    for (const Command& command : Commands)
+        words += " " + LowerCase(std::string(command.word)) + (command.prefix ? "<key>" : "");
+    SetTextColor(LightGray);
+    WriteLine("Commands:" + words);
+    WriteLine("Options: -q, --quiet  --help  --version");
+    WriteLine("The usage text is in the language file (brenmoor.lng) and in brenmoor(1).");
 }
 
 void PrintUsage() {
     WriteLine("");
-    PrintPieces(UsageHead);
-    for (const Command& command : Commands) PrintPieces(command.usage);
+    if (MessageText(Msg::USAGE).empty()) {
+        PrintBuiltInUsage();
+        return;
+    }
+    SetTextColor(LightGreen);
+    WriteText("brenmoor ");
+    SetTextColor(LightMagenta);
+    WriteLine(MessageText(Msg::USAGE));
+    SetTextColor(LightCyan);
+    WriteLine(MessageText(Msg::USAGECOMMANDS));
+    for (const Command& command : Commands)
+        for (const UsageLine& line : command.usage) PrintUsageLine(line);
+    if (!MessageText(Msg::USAGEOPTIONS).empty()) {
+        SetTextColor(LightCyan);
+        WriteLine(MessageText(Msg::USAGEOPTIONS));
+    }
+    for (const UsageLine& line : OptionUsage) PrintUsageLine(line);
+}
+
+// The language file of the node, else the one installed with the program.
+bool LoadLanguageFile(const std::string& programDir) {
+    return LoadCatalogue(programDir + "brenmoor.lng") || LoadCatalogue(InstalledDataDirectory() + "brenmoor.lng");
 }
 
 const Command* FindCommand(const std::string& word) {
@@ -368,16 +406,16 @@ void Run(RunState& state, int argc, char** argv) {
     SetTextColor(White);
     WriteLine("Brenmoor version " + std::string(VersionNumber) + "." + std::string(PlatformWord));
 
-    // Neither needs a control or a language file.
+    // Neither needs a control file; the help is in the node's language,
+    // and a short one is built in for a node without a language file.
     if (!arguments.empty() && arguments[0] == "--version") ExitProgram(0);
     if (!arguments.empty() && arguments[0] == "--help") {
+        LoadLanguageFile(state.programDir);
         PrintUsage();
         ExitProgram(0);
     }
 
-    // An installed binary finds the language files among its shared files.
-    if (!LoadCatalogue(state.programDir + "brenmoor.lng") &&
-        !LoadCatalogue(InstalledDataDirectory() + "brenmoor.lng")) {
+    if (!LoadLanguageFile(state.programDir)) {
         // The catalogue cannot supply this one message.
         FailProgram(2, "Language file not found.");
     }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cstdlib>
 
+#include "frame/latin.h"
 #include "frame/platform.h"
 #include "frame/platform_console.h"
 
@@ -22,7 +24,9 @@ struct ConsoleInternals {
     bool held = false;            // a status screen is being drawn: one flush at its end
     std::string line;             // what was written on the console's current line
     std::string input;            // key bytes read but not yet decoded
-    bool haveGlyphs = false;      // a non-UTF-8 terminal with a conversion table
+    // Not UTF-8: the bytes 128..255 the locale's character set has, as its
+    // bytes; the others are written in Latin letters.
+    std::bitset<128> shown;
     std::array<std::string, 128> glyphs;
     int endOfInputCount = 0;
 };
@@ -150,10 +154,10 @@ void AppendGlyph(std::string& out, unsigned char ch) {
     } else if (console.utf8) {
         char32_t code = ch < 0x20 ? ControlGlyphs[ch] : ch == 0x7F ? DeleteGlyph : HighCodePoints[ch - 128];
         AppendUtf8(out, code);
-    } else if (ch >= 0x80 && internals.haveGlyphs) {
+    } else if (ch >= 0x80 && internals.shown[ch - 128]) {
         out += internals.glyphs[ch - 128];
     } else if (ch >= 0x80) {
-        out += static_cast<char>(ch);
+        out += Cp866LatinCell(ch);
     } else {
         // A control byte must never reach the terminal as a command.
         out += ch == 0 ? ' ' : '?';
@@ -161,16 +165,19 @@ void AppendGlyph(std::string& out, unsigned char ch) {
 }
 
 // Output to a pipe or file (cron mail, a mailer's log) is text in the
-// locale's character set: code page 866 becomes UTF-8 in a UTF-8 locale, and
-// stays as it is in any other.
+// locale's character set: code page 866 becomes UTF-8 in a UTF-8 locale and
+// the locale's own bytes in any other (what it lacks was made Latin before).
 std::string PlainText(std::string_view text) {
-    if (!Console().utf8) return std::string(text);
+    const ConsoleInternals& internals = Internals();
+    const bool utf8 = Console().utf8;
     std::string out;
     out.reserve(text.size() * 2);
     for (char c : text) {
         unsigned char ch = static_cast<unsigned char>(c);
         if (ch < 0x80) out += c;
-        else AppendUtf8(out, HighCodePoints[ch - 128]);
+        else if (utf8) AppendUtf8(out, HighCodePoints[ch - 128]);
+        else if (internals.shown[ch - 128]) out += internals.glyphs[ch - 128];
+        else out += Cp866LatinCell(ch);
     }
     return out;
 }
@@ -245,7 +252,16 @@ bool PutAtCursor(unsigned char ch) {
 void DoWriteText(std::string_view text) {
     if (text.empty()) return;
     ConsoleState& console = Console();
+    const ConsoleInternals& internals = Internals();
     EnsureCells();
+    // A line may grow: what the locale cannot show is written in Latin
+    // letters, and the shadow holds what was written. Full-screen views
+    // keep their widths, one character a cell (AppendGlyph).
+    std::string latin;
+    if (!console.utf8 && !internals.quiet && !(console.terminal && internals.alternateDepth > 0)) {
+        latin = Cp866ToLatin(text, internals.shown);
+        text = latin;
+    }
     if (!console.terminal) {
         Out(PlainText(text));
     } else {
@@ -584,7 +600,8 @@ void InitConsole(bool quiet) {
     console.colour = console.terminal && !(noColour && *noColour);
     std::string codeset = TerminalCodeset();
     console.utf8 = EqualCodeset(codeset, "UTF-8");
-    if (console.terminal && !console.utf8) internals.haveGlyphs = HighByteGlyphs(codeset, internals.glyphs);
+    if (!console.utf8 && HighByteGlyphs(codeset, internals.glyphs))
+        for (int i = 0; i < 128; ++i) internals.shown[i] = !internals.glyphs[i].empty();
     EnsureCells();
     if (console.terminal) {
         // Where the shell left the cursor, so that positions on the normal
@@ -985,11 +1002,11 @@ std::uint16_t ReadKeyCode() {
             haveKey = true;
         }
     }
-    if (code >= 0x80 && code < 0x100 && !console.utf8 && internals.haveGlyphs) {
+    if (code >= 0x80 && code < 0x100 && !console.utf8) {
         // A non-UTF-8 terminal sends its own codeset; back to code page 866.
         for (int i = 0; i < 128; ++i)
-            if (internals.glyphs[i].size() == 1 && static_cast<unsigned char>(internals.glyphs[i][0]) == code &&
-                internals.glyphs[i] != "?") {
+            if (internals.shown[i] && internals.glyphs[i].size() == 1 &&
+                static_cast<unsigned char>(internals.glyphs[i][0]) == code) {
                 code = static_cast<std::uint16_t>(128 + i);
                 break;
             }

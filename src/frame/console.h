@@ -1,7 +1,8 @@
 #pragma once
 // Console output on a shadow screen of cells. On a terminal the shadow is
-// rendered with ANSI/VT sequences (CP866 converted to UTF-8 on a UTF-8
-// terminal); otherwise text goes out plain and full-screen views are skipped.
+// rendered with ANSI/VT sequences; otherwise text goes out plain and
+// full-screen views are skipped. Either way CP866 becomes the locale's
+// character set, and what that lacks is written in Latin letters.
 #include <cstdint>
 #include <string>
 #include <string_view>

@@ -96,8 +96,9 @@ std::string TerminalCodeset() {
 
 bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& glyphs) {
     if (codeset.empty()) return false;
-    iconv_t converter = ::iconv_open((codeset + "//TRANSLIT").c_str(), "CP866");
-    if (converter == reinterpret_cast<iconv_t>(-1)) converter = ::iconv_open(codeset.c_str(), "CP866");
+    // Exact conversions only: the console writes what the codeset lacks in
+    // Latin letters of its own, the same on every system.
+    iconv_t converter = ::iconv_open(codeset.c_str(), "CP866");
     if (converter == reinterpret_cast<iconv_t>(-1)) return false;
     for (int i = 0; i < 128; ++i) {
         char in = static_cast<char>(128 + i);
@@ -108,7 +109,7 @@ bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& gl
         ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
         std::size_t result = ::iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
         if (result == static_cast<std::size_t>(-1) || inLeft != 0 || outPointer == out)
-            glyphs[i] = "?";
+            glyphs[i].clear();
         else
             glyphs[i].assign(out, static_cast<std::size_t>(outPointer - out));
     }

@@ -18,7 +18,7 @@ bool TerminalWindowSize(int& columns, int& rows);
 std::string TerminalCodeset();
 
 // What the bytes 128..255 of code page 866 look like in another codeset; an
-// entry that cannot be converted becomes "?". False when no conversion exists.
+// entry the codeset does not have stays empty. False when no conversion exists.
 bool HighByteGlyphs(const std::string& codeset, std::array<std::string, 128>& glyphs);
 
 // Writes all bytes to standard output; failures are ignored.

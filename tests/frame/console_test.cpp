@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bitset>
 #include <string>
 #include <unistd.h>
 #include <utility>
 
 #include "frame/console.h"
+#include "frame/latin.h"
+#include "frame/platform_console.h"
 
 namespace {
 
@@ -90,7 +94,8 @@ TEST_F(ConsoleTest, PlainOutputIsBytesWithoutEscapes) {
     RestoreScreen(25, saved);  // the shadow comes back, nothing is printed
     WriteLine("");
     SetCursorVisible(true);
-    EXPECT_EQ(output, "\x8F\xE0\xA8\xA2\xA5\xE2 done\n");
+    // Not UTF-8 and no table of the locale's codeset: Latin letters.
+    EXPECT_EQ(output, "Privet done\n");
     EXPECT_EQ(RowText(20, 1, 4), "    ");
 }
 
@@ -130,10 +135,11 @@ TEST_F(ConsoleTest, TerminalWithoutColourOrUtf8) {
     EXPECT_EQ(output.find('m'), std::string::npos);
     EXPECT_NE(output.find("\x1b[2;2H"), std::string::npos);
     EXPECT_EQ(output.substr(0, 3), "red");
-    Console().utf8 = false;  // and no conversion table: the bytes as they are
+    Console().utf8 = false;  // and no conversion table: Latin letters and frame signs
     Take();
-    WriteText("\xC9\x80");
-    EXPECT_EQ(output, "\xC9\x80");
+    WriteText("\xC9\x80\x97\x81");
+    EXPECT_EQ(output, "+ACHB");
+    EXPECT_EQ(RowText(1, 4, 5), "+ACHB");  // the shadow holds what was written
 }
 
 // ---- Saving the screen --------------------------------------------------------------
@@ -198,7 +204,7 @@ TEST_F(ConsoleTest, EveryByteReachesATerminalAsAGlyphNeverAsACommand) {
     } cases[] = {
         {0x00, " ", " "},         {0x01, "\u263A", "?"}, {0x07, "\u2022", "?"}, {0x1B, "\u2190", "?"},
         {0x1F, "\u25BC", "?"},    {0x20, " ", " "},       {0x7E, "~", "~"},       {0x7F, "\u2302", "?"},
-        {0x80, "\u0410", "\x80"}, {0xB0, "\u2591", "\xB0"}, {0xFF, "\u00A0", "\xFF"},
+        {0x80, "\u0410", "A"}, {0xB0, "\u2591", "."}, {0x97, "\u0427", "C"}, {0xFF, "\u00A0", " "},
     };
     for (bool utf8 : {true, false}) {
         Terminal();
@@ -339,6 +345,59 @@ TEST(CodePage866, RoundTripAndBrokenUtf8) {
     EXPECT_EQ(Utf8ToCp866("\xC0\xAF"), "??");
     EXPECT_EQ(Utf8ToCp866("\xED\xA0\x80"), "???");
     EXPECT_EQ(Utf8ToCp866("Ж😀"), "\x86?");
+}
+
+TEST(CodePage866, ACharacterSetShowsOnlyWhatItHasExactly) {
+    // What a codeset lacks stays empty, so that it is made Latin and never
+    // becomes a question mark or a byte of code page 866.
+    const struct {
+        const char* codeset;
+        unsigned char byte;
+        std::string glyph;
+    } cases[] = {
+        {"KOI8-R", 0x80, "\xE1"}, {"KOI8-R", 0xEF, "\xD1"}, {"KOI8-R", 0xC9, "\xA5"}, {"KOI8-R", 0xFC, ""},
+        {"CP1251", 0x80, "\xC0"}, {"CP1251", 0xF1, "\xB8"}, {"CP1251", 0xC9, ""},       {"CP1251", 0xB0, ""},
+        {"ANSI_X3.4-1968", 0x80, ""}, {"ANSI_X3.4-1968", 0xC4, ""}, {"ANSI_X3.4-1968", 0xFF, ""},
+    };
+    for (const auto& c : cases) {
+        std::array<std::string, 128> glyphs;
+        ASSERT_TRUE(HighByteGlyphs(c.codeset, glyphs)) << c.codeset;
+        EXPECT_EQ(glyphs[c.byte - 128], c.glyph) << c.codeset << " " << int(c.byte);
+    }
+}
+
+TEST(CodePage866, LatinLettersForALocaleWithoutCyrillic) {
+    const struct {
+        const char* utf8;
+        const char* latin;
+    } cases[] = {
+        {"абвгдеёжзийклмноп", "abvgdeyozhzijklmnop"},
+        {"рстуфхцчшщъыьэюя", "rstufxczchshshh``y'`e`yuya"},
+        {"Щука, Жёлтый, Юг, Ёж", "Shhuka, Zhyolty'j, Yug, Yozh"},
+        {"ЩУКА ЖЁЛТЫЙ ОБЩ Я", "SHHUKA ZHYOLTY'J OBSHH Ya"},  // among capitals, all capitals
+        {"Цирк цех цыган цюрих ЦЕХ", "Cirk cex cy'gan cyurix CEX"},  // c before i, e, y, j
+        {"Царь лицо конец цьх ЦАРЬ", "Czar` liczo konecz cz`x CZAR`"},
+        {"цi Ц", "ci Cz"},
+        {"Єва Ї ў", "Yeva Yi u`"},
+        {"╔═╤╗║│╟─┼╢╚═╧╝", "+-++||+-+++-++"},
+        {"░░▒▓█▄▌▐▀■", "..:#######"},
+        {"№ 5 °√¤·∙\u00A0", "No 5 ???.. "},
+    };
+    for (const auto& c : cases) {
+        const std::string latin = Cp866ToLatin(Utf8ToCp866(c.utf8));
+        EXPECT_EQ(latin, c.latin) << c.utf8;
+        for (char ch : latin) EXPECT_LT(static_cast<unsigned char>(ch), 0x80) << c.utf8;
+    }
+    // Letters the locale has stay; only the rest is made Latin.
+    std::bitset<128> cyrillic;
+    for (int byte : {0x80, 0x81, 0xA0, 0xE6, 0xE7}) cyrillic[byte - 128] = true;
+    EXPECT_EQ(Cp866ToLatin("\x80\xC9\xE6\xA0\xEA", cyrillic), "\x80+\xE6\xA0``");
+    // A cell keeps its width.
+    EXPECT_EQ(Cp866LatinCell(0x99), 'S');   // Щ
+    EXPECT_EQ(Cp866LatinCell(0xF1), 'e');   // ё
+    EXPECT_EQ(Cp866LatinCell(0x9F), 'A');   // Я
+    EXPECT_EQ(Cp866LatinCell(0xCD), '-');   // ═
+    EXPECT_EQ(Cp866LatinCell('q'), 'q');
 }
 
 }  // namespace

@@ -127,6 +127,14 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         EXPECT_LE(MessageText(key).size(), 41u) << MessageKeyName(key);
     for (Msg key : {Msg::TOSSSCRALLWORKUPTIC, Msg::TOSSSCRBADTICFILES, Msg::TOSSSCRCOMPLETE})
         EXPECT_LE(MessageText(key).size(), 25u) << MessageKeyName(key);
+    // The usage text's help stands from column 29: a longer line would wrap
+    // on an 80-column terminal.
+    for (int i = 0; i < MessageKeyCount; ++i) {
+        const Msg key = static_cast<Msg>(i);
+        if (MessageKeyName(key).starts_with("USAGE")) {
+            EXPECT_LE(MessageText(key).size(), 51u) << MessageKeyName(key);
+        }
+    }
     ClearCatalogue();
 }
 

@@ -15,9 +15,10 @@ for f in bin/brenmoor share/brenmoor/brenmoor.lng share/brenmoor/russian.lng sha
 done
 [ ! -L "$prefix/share/brenmoor/examples/node/brenmoor.lng" ] || { echo "the sample's language file is a link"; exit 1; }
 cd "$prefix"
-# Neither needs a control file; the language file comes from share/.
+# Neither needs a control file; the language file, with the usage text,
+# comes from share/.
 env -u BRENMOOR_DIR "$prefix/bin/brenmoor" --version | grep -q '^Brenmoor version' || { echo "--version"; exit 1; }
-env -u BRENMOOR_DIR "$prefix/bin/brenmoor" --help | grep -q '^Toss --bad' || { echo "--help"; exit 1; }
+env -u BRENMOOR_DIR "$prefix/bin/brenmoor" --help | grep -q '^toss --bad' || { echo "--help"; exit 1; }
 out=$(env -u BRENMOOR_DIR "$prefix/bin/brenmoor" 2>&1) || { echo "no command: $out"; exit 1; }
 echo "$out" | grep -q 'No command given' || { echo "no command without the language file: $out"; exit 1; }
 # The installed sample node is complete.

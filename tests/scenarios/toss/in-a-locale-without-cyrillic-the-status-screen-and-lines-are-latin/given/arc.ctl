@@ -1,0 +1,3 @@
+Archiver PROBE
+Signature 0,50524F4245
+ExtractFile $NODE/probe %A %T
