@@ -243,7 +243,7 @@ def main(root):
         (['brenmoor', 'ann', ':', 'p'], None, ['prv']),
         (['brenmoor', 'hatch', 'README.md', 'SAMPLE.S'], {'BRENMOOR_DIR': node}, ['SAMPLE.SOFT']),
         (['brenmoor', 'hatch', 'README.md', ''], {'BRENMOOR_DIR': os.path.join(root, 'no such dir')}, []),
-        (['brenmoor', 'hatch', 'READ'], None, ['README.md']),
+        (['brenmoor', 'hatch', 'CMakeL'], None, ['CMakeLists.txt']),
     ]:
         got, error = complete(root, line, env)
         if got != wanted:
