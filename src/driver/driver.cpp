@@ -111,10 +111,11 @@ constexpr UsageLine OptionUsage[] = {
     add(CheckAreaList(ResolvePath(dir + "areas.ctl"), dir, node.links));
     add(std::move(linkProblems));
     // The robot and the toss rewrite these two by a new file renamed over
-    // the old one: the program directory itself must take new files.
-    if (!IsWritableDirectory(dir))
-        for (const char* file : {"areas.ctl", "Links.ctl"})
-            problems.push_back({file, 0, Fill(MessageText(Msg::CHECKCTLNOTWRITABLE), "%d", dir, "%f", file)});
+    // the old one: the program directory must take new files, and in a
+    // sticky one the two must be the running user's.
+    for (const char* file : {"areas.ctl", "Links.ctl"})
+        if (!CanReplaceFile(dir + file))
+            problems.push_back({file, 0, Fill(MessageText(Msg::CHECKCTLNOTWRITABLE), "%d", dir)});
     // The other control files in the order a run reads them, then the robot's lists.
     add(CheckGroups(dir + "Groups.ctl"));
     add(CheckArchivers(dir + "arc.ctl"));

@@ -100,10 +100,20 @@ void LoadNodeConfig(NodeConfig& config) {
 }
 
 std::string BecomeStateOwner(const MainConfig& config) {
+    if (!RunningAsRoot()) return {};
+    // A STATEDIR not made yet belongs to whoever owns the directory it will
+    // be made in.
     unsigned user = 0, group = 0;
-    if (!RunningAsRoot() || !GetPathOwner(config.stateDir, user, group) || user == 0) return {};
+    std::string dir = config.stateDir;
+    while (!GetPathOwner(dir, user, group)) {
+        while (dir.size() > 1 && dir.back() == PathSeparator) dir.pop_back();
+        const std::string parent = ExtractDir(dir);
+        if (parent.empty() || parent == dir) return {};
+        dir = parent;
+    }
+    if (user == 0) return {};
     if (const int error = BecomeUser(user, group))
-        return Fill(Fill(MessageText(Msg::CANTBECOMEUSER), "%d", config.stateDir, "%u", UserName(user)), "%e",
+        return Fill(Fill(MessageText(Msg::CANTBECOMEUSER), "%d", dir, "%u", UserName(user)), "%e",
                     ErrorText(error));
     return {};
 }

@@ -668,6 +668,17 @@ bool IsWritableDirectory(const std::string& path) {
     return DirectoryExists(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
+bool CanReplaceFile(const std::string& path) {
+    std::string dir, name;
+    SplitDirectoryPart(path, dir, name);
+    if (!IsWritableDirectory(dir)) return false;
+    // In a sticky directory only the owner of a name may rename over it.
+    struct stat dirInfo {}, fileInfo {};
+    if (::stat(dir.c_str(), &dirInfo) != 0 || !(dirInfo.st_mode & S_ISVTX)) return true;
+    const uid_t user = ::geteuid();
+    return user == 0 || dirInfo.st_uid == user || !StatResolved(path, fileInfo) || fileInfo.st_uid == user;
+}
+
 bool IsWritableFile(const std::string& path) { return ::access(ResolvePath(path).c_str(), W_OK) == 0; }
 
 bool IsRegularFile(const std::string& path) {
@@ -1199,7 +1210,7 @@ int ReplaceFile(const std::string& path, std::string_view content, const std::st
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath) {
     const int error = ReplaceFile(path, content, backupPath);
     // The backup's copy names its own file already.
-    return error == 0 || FailedPath(error) == backupPath ? error : NoteFailure(path, error);
+    return error == 0 || (!backupPath.empty() && FailedPath(error) == backupPath) ? error : NoteFailure(path, error);
 }
 
 // ---- Processes ---------------------------------------------------------------
@@ -1547,7 +1558,7 @@ bool RunningAsRoot() { return ::geteuid() == 0; }
 
 bool GetPathOwner(const std::string& path, unsigned& user, unsigned& group) {
     struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return false;
+    if (!StatResolved(path, info)) return false;
     user = info.st_uid;
     group = info.st_gid;
     return true;

@@ -98,6 +98,8 @@ bool IsRegularFile(const std::string& path);
 bool IsListableDirectory(const std::string& path);  // its entries can be read
 bool IsWritableDirectory(const std::string& path);  // files can be created in it
 bool IsWritableFile(const std::string& path);       // the running user may write it
+// A new file made beside it may be renamed over it (a rewrite by rename).
+bool CanReplaceFile(const std::string& path);
 bool IsReadOnlyFile(const std::string& path);   // no owner write permission
 bool GetFileSize(const std::string& path, std::uint64_t& size);
 bool GetFileTime(const std::string& path, std::time_t& modified);
@@ -417,7 +419,8 @@ int CurrentProcessId();
 
 // The user the program runs as is root (effective ID 0).
 bool RunningAsRoot();
-// Owner and group of an existing path (a symlink followed).
+// Owner and group of an existing path (a symlink followed; the name in any
+// letter case).
 bool GetPathOwner(const std::string& path, unsigned& user, unsigned& group);
 // The login name of a user ID; the number as text when it has none.
 std::string UserName(unsigned user);

@@ -97,7 +97,7 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::CHECKNOTNUMBER, {"%v"}}, {Msg::CHECKNOTWITHIN, {"%v", "%l", "%h"}}, {Msg::CHECKNOTADDRESS, {"%v"}},
         {Msg::CHECKNOTCHOICE, {"%v", "%w"}}, {Msg::CHECKWINDOWSPATH, {"%v"}}, {Msg::CHECKNOTWRITABLE, {"%d"}},
         {Msg::CHECKCANTCREATE, {"%d"}}, {Msg::CHECKNOFILE, {"%f"}}, {Msg::CHECKFILEUNREADABLE, {"%f"}},
-        {Msg::CHECKNOPROGRAM, {"%p"}}, {Msg::CHECKTEMPINTMP, {"%d"}}, {Msg::CHECKCTLNOTWRITABLE, {"%d", "%f"}},
+        {Msg::CHECKNOPROGRAM, {"%p"}}, {Msg::CHECKTEMPINTMP, {"%d"}}, {Msg::CHECKCTLNOTWRITABLE, {"%d"}},
         {Msg::CANTBECOMEUSER, {"%d", "%u", "%e"}},
         {Msg::CHECKMISSINGRUNENDS, {"%n"}}, {Msg::CHECKUNREADRUNENDS, {"%n"}}, {Msg::CHECKMISSINGROBOT, {"%n"}},
         {Msg::CHECKUNREADROBOT, {"%n"}}, {Msg::CHECKMISSINGEXIT, {"%n"}}, {Msg::CHECKNOGROUPS, {"%n"}},
