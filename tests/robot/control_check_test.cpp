@@ -57,26 +57,9 @@ TEST(ForwardListCheck, EveryBrokenLineIsReportedWithItsLine) {
     EXPECT_EQ(Shown(CheckForwardList(dir / "none.ctl", dir.path)), "");  // no forward list: no uplink
 }
 
-// The run reads the uplinks as before: a list file before the first uplink
-// is nobody's, a missing one of an uplink ends the robot with 2.
-TEST(ForwardListLoad, UplinksAndTheirListFiles) {
+// A list file of an uplink that is missing ends the robot with 2.
+TEST(ForwardListLoad, MissingListFileOfAnUplinkEndsTheRobot) {
     ScratchDir dir;
-    WriteFileBytes(dir / "lists/uplink.na", "SAMPLE.NEW  A new echo\r\n");
-    WriteFileBytes(dir / "FORWARD.CTL",
-                   "\xEF\xBB\xBFListFile lists/gone.na\r\nForward 2:9999/10\r\nListFile lists/uplink.na\r\n"
-                   "Groups ab\r\nDefaultGroup b\r\nSecurity 99999\r\nPassThrough +\r\n"
-                   "Forward 2:9999/30\r\nRemoteProgram AVeryLongRobotName\r\n");
-    const std::vector<ForwardRecord> forwards = ReadForwardList(dir / "FORWARD.CTL", dir.path, "Brenmoor");
-    ASSERT_EQ(forwards.size(), 2u);
-    EXPECT_EQ(FormatAddress(forwards[0].Address), "2:9999/10");
-    EXPECT_EQ(forwards[0].ListFile, dir / "lists/uplink.na");
-    EXPECT_EQ(forwards[0].RemoteProgram, "Brenmoor");
-    EXPECT_EQ(forwards[0].Groups, "AB");
-    EXPECT_EQ(forwards[0].DefaultGroup, 'B');
-    EXPECT_EQ(forwards[0].Security, 0);
-    EXPECT_TRUE(forwards[0].PassThrough);
-    EXPECT_EQ(forwards[1].RemoteProgram, "AVeryLongRobotN");
-
     WriteFileBytes(dir / "FORWARD.CTL", "Forward 2:9999/10\r\nListFile lists/gone.na\r\n");
     EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { ReadForwardList(dir / "FORWARD.CTL", dir.path, "Brenmoor"); }), 2);
 }
