@@ -121,13 +121,7 @@ std::string PathProblem(ValueKind kind, const std::string& path) {
             if (DirectoryExists(dir)) return IsWritableDirectory(dir) ? std::string() : Fill(MessageText(Msg::CHECKNOTWRITABLE), "%d", dir);
             // Missing: fine when the run can make it, as it does: the
             // nearest part that exists is a directory it may write in.
-            auto withoutSlash = [](std::string path) {
-                while (path.size() > 1 && path.back() == PathSeparator) path.pop_back();
-                return path;
-            };
-            std::string parent = withoutSlash(dir);
-            while (parent.size() > 1 && GetFileKind(parent, true) == FileKind::Missing)
-                parent = withoutSlash(ExtractDir(parent));
+            const std::string parent = NearestExistingPath(dir);
             return DirectoryExists(parent) && IsWritableDirectory(parent)
                        ? std::string()
                        : Fill(MessageText(Msg::CHECKCANTCREATE), "%d", dir);

@@ -104,14 +104,9 @@ std::string BecomeStateOwner(const MainConfig& config) {
     // A STATEDIR not made yet belongs to whoever owns the directory it will
     // be made in.
     unsigned user = 0, group = 0;
-    std::string dir = config.stateDir;
-    while (!GetPathOwner(dir, user, group)) {
-        while (dir.size() > 1 && dir.back() == PathSeparator) dir.pop_back();
-        const std::string parent = ExtractDir(dir);
-        if (parent.empty() || parent == dir) return {};
-        dir = parent;
-    }
-    if (user == 0) return {};
+    std::string dir = NearestExistingPath(config.stateDir);
+    AddTrailingSlash(dir);
+    if (!GetPathOwner(dir, user, group) || user == 0) return {};
     if (const int error = BecomeUser(user, group))
         return Fill(Fill(MessageText(Msg::CANTBECOMEUSER), "%d", dir, "%u", UserName(user)), "%e",
                     ErrorText(error));

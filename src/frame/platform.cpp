@@ -982,6 +982,19 @@ FileKind GetFileKind(const std::string& path, bool followLink) {
     return KindOfMode(st.st_mode);
 }
 
+std::string NearestExistingPath(std::string path) {
+    auto trim = [](std::string& text) {
+        while (text.size() > 1 && text.back() == PathSeparator) text.pop_back();
+    };
+    trim(path);
+    while (path.size() > 1 && GetFileKind(path, true) == FileKind::Missing) {
+        std::string name;
+        SplitDirectoryPart(std::string(path), path, name);
+        trim(path);
+    }
+    return path;
+}
+
 std::string_view FileKindText(FileKind kind) {
     switch (kind) {
         case FileKind::Missing: return "missing";

@@ -133,6 +133,9 @@ enum class FileKind { Missing, Regular, Directory, SymbolicLink, Fifo, Device, S
 // unless followLink, the file it leads to with it. Missing for a dangling link
 // followed.
 FileKind GetFileKind(const std::string& path, bool followLink);
+// The path itself when it exists, else the nearest directory above it that
+// does (the one a missing directory would be made in); no trailing "/".
+std::string NearestExistingPath(std::string path);
 // "a symbolic link", "a FIFO", ... for log and reason lines.
 std::string_view FileKindText(FileKind kind);
 
