@@ -48,6 +48,11 @@ void StoreBaseDir(MainConfig& config, const ParsedValue& value) {
     if (!value.text.empty() && DirectoryExists(value.text)) config.baseDir = value.text;
 }
 
+// A word `check` does not know keeps the safe default.
+void StoreDurability(MainConfig& config, const ParsedValue& value) {
+    config.durability = value.number == 1 ? Durability::None : Durability::Full;
+}
+
 constexpr long long MaxLong = 2147483647;
 
 const KeywordRow<MainConfig> MainKeywords[] = {
@@ -92,6 +97,7 @@ const KeywordRow<MainConfig> MainKeywords[] = {
     {"DESCMODE", UpperRule(12), Store<&MainConfig::descMode>},
     {"EXECUTEMODE", UpperRule(12), Store<&MainConfig::executeMode>},
     {"MODE", ChoiceRule(OutboundModeWords), Store<&MainConfig::mode>},
+    {"DURABILITY", ChoiceRule(DurabilityWords), StoreDurability},
     {"INTERFACE", UpperRule(8), Store<&MainConfig::interface>},
     {"SORTBY", UpperRule(6), Store<&MainConfig::sortBy>},
     {"GROUP1", TextRule(), StoreFileGroup<0>},

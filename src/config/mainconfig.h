@@ -15,6 +15,11 @@ enum class OutboundMode { Ama, Bink, FileBox, LongFileBox, Unknown };
 // The MODE words, in the order of OutboundMode; any other word is Unknown.
 constexpr std::string_view OutboundModeWords[] = {"AMA", "BINK", "FILEBOX", "LFILEBOX"};
 
+// DURABILITY: Full syncs what a run has written before the work is
+// acknowledged; None syncs nothing (tmpfs, tests). Any other word acts as Full.
+enum class Durability { Full, None };
+constexpr std::string_view DurabilityWords[] = {"FULL", "NONE"};
+
 struct MainConfig {
     std::string mainAddress;        // the first ADDRESS in normalised form (25)
     std::string netmailIn;          // NETMAILIN, ends in "/"
@@ -25,6 +30,7 @@ struct MainConfig {
     std::string binkStyleOutbound;  // BINKSTYLEOUTBOUND
     std::string fileBoxes;          // FILEBOXES
     OutboundMode mode = OutboundMode::Ama;  // MODE
+    Durability durability = Durability::Full;  // DURABILITY
     std::string badTicDir;          // BADTICDIR
     std::string dupeDir;            // DUPEDIR (BADTICDIR when not given)
     std::string tempDir;            // TEMPDIR

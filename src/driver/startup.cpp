@@ -44,6 +44,7 @@ void LoadEverything(NodeConfig& config) {
     const std::string mainFile = dir + "BRENMOOR.CTL";
     if (!FileExists(mainFile)) Unreadable(config, mainFile, ENOENT, 3);
     if (int error = LoadMainConfig(mainFile, config.main)) Unreadable(config, mainFile, error);
+    KeepChangesDurable(config.main.durability == Durability::Full);
     // Without a setting, work files and the busy flag stay with the node's
     // state: cron and the mailer start the program from other directories.
     if (config.main.semaphores.empty()) config.main.semaphores = config.main.stateDir;

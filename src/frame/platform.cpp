@@ -304,6 +304,92 @@ int InjectedFault(bool reported) {
     return 0;
 }
 
+// ---- Durability ----------------------------------------------------------------
+
+namespace {
+
+struct PendingSyncs {
+    bool durable = true;
+    std::unordered_set<std::string> dirs;           // directories changed since the last sync
+    std::unordered_map<dev_t, int> descriptors;     // a duplicate descriptor on each file system changed through one
+};
+
+PendingSyncs& Pending() {
+    static PendingSyncs pending;
+    return pending;
+}
+
+// The file system of path is to be synced: its directory is noted (a
+// directory path counts as its own).
+void NoteChanged(const std::string& path) {
+    PendingSyncs& pending = Pending();
+    if (!pending.durable || path.empty()) return;
+    const std::size_t slash = path.rfind(PathSeparator);
+    pending.dirs.insert(slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash));
+}
+
+// One file made durable before something that depends on it (the source of
+// a copy unlinked): the file and the directory entry naming it.
+int SyncFileNow(const std::string& path) {
+    if (!Pending().durable) return 0;
+    int error = 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) error = errno;
+    if (fd >= 0) ::close(fd);
+    const std::size_t slash = path.rfind(PathSeparator);
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0 || ::fsync(dirFd) != 0) error = error != 0 ? error : errno;
+    if (dirFd >= 0) ::close(dirFd);
+    return error;
+}
+
+}  // namespace
+
+void KeepChangesDurable(bool on) { Pending().durable = on; }
+
+bool ChangesKeptDurable() { return Pending().durable; }
+
+void NoteChangedDescriptor(int fd) {
+    PendingSyncs& pending = Pending();
+    struct stat st {};
+    if (!pending.durable || ::fstat(fd, &st) != 0 || pending.descriptors.count(st.st_dev)) return;
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0) pending.descriptors.emplace(st.st_dev, copy);
+}
+
+int SyncChanges() {
+    PendingSyncs& pending = Pending();
+    if (!pending.durable) return 0;
+    if (int fault = InjectedFault()) return fault;
+    // One syncfs(2) per file system: a batch's hundreds of files cost one
+    // journal commit, where fsync(2) of each would cost one apiece.
+    std::unordered_map<dev_t, std::string> dirs;
+    for (const std::string& dir : pending.dirs) {
+        struct stat st {};
+        // A directory gone since (a temporary one) leaves nothing to sync.
+        if (::stat(dir.c_str(), &st) == 0 && !pending.descriptors.count(st.st_dev)) dirs.emplace(st.st_dev, dir);
+    }
+    int error = 0;
+    std::string failed;
+    for (const auto& [device, dir] : dirs) {
+        const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 || ::syncfs(fd) != 0) {
+            if (error == 0) failed = dir;
+            error = error != 0 ? error : errno;
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    for (const auto& [device, fd] : pending.descriptors) {
+        if (::syncfs(fd) != 0 && error == 0) error = errno;
+        ::close(fd);
+    }
+    pending.descriptors.clear();
+    if (error != 0) return NoteFailure(failed, error);
+    pending.dirs.clear();
+    return 0;
+}
+
 namespace {
 
 // Writes all bytes; written counts those that got there.
@@ -382,6 +468,7 @@ int WriteFileWithFlags(const std::string& path, std::string_view content, int fl
         ::unlink(target.c_str());
         NoteName(target, false);
     }
+    if (error == 0) NoteChanged(target);
     return error != 0 ? error : closeError;
 }
 
@@ -533,6 +620,7 @@ CopyStage CopyFileContents(const std::string& source, const std::string& target,
     }
     NoteName(temp, false);
     NoteName(to, true);
+    NoteChanged(to);
     return CopyStage::Done;
 }
 
@@ -747,7 +835,10 @@ bool ForceDirectories(const std::string& path) {
         const std::size_t slash = key.rfind(PathSeparator);
         // Made even when the parent cannot be: its mkdir tells why.
         if (slash != std::string::npos && slash > 0) ForceDirectories(key.substr(0, slash));
-        if (InjectedFault() == 0 && ::mkdir(key.c_str(), 0777) == 0) NoteName(key, true);
+        if (InjectedFault() == 0 && ::mkdir(key.c_str(), 0777) == 0) {
+            NoteName(key, true);
+            NoteChanged(key);
+        }
         if (!DirectoryExists(key)) return false;
     }
     known.existing.insert(key);
@@ -815,11 +906,13 @@ int Publish(const std::string& path, std::string_view content, bool replace) {
         }
         NoteName(temp, false);
         NoteName(path, true);
+        NoteChanged(path);
         return 0;
     }
     int error = ::link(temp.c_str(), path.c_str()) == 0 ? 0 : errno;
     if (error == 0) {
         NoteName(path, true);
+        NoteChanged(path);
         InjectedFault(false);  // in place, the temporary name not yet gone
     }
     RemoveTemporary(temp);
@@ -863,6 +956,7 @@ int RenameResolved(const std::string& from, const std::string& to, std::string& 
     if (error == 0) {
         NoteName(source, false);
         NoteName(to, true);
+        NoteChanged(to);
     }
     return error;
 }
@@ -891,6 +985,7 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
     ::unlink(from.c_str());
     NoteName(from, false);
     NoteName(to, true);
+    NoteChanged(to);
     return 0;
 }
 
@@ -901,6 +996,8 @@ int MoveFile(const std::string& from, const std::string& to) {
     if (error != EXDEV) return NoteRenameFailure(from, to, error);
     error = CopyFile(source, to);
     if (error != 0) return error;
+    // The source goes only once its copy would survive a power cut.
+    if (int syncError = SyncFileNow(ResolvePath(to))) return NoteFailure(to, syncError);
     InjectedFault(false);  // copied, the source not yet gone
     if (::unlink(source.c_str()) != 0) return NoteFailure(source, errno);
     NoteName(source, false);
@@ -1197,7 +1294,7 @@ int ReplaceFile(const std::string& path, std::string_view content, const std::st
     error = WriteUnlessFull(fd, content.data(), content.size(), fault);
     if (error == 0) {
         if (exists) ::fchmod(fd, st.st_mode & 07777);  // a new one has its mode
-        if (::fsync(fd) != 0) error = errno;
+        if (ChangesKeptDurable() && ::fsync(fd) != 0) error = errno;
     }
     int closeError = CloseChecked(fd);
     if (error == 0) error = closeError;
@@ -1210,7 +1307,7 @@ int ReplaceFile(const std::string& path, std::string_view content, const std::st
     NoteName(temp, false);
     NoteName(target, true);
     // Make the rename itself durable.
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dirFd = ChangesKeptDurable() ? ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);

@@ -325,6 +325,21 @@ private:
 // copies that an interrupted rewrite of the same file left are removed.
 int ReplaceFileSafely(const std::string& path, std::string_view content, const std::string& backupPath);
 
+// ---- Durability ----------------------------------------------------------------
+// What this layer writes stays in the page cache until it is synced: a power
+// cut may lose it. While changes are kept durable (the default), each file
+// system that a write, create, rename or new directory touches is noted, and
+// SyncChanges makes all of them durable, one syncfs(2) each. Work is
+// acknowledged (an inbound TIC or a request deleted, a hatch reported) only
+// after that. Off, nothing is synced: for tmpfs and tests.
+void KeepChangesDurable(bool on);
+bool ChangesKeptDurable();
+// Syncs every file system changed since the last sync. Returns 0 or errno
+// (the path of a failed one noted); what failed stays noted for the next.
+int SyncChanges();
+// A change made outside the writers of this layer (through a descriptor).
+void NoteChangedDescriptor(int fd);
+
 // ---- Processes ---------------------------------------------------------------
 
 // Looks the program up as given, then in each PATH directory; must be executable.

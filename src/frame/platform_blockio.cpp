@@ -154,6 +154,7 @@ int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_vi
     int fd = OpenExisting(path, O_WRONLY);
     if (fd < 0) return NoteFailure(path, errno);
     int error = PwriteAll(fd, offset, bytes);
+    if (error == 0) NoteChangedDescriptor(fd);
     if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     return NoteFailure(path, error);
 }
@@ -184,7 +185,9 @@ int ReadOpenFileRange(int fd, std::uint64_t offset, std::size_t size, std::strin
 
 int WriteOpenFileRange(int fd, std::uint64_t offset, std::string_view bytes) {
     if (int fault = InjectedFault()) return fault;
-    return PwriteAll(fd, offset, bytes);
+    const int error = PwriteAll(fd, offset, bytes);
+    if (error == 0) NoteChangedDescriptor(fd);
+    return error;
 }
 
 int ReadFileBlocks(const std::string& path, std::size_t blockSize,
