@@ -274,8 +274,22 @@ std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& conf
 void SendBink(BusyState& busy, const std::string& outboundBase, const MainConfig& config,
               std::string_view linkAddress, const std::string& filePath, const std::string& ticPath,
               std::string_view flavour, bool once) {
-    AppendFlowLines(busy, config, BinkFlowFile(outboundBase, config, linkAddress, flavour),
-                    {FlowLine(filePath, flavour), FlowLine(ticPath, TicFlavour(flavour))}, once);
+    const std::string flowFile = BinkFlowFile(outboundBase, config, linkAddress, flavour);
+    std::vector<std::string> lines{FlowLine(filePath, flavour), FlowLine(ticPath, TicFlavour(flavour))};
+    if (!busy.batching) return AppendFlowLines(busy, config, flowFile, lines, once);
+    auto flow = std::find_if(busy.pendingFlows.begin(), busy.pendingFlows.end(),
+                             [&](const BusyState::PendingFlow& f) { return f.flowFile == flowFile; });
+    if (flow == busy.pendingFlows.end()) flow = busy.pendingFlows.insert(flow, {flowFile, {}, false});
+    flow->lines.insert(flow->lines.end(), lines.begin(), lines.end());
+    flow->once = flow->once || once;
+}
+
+void FlushBatchFlowLines(BusyState& busy, const MainConfig& config) {
+    for (const BusyState::PendingFlow& flow : busy.pendingFlows) {
+        ForceDirectories(ExtractDir(flow.flowFile));  // a point directory the mailer removed meanwhile
+        AppendFlowLines(busy, config, flow.flowFile, flow.lines, flow.once);
+    }
+    busy.pendingFlows.clear();
 }
 
 void FlushFlowRetries(BusyState& state, const MainConfig& config) {
@@ -559,7 +573,7 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
         const Delivery delivery{busy, serials, config, done, link, address,
                                 filePath, ticPath, LinkFlavour(link.FilesSend), again};
         ModeOf(config.mode).deliver(delivery);
-        JournalAdd(done, sent);
+        if (!(busy.batching && config.mode == OutboundMode::Bink)) JournalAdd(done, sent);
     }
     ClearErrorNumber();
 }

@@ -21,6 +21,16 @@ struct BusyState {
     bool retriesFlushed = false;
     std::set<std::string> givenUp;  // busy files that stayed busy: not waited for again this run
     std::set<std::string> queued;   // flow files with lines in the retry list
+    // While the toss works through a batch, flow lines wait here, each flow
+    // file's in the order they came, and go out with one append per flow
+    // file (FlushBatchFlowLines): each link's busy file is taken once a batch.
+    bool batching = false;
+    struct PendingFlow {
+        std::string flowFile;
+        std::vector<std::string> lines;
+        bool once = false;  // a resumed delivery: lines the flow file lists already are left out
+    };
+    std::vector<PendingFlow> pendingFlows;
 };
 
 // Flavour text of a link: "DIR" for FilesSend DIRECT, "HLD" for HOLD, empty
@@ -40,6 +50,8 @@ std::string OutboundModeProblem(const MainConfig& config);
 // sender and every receiver. With a journal, each link is noted when served
 // and skipped when a journal of an interrupted run names it; a link whose
 // delivery was cut short gets the same TIC again and no flow line twice.
+// Flow lines held for a batch are noted by the batch's end instead (the
+// journal's "done"), since until then they are in memory only.
 void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& filePath, const AreaRecord& area,
                  const std::vector<LinkRecord>& links, const MainConfig& config, const TicRecord& tic,
                  Journal* journal = nullptr);
@@ -64,6 +76,10 @@ void SendBink(BusyState& busy, const std::string& outboundBase, const MainConfig
 // new lines for them are queued behind. Once per run, before any new line:
 // the driver calls it when a command that changes files starts.
 void FlushFlowRetries(BusyState& busy, const MainConfig& config);
+
+// Appends the lines the batch has gathered, one append per flow file under
+// its link's busy file, as SendBink does; the gathered lines are gone after.
+void FlushBatchFlowLines(BusyState& busy, const MainConfig& config);
 
 // The path of the flow file SendBink appends to.
 std::string BinkFlowFile(const std::string& outboundBase, const MainConfig& config, std::string_view linkAddress,

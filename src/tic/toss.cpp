@@ -617,6 +617,13 @@ void RefuseStored(TicWork& work, Journal& journal, const std::string& stored) {
     MoveAside(work, work.config.badTicDir, text, false);
 }
 
+// The TIC's work is done; it goes with its batch.
+void AddToBatch(TossState& state, const std::string& ticPath, Journal& journal) {
+    if (state.Batch.empty()) state.BatchStarted = MillisecondTick();
+    state.Batch.push_back({ticPath, std::move(journal)});
+    journal = Journal{};
+}
+
 // Stores the accepted file in its area and sends it on; false when it could
 // not be stored (file and TIC then stay in the inbound). Each step is noted
 // in the TIC's journal when done, so that a run that ends halfway is
@@ -699,13 +706,7 @@ bool StoreFile(TicWork& work, const AreaRecord& area, Journal& journal) {
 
     tic.Area = area.Name;
     SendToLinks(work.run.busy, work.serials, storedFile, area, work.node.links, config, tic, &journal);
-
-    // Noted before the TIC goes: a journal left behind then is never taken
-    // for the journal of the same TIC sent again.
-    JournalAdd(journal, "done");
-    DeleteFile(work.source + work.ticName);
-    CloseJournal(journal);
-    Log(work, MessageText(Msg::LOGDELETETICFILE));
+    AddToBatch(work.state, work.source + work.ticName, journal);
     return true;
 }
 
@@ -863,9 +864,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
         // left by a run killed before it could delete it; with a file, the
         // same TIC sent again, which is checked in full.
         if (GetFileKind(work.source + work.sourceFile, false) == FileKind::Missing) {
-            DeleteFile(ticPath);
-            CloseJournal(journal);
-            Log(work, MessageText(Msg::LOGDELETETICFILE));
+            AddToBatch(state, ticPath, journal);
             return true;
         }
         Log(work, Fill(MessageText(Msg::TOSSENDEDJOURNAL), "%f", ticName));
@@ -947,6 +946,32 @@ void TossTic(const std::string& ticName, const NodeConfig& node, AreaIndexes& ar
     if (TossOneTic(ticName, node, areas, serials, run, state)) ++state.ProcessedTicCount;
 }
 
+namespace {
+
+// Acknowledges the batch: its flow lines out, then one sync, then its TICs
+// and journals deleted.
+void CommitBatch(const MainConfig& config, TicRunState& run, TossState& state) {
+    // The flow lines first: "done" says every link has its lines.
+    FlushBatchFlowLines(run.busy, config);
+    for (TossState::DoneTic& done : state.Batch)
+        // Noted before the TIC goes: a journal left behind then is never
+        // taken for the journal of the same TIC sent again.
+        if (!JournalHas(done.journal, "done")) JournalAdd(done.journal, "done");
+    if (int error = SyncChanges()) {
+        // Nothing is acknowledged: the next run finds every TIC and journal.
+        WriteLog(config.logName, Fill(MessageText(Msg::TOSSNOTSYNCED), "%e", ErrorText(error)));
+        RuntimeError(error);
+    }
+    for (TossState::DoneTic& done : state.Batch) {
+        DeleteFile(done.ticPath);
+        CloseJournal(done.journal);
+        WriteLog(config.logName, Fill(MessageText(Msg::TOSSTICDELETED), "%f", PrintableText(ExtractFileName(done.ticPath))));
+    }
+    state.Batch.clear();
+}
+
+}  // namespace
+
 TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials, TicRunState& run,
                    int screenRows, TossSource from) {
     const MainConfig& config = node.main;
@@ -981,6 +1006,7 @@ TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& seri
     // its file, from our own address, not movable) is not met again until
     // the next run, while TICs that arrive meanwhile are.
     std::set<std::string> handled;
+    run.busy.batching = true;
     for (;;) {
         std::vector<std::string> batch;
         RereadDirectory(state.SourceDir);  // what the mailer brought meanwhile
@@ -997,7 +1023,11 @@ TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& seri
             else if (kind != FileKind::Missing && kind != FileKind::Directory)
                 WriteLog(config.logName, Fill(MessageText(Msg::TOSSNOTREGULARTIC), "%f",
                                               PrintableText(state.SourceDir + name), "%k", FileKindText(kind)));
+            if (state.Batch.size() >= BatchTicLimit ||
+                (!state.Batch.empty() && MillisecondTick() - state.BatchStarted >= BatchMilliseconds))
+                CommitBatch(config, run, state);
         }
+        CommitBatch(config, run, state);
         if (StopRequested()) {
             // Asked to stop between two TICs: the rest waits for a later run.
             WriteLog(config.logName, MessageText(Msg::TOSSSTOP));
@@ -1005,6 +1035,7 @@ TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& seri
             break;
         }
     }
+    run.busy.batching = false;
     // The pairs of the TICs tossed or moved on from there are done with.
     if (state.FromBadDir) KeepPresentPairs(state.SourceDir);
 

@@ -9,10 +9,13 @@
 #include <string>
 #include <string_view>
 
+#include <vector>
+
 #include "config/areas.h"
 #include "config/node.h"
 #include "robot/netmail.h"
 #include "tic/dupes.h"
+#include "tic/journal.h"
 #include "tic/outbound.h"
 
 // The toss's part of a run (the driver makes one per command).
@@ -31,7 +34,22 @@ struct TossState {
     bool Screen = false;             // the status screen is shown (else TOSSCONSOLE lines)
     bool FromBadDir = false;         // "toss --bad": the TICs come from BADTICDIR
     std::string SourceDir;           // INBOUND, or BADTICDIR
+    // TICs whose work is done but not yet on disk: each is deleted, its
+    // journal with it, only once what the batch wrote has been synced.
+    struct DoneTic {
+        std::string ticPath;
+        Journal journal;
+    };
+    std::vector<DoneTic> Batch;
+    std::uint64_t BatchStarted = 0;  // MillisecondTick of its first TIC
 };
+
+// A batch is committed after this many TICs or this many milliseconds of
+// work, whichever comes first: one sync then serves up to a hundred TICs,
+// and a mailer that has sent a file waits at most about two seconds more
+// for the TIC to go.
+constexpr std::size_t BatchTicLimit = 100;
+constexpr std::uint64_t BatchMilliseconds = 2000;
 
 // The per-TIC step for the TIC ticName (a name in state.SourceDir).
 void TossTic(const std::string& ticName, const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials,

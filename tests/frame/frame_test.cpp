@@ -77,6 +77,7 @@ TEST_P(ShippedLanguageFile, DefinesEveryKeyWithItsMacros) {
         {Msg::TOSSDESCNOTWRITTEN, {"%f", "%e"}}, {Msg::TOSSNOARCHIVER, {"%p"}}, {Msg::TOSSNOTARGET, {"%f"}},
         {Msg::TOSSAREANOTADDED, {"%a"}}, {Msg::TOSSRESUMEASIDE, {"%f"}}, {Msg::TOSSFILESTAYS, {"%f"}},
         {Msg::TOSSTICSTAYS, {"%f"}}, {Msg::TOSSPAIRNOTWRITTEN, {"%d", "%e", "%f"}},
+        {Msg::TOSSNOTSYNCED, {"%e"}}, {Msg::TOSSTICDELETED, {"%f"}},
         {Msg::TOSSNOREASONLINE, {"%d", "%e", "%f"}}, {Msg::TOSSREASONKEPT, {"%f", "%d", "%e"}},
         {Msg::TOSSNOTREGULARFILE, {"%f", "%k"}}, {Msg::TOSSNOTREGULARTIC, {"%f", "%k"}},
         {Msg::TOSSTICASFILE, {"%f"}}, {Msg::TOSSSTOREDCHANGED, {"%f"}}, {Msg::ATTACHTOOLONG, {"%t", "%f"}},
