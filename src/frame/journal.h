@@ -2,17 +2,36 @@
 // What a run has done of one piece of work, kept in a small file beside the
 // work files, so that a run killed or failing halfway is finished by the
 // next one: every step that the journal names is not done again.
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "frame/platform.h"
 
+// One file that the journals of many pieces of work share (a batch's):
+// each line is the journal's tag, a tab, and the journal's line. A journal
+// closed before its file goes gets a line JournalClosedLine, after which
+// its earlier lines no longer count.
+struct SharedJournalFile {
+    std::string path;
+    KeptFile file;                  // open from the first line added
+    std::set<std::string> open;     // tags with lines and not yet closed
+};
+constexpr std::string_view JournalClosedLine = "closed";
+
 struct Journal {
-    std::string path;                // empty: kept in memory only
+    std::string path;                // empty: kept in memory only, or in shared
     std::vector<std::string> lines;  // "key value" or "key"
     KeptFile file;                   // open from the first line added to the end
+    SharedJournalFile* shared = nullptr;
+    std::string tag;                 // its lines' tag in shared
 };
+
+// The journals of a shared file, tag by tag, added to those of earlier files
+// (read them in the order they were written); a closed journal starts over.
+void ReadSharedJournalFile(const std::string& path, std::map<std::string, std::vector<std::string>>& journals);
 
 // The journal read from path; no lines when there is none.
 Journal OpenJournal(const std::string& path);
@@ -28,5 +47,5 @@ std::string JournalValue(const Journal& journal, std::string_view key);
 void JournalAdd(Journal& journal, const std::vector<std::string>& lines);
 void JournalAdd(Journal& journal, const std::string& line);
 
-// The work is done: the journal goes.
+// The work is done: the journal goes (in a shared file, it is marked closed).
 void CloseJournal(Journal& journal);

@@ -360,7 +360,7 @@ void NoteChangedDescriptor(int fd) {
 
 int SyncChanges() {
     PendingSyncs& pending = Pending();
-    if (!pending.durable) return 0;
+    if (!pending.durable || (pending.dirs.empty() && pending.descriptors.empty())) return 0;
     if (int fault = InjectedFault()) return fault;
     // One syncfs(2) per file system: a batch's hundreds of files cost one
     // journal commit, where fsync(2) of each would cost one apiece.

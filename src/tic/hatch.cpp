@@ -331,8 +331,7 @@ void Purge(const NodeConfig& node) {
     std::vector<std::string> kept = WaitingTicFiles(config.outbound);
     // A toss cut short still owes its links the files its journals name.
     if (!config.tempDir.empty()) {
-        for (const std::string& path : JournalFiles(config.tempDir)) {
-            const Journal journal = OpenJournal(path);
+        for (const Journal& journal : ReadTossJournals(config.tempDir)) {
             for (std::string_view key : {"file", "stored"}) {
                 std::string value = JournalValue(journal, key);
                 if (!value.empty()) kept.push_back(ExtractFileName(value));

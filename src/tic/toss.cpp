@@ -850,8 +850,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
     else FindRenamedFile(work);
 
     Journal& journal = work.journal;
-    journal = OpenJournal(state.FromBadDir ? BadJournalPath(config.tempDir, ticName)
-                                           : JournalPath(config.tempDir, ticName));
+    journal = OpenTossJournal(state.Journals, ticName);
     if (!journal.lines.empty() && (JournalValue(journal, "tic-content") != work.ticIdentity ||
                                    JournalValue(journal, "file") != SingleLine(tic.File) ||
                                    JournalValue(journal, "area") != SingleLine(tic.Area))) {
@@ -964,10 +963,11 @@ void CommitBatch(const MainConfig& config, TicRunState& run, TossState& state) {
     }
     for (TossState::DoneTic& done : state.Batch) {
         DeleteFile(done.ticPath);
-        CloseJournal(done.journal);
+        FinishTossJournal(state.Journals, done.journal);
         WriteLog(config.logName, Fill(MessageText(Msg::TOSSTICDELETED), "%f", PrintableText(ExtractFileName(done.ticPath))));
     }
     state.Batch.clear();
+    EndJournalBatch(state.Journals);
 }
 
 }  // namespace
@@ -985,7 +985,7 @@ TossState RunToss(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& seri
         WriteLog(config.logName, text);
         ExitProgram(2);
     }
-    SweepJournals(config.tempDir, config.inbound, config.badTicDir);
+    LoadTossJournals(state.Journals, TossJournalDir(config.tempDir, state.FromBadDir), state.SourceDir);
     const std::string mask = state.SourceDir + "*.tic";
     // A TIC whose name begins with "." is hidden: the mailer is still
     // writing it, and it waits for a later run like a hidden file.

@@ -41,6 +41,7 @@ struct TossState {
         Journal journal;
     };
     std::vector<DoneTic> Batch;
+    TossJournals Journals;
     std::uint64_t BatchStarted = 0;  // MillisecondTick of its first TIC
 };
 
