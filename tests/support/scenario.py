@@ -5,9 +5,11 @@ file of commands, and the expected output and files (see tests/README.md).
     scenario.py --binary BRENMOOR [--update] [--keep] FOLDER...
 """
 import argparse
+import concurrent.futures
 import difflib
 import hashlib
 import itertools
+import multiprocessing.util
 import os
 import random
 import re
@@ -49,6 +51,23 @@ def lay_files(source, target, root):
             with open(dst, 'wb') as out:
                 out.write(data)
             shutil.copymode(src, dst)
+
+
+def scratch_root():
+    """A new directory for a run's node and work: on /dev/shm when it can
+    be written, where creating, renaming and deleting costs no journal and
+    no disk (the interrupted lines do that thousands of times), else in
+    /tmp. Its path has the same length on either, so that screens which
+    show a path lay out alike on every machine."""
+    if os.access('/dev/shm', os.W_OK | os.X_OK):
+        for _ in range(100):
+            root = '/dev/shm/bm-' + ''.join(random.choices(string.ascii_lowercase + string.digits, k=4))
+            try:
+                os.mkdir(root, 0o700)
+                return root
+            except FileExistsError:
+                continue
+    return tempfile.mkdtemp(prefix='bm-', dir='/tmp')
 
 
 def snapshot(root):
@@ -181,76 +200,71 @@ class Run:
         """The command again on fresh copies, killed ("stop:N"), failing
         ("fail:N") or finding the disk full ("nospace:N") at its N-th file
         operation, then run once more: the second run must leave every file
-        as the uninterrupted run did."""
-        def files(run):
-            # A TIC left for the next run is done after the others, so only
-            # the order of lines and ring records may differ.
-            def lines(content):
-                content = re.sub(r'(?m)^\d+: | number \d+$| last \d+$', '', content)
-                return '\n'.join(sorted(content.splitlines())) + '\n'
-            shown, messages = {}, []
-            for path, content in run.actual().items():
-                if path == 'output' or path.endswith(('.log', 'msgid.dat')):  # serials only grow
-                    continue
-                if path.endswith('.msg'):  # numbered in the order written
-                    messages.append(re.sub(r'\$MSGID\d+', '$MSGID', lines(content)))
-                else:
-                    shown[path] = lines(content)
-            shown['every *.msg'] = '\n'.join(sorted(messages))
-            return shown
-        reference = files(self)
-        failures = []
+        as the uninterrupted run did. The trials run in a pool of
+        SCENARIO_JOBS processes (default: one per core), each replaying
+        from its own copy of the node as the lines before this one left it."""
+        job = Interruption(self.folder, self.binary, list(self.steps), words, extra, interrupted_files(self))
         # A failure counts only operations that report one: once the N-th
         # is not met, no later one is, and that mode is done.
-        modes = ['stop', 'fail', 'nospace']
+        modes = list(MODES)
         # SCENARIO_FAULT_STRIDE=k (the sanitizer build's test preset) tries
         # each mode at every k-th operation only, the modes at different
         # ones, so that every operation still meets some fault.
         stride = max(1, int(os.environ.get('SCENARIO_FAULT_STRIDE', '1')))
-        for n in range(1, 10000):
-            killed = None
-            for mode in list(modes):
-                if (n + ['stop', 'fail', 'nospace'].index(mode)) % stride:
-                    continue
-                trial = Run(self.folder, self.binary)
-                try:
-                    trial.prepare()
-                    for step, session in self.steps:
-                        trial.execute(step, session)
-                    # Changes count from where the uninterrupted run's do:
-                    # before the first run line, also when runs came before.
-                    if trial.baseline is None:
-                        trial.baseline, trial.old_names = snapshot(trial.root)
-                    args = [expand(w, trial.root) for w in words]
-                    mark = os.path.join(trial.root, 'fault-met')
-                    fault = dict(extra, BRENMOOR_FAULT='%s:%d' % (mode, n), BRENMOOR_FAULT_MARK=mark)
-                    _, code = trial.run_program(args, trial.environment(fault))
-                    if mode == 'stop':
-                        killed = code == -9
-                    if not os.path.exists(mark):
-                        if mode != 'stop':
-                            modes.remove(mode)
-                        continue
-                    os.unlink(mark)
-                    # A hatch that got its work done before it ended is done
-                    # (a killed run leaves only its busy flag, and a journal
-                    # that says the hatch is done, which the next run
-                    # removes): started again, it would be a second hatch.
-                    left = {p: c for p, c in files(trial).items()
-                            if not p.endswith('BRENMOOR.BSY')
-                            and not ('/journal/hatch/' in p and 'done' in c.splitlines())}
-                    if args[0].lower() == 'hatch' and not compare(reference, left):
-                        report = []
-                    else:
-                        trial.run_program(args, trial.environment(extra))
-                        report = compare(reference, files(trial))
-                finally:
-                    shutil.rmtree(trial.root, ignore_errors=True)
-                if report:
-                    failures.append('after %s:%d and a second run\n%s' % (mode, n, '\n'.join(report)))
-            if killed is False or failures:
-                return failures
-        return failures
+        jobs = max(1, int(os.environ.get('SCENARIO_JOBS', '0')) or os.cpu_count() or 1)
+
+        def trials():
+            for n in range(1, 10000):
+                for mode in MODES:
+                    if mode in modes and (n + MODES.index(mode)) % stride == 0:
+                        yield mode, n
+        pending = trials()
+        last = 10000      # the first N that a stop no longer meets: the command's end
+        failed = {}       # N: the reports of the trials that failed there
+
+        def wanted(n):  # up to the end, and no further than the first failure
+            return n <= last and (not failed or n <= min(failed))
+        if jobs == 1:
+            set_interruption(job)
+            try:
+                for mode, n in pending:
+                    if not wanted(n):
+                        break
+                    last = self.judge_trial(mode, n, *interrupt_once(mode, n), modes, failed, last)
+            finally:
+                job.close()
+        else:
+            with concurrent.futures.ProcessPoolExecutor(jobs, initializer=set_interruption, initargs=(job,)) as pool:
+                # A few trials ahead of the results: those past the end or
+                # after a failure are wasted, the rest keep every worker busy.
+                running = {}
+                while True:
+                    while len(running) < 2 * jobs:
+                        trial = next(pending, None)
+                        if trial is None or not wanted(trial[1]):
+                            break
+                        running[pool.submit(interrupt_once, *trial)] = trial
+                    if not running:
+                        break
+                    done, _ = concurrent.futures.wait(running, return_when=concurrent.futures.FIRST_COMPLETED)
+                    for future in done:
+                        mode, n = running.pop(future)
+                        last = self.judge_trial(mode, n, *future.result(), modes, failed, last)
+        # The first N with a failure, every mode that failed there.
+        return failed[min(failed)] if failed else []
+
+    @staticmethod
+    def judge_trial(mode, n, killed, met, report, modes, failed, last):
+        """Notes one trial's result; returns where the command ends now."""
+        if n > last:
+            return last
+        if mode == 'stop' and not killed:
+            last = n
+        if not met and mode != 'stop' and mode in modes:
+            modes.remove(mode)
+        if report:
+            failed.setdefault(n, []).append('after %s:%d and a second run\n%s' % (mode, n, '\n'.join(report)))
+        return last
 
     def in_terminal(self, size, args, env, session):
         """Runs the program in a tmux window and does the session's steps
@@ -339,6 +353,104 @@ class Run:
                 path = path.replace(name, new)
             result[path] = MSGID.sub(serial, content)
         return result
+
+
+MODES = ['stop', 'fail', 'nospace']
+
+
+def interrupted_files(run):
+    """What an interrupted run and the run after it are compared by: a TIC
+    left for the next run is done after the others, so only the order of
+    lines and ring records may differ."""
+    def lines(content):
+        content = re.sub(r'(?m)^\d+: | number \d+$| last \d+$', '', content)
+        return '\n'.join(sorted(content.splitlines())) + '\n'
+    shown, messages = {}, []
+    for path, content in run.actual().items():
+        if path == 'output' or path.endswith(('.log', 'msgid.dat')):  # serials only grow
+            continue
+        if path.endswith('.msg'):  # numbered in the order written
+            messages.append(re.sub(r'\$MSGID\d+', '$MSGID', lines(content)))
+        else:
+            shown[path] = lines(content)
+    shown['every *.msg'] = '\n'.join(sorted(messages))
+    return shown
+
+
+class Interruption:
+    """One interrupted line: the scenario, the lines before it, its command
+    and what the uninterrupted run left."""
+    def __init__(self, folder, binary, steps, words, extra, reference):
+        self.folder, self.binary, self.steps = folder, binary, steps
+        self.words, self.extra, self.reference = words, extra, reference
+        self.node = None   # a Run at its state before the command, once made
+        self.saved = None  # a copy of that state
+
+    def fresh(self):
+        """The node as the lines before the command left it, on the same
+        root every time (paths in the files stay true): made once, then
+        copied back for each trial, hard links, FIFOs and owners too."""
+        if self.node is None:
+            node = Run(self.folder, self.binary)
+            node.prepare()
+            for step, session in self.steps:
+                node.execute(step, session)
+            # Changes count from where the uninterrupted run's do: before
+            # the first run line, also when runs came before.
+            if node.baseline is None:
+                node.baseline, node.old_names = snapshot(node.root)
+            self.saved = scratch_root()
+            copy_tree(node.root, self.saved)
+            self.node, self.pids = node, list(node.pids)
+        else:
+            copy_tree(self.saved, self.node.root)
+            self.node.pids = list(self.pids)
+        return self.node
+
+    def close(self):
+        for path in (self.node and self.node.root, self.saved):
+            if path:
+                shutil.rmtree(path, ignore_errors=True)
+
+
+def copy_tree(source, target):
+    shutil.rmtree(target, ignore_errors=True)
+    subprocess.run(['cp', '-a', source, target], check=True)
+
+
+INTERRUPTION = None
+
+
+def set_interruption(job):
+    """Starts a worker of the pool: its copies go when it ends."""
+    global INTERRUPTION
+    INTERRUPTION = job
+    multiprocessing.util.Finalize(job, job.close, exitpriority=10)
+
+
+def interrupt_once(mode, n):
+    """One trial: the command with the fault "mode:n", then one plain run
+    unless the fault was not met. Returns whether a stop killed it,
+    whether the fault was met and the differences from the uninterrupted run."""
+    job = INTERRUPTION
+    trial = job.fresh()
+    args = [expand(w, trial.root) for w in job.words]
+    mark = os.path.join(trial.root, 'fault-met')
+    fault = dict(job.extra, BRENMOOR_FAULT='%s:%d' % (mode, n), BRENMOOR_FAULT_MARK=mark)
+    _, code = trial.run_program(args, trial.environment(fault))
+    if not os.path.exists(mark):
+        return code == -9, False, []
+    os.unlink(mark)
+    # A hatch that got its work done before it ended is done (a killed run
+    # leaves only its busy flag, and a journal that says the hatch is done,
+    # which the next run removes): started again, it would be a second hatch.
+    left = {p: c for p, c in interrupted_files(trial).items()
+            if not p.endswith('BRENMOOR.BSY')
+            and not ('/journal/hatch/' in p and 'done' in c.splitlines())}
+    if args[0].lower() == 'hatch' and not compare(job.reference, left):
+        return code == -9, True, []
+    trial.run_program(args, trial.environment(job.extra))
+    return code == -9, True, compare(job.reference, interrupted_files(trial))
 
 
 def window_size(text, line):
