@@ -87,20 +87,6 @@ def snapshot(root):
     return files, seen
 
 
-def scratch_root():
-    """A new directory of fixed length (16), so that screens which show a path lay out alike on every
-    machine: on tmpfs when there is one, where the syncs of every run cost nothing, else under /tmp."""
-    if os.access('/dev/shm', os.W_OK):
-        for _ in range(100):
-            path = '/dev/shm/b' + ''.join(random.choices(string.ascii_lowercase + string.digits, k=6))
-            try:
-                os.mkdir(path, 0o700)
-                return path
-            except FileExistsError:
-                continue
-    return tempfile.mkdtemp(prefix='bm-', dir='/tmp')
-
-
 class Run:
     def __init__(self, folder, binary):
         self.folder = folder
