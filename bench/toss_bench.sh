@@ -488,7 +488,7 @@ areas)
 dupes)
   count=${args[0]:-500}
   printf '%d TICs, %d areas, %d links each\n' "$count" "$areas" "$links"
-  printf '%8s  %12s %9s  %12s %9s' records "floor TIC/s" ms/TIC "toss TIC/s" ms/TIC
+  printf '%8s  %12s %9s  %12s %9s' records "floor TIC/s" ms/TIC "Full TIC/s" ms/TIC
   [ -z "$before" ] || printf '  %12s %9s' "before TIC/s" ms/TIC
   printf '\n'
   for records in 1000 65535; do
@@ -508,7 +508,7 @@ dupes)
   # The first check has to read the database; every later one could be
   # answered from memory. The difference is what 64,535 more records cost
   # each of them.
-  printf '64,535 more records: floor %+.3f ms per TIC, toss %+.3f ms per TIC' \
+  printf '64,535 more records: floor %+.3f ms per TIC, Full %+.3f ms per TIC' \
     "$(awk -v a="$f_ms_65535" -v b="$f_ms_1000" 'BEGIN { print a - b }')" \
     "$(awk -v a="$t_ms_65535" -v b="$t_ms_1000" 'BEGIN { print a - b }')"
   [ -z "$before" ] || printf ', before %+.3f ms per TIC' "$(awk -v a="$b_ms_65535" -v b="$b_ms_1000" 'BEGIN { print a - b }')"
