@@ -219,15 +219,20 @@ toss_calls() {
 }
 
 # toss_all PROTO COUNT PLACE WHO...: each WHO tosses its copy of the node
-# in PLACE, one after the other, ROUNDS times (1); sets <letter>_seconds
-# (of its fastest round) and _peak, and with CALLS=1 (and strace) _calls and
-# _syncs from a further run of each. Every copy must be left as the first
-# WHO's.
+# in PLACE, one after the other, ROUNDS times (1), every second round in
+# the reverse order; sets <letter>_seconds (of its fastest round) and _peak,
+# and with CALLS=1 (and strace) _calls and _syncs from a further run of
+# each. Every copy must be left as the first WHO's.
 toss_all() {
-  local proto=$1 count=$2 place=$3 who dir round fastest
+  local proto=$1 count=$2 place=$3 who dir round fastest order
   shift 3
   for ((round = 1; round <= ${ROUNDS:-1}; round++)); do
-    for who; do
+    order=("$@")
+    if ((round % 2 == 0)); then
+      order=()
+      for who; do order=("$who" "${order[@]}"); done
+    fi
+    for who in "${order[@]}"; do
       dir=$place/${letter[$who]}
       copy_node "$who" "$proto" "$dir"
       toss_run "$who" "$dir" "$count"
@@ -269,7 +274,6 @@ same_layout() {
 
 rate() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.0f", n / t }'; }
 ms_per() { awk -v t="$1" -v n="$2" 'BEGIN { print 1000 * t / n }'; }
-fall() { awk -v a="$1" -v b="$2" 'BEGIN { print 100 * (b - a) / b }'; }
 seconds_of() { local name=${letter[$1]}_seconds; echo "${!name}"; }
 # share WHO BASE: WHO's rate over BASE's, from the last toss_all.
 share() { awk -v a="$(seconds_of "$1")" -v b="$(seconds_of "$2")" 'BEGIN { printf "%.3f", b / a }'; }
@@ -280,10 +284,9 @@ goal() {
 }
 
 # figures COUNT BASE WHO...: a line for each WHO of the last toss_all (in
-# tossed_in): the
-# TICs per second, the share of BASE's rate, the system calls and sync
-# calls per TIC (with strace) and the peak memory; then each one's most
-# frequent calls.
+# tossed_in): the TICs per second, the share of BASE's rate, the system
+# calls and sync calls per TIC (with strace) and the peak memory; then each
+# one's most frequent calls.
 figures() {
   local count=$1 base=$2 who name
   shift 2
@@ -311,9 +314,8 @@ figures() {
 
 # The real file system: a directory in DISK_DIR when that is set, else ext4
 # in a sparse loop file when losetup and mount work, else a directory in
-# DISK_TMP. disk_place sets disk (the directory)
-# and disk_kind (what it is); cleanup undoes it when the script ends, also
-# on a failure or an interrupt.
+# DISK_TMP. disk_place sets disk (the directory) and disk_kind (what it is);
+# cleanup undoes it when the script ends, also on a failure or an interrupt.
 disk='' disk_kind='' loop_image='' loop_dev='' loop_mount=''
 disk_place() {
   [ -z "$disk" ] || return 0
