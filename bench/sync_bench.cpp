@@ -253,6 +253,8 @@ int main(int argc, char** argv) {
     for (const char* dir : {"in", "files", "out", "outbound", "tmp", "tmp/journal", "data", "announce", "log"})
         MakeDir(g_root + dir);
     for (int area = 0; area < TicsPerBatch; ++area) MakeDir(AreaDir(area));
+    // The links' flow files exist: appending to them changes no directory.
+    for (int link = 0; link < Links; ++link) Append(FlowFile(link), "");
     Shared shared;
     shared.dupes = Open(g_root + "data/dupes.dat", O_RDWR | O_CREAT);
     shared.announce = Open(g_root + "announce/today.ann", O_WRONLY | O_CREAT | O_APPEND);
