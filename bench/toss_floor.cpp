@@ -9,10 +9,11 @@
 // Per TIC: the TIC is read, the file read for its CRC and renamed into the
 // area, its dupe record, description line and announcement record written,
 // and for each link one new TIC in the outbound and its two flow lines in
-// one append, under the link's .bsy. The TIC keeps a journal with as many
-// appends as the toss's (the steps a killed run must not do twice), and the
-// log gets the same lines. Nothing is stat'ed, looked up or made twice: a
-// directory is made when a rename or create says it is missing.
+// one append; the log gets the same lines. No journal, no lock (neither the
+// run's busy flag nor a link's .bsy) and no sync: what a toss spends on
+// surviving a kill or a power cut is what the bench measures against this.
+// Nothing is stat'ed, looked up or made twice: a directory is made when a
+// rename or create says it is missing.
 //
 // It knows only what the bench node uses: Bink-style flow files and TICs
 // that pass every check. It ends with 1 at the first TIC that does not.
@@ -42,7 +43,6 @@ namespace {
 constexpr std::size_t DupeRecordSize = 44;
 
 std::string g_node;  // absolute, with a trailing slash
-std::string g_pid;   // the mark in busy files
 
 [[noreturn]] void Fail(const std::string& what) {
     std::fprintf(stderr, "toss_floor: %s: %s\n", what.c_str(), errno ? std::strerror(errno) : "refused");
@@ -118,7 +118,7 @@ std::string AddressText(const Address& a) {
 }
 
 struct Link {
-    std::string password, flow, bsy;  // flow and busy file in the Bink-style outbound
+    std::string password, flow;  // flow file in the Bink-style outbound
 };
 
 struct Area {
@@ -128,7 +128,7 @@ struct Area {
 
 struct Node {
     Address main;
-    std::string inbound, outbound, tempDir, dupeFile, descFile, logName, announceDir, semaphores, bink;
+    std::string inbound, outbound, tempDir, dupeFile, descFile, logName, announceDir, bink;
     unsigned maxDupes = 1000;
     std::size_t descPos = 19;  // the column of the description in files.bbs
     std::unordered_map<std::string, Link> links;
@@ -147,7 +147,6 @@ Node ReadNode() {
         else if (key == "INBOUND") node.inbound = path;
         else if (key == "OUTBOUND") node.outbound = path;
         else if (key == "TEMPDIR") node.tempDir = path;
-        else if (key == "SEMAPHORES") node.semaphores = path;
         else if (key == "BINKSTYLEOUTBOUND") node.bink = path;
         else if (key == "ANNOUNCEDIR") node.announceDir = path;
         else if (key == "DUPEFILE") node.dupeFile = InNode(std::string(value));
@@ -161,7 +160,7 @@ Node ReadNode() {
             key == "BINKSTYLEOUTBOUND" || key == "ANNOUNCEDIR")
             MakeDirs(InNode(std::string(value)));
     });
-    MakeDirs(node.tempDir + "journal");
+    MakeDirs(node.tempDir + "journal");  // the toss's, left empty
     MakeDirs(node.dupeFile.substr(0, node.dupeFile.rfind('/')));
     MakeDirs(node.logName.substr(0, node.logName.rfind('/')));
 
@@ -176,7 +175,6 @@ Node ReadNode() {
             if (a.point) base += ".pnt/0000" + Hex4(a.point);
             link = &node.links[AddressText(a)];
             link->flow = base + ".flo";
-            link->bsy = base + ".bsy";
         } else if (link && key == "PASSWORD") {
             link->password = value;
         } else if (link && key == "FILESSEND") {
@@ -323,9 +321,7 @@ public:
         std::strftime(day, sizeof day, "%d-%m-%y.ann", &now_);
         announcePath_ = node_.announceDir + day;
         announce_ = OpenMaking(announcePath_, O_WRONLY | O_CREAT | O_APPEND);
-        struct stat st {};
-        if (announce_ < 0 || ::fstat(announce_, &st) != 0) Fail(announcePath_);
-        announceSize_ = static_cast<unsigned long>(st.st_size);
+        if (announce_ < 0) Fail(announcePath_);
         std::string meminfo = ReadAll("/proc/meminfo");
         std::size_t at = meminfo.find("MemAvailable:");
         memory_ = at == std::string::npos ? 0 : std::strtoull(meminfo.c_str() + at + 13, nullptr, 10) * 1024;
@@ -356,15 +352,6 @@ public:
         if (dupes_.Has(record)) Fail(tic.file + " is a dupe");
 
         const std::string stored = a.path + tic.file;
-        char crcText[9];
-        std::snprintf(crcText, sizeof crcText, "%08X", crc);
-        const std::string journalPath = node_.tempDir + "journal/" + ticName + ".jnl";
-        int journal = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-        if (journal < 0) Fail(journalPath);
-        auto note = [&](const std::string& lines) { WriteAll(journal, lines, journalPath); };
-        note("file " + tic.file + "\narea " + tic.area + "\nstored " + stored + "\ncrc " + crcText + "\nsize " +
-             std::to_string(bytes.size()) + "\n");
-
         if (::rename(source.c_str(), stored.c_str()) != 0) {
             if (errno != ENOENT) Fail(stored);
             const std::string dir = a.path.substr(0, a.path.size() - 1);
@@ -372,7 +359,6 @@ public:
             if (::rename(source.c_str(), stored.c_str()) != 0) Fail(stored);
         }
         dupes_.Add(record);
-        note("dupe\n");
         Log("File " + tic.file + " moved to " + a.path);
 
         int desc = ::open((a.path + node_.descFile).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
@@ -380,22 +366,16 @@ public:
         WriteAll(desc, Padded(tic.file, std::max(node_.descPos - 1, tic.file.size() + 1)) + tic.desc + "\r\n", node_.descFile);
         ::close(desc);
         Log("Description added");
-        note("described\n");
 
-        note("announce-file " + announcePath_ + "\nannounce-size " + std::to_string(announceSize_) + "\n");
         std::string ann = Padded(a.tag, 25) + Padded(a.desc, 70) + Padded(tic.file, 12) + Padded(a.path, 250) +
                           Padded(a.group, 1);
         PutAddress(ann, ParseAddress(tic.origin));
         PutAddress(ann, ParseAddress(tic.from));
         WriteAll(announce_, ann, announcePath_);
-        announceSize_ += ann.size();
-        note("announced\n");
 
-        SendOn(tic, a, stored, crc, bytes.size(), note);
+        SendOn(tic, a, stored, crc, bytes.size());
 
         if (::unlink(ticPath.c_str()) != 0) Fail(ticPath);
-        ::close(journal);
-        ::unlink(journalPath.c_str());
         Log("TIC file deleted");
         ++processed_;
     }
@@ -406,9 +386,7 @@ public:
     }
 
 private:
-    template <class Note>
-    void SendOn(const Tic& tic, const Area& a, const std::string& stored, std::uint32_t crc, std::size_t size,
-                Note& note) {
+    void SendOn(const Tic& tic, const Area& a, const std::string& stored, std::uint32_t crc, std::size_t size) {
         const std::string own = AddressText(node_.main);
         std::vector<std::string> to, seenBy = tic.seenBy;
         for (const std::string& s : {own, tic.from})
@@ -440,7 +418,6 @@ private:
                 for (int i = 0; i < 6; ++i) name += "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[random_() % 36];
                 name += ".TIC";
                 path = node_.outbound + name;
-                note("tic " + address + " " + name + "\n");
                 fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             } while (fd < 0 && errno == EEXIST);
             if (fd < 0) Fail(path);
@@ -448,15 +425,9 @@ private:
             ::close(fd);
             Log("Sending to " + address);
 
-            int bsy = OpenMaking(link.bsy, O_WRONLY | O_CREAT | O_EXCL, g_pid);
-            if (bsy < 0) Fail(link.bsy);
-            ::close(bsy);
-            int flow = ::open(link.flow.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+            int flow = OpenMaking(link.flow, O_WRONLY | O_CREAT | O_APPEND, stored + "\n^" + path + "\n");
             if (flow < 0) Fail(link.flow);
-            WriteAll(flow, stored + "\n^" + path + "\n", link.flow);
             ::close(flow);
-            ::unlink(link.bsy.c_str());
-            note("sent " + address + "\n");
         }
     }
 
@@ -476,7 +447,6 @@ private:
     std::time_t started_ = 0;
     std::tm now_ {};  // TICs sent on are dated at the start of the run, like the announcement file
     std::string announcePath_;
-    unsigned long announceSize_ = 0;
     unsigned long long memory_ = 0;
     unsigned processed_ = 0;
 };
@@ -492,14 +462,7 @@ int main(int argc, char** argv) {
     if (::realpath(argv[1], real) == nullptr) Fail(argv[1]);
     g_node = Slashed(real);
     ::tzset();
-    g_pid = std::to_string(::getpid()) + "\n";
     Node node = ReadNode();
-
-    // The run's busy flag, as the toss holds it.
-    const std::string flag = node.semaphores + "BRENMOOR.BSY";
-    int busy = OpenMaking(flag, O_WRONLY | O_CREAT | O_EXCL, g_pid);
-    if (busy < 0) Fail(flag);
-    ::close(busy);
 
     std::vector<std::string> tics;
     if (DIR* dir = ::opendir(node.inbound.c_str())) {
@@ -513,7 +476,6 @@ int main(int argc, char** argv) {
     Floor floor(node);
     for (const std::string& name : tics) floor.Toss(name);
     floor.Finish();
-    ::unlink(flag.c_str());
     // The tables go with the process: freeing them entry by entry is no
     // work a toss has to do.
     std::fflush(stdout);
