@@ -3,7 +3,6 @@
 #include <array>
 #include <bitset>
 #include <string>
-#include <unistd.h>
 #include <utility>
 
 #include "frame/console.h"
@@ -33,71 +32,12 @@ protected:
     std::string output;
 };
 
-// "character/attribute" of a cell, and "column,row" (0-based) of the cursor.
+// "character/attribute" of a cell.
 std::string Cell(int column, int row) {
     return std::string(1, static_cast<char>(CellAt(column, row).ch)) + "/" + std::to_string(CellAt(column, row).attr);
 }
-std::string Cursor() { return std::to_string(WhereX()) + "," + std::to_string(WhereY()); }
-
-// ---- Shadow screen -------------------------------------------------------------
-
-TEST_F(ConsoleTest, WriteAtLeavesCursorAndColourAloneAndStaysOnScreen) {
-    SetTextColor(10);
-    WriteText("ab");
-    WriteAt(20, 5, 0x1E, "xyz");
-    WriteText("cd");
-    EXPECT_EQ(RowText(1, 1, 4) + Cell(3, 1), "abcdc/10");
-    EXPECT_EQ(RowText(5, 20, 3) + Cell(21, 5), "xyzy/30");
-    EXPECT_EQ(Console().attr, 10);
-    EXPECT_EQ(Cursor(), "4,0");
-    EXPECT_EQ(output, "abcd");
-    // Cut at the right edge; cells off the screen are ignored.
-    WriteAt(78, 2, 7, "12345");
-    WriteAt(1, 26, 7, "x");
-    WriteAt(0, 1, 7, "x");
-    WriteCharAt('q', 80, 25, 0x4F);
-    EXPECT_EQ(RowText(2, 78) + RowText(3, 1, 1) + RowText(1, 5), "123 " + std::string(76, ' '));
-    EXPECT_EQ(Cell(80, 25), "q/79");
-    // A position outside the screen keeps the cursor.
-    GotoXY(10, 4);
-    GotoXY(81, 4);
-    GotoXY(10, 0);
-    WriteColored("z", 12);
-    EXPECT_EQ(Cell(10, 4), "z/12");
-}
-
-TEST_F(ConsoleTest, LinesScrollAtTheBottomAndLongTextWraps) {
-    GotoXY(5, 3);
-    WriteLine("");  // to the next line only
-    EXPECT_EQ(Cursor(), "0,3");
-    EXPECT_EQ(Take(), "\n");
-    for (int i = 1; i <= 26; ++i) WriteLine("line " + std::to_string(i));
-    EXPECT_EQ(RowText(1, 1, 6) + RowText(24, 1, 7) + RowText(25), "line 3line 26" + std::string(80, ' '));
-    EXPECT_EQ(Cursor(), "0,24");
-    InitConsoleForTest(80, 25, false, &output);
-    WriteText(std::string(81, 'w'));
-    EXPECT_EQ(Cursor(), "1,1");
-    EXPECT_EQ(RowText(2, 1, 2), "w ");
-}
 
 // ---- What reaches standard output -----------------------------------------------
-
-TEST_F(ConsoleTest, PlainOutputIsBytesWithoutEscapes) {
-    SetCursorVisible(false);
-    SetTextColor(12);
-    WriteText("\x8F\xE0\xA8\xA2\xA5\xE2 ");  // "Привет" in code page 866
-    WriteAt(1, 10, 0x4E, "frame \xC9\xCD");
-    GotoXY(1, 20);
-    SavedScreen saved;
-    SaveScreen(25, saved);
-    WriteColored("done", 10);
-    RestoreScreen(25, saved);  // the shadow comes back, nothing is printed
-    WriteLine("");
-    SetCursorVisible(true);
-    // Not UTF-8 and no table of the locale's codeset: Latin letters.
-    EXPECT_EQ(output, "Privet done\n");
-    EXPECT_EQ(RowText(20, 1, 4), "    ");
-}
 
 TEST_F(ConsoleTest, TerminalGetsSgrColoursUtf8TextAndPositions) {
     Terminal();
@@ -127,74 +67,6 @@ TEST_F(ConsoleTest, TerminalGetsSgrColoursUtf8TextAndPositions) {
     EXPECT_EQ(CellAt(2, 8).ch, 0x1B);
 }
 
-TEST_F(ConsoleTest, TerminalWithoutColourOrUtf8) {
-    Terminal();
-    Console().colour = false;
-    WriteColored("red", 12);
-    WriteAt(2, 2, 0x4F, "x");
-    EXPECT_EQ(output.find('m'), std::string::npos);
-    EXPECT_NE(output.find("\x1b[2;2H"), std::string::npos);
-    EXPECT_EQ(output.substr(0, 3), "red");
-    Console().utf8 = false;  // and no conversion table: Latin letters and frame signs
-    Take();
-    WriteText("\xC9\x80\x97\x81");
-    EXPECT_EQ(output, "+ACHB");
-    EXPECT_EQ(RowText(1, 4, 5), "+ACHB");  // the shadow holds what was written
-}
-
-// ---- Saving the screen --------------------------------------------------------------
-
-TEST_F(ConsoleTest, TerminalSaveUsesTheAlternateScreenAndRestoreBringsBackShadowAndCursor) {
-    Terminal();
-    WriteLine("before");
-    GotoXY(4, 6);
-    SavedScreen saved, inner;
-    Take();
-    SaveScreen(25, saved);
-    EXPECT_TRUE(saved.present);
-    EXPECT_TRUE(output.starts_with("\x1b[?1049h"));
-    EXPECT_NE(output.find("before"), std::string::npos);  // the copy is drawn on it
-    WriteAt(1, 1, 0x1F, "view");
-    GotoXY(30, 20);
-    // A nested save stays on the alternate screen.
-    SaveScreen(3, inner);
-    WriteAt(1, 2, 0x70, "menu");
-    Take();
-    RestoreScreen(3, inner);
-    EXPECT_FALSE(inner.present);
-    EXPECT_EQ(Take().find("\x1b[?1049l"), std::string::npos);
-    EXPECT_EQ(RowText(1, 1, 4) + RowText(2, 1, 4), "view    ");
-    EXPECT_EQ(Cursor(), "29,19");
-
-    RestoreScreen(25, saved);
-    EXPECT_NE(Take().find("\x1b[?1049l"), std::string::npos);
-    EXPECT_FALSE(saved.present);
-    EXPECT_EQ(RowText(1, 1, 6) + Cell(1, 1), "beforeb/7");
-    EXPECT_EQ(Cursor(), "3,5");
-    RestoreScreen(25, saved);  // nothing saved: nothing happens
-    EXPECT_EQ(output, "");
-}
-
-TEST_F(ConsoleTest, ExitDuringAFullScreenViewKeepsItsLastMessageVisible) {
-    Terminal();
-    SetCursorVisible(false);
-    SavedScreen saved;
-    SaveScreen(25, saved);
-    WriteAt(1, 1, 0x8F, "status");
-    GotoXY(1, 10);
-    WriteColored("Runtime error 13", 12);
-    Take();
-    RestoreTerminal();
-    std::size_t left = output.find("\x1b[?1049l");
-    ASSERT_NE(left, std::string::npos);
-    EXPECT_NE(output.find("Runtime error 13", left), std::string::npos);
-    EXPECT_NE(output.find("\x1b[?25h"), std::string::npos);
-    EXPECT_GT(output.rfind("\x1b[0m"), output.rfind("\x1b[0;"));  // default colours at the end
-    Take();
-    RestoreTerminal();  // once is enough
-    EXPECT_EQ(output, "");
-}
-
 TEST_F(ConsoleTest, EveryByteReachesATerminalAsAGlyphNeverAsACommand) {
     // The bytes at the edges of the control and printable ranges decide
     // whether a name from a TIC can move the cursor or clear the screen.
@@ -218,8 +90,6 @@ TEST_F(ConsoleTest, EveryByteReachesATerminalAsAGlyphNeverAsACommand) {
         }
     }
 }
-
-// ---- Keys ---------------------------------------------------------------------
 
 // ---- Error lines ---------------------------------------------------------------
 
@@ -309,25 +179,6 @@ TEST(DecodeKeyBytes, TerminalSequencesBecomePcKeyCodes) {
     std::size_t consumed = 0;
     EXPECT_EQ(DecodeKeyBytes("\xD0\x90", consumed, false), 0xD0);
     EXPECT_EQ(consumed, 1u);
-}
-
-// Keys read from standard input: a sequence whole, an Esc that nothing follows
-// within the wait as a key of its own, and Esc when the input has ended.
-TEST_F(ConsoleTest, KeysFromStandardInput) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    const int savedInput = dup(0);
-    dup2(fds[0], 0);
-    const std::string typed = "\x1b[Aq\x1b[6~\r";
-    ASSERT_EQ(write(fds[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-    for (int expected : {72 << 8, int('q'), 81 << 8, 13}) EXPECT_EQ(ReadKeyCode(), expected);
-    ASSERT_EQ(write(fds[1], "\x1b", 1), 1);
-    EXPECT_EQ(ReadKeyCode(), 27);
-    close(fds[1]);
-    EXPECT_EQ(ReadKeyCode(), 27);
-    dup2(savedInput, 0);
-    close(savedInput);
-    close(fds[0]);
 }
 
 // ---- Code page 866 -------------------------------------------------------------------

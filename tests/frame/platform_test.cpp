@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -28,12 +26,6 @@ std::string Pattern(std::size_t size) {
     std::string bytes(size, '\0');
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
     return bytes;
-}
-
-mode_t ModeOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 07777;
 }
 
 TEST(MatchDosWildcard, DosRules) {
@@ -110,86 +102,6 @@ TEST(DirectoryKnowledge, LookupsSeeEveryChange) {
     EXPECT_EQ(ReadFileBytes(point + "/00000001.flo"), "line\n");
 }
 
-TEST(CopyFile, KeepsBytesTimeAndMode) {
-    ScratchDir dir;
-    const std::string bytes = Pattern(8192 * 3 + 17);
-    WriteFileBytes(dir / "src.zip", bytes);
-    ASSERT_TRUE(SetFileTime(dir / "src.zip", 1000000000));
-    chmod((dir / "src.zip").c_str(), 0640);
-    WriteFileBytes(dir / "dst.zip", std::string(100000, 'o'));  // longer: must be truncated
-    EXPECT_EQ(CopyFile(dir / "SRC.ZIP", dir / "dst.zip"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "dst.zip"), bytes);
-    std::time_t modified = 0;
-    std::uint64_t size = 0;
-    ASSERT_TRUE(GetFileTime(dir / "dst.zip", modified) && GetFileSize(dir / "dst.zip", size));
-    EXPECT_EQ(modified, 1000000000);
-    EXPECT_EQ(size, bytes.size());
-    EXPECT_EQ(ModeOf(dir / "dst.zip"), 0640u);
-
-    // A read-only source gives a read-only copy, still with the whole content.
-    chmod((dir / "src.zip").c_str(), 0444);
-    EXPECT_EQ(CopyFile(dir / "src.zip", dir / "ro.zip"), 0);
-    EXPECT_EQ(ModeOf(dir / "ro.zip"), 0444u);
-    EXPECT_EQ(ReadFileBytes(dir / "ro.zip"), bytes);
-
-    // Onto itself, in any letter case, the file stays.
-    EXPECT_EQ(CopyFile(dir / "dst.zip", dir / "DST.ZIP"), 0);
-    EXPECT_EQ(CopyFile(dir / "dst.zip", dir / "dst.zip"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "dst.zip"), bytes);
-}
-
-TEST(CopyFile, FailuresAreReported) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "src", "data");
-    EXPECT_EQ(CopyFile(dir / "missing", dir / "dst"), ENOENT);
-    EXPECT_EQ(CopyFile(dir / "src", dir / "no/such/dir/dst"), ENOENT);
-    EXPECT_NE(CopyFile(dir.path, dir / "dst"), 0);  // a directory is no source
-    EXPECT_FALSE(PathExists(dir / "dst"));
-}
-
-TEST(RegularFile, OnlyRegularFilesAreReadAndNothingWaitsOnAFifo) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "plain.zip", "payload");
-    ASSERT_EQ(symlink((dir / "plain.zip").c_str(), (dir / "link.zip").c_str()), 0);
-    ASSERT_EQ(mkfifo((dir / "pipe.zip").c_str(), 0600), 0);
-    ASSERT_EQ(symlink((dir / "pipe.zip").c_str(), (dir / "pipelink.zip").c_str()), 0);
-    ASSERT_EQ(symlink((dir / "gone.zip").c_str(), (dir / "dangling.zip").c_str()), 0);
-    ASSERT_EQ(mkdir((dir / "sub").c_str(), 0700), 0);
-    const struct {
-        std::string name;
-        bool followLink;
-        FileKind kind;
-    } cases[] = {
-        {"plain.zip", false, FileKind::Regular},   {"PLAIN.ZIP", false, FileKind::Regular},
-        {"link.zip", false, FileKind::SymbolicLink}, {"link.zip", true, FileKind::Regular},
-        {"pipe.zip", false, FileKind::Fifo},       {"pipe.zip", true, FileKind::Fifo},
-        {"pipelink.zip", false, FileKind::SymbolicLink}, {"pipelink.zip", true, FileKind::Fifo},
-        {"dangling.zip", false, FileKind::SymbolicLink}, {"dangling.zip", true, FileKind::Missing},
-        {"sub", false, FileKind::Directory},       {"missing.zip", false, FileKind::Missing},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(GetFileKind(dir / c.name, c.followLink), c.kind) << c.name << " " << c.followLink;
-        RegularFile file;
-        EXPECT_EQ(file.Open(dir / c.name, c.followLink), c.kind) << c.name << " " << c.followLink;
-        EXPECT_EQ(file.IsOpen(), c.kind == FileKind::Regular) << c.name;
-        std::string content;
-        FileKind kind = FileKind::Unreadable;
-        EXPECT_EQ(ReadRegularFile(dir / c.name, c.followLink, content, kind), c.kind == FileKind::Regular) << c.name;
-        EXPECT_EQ(kind, c.kind) << c.name;
-        if (c.kind != FileKind::Regular) continue;
-        EXPECT_EQ(content, "payload") << c.name;
-        EXPECT_EQ(file.Identity().size, 7u) << c.name;
-        ASSERT_TRUE(file.ReadAll(content));
-        EXPECT_EQ(content, "payload") << c.name;
-    }
-    // The other readers never wait for a writer either.
-    std::string content = "old";
-    EXPECT_TRUE(ReadWholeFile(dir / "pipe.zip", content));
-    EXPECT_EQ(content, "");
-    EXPECT_EQ(CopyFile(dir / "pipelink.zip", dir / "copy.zip"), EINVAL);
-    EXPECT_FALSE(PathExists(dir / "copy.zip"));
-}
-
 TEST(MoveFile, AcrossFileSystemsCopiesThenDeletes) {
     ScratchDir dir;
     std::string other = "/dev/shm/brenmoor-move-XXXXXX";
@@ -218,49 +130,7 @@ TEST(MoveFile, AcrossFileSystemsCopiesThenDeletes) {
     rmdir(other.c_str());
 }
 
-TEST(ReplaceFileSafely, BackupNewContentAndLinkKept) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "Areas.ctl", "old areas\r\n");
-    chmod((dir / "Areas.ctl").c_str(), 0600);
-    EXPECT_EQ(ReplaceFileSafely(dir / "areas.ctl", "new areas\r\n", dir / "areas.old"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "Areas.ctl"), "new areas\r\n");
-    EXPECT_EQ(ReadFileBytes(dir / "areas.old"), "old areas\r\n");
-    EXPECT_EQ(ModeOf(dir / "Areas.ctl"), 0600u);
-    // A new file without a backup; no temporary file is left anywhere.
-    EXPECT_EQ(ReplaceFileSafely(dir / "links.ctl", "links", ""), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "links.ctl"), "links");
-    EXPECT_EQ(ListDir(dir.path), (Names{"Areas.ctl", "areas.old", "links.ctl"}));
-
-    // A linked control file keeps its link; the file it names gets the content.
-    WriteFileBytes(dir / "real/groups.ctl", "old");
-    ASSERT_EQ(symlink((dir / "real/groups.ctl").c_str(), (dir / "groups.ctl").c_str()), 0);
-    EXPECT_EQ(ReplaceFileSafely(dir / "groups.ctl", "new", dir / "groups.old"), 0);
-    struct stat st {};
-    ASSERT_EQ(lstat((dir / "groups.ctl").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(ReadFileBytes(dir / "real/groups.ctl"), "new");
-    EXPECT_EQ(ReadFileBytes(dir / "groups.old"), "old");
-    EXPECT_EQ(ListDir(dir / "real"), Names{"groups.ctl"});
-}
-
-TEST(ReplaceFileSafely, FailureLeavesOriginalAndNoTempFile) {
-    ScratchDir dir;
-    // The path is a directory holding a file: the final rename cannot happen.
-    WriteFileBytes(dir / "areas.ctl/inside", "keep");
-    EXPECT_NE(ReplaceFileSafely(dir / "areas.ctl", "new", ""), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "areas.ctl/inside"), "keep");
-    EXPECT_EQ(ListDir(dir.path), Names{"areas.ctl"});
-    // The directory of the file does not exist.
-    EXPECT_NE(ReplaceFileSafely(dir / "none/areas.ctl", "new", ""), 0);
-    EXPECT_FALSE(PathExists(dir / "none"));
-    // The backup cannot be written: nothing is replaced.
-    WriteFileBytes(dir / "links.ctl", "original");
-    EXPECT_NE(ReplaceFileSafely(dir / "links.ctl", "new", dir / "no/links.old"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "links.ctl"), "original");
-    EXPECT_EQ(ListDir(dir.path), (Names{"areas.ctl", "links.ctl"}));
-}
-
-TEST(TemporaryNames, ShapeOfTheNamesAndWhoseLeftoversGo) {
+TEST(TemporaryNames, Shape) {
     const struct {
         const char* name;
         bool temporary;
@@ -274,33 +144,6 @@ TEST(TemporaryNames, ShapeOfTheNamesAndWhoseLeftoversGo) {
     };
     for (const auto& c : cases) EXPECT_EQ(IsTemporaryName(c.name), c.temporary) << c.name;
 
-    ScratchDir dir;
-    const std::string own = std::to_string(CurrentProcessId());
-    WriteFileBytes(dir / ".cut.zip~99999999.AbCdEf", "cut");  // its run is gone
-    WriteFileBytes(dir / (".live.zip~" + own + ".AbCdEf"), "being written");
-    WriteFileBytes(dir / ".sysop notes", "kept");
-    WriteFileBytes(dir / "file.zip", "kept");
-    RemoveLeftoverTemporaries(dir.path + "/");
-    EXPECT_EQ(ListDir(dir.path), (Names{".live.zip~" + own + ".AbCdEf", ".sysop notes", "file.zip"}));
-}
-
-TEST(PublishFile, WholeUnderItsNameOrNotAtAll) {
-    ScratchDir dir;
-    EXPECT_EQ(PublishNewFile(dir / "2.msg", "first"), 0);
-    EXPECT_EQ(PublishNewFile(dir / "2.msg", "second"), EEXIST);  // the name is taken: it stays as it was
-    EXPECT_EQ(ReadFileBytes(dir / "2.msg"), "first");
-    EXPECT_EQ(PublishFile(dir / "2.msg", "replaced"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "2.msg"), "replaced");
-    EXPECT_EQ(ModeOf(dir / "2.msg") & 0600u, 0600u);
-    EXPECT_NE(PublishNewFile(dir / "no/3.msg", "x"), 0);
-    EXPECT_EQ(ListDir(dir.path), Names{"2.msg"});  // no temporary name left
-
-    // A box's copy is made beside the box and renamed into it.
-    WriteFileBytes(dir / "src/big.zip", Pattern(9000));
-    WriteFileBytes(dir / "boxes/box/old.zip", "x");
-    EXPECT_EQ(CopyFile(dir / "src/big.zip", dir / "boxes/box/big.zip", dir / "boxes"), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "boxes/box/big.zip"), Pattern(9000));
-    EXPECT_EQ(ListDir(dir / "boxes"), Names{"box"});
 }
 
 TEST(SplitLines, LineEnds) {
@@ -316,58 +159,6 @@ TEST(SplitLines, LineEnds) {
     };
     for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text.substr(0, 20);
     EXPECT_EQ(SplitLines("abcdef\n", 3), Names{"abc"});
-}
-
-TEST(Processes, FindAndRun) {
-    ScratchDir dir;
-    EXPECT_FALSE(FindProgram("sh").empty());
-    EXPECT_EQ(FindProgram("brenmoor-no-such-program"), "");
-    EXPECT_EQ(FindProgram(""), "");
-    EXPECT_EQ(RunCommand("brenmoor-no-such-program", ""), -1);
-    EXPECT_EQ(RunCommand("sh", "-c 'exit 3'"), 3);
-    EXPECT_EQ(RunCommand("touch", "'" + (dir / "made by touch") + "'"), 0);
-    EXPECT_TRUE(PathExists(dir / "made by touch"));
-
-    // A file that is not executable is not a program.
-    WriteFileBytes(dir / "seven", "#!/bin/sh\nexit 7\n");
-    EXPECT_EQ(FindProgram(dir / "seven"), "");
-    chmod((dir / "seven").c_str(), 0755);
-    EXPECT_EQ(FindProgram(dir / "seven"), dir / "seven");
-    // Found in the current directory: the shell must not go looking in PATH.
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path);
-    EXPECT_EQ(FindProgram("seven"), dir / "seven");
-    EXPECT_EQ(RunCommand("seven", ""), 7);
-    std::filesystem::current_path(before);
-}
-
-TEST(AbsolutePath, FromTheCurrentDirectory) {
-    ScratchDir dir;
-    const std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path);
-    const std::string cwd = std::filesystem::current_path().string() + "/";
-    const struct {
-        const char *path, *absolute;
-    } cases[] = {{"out/x.tic", "out/x.tic"}, {"./out", "out"}, {".//./a", "a"}, {".", ""}, {"/abs/a", "/abs/a"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(AbsolutePath(c.path), c.absolute[0] == '/' ? c.absolute : cwd + c.absolute) << c.path;
-    std::filesystem::current_path(before);
-}
-
-TEST(ProgramDirectory, EnvironmentOrExecutable) {
-    const char* saved = getenv("BRENMOOR_DIR");
-    std::string keep = saved ? saved : "";
-    setenv("BRENMOOR_DIR", "/srv/fido", 1);
-    EXPECT_EQ(ProgramDirectory(), "/srv/fido/");
-    setenv("BRENMOOR_DIR", "", 1);
-    char exe[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
-    EXPECT_EQ(ExecutableDirectory(), ExtractDir(exe));
-    // The test binary's directory holds no BRENMOOR.CTL: an installed binary.
-    EXPECT_EQ(ProgramDirectory(), std::string(InstalledProgramDirectory));
-    EXPECT_EQ(InstalledDataDirectory(), ExtractDir(exe) + "../share/brenmoor/");
-    if (saved) setenv("BRENMOOR_DIR", keep.c_str(), 1);
-    else unsetenv("BRENMOOR_DIR");
 }
 
 TEST(ParseMountTable, FieldsAndEscapes) {
@@ -416,64 +207,6 @@ TEST(RemoveStaleLock, JudgedUnderAReservedNameAndGivenBackWhenLive) {
     EXPECT_EQ(PublishNewFile(dir / "x.bsy", "3\n"), EEXIST);
     EXPECT_EQ(ReadFileBytes(dir / "x.bsy"), "2\n");
     EXPECT_EQ(ListDir(dir.path), (Names{"x.bsy"}));
-}
-
-TEST(ReadProcessInfo, ThisProcessAZombieAndNone) {
-    const ProcessInfo self = ReadProcessInfo(getpid());
-    EXPECT_TRUE(self.exists && self.readable && self.programKnown && self.sameProgram);
-    EXPECT_FALSE(self.zombie);
-    EXPECT_FALSE(self.name.empty());
-    const std::time_t now = std::time(nullptr);
-    EXPECT_LE(self.started, now + 2);
-    EXPECT_GT(self.started, now - 3600);
-
-    EXPECT_FALSE(ReadProcessInfo(999999999).exists);
-
-    // A child that has ended and is not waited for yet.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) _exit(0);
-    ProcessInfo ended;
-    for (int i = 0; i < 200 && !ended.zombie; ++i) {
-        ended = ReadProcessInfo(child);
-        if (!ended.zombie) usleep(10000);
-    }
-    EXPECT_TRUE(ended.exists && ended.zombie);
-    EXPECT_FALSE(ended.sameProgram);
-    waitpid(child, nullptr, 0);
-    EXPECT_FALSE(ReadProcessInfo(child).exists);
-}
-
-// A copy of this program holds the flag (a child that runs on); the clock
-// then jumps a day ahead of when the flag was written. Its start, noted in
-// the flag, still names it; another start in the flag is a process that got
-// the ID anew.
-TEST(IsStaleBusyFlag, JudgedByTheStartOfItsProcessNotByTheClock) {
-    ScratchDir dir;
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        pause();
-        _exit(0);
-    }
-    const ProcessInfo running = ReadProcessInfo(child);
-    ASSERT_TRUE(running.readable && running.startTicks > 0);
-    const std::time_t dayAgo = std::time(nullptr) - 86400;
-    struct Case {
-        std::string content;
-        bool stale;
-    } cases[] = {
-        {std::to_string(child) + "\n" + std::to_string(running.startTicks) + "\n", false},
-        {std::to_string(child) + "\n" + std::to_string(running.startTicks + 1) + "\n", true},
-        {std::to_string(child) + "\n", true},  // without its start: judged by the clock
-    };
-    for (const Case& c : cases) {
-        WriteFileBytes(dir / "BRENMOOR.BSY", c.content);
-        ASSERT_TRUE(SetFileTime(dir / "BRENMOOR.BSY", dayAgo));
-        EXPECT_EQ(IsStaleBusyFlag(FrameRunState{}, dir / "BRENMOOR.BSY"), c.stale) << c.content;
-    }
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
 }
 
 }  // namespace

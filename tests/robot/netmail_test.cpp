@@ -117,30 +117,6 @@ TEST(NetmailParse, ForeignMessages) {
     }
 }
 
-TEST_F(NetmailTest, ShortOrMissingMessageFiles) {
-    std::string shortBytes = ForeignMessage("").substr(0, 100);
-    WriteFileBytes(dir / "2.msg", shortBytes);
-    NetmailHeader header;
-    header.Subject = "kept";
-    header.OrigNet = 42;
-    EXPECT_FALSE(ReadNetmailHeader(dir / "2.msg", header));
-    EXPECT_FALSE(ReadNetmailHeader(dir / "missing.msg", header));
-    EXPECT_EQ(header.Subject, "kept");
-    EXPECT_EQ(header.OrigNet, 42);
-
-    // ReadNetmail ends the run with a failure code and leaves the file alone.
-    EXPECT_GT(ExitCodeOf<ProgramExit>([&] { ReadNetmail(dir / "2.msg"); }), 0);
-    EXPECT_EQ(ReadFileBytes(dir / "2.msg"), shortBytes);
-    EXPECT_NE(console.find("Runtime error"), std::string::npos);
-    EXPECT_EQ(ExitCodeOf<ProgramExit>([&] { ReadNetmail(dir / "missing.msg"); }), 2);  // ENOENT
-
-    // A whole message reads back, header alone or with its lines.
-    WriteFileBytes(dir / "3.msg", ForeignMessage("line one\r"));
-    ASSERT_TRUE(ReadNetmailHeader(dir / "3.msg", header));
-    EXPECT_EQ(header.Subject, "PASSWORD");
-    EXPECT_EQ(ReadNetmail(dir / "3.msg").Body, std::vector<std::string>{"line one"});
-}
-
 TEST_F(NetmailTest, MissingBodyFileOrUnwritableMessageLeavesNoMessage) {
     WriteFileBytes(dir / "2.msg", "old message");
     EXPECT_EQ(ExitCodeOf<ProgramExit>([&] {

@@ -262,18 +262,4 @@ TEST(DriveMenu, MountPointsThatAreDrives) {
     for (const Case& c : cases) EXPECT_EQ(DriveLabel(c.mount), c.want) << c.mount.path << " " << c.mount.type;
 }
 
-TEST(DrawWindow, FramesAndTitle) {
-    std::string sink;
-    InitConsoleForTest(80, 25, false, &sink);
-    DrawWindow("Disk", 10, 5, 20, 8, 112, 112, 1);
-    EXPECT_EQ(RowText(5, 10, 11), " \xDA Disk \xC4\xBF ");
-    EXPECT_EQ(RowText(6, 10, 11), " \xB3       \xB3 ");
-    EXPECT_EQ(RowText(8, 10, 11), " \xC0\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xD9 ");
-    EXPECT_EQ(CellAt(14, 5).attr, 112);
-    DrawWindow("", 1, 1, 6, 3, 7, 7, 0);
-    EXPECT_EQ(RowText(1, 1, 6), " \xC9\xCD\xCD\xBB ");
-    EXPECT_EQ(RowText(2, 1, 6), " \xBA  \xBA ");
-    EXPECT_EQ(RowText(3, 1, 6), " \xC8\xCD\xCD\xBC ");
-}
-
 }  // namespace
