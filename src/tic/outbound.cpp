@@ -391,12 +391,6 @@ std::string NoteNewTicName(Journal& journal, const std::string& address) {
     return name;
 }
 
-// A name for the link's TIC: the one an interrupted run chose, or a new one.
-std::string LinkTicName(Journal& journal, const std::string& address, bool& again) {
-    std::string name = JournalValue(journal, "tic " + address);
-    again = !name.empty();
-    return again ? name : NoteNewTicName(journal, address);
-}
 
 // A file-attach netmail, under the message name an interrupted run chose
 // when it had chosen one, so that no attach is written twice.
@@ -534,6 +528,17 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
         receivers.push_back({std::move(address), link});
     }
 
+    // The names of the new TICs are noted together, in one append before
+    // the first is written; a name an interrupted run noted is its own.
+    std::set<std::string> fresh;
+    std::vector<std::string> names;
+    for (const Receiver& receiver : receivers)
+        if (area.SecurityRead <= receiver.link->Security && !receiver.link->Pause &&
+            !JournalHas(done, "sent " + receiver.address) && JournalValue(done, "tic " + receiver.address).empty() &&
+            fresh.insert(receiver.address).second)
+            names.push_back("tic " + receiver.address + " " + NewTicName());
+    if (!names.empty()) JournalAdd(done, names);
+
     for (const Receiver& receiver : receivers) {
         const std::string& address = receiver.address;
         const LinkRecord& link = *receiver.link;
@@ -556,8 +561,10 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
             continue;
         }
 
-        bool again = false;
-        std::string ticPath = config.outbound + LinkTicName(done, address, again);
+        std::string name = JournalValue(done, "tic " + address);
+        const bool again = !name.empty() && !fresh.count(address);  // an interrupted run may have delivered it in part
+        if (name.empty()) name = NoteNewTicName(done, address);
+        std::string ticPath = config.outbound + name;
         const std::string ticText = FormatTic(out, LocalNow());
         int error = again ? PublishFile(ticPath, ticText) : PublishNewFile(ticPath, ticText);
         // A name that is taken gets another: the exclusive create tells.
