@@ -49,8 +49,10 @@ std::string FittingDescription(const MainConfig& config, const std::string& name
 // left to finish it.
 void SyncHatched(const MainConfig& config, const std::string& filePath) {
     if (int error = SyncChanges()) {
-        WriteLog(config.logName, Fill(MessageText(Msg::HATCHNOTSYNCED), "%f", PrintableText(filePath), "%e",
-                                      ErrorText(error)));
+        const std::string text =
+            Fill(MessageText(Msg::HATCHNOTSYNCED), "%f", PrintableText(filePath), "%e", ErrorText(error));
+        WriteLog(config.logName, text);
+        WriteErrorLine(text);
         RuntimeError(error);
     }
 }
