@@ -1257,6 +1257,7 @@ int AppendToOpenFile(int fd, std::string_view content) {
     std::size_t written = 0;
     int error = WriteUnlessFull(fd, content.data(), content.size(), fault, written);
     if (error != 0) TakeBackAppended(fd, written);
+    else NoteChangedDescriptor(fd);  // a journal's lines are synced with the work they record
     return error;
 }
 

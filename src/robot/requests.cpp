@@ -2,9 +2,11 @@
 // list is read once, every line sees the changes of the lines before it, and
 // the answers are built in full. Only then is anything written: what the
 // request decided is staged and journalled, then the area list is rewritten
-// once, the links file for %PAUSE and %RESUME, the answers, the files sent
-// again, and last the request is deleted. A request whose answers cannot be
-// built is left as it is, and nothing it asked for is done.
+// once, the links file for %PAUSE and %RESUME, the answers and the files sent
+// again. A request whose answers cannot be built is left as it is, and
+// nothing it asked for is done. The requests are deleted only once the run
+// has answered all it could and synced what that wrote: a request deleted
+// before then could be lost to a power cut with its answers.
 #include "robot/requests.h"
 
 #include <algorithm>
@@ -25,6 +27,12 @@ namespace {
 
 constexpr std::size_t LongRequestLines = 10000;
 
+// A request carried out in full: it and its journal go after the sync.
+struct Answered {
+    std::string path;
+    std::string note;  // the log line once deleted; empty: a link's request
+};
+
 struct Scan {
     const NodeConfig& node;
     const MainConfig& config;
@@ -36,6 +44,7 @@ struct Scan {
     std::vector<std::string> notAllowed;
     UplinkLists uplinkLists;
     int firstError = 0;
+    std::vector<Answered> answered;  // done, deleted once what they wrote is synced
 };
 
 void Show(unsigned char colour, const std::string& text) {
@@ -624,13 +633,38 @@ bool Apply(Scan& scan, const std::string& path, const LinkRecord* link, Journal&
         }
         JournalAdd(journal, "resent " + index);
     }
-    DeleteFile(path);
-    if (IsRegularFile(path)) {
-        Log(scan, Fill(MessageText(Msg::ROBOTNOTDELETED), "%f", path));
-        return fail(EACCES);
-    }
-    DiscardStaged(config, name);
     return true;
+}
+
+// Deletes the requests carried out, with what was staged for them, once
+// everything they wrote is on disk. A sync that fails deletes none: the
+// next run finds each decided and done, and only deletes it. 0 or errno.
+int AcknowledgeRequests(Scan& scan) {
+    if (scan.answered.empty()) return 0;
+    if (int error = SyncChanges()) {
+        const std::string text = Fill(MessageText(Msg::ROBOTNOTSYNCED), "%e", ErrorText(error));
+        Log(scan, text);
+        ShowError(text);
+        return error;
+    }
+    for (const Answered& request : scan.answered) {
+        const std::string shown = PrintableText(request.path);
+        DeleteFile(request.path);
+        if (IsRegularFile(request.path)) {
+            Log(scan, Fill(MessageText(Msg::ROBOTNOTDELETED), "%f", request.path));
+            LeaveRequest(scan, request.path, EACCES);
+            continue;
+        }
+        DiscardStaged(scan.config, ExtractFileName(request.path));
+        if (!request.note.empty()) {
+            Log(scan, request.note);
+            continue;
+        }
+        Show(Yellow, Fill(MessageText(Msg::DELETINGMSG), "%f", shown));
+        Log(scan, Fill(MessageText(Msg::LOGDELETINGMSG), "%f", shown));
+    }
+    scan.answered.clear();
+    return 0;
 }
 
 bool Commit(Request& request) {
@@ -651,8 +685,7 @@ bool Commit(Request& request) {
         return false;
     }
     if (!Apply(scan, request.path, &request.link, journal, false)) return false;
-    Log(scan, MessageText(Msg::LOGDELETINGMSG));
-    Show(Yellow, MessageText(Msg::DELETINGMSG));
+    scan.answered.push_back({request.path, {}});
     return true;
 }
 
@@ -693,10 +726,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
     Journal journal = OpenJournal(JournalPathOf(config, name));
     if (JournalHas(journal, "decided")) {
         Log(scan, Fill(MessageText(Msg::ROBOTFINISHING), "%f", PrintableText(path)));
-        if (Apply(scan, path, &link, journal, true)) {
-            Log(scan, MessageText(Msg::LOGDELETINGMSG));
-            Show(Yellow, MessageText(Msg::DELETINGMSG));
-        }
+        if (Apply(scan, path, &link, journal, true)) scan.answered.push_back({path, {}});
         return;
     }
     const std::string& attributes = link.FilesSend == Flavour::Direct ? config.messageAttrDir : config.messageAttrHld;
@@ -813,7 +843,8 @@ std::vector<std::string> CollectRequests(Scan& scan) {
                 continue;
             }
         }
-        if (Apply(scan, path, nullptr, journal, true)) Log(scan, Fill(MessageText(Msg::ROBOTNOTALINK), "%a", sender));
+        if (Apply(scan, path, nullptr, journal, true))
+            scan.answered.push_back({path, Fill(MessageText(Msg::ROBOTNOTALINK), "%a", sender)});
     }
     return queue;
 }
@@ -880,7 +911,7 @@ bool IsTagMask(std::string_view tag) {
 int RunScan(const NodeConfig& node, AreaIndexes& areaIndexes, MsgIdSerials& serials, const FileResender& resend) {
     const std::string& dir = node.programDir;
     const MainConfig& config = node.main;
-    Scan scan{node, config, resend, areaIndexes, serials, node.links, {}, {}, {}, 0};
+    Scan scan{node, config, resend, areaIndexes, serials, node.links, {}, {}, {}, 0, {}};
 
     SetTextColor(Cyan);
     WriteText(MessageText(Msg::READINGFORWARDCTL));
@@ -909,5 +940,6 @@ int RunScan(const NodeConfig& node, AreaIndexes& areaIndexes, MsgIdSerials& seri
         }
         ProcessRequest(scan, name);
     }
+    if (int error = AcknowledgeRequests(scan)) return error;
     return scan.firstError;
 }

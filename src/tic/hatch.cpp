@@ -45,6 +45,18 @@ std::string FittingDescription(const MainConfig& config, const std::string& name
     return desc;
 }
 
+// What a hatch wrote so far made durable, or the run ends with the journal
+// left to finish it.
+void SyncHatched(const MainConfig& config, const std::string& filePath) {
+    if (int error = SyncChanges()) {
+        const std::string text =
+            Fill(MessageText(Msg::HATCHNOTSYNCED), "%f", PrintableText(filePath), "%e", ErrorText(error));
+        WriteLog(config.logName, text);
+        WriteErrorLine(text);
+        RuntimeError(error);
+    }
+}
+
 // Announcement record and delivery of a file that lies in filePath, for
 // HatchFile and AutoHatch alike; each step once for the journal.
 void SendHatched(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, const AreaRecord& area,
@@ -63,6 +75,9 @@ void SendHatched(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy,
         }
         JournalAdd(journal, "announced");
     }
+    // Done only once the file, its TICs, flow lines, description and record
+    // are on disk; until then the journal finishes it.
+    SyncHatched(config, filePath);
     // Noted before the journal goes: a journal left with it is of a hatch
     // that is complete, and a later hatch of the same file is a new one.
     JournalAdd(journal, std::string(HatchDoneLine));
@@ -301,10 +316,14 @@ void AutoHatch(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, b
             // Described before it is sent, once: a run that ends in between
             // finds the entry and its journal.
             if (!JournalHas(journal, "described")) {
-                if (!descFile.empty() && !described)
+                if (!descFile.empty() && !described) {
+                    // The entry marks the file hatched: the journal that
+                    // finishes its sending is on disk before it.
+                    SyncHatched(config, dir + name);
                     if (int error = AddDescription(extract ? "LDESC" : "DESC", name, descFile, config.defaultDesc,
                                                    ldesc, layout))
                         RuntimeError(error);
+                }
                 JournalAdd(journal, "described");
             }
             WriteLine(Fill(MessageText(Msg::HATCHFILE), "%f", name, "%a", area.Name));

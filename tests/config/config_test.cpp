@@ -31,6 +31,7 @@ std::string Mode(OutboundMode mode) {
     const auto index = static_cast<std::size_t>(mode);
     return index < std::size(OutboundModeWords) ? std::string(OutboundModeWords[index]) : "unknown";
 }
+std::string Durable(Durability durability) { return durability == Durability::None ? "NONE" : "FULL"; }
 
 TEST(MainConfig, EveryDefault) {
     const MainConfig c = LoadConfig("");
@@ -56,6 +57,7 @@ TEST(MainConfig, EveryDefault) {
         {"USEEXT", Bool(c.useExt), "No"},             {"AUTOADDINGPLUS", Bool(c.autoAddingPlus), "No"},
         {"DELBADTIC", Bool(c.delBadTic), "No"},       {"CALCULATIONCRC", Bool(c.calculationCrc), "No"},
         {"WAITFILE", Bool(c.waitFile), "No"},         {"REPLACES", Bool(c.replaces), "No"},
+        {"DURABILITY", Durable(c.durability), "FULL"},
         {"ANNOUNCEPASSTROUGH", Bool(c.announcePassThrough), "No"},
         {"USEGROUPCOMMENT", Bool(c.useGroupComment), "No"}, {"USETOBESENTFILE", Bool(c.useToBeSentFile), "No"},
     };
@@ -129,6 +131,10 @@ TEST(MainConfig, Values) {
          [](auto& c) { return c.origin + "/" + c.sortBy + "/" + c.descFile; }, "a b/NAME/x.bbs"},
         {std::string("\x01\xFF\0junk\xFE\n", 9) + "MODE FILEBOX", [](auto& c) { return Mode(c.mode); }, "FILEBOX"},
         {"MODE Binkley", [](auto& c) { return Mode(c.mode); }, "unknown"},
+        // Only the word None gives up syncing: anything else is the safe default.
+        {"Durability none", [](auto& c) { return Durable(c.durability); }, "NONE"},
+        {"DURABILITY None\nDurability Sometimes", [](auto& c) { return Durable(c.durability); }, "FULL"},
+        {"DURABILITY None\nDurability", [](auto& c) { return Durable(c.durability); }, "FULL"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.field(LoadConfig(c.lines)), c.expected) << c.lines.substr(0, 60);
 }
