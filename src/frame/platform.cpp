@@ -312,6 +312,7 @@ struct PendingSyncs {
     bool durable = true;
     std::unordered_set<std::string> dirs;           // directories changed since the last sync
     std::unordered_map<dev_t, int> descriptors;     // a duplicate descriptor on each file system changed through one
+    std::unordered_map<int, dev_t> devices;         // the file system of each open descriptor noted
 };
 
 PendingSyncs& Pending() {
@@ -350,12 +351,20 @@ void KeepChangesDurable(bool on) { Pending().durable = on; }
 
 bool ChangesKeptDurable() { return Pending().durable; }
 
+void NoteChangedFile(const std::string& path) { NoteChanged(path); }
+
 void NoteChangedDescriptor(int fd) {
     PendingSyncs& pending = Pending();
-    struct stat st {};
-    if (!pending.durable || ::fstat(fd, &st) != 0 || pending.descriptors.count(st.st_dev)) return;
+    if (!pending.durable) return;
+    auto known = pending.devices.find(fd);
+    if (known == pending.devices.end()) {
+        struct stat st {};
+        if (::fstat(fd, &st) != 0) return;
+        known = pending.devices.emplace(fd, st.st_dev).first;
+    }
+    if (pending.descriptors.count(known->second)) return;
     const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy >= 0) pending.descriptors.emplace(st.st_dev, copy);
+    if (copy >= 0) pending.descriptors.emplace(known->second, copy);
 }
 
 int SyncChanges() {
@@ -1262,7 +1271,9 @@ int AppendToOpenFile(int fd, std::string_view content) {
 }
 
 void CloseOpenFile(int fd) {
-    if (fd >= 0) ::close(fd);
+    if (fd < 0) return;
+    Pending().devices.erase(fd);  // the number may be another file's next
+    ::close(fd);
 }
 
 namespace {

@@ -337,7 +337,10 @@ bool ChangesKeptDurable();
 // Syncs every file system changed since the last sync. Returns 0 or errno
 // (the path of a failed one noted); what failed stays noted for the next.
 int SyncChanges();
-// A change made outside the writers of this layer (through a descriptor).
+// A change made outside the writers of this layer: to a file by its path,
+// or through a descriptor that is closed with CloseOpenFile (its file
+// system is looked up once while it stays open).
+void NoteChangedFile(const std::string& path);
 void NoteChangedDescriptor(int fd);
 
 // ---- Processes ---------------------------------------------------------------

@@ -154,7 +154,7 @@ int WriteFileRange(const std::string& path, std::uint64_t offset, std::string_vi
     int fd = OpenExisting(path, O_WRONLY);
     if (fd < 0) return NoteFailure(path, errno);
     int error = PwriteAll(fd, offset, bytes);
-    if (error == 0) NoteChangedDescriptor(fd);
+    if (error == 0) NoteChangedFile(path);
     if (::close(fd) != 0 && error == 0 && errno != EINTR) error = errno;
     return NoteFailure(path, error);
 }

@@ -28,8 +28,9 @@ constexpr std::string_view Base32Digits = "0123456789ABCDEFGHIJKLMNOPQRSTUV";
 // The flavour words are tested with a blank in front, so that "DIR" is found
 // at the start of the text as well.
 bool HasFlavourWord(std::string_view flavour, std::string_view word) {
-    std::string text = " " + UpperCase(flavour);
-    return text.find(" " + std::string(word)) != std::string::npos;
+    for (std::size_t at = 0; at + word.size() <= flavour.size(); ++at)
+        if ((at == 0 || flavour[at - 1] == ' ') && EqualNoCase(flavour.substr(at, word.size()), word)) return true;
+    return false;
 }
 
 // The mailer deletes a TIC once it is sent.
