@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
 #include <unordered_map>
 #include <unordered_set>
@@ -116,7 +117,7 @@ struct Listing {
     // changed by this run.
     bool ownChanges = false;
     struct timespec ownChangeAt {};
-    std::unordered_map<std::string, KnownName> names;  // lower-case name -> the names
+    std::map<std::string, KnownName> names;  // lower-case name -> the names, in order for prefixes
     bool twins = false;                                 // of any name
 };
 
@@ -697,8 +698,14 @@ std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind) {
         auto at = listing->names.find(LowerName(mask));
         if (at != listing->names.end()) names.push_back(at->second.first);
     } else if (listed) {
-        for (const auto& [lower, known] : listing->names)
-            if (MatchDosWildcard(known.first, mask)) names.push_back(known.first);
+        // Only names that begin with the mask's letters before its first
+        // wildcard can match ("NAME.*" also takes "NAME"): a search for one
+        // file's renamed copies must not cost a pass over a full inbound.
+        std::string prefix = LowerName(mask.substr(0, mask.find_first_of("*?")));
+        if (mask.ends_with(".*") && prefix.size() == mask.size() - 1) prefix.pop_back();
+        for (auto at = listing->names.lower_bound(prefix);
+             at != listing->names.end() && at->first.starts_with(prefix); ++at)
+            if (MatchDosWildcard(at->second.first, mask)) names.push_back(at->second.first);
     }
     DIR* handle = listed ? nullptr : ::opendir(dir.c_str());
     if (!listed && handle == nullptr) return entries;
@@ -1078,14 +1085,27 @@ FileKind KindOfError(int error) {
     return error == ENOENT || error == ENOTDIR ? FileKind::Missing : FileKind::Unreadable;
 }
 
+// The kind of what path names, under its own name or, when that is missing,
+// the one that differs in letter case only; that name in resolved.
+FileKind KindOfResolved(const std::string& path, bool followLink, std::string& resolved) {
+    resolved = path;
+    if (path.empty()) return FileKind::Missing;
+    struct stat st {};
+    auto look = [&] { return (followLink ? ::stat(resolved.c_str(), &st) : ::lstat(resolved.c_str(), &st)) == 0; };
+    if (look()) return KindOfMode(st.st_mode);
+    if (errno != ENOENT) return KindOfError(errno);
+    // A dangling link under its own name is missing when followed.
+    if (followLink && ::lstat(path.c_str(), &st) == 0) return FileKind::Missing;
+    resolved = ResolveMissing(path);
+    if (resolved == path) return FileKind::Missing;
+    return look() ? KindOfMode(st.st_mode) : KindOfError(errno);
+}
+
 }  // namespace
 
 FileKind GetFileKind(const std::string& path, bool followLink) {
-    if (path.empty()) return FileKind::Missing;
-    const std::string resolved = ResolvePath(path);
-    struct stat st {};
-    if ((followLink ? ::stat(resolved.c_str(), &st) : ::lstat(resolved.c_str(), &st)) != 0) return KindOfError(errno);
-    return KindOfMode(st.st_mode);
+    std::string resolved;
+    return KindOfResolved(path, followLink, resolved);
 }
 
 std::string NearestExistingPath(std::string path) {
@@ -1119,9 +1139,9 @@ FileKind RegularFile::Open(const std::string& path, bool followLink) {
     Close();
     // Anything but a regular file is refused before it is opened: opening a
     // device can do things.
-    FileKind kind = GetFileKind(path, followLink);
+    std::string resolved;
+    FileKind kind = KindOfResolved(path, followLink, resolved);
     if (kind != FileKind::Regular) return kind;
-    const std::string resolved = ResolvePath(path);
     int fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
     if (fd < 0) return errno == ELOOP ? FileKind::SymbolicLink : KindOfError(errno);
     // What was opened may not be what was looked at a moment before.
@@ -1579,19 +1599,16 @@ std::vector<MountPoint> ReadMountPoints() {
 }
 
 std::uint64_t MemoryAvailable() {
-    FILE* meminfo = std::fopen("/proc/meminfo", "r");
-    if (meminfo == nullptr) return 0;
-    char line[256];
-    std::uint64_t bytes = 0;
-    while (std::fgets(line, sizeof line, meminfo) != nullptr) {
-        unsigned long long kilobytes = 0;
-        if (std::sscanf(line, "MemAvailable: %llu kB", &kilobytes) == 1) {
-            bytes = static_cast<std::uint64_t>(kilobytes) * 1024u;
-            break;
-        }
-    }
-    std::fclose(meminfo);
-    return bytes;
+    // Kept open: the toss asks once a TIC.
+    static const int meminfo = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    char text[4096];
+    const ssize_t got = meminfo < 0 ? -1 : ::pread(meminfo, text, sizeof text - 1, 0);
+    if (got <= 0) return 0;
+    text[got] = '\0';
+    const char* line = std::strstr(text, "MemAvailable:");
+    unsigned long long kilobytes = 0;
+    if (line == nullptr || std::sscanf(line, "MemAvailable: %llu kB", &kilobytes) != 1) return 0;
+    return static_cast<std::uint64_t>(kilobytes) * 1024u;
 }
 
 int LastErrorNumber() { return errno; }

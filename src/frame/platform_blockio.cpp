@@ -19,6 +19,7 @@ namespace {
 using BlockConsumer = std::function<void(const unsigned char* data, std::size_t size)>;
 
 constexpr std::size_t ReadBufferLimit = 1 << 20;
+constexpr std::size_t MappedReadMinimum = 64 << 10;
 
 int OpenExisting(const std::string& path, int flags) {
     if (path.empty()) {
@@ -211,12 +212,17 @@ int ChecksumOpenFile(int fd, std::size_t windowSize, ChecksumUpdate update, std:
     std::uint64_t offset = 0;
     int error = -1;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    const bool known = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    // A small file is read at once: mapping it costs more calls than it spares.
+    if (known && st.st_size >= static_cast<off_t>(MappedReadMinimum))
         error = ChecksumMapped(fd, static_cast<std::uint64_t>(st.st_size), windowSize, update, value, offset);
     // Also what a file that grew after fstat() gained, and files that cannot be mapped.
     if (error <= 0) {
         std::uint32_t running = value;
-        error = ConsumeRead(fd, offset, std::clamp<std::size_t>(windowSize, 1, ReadBufferLimit),
+        std::size_t block = std::clamp<std::size_t>(windowSize, 1, ReadBufferLimit);
+        if (known && st.st_size < static_cast<off_t>(MappedReadMinimum))
+            block = std::min(block, std::max<std::size_t>(static_cast<std::size_t>(st.st_size) + 1, 4096));
+        error = ConsumeRead(fd, offset, block,
                             [&](const unsigned char* data, std::size_t size) { running = update(running, data, size); });
         value = running;
     }

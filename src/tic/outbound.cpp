@@ -567,11 +567,15 @@ void SendToLinks(BusyState& busy, MsgIdSerials& serials, const std::string& file
         if (name.empty()) name = NoteNewTicName(done, address);
         std::string ticPath = config.outbound + name;
         const std::string ticText = FormatTic(out, LocalNow());
-        int error = again ? PublishFile(ticPath, ticText) : PublishNewFile(ticPath, ticText);
+        // A new TIC is written under its own name: no mailer takes it before
+        // a flow line, an attach or a file box names it, and those follow the
+        // whole write. One a killed run left in part is its journal's and is
+        // written again whole.
+        int error = again ? PublishFile(ticPath, ticText) : CreateNewFile(ticPath, ticText);
         // A name that is taken gets another: the exclusive create tells.
         for (int tries = 0; error == EEXIST && !again && tries < 100; ++tries) {
             ticPath = config.outbound + NoteNewTicName(done, address);
-            error = PublishNewFile(ticPath, ticText);
+            error = CreateNewFile(ticPath, ticText);
         }
         WriteLog(config.logName, SubstituteMacros(MessageText(Msg::LOGHATCHSENDTO), "%t", address));
         if (error != 0) RuntimeError(error);

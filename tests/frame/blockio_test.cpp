@@ -77,15 +77,18 @@ int Checksum(const std::string& path, std::size_t window, Change change, std::ui
     return error;
 }
 
-TEST(ChecksumFile, MappedWindowsCoverTheFileInOrder) {
+// Small files are read, larger ones mapped: both roads give one checksum.
+TEST(ChecksumFile, WindowsCoverTheFileInOrder) {
     ScratchDir dir;
-    std::string bytes = Pattern(3 * 4096 + 17);
-    WriteFileBytes(dir / "f.bin", bytes);
-    const std::uint32_t expected = MixOf(bytes);
-    for (std::size_t window : {std::size_t{1}, std::size_t{4096}, std::size_t{5000}, std::size_t{1} << 24}) {
-        std::uint32_t value = 0;
-        EXPECT_EQ(Checksum(dir / "f.bin", window, Change::None, value), 0);
-        EXPECT_EQ(value, expected) << "window " << window;
+    for (std::size_t size : {std::size_t{3 * 4096 + 17}, std::size_t{20 * 4096 + 17}}) {
+        std::string bytes = Pattern(size);
+        WriteFileBytes(dir / "f.bin", bytes);
+        const std::uint32_t expected = MixOf(bytes);
+        for (std::size_t window : {std::size_t{1}, std::size_t{4096}, std::size_t{5000}, std::size_t{1} << 24}) {
+            std::uint32_t value = 0;
+            EXPECT_EQ(Checksum(dir / "f.bin", window, Change::None, value), 0);
+            EXPECT_EQ(value, expected) << "size " << size << ", window " << window;
+        }
     }
     std::uint32_t value = 0;
     EXPECT_NE(Checksum(dir / "missing", 4096, Change::None, value), 0);
@@ -95,7 +98,7 @@ TEST(ChecksumFile, MappedWindowsCoverTheFileInOrder) {
 TEST(ChecksumFile, FileShrinkingUnderTheMappingIsAnErrorNotACrash) {
     ScratchDir dir;
     const std::string path = dir / "f.bin";
-    WriteFileBytes(path, Pattern(8 * 4096));
+    WriteFileBytes(path, Pattern(24 * 4096));  // mapped
     struct sigaction before {}, after {};
     sigaction(SIGBUS, nullptr, &before);
     std::uint32_t value = 0;
@@ -107,11 +110,13 @@ TEST(ChecksumFile, FileShrinkingUnderTheMappingIsAnErrorNotACrash) {
 TEST(ChecksumFile, FileGrowingWhileReadIsReadToItsEnd) {
     ScratchDir dir;
     const std::string path = dir / "f.bin";
-    std::string bytes = Pattern(2 * 4096);
-    WriteFileBytes(path, bytes);
-    std::uint32_t value = 0;
-    EXPECT_EQ(Checksum(path, 4096, Change::Grow, value), 0);
-    EXPECT_EQ(value, MixOf(bytes + "tail"));
+    for (std::size_t size : {std::size_t{2 * 4096}, std::size_t{20 * 4096}}) {
+        std::string bytes = Pattern(size);
+        WriteFileBytes(path, bytes);
+        std::uint32_t value = 0;
+        EXPECT_EQ(Checksum(path, 4096, Change::Grow, value), 0);
+        EXPECT_EQ(value, MixOf(bytes + "tail")) << "size " << size;
+    }
 }
 
 }  // namespace
