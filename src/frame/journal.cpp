@@ -4,10 +4,6 @@
 #include "frame/platform.h"
 #include "frame/utils.h"
 
-namespace {
-
-// The whole lines of a journal file: one cut short by the end of a killed
-// run was never a step done.
 std::vector<std::string> ReadJournalLines(const std::string& path) {
     std::string content;
     if (!ReadWholeFile(path, content)) return {};
@@ -15,6 +11,8 @@ std::vector<std::string> ReadJournalLines(const std::string& path) {
     content.resize(end == std::string::npos ? 0 : end + 1);
     return SplitLines(content, std::string::npos);
 }
+
+namespace {
 
 void AppendJournalText(KeptFile& file, const std::string& path, const std::string& text) {
     if (!file.IsOpen()) {
@@ -34,8 +32,9 @@ Journal OpenJournal(const std::string& path) {
     return journal;
 }
 
-void ReadSharedJournalFile(const std::string& path, std::map<std::string, std::vector<std::string>>& journals) {
-    for (const std::string& line : ReadJournalLines(path)) {
+void AddSharedJournalLines(const std::vector<std::string>& lines,
+                           std::map<std::string, std::vector<std::string>>& journals) {
+    for (const std::string& line : lines) {
         const std::size_t tab = line.find('\t');
         if (tab == std::string::npos) continue;
         std::vector<std::string>& lines = journals[line.substr(0, tab)];

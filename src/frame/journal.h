@@ -29,9 +29,15 @@ struct Journal {
     std::string tag;                 // its lines' tag in shared
 };
 
-// The journals of a shared file, tag by tag, added to those of earlier files
-// (read them in the order they were written); a closed journal starts over.
-void ReadSharedJournalFile(const std::string& path, std::map<std::string, std::vector<std::string>>& journals);
+// The whole lines of a journal file: one cut short by the end of a killed
+// run was never a step done.
+std::vector<std::string> ReadJournalLines(const std::string& path);
+
+// The journals of a shared file's lines, tag by tag, added to those of
+// earlier files (taken in the order they were written); a closed journal
+// starts over.
+void AddSharedJournalLines(const std::vector<std::string>& lines,
+                           std::map<std::string, std::vector<std::string>>& journals);
 
 // The journal read from path; no lines when there is none.
 Journal OpenJournal(const std::string& path);

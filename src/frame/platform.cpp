@@ -323,11 +323,16 @@ PendingSyncs& Pending() {
 
 // The file system of path is to be synced: its directory is noted (a
 // directory path counts as its own).
+// The directory whose entry names path, as open(2) takes it.
+std::string ParentDirectory(const std::string& path) {
+    const std::size_t slash = path.rfind(PathSeparator);
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 void NoteChanged(const std::string& path) {
     PendingSyncs& pending = Pending();
     if (!pending.durable || path.empty()) return;
-    const std::size_t slash = path.rfind(PathSeparator);
-    pending.dirs.insert(slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash));
+    pending.dirs.insert(ParentDirectory(path));
 }
 
 // One file made durable before something that depends on it (the source of
@@ -338,9 +343,7 @@ int SyncFileNow(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0 || ::fsync(fd) != 0) error = errno;
     if (fd >= 0) ::close(fd);
-    const std::size_t slash = path.rfind(PathSeparator);
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dirFd = ::open(ParentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0 || ::fsync(dirFd) != 0) error = error != 0 ? error : errno;
     if (dirFd >= 0) ::close(dirFd);
     return error;

@@ -64,11 +64,12 @@ void LoadTossJournals(TossJournals& journals, const std::string& dir, const std:
     for (const JournalFileEntry& file : JournalFilesIn(dir)) {
         const std::string path = dir + file.name;
         journals.next = std::max(journals.next, file.batch + 1);
+        const std::vector<std::string> lines = ReadJournalLines(path);
         std::map<std::string, std::vector<std::string>> read;
         if (file.batch == 0)
-            read[TicNameOf(file.name)] = OpenJournal(path).lines;
+            read[TicNameOf(file.name)] = lines;
         else
-            ReadSharedJournalFile(path, read);
+            AddSharedJournalLines(lines, read);
         if (!ticDir.empty() && std::none_of(read.begin(), read.end(), [&](const auto& tic) {
                 return IsRegularFile(ticDir + tic.first);
             })) {
@@ -81,7 +82,7 @@ void LoadTossJournals(TossJournals& journals, const std::string& dir, const std:
         if (file.batch == 0)
             journals.earlier.insert(read.begin(), read.end());
         else
-            ReadSharedJournalFile(path, journals.earlier);
+            AddSharedJournalLines(lines, journals.earlier);
     }
     journals.batch = {};
     journals.batch.path = dir + BatchFileName(journals.next);
