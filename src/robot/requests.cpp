@@ -120,6 +120,27 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
     return ReadSysopTextLines(file, message.body) ? 0 : ReadFailure();
 }
 
+// An answer in parts of at most MSGMAXLINES lines of its body, the
+// subjects counting them when there is more than one.
+void AddInParts(std::vector<OutgoingNetmail>& answers, const OutgoingNetmail& message, ReportParts parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        OutgoingNetmail part = message;
+        if (parts.size() > 1)
+            part.subject = Fill(Fill(MessageText(Msg::PARTSUBJ), "%s", message.subject), "%c",
+                                NumberText(static_cast<long long>(i + 1)), "%a",
+                                NumberText(static_cast<long long>(parts.size())));
+        part.body = std::move(parts[i]);
+        answers.push_back(std::move(part));
+    }
+}
+
+// The file of a setting as the body of an answer, in parts.
+void AddFileAnswer(std::vector<OutgoingNetmail>& answers, const OutgoingNetmail& message, std::uint16_t maxLines) {
+    PartWriter writer({}, maxLines, ContinuedLines());
+    for (const std::string& line : message.body) writer.Add(line);
+    AddInParts(answers, message, std::move(writer.parts));
+}
+
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
     const std::string text = Fill(MessageText(Msg::ROBOTLEFT), "%f", path, "%e", ErrorText(error));
     Log(scan, text);
@@ -157,7 +178,7 @@ void Answer(Request& request, const std::string& subject, const std::string& bod
         request.error = error;
         return;
     }
-    request.work.answers.push_back(std::move(message));
+    AddFileAnswer(request.work.answers, message, request.config.msgMaxLines);
 }
 
 void AnswerParts(Request& request, Msg subjectKey, const ReportParts& parts) {
@@ -780,17 +801,9 @@ void ProcessRequest(Scan& scan, const std::string& name) {
             for (const auto& [subject, results] : {std::pair{Msg::ANSWERSUBJ, &request.results},
                                                    std::pair{Msg::RESENDSUBJ, &request.resendResults}}) {
                 if (results->empty()) continue;
-                ReportParts parts = BuildAnswer(answerTemplate, *results, config.msgMaxLines);
-                for (std::size_t i = 0; i < parts.size(); ++i) {
-                    OutgoingNetmail answer = request.reply;
-                    answer.subject = MessageText(subject);
-                    if (parts.size() > 1)
-                        answer.subject = Fill(Fill(MessageText(Msg::PARTSUBJ), "%s", answer.subject), "%c",
-                                              NumberText(static_cast<long long>(i + 1)), "%a",
-                                              NumberText(static_cast<long long>(parts.size())));
-                    answer.body = std::move(parts[i]);
-                    request.work.answers.push_back(std::move(answer));
-                }
+                OutgoingNetmail answer = request.reply;
+                answer.subject = MessageText(subject);
+                AddInParts(request.work.answers, answer, BuildAnswer(answerTemplate, *results, config.msgMaxLines));
             }
         }
     }
@@ -857,9 +870,12 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         Journal journal = OpenJournal(JournalPathOf(config, entry.name));
         if (!JournalHas(journal, "decided")) {
             Decision decision;
-            decision.answers.push_back(ReplyTo(config, header, "PVT LOC K/S"));
-            int error = ReadBody(config.unknown, decision.answers.back());
-            if (error == 0) error = Stage(scan.serials, config, entry.name, decision, journal);
+            OutgoingNetmail reply = ReplyTo(config, header, "PVT LOC K/S");
+            int error = ReadBody(config.unknown, reply);
+            if (error == 0) {
+                AddFileAnswer(decision.answers, reply, config.msgMaxLines);
+                error = Stage(scan.serials, config, entry.name, decision, journal);
+            }
             if (error != 0) {
                 LeaveRequest(scan, path, error);
                 continue;
