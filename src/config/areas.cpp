@@ -156,9 +156,11 @@ void ApplyAreaField(AreaRecord& area, std::string_view keyword, std::string_view
     if (row != nullptr && row->apply != nullptr) row->apply(area, value);
 }
 
-// The header line of the wanted area's block.
-bool IsHeaderOf(std::string_view clean, bool areaLine, std::string_view value, std::string_view wanted) {
-    return areaLine && clean.size() >= 8 && EqualNoCase(value, wanted);
+// The header line of the wanted area's block: an AREA line of any length
+// with a tag. Every lookup, listing and check goes through here, so that
+// all see the same tags.
+bool IsHeaderOf(bool areaLine, std::string_view value, std::string_view wanted) {
+    return areaLine && !value.empty() && EqualNoCase(value, wanted);
 }
 
 // Reads content into the list: the head, then one block per AREA line.
@@ -178,7 +180,7 @@ void ParseAreaList(std::string_view content, AreaList& list) {
         if (EqualNoCase(keyword, "AREA")) {
             AreaBlock& block = list.blocks.emplace_back();
             block.tag = std::string(value);
-            block.findable = IsHeaderOf(clean, true, value, value);
+            block.findable = IsHeaderOf(true, value, value);
             if (block.findable && !list.index.emplace(WantedTag(value), list.blocks.size() - 1).second)
                 list.duplicates = true;
         }
@@ -245,7 +247,7 @@ void IndexAreaList(std::string_view content, AreaIndex& index) {
         if (!EqualNoCase(keyword, "AREA")) continue;
         if (open != nullptr) open->length = start - open->offset;
         open = nullptr;
-        if (!IsHeaderOf(clean, true, value, value)) continue;
+        if (!IsHeaderOf(true, value, value)) continue;
         auto [at, fresh] = index.blocks.try_emplace(WantedTag(value), AreaBlockPlace{start, 0});
         if (fresh) open = &at->second;
     }
@@ -260,7 +262,7 @@ bool ParseAreaBlock(std::string_view block, const std::string& wanted, AreaRecor
     std::string_view clean = CleanLine(raw);
     std::string_view keyword, value;
     SplitKeywordView(clean, keyword, value);
-    if (!IsHeaderOf(clean, EqualNoCase(keyword, "AREA"), value, wanted)) return false;
+    if (!IsHeaderOf(EqualNoCase(keyword, "AREA"), value, wanted)) return false;
     area.Name = wanted;
     while (cursor.Next(raw)) {
         SplitKeywordView(CleanLine(raw), keyword, value);
@@ -413,7 +415,7 @@ std::vector<ConfigProblem> CheckAreaList(const std::string& file, const std::str
         if (row->apply == nullptr) {
             endBlock();
             inBlock = true;
-            if (!IsHeaderOf(clean, true, value, value)) continue;
+            if (!IsHeaderOf(true, value, value)) continue;
             auto [at, fresh] = firstLine.emplace(WantedTag(value), number);
             if (!fresh)
                 problems.push_back({name, number, CheckText(Msg::CHECKAREAAGAIN, {{"%e", at->first},

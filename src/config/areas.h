@@ -113,7 +113,7 @@ int RemoveArea(AreaIndexes& indexes, const std::string& file, std::string_view t
 struct AreaBlock {
     std::string tag;         // the value of its AREA line, as written
     std::string text;        // its lines as they stand in the file, line ends included
-    bool findable = false;   // ReadArea would find it (the AREA line is long enough)
+    bool findable = false;   // ReadArea would find it (the AREA line names a tag)
     bool added = false;      // not in the file yet
     bool removed = false;
 };

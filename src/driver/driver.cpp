@@ -271,8 +271,18 @@ void Relink(RunState& state) {
     }
     SetTextColor(Yellow);
     WriteText(MessageText(Msg::RELINK));
-    if (int error = Relink(state.context.serials, forwards, node.links, node.programDir + "areas.ctl", mask, node.main))
+    bool noLink = false;
+    if (int error = Relink(state.context.serials, forwards, node.links, node.programDir + "areas.ctl", mask, node.main,
+                           noLink))
         RuntimeError(error);
+    if (noLink) {
+        // A mistyped address must not pass for a relink done.
+        const std::string text = Fill(MessageText(Msg::RELINKNOLINK), "%a", PrintableText(mask));
+        WriteLine(MessageText(Msg::ERROR));
+        WriteErrorLine(text);
+        WriteLog(node.main.logName, text);
+        ExitProgram(1);
+    }
     WriteLine(MessageText(Msg::OK));
 }
 

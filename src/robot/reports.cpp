@@ -30,28 +30,38 @@ void Overwrite(std::string& line, const ReportColumn& column, std::string_view t
     line.replace(column.at, column.width, cell);
 }
 
-// Parts being written: the current one is the last.
-struct PartWriter {
-    ReportParts parts;
-    std::size_t counter = 0;
+// A report's parts: the template up to its area line, then its area lines.
+PartWriter ReportWriter(const ReportTemplate& report, std::uint16_t maxLines) {
+    return PartWriter({report.lines.begin(),
+                       report.lines.begin() + static_cast<std::ptrdiff_t>(std::min(report.areaLine, report.lines.size()))},
+                      maxLines, ContinuedLines());
+}
 
-    explicit PartWriter(const ReportTemplate& report) {
-        parts.emplace_back(report.lines.begin(),
-                           report.lines.begin() + static_cast<std::ptrdiff_t>(std::min(report.areaLine, report.lines.size())));
-    }
-    void NextPart() {
-        parts.push_back({MessageText(Msg::CONTINUE), ""});
-        counter = 1;
-    }
-    // The lines after the area line; a second area line gives nothing.
-    ReportParts Finish(const ReportTemplate& report) {
-        for (std::size_t i = report.areaLine + 1; i < report.lines.size(); ++i)
-            if (UpperCase(report.lines[i]).find("@F") == std::string::npos) parts.back().push_back(report.lines[i]);
-        return std::move(parts);
-    }
-};
+// The lines after the area line; a second area line gives nothing.
+ReportParts FinishReport(PartWriter& writer, const ReportTemplate& report) {
+    for (std::size_t i = report.areaLine + 1; i < report.lines.size(); ++i)
+        if (UpperCase(report.lines[i]).find("@F") == std::string::npos) writer.AddTail(report.lines[i]);
+    return std::move(writer.parts);
+}
 
 }  // namespace
+
+PartWriter::PartWriter(std::vector<std::string> head, std::uint16_t maxLines, std::vector<std::string> continued)
+    : parts{std::move(head)}, maxLines(maxLines), continued(std::move(continued)) {}
+
+void PartWriter::Add(std::string line, bool mayOpen) {
+    // A part is opened for a line that does not fit, so none is left empty
+    // at the end.
+    if (maxLines != 0 && counter >= maxLines && mayOpen) {
+        parts.push_back(continued);
+        counter = 1;
+    } else {
+        ++counter;
+    }
+    parts.back().push_back(std::move(line));
+}
+
+std::vector<std::string> ContinuedLines() { return {MessageText(Msg::CONTINUE), ""}; }
 
 ReportTemplate ParseReportTemplate(std::vector<std::string> lines) {
     ReportTemplate report;
@@ -88,7 +98,7 @@ char AreaMark(bool subscribed, std::uint16_t linkSecurity, std::uint16_t securit
 ReportParts BuildAreaReport(const AreaList& areas, const ReportTemplate& report, std::uint16_t maxLines,
                             const LinkRecord& link, AreaReportKind kind) {
     if (report.areaLine == std::string::npos) return {report.lines};
-    PartWriter writer(report);
+    PartWriter writer = ReportWriter(report, maxLines);
     const std::vector<std::string> tags = AreaTags(areas);
     for (std::size_t i = 0; i < tags.size(); ++i) {
         const AreaRecord area = FindArea(areas, tags[i]);
@@ -101,48 +111,42 @@ ReportParts BuildAreaReport(const AreaList& areas, const ReportTemplate& report,
         std::string tag = area.Name;
         if (kind != AreaReportKind::Linked)
             tag.insert(tag.begin(), AreaMark(subscribed, link.Security, area.SecurityRead, area.SecurityWrite));
-        ++writer.counter;
-        // A list of no limit is one part.
-        if (maxLines != 0 && writer.counter > maxLines && i + 1 < tags.size()) writer.NextPart();
-        writer.parts.back().push_back(FillAreaLine(report, tag, area.Group + " ", area.Desc));
+        // The last area of the list never opens a part.
+        writer.Add(FillAreaLine(report, tag, area.Group + " ", area.Desc), i + 1 < tags.size());
     }
-    return writer.Finish(report);
+    return FinishReport(writer, report);
 }
 
 ReportParts BuildAvailReport(const LinkRecord& link, const std::vector<ForwardRecord>& forwards,
                              UplinkLists& uplinkLists, const ReportTemplate& report, std::uint16_t maxLines) {
     if (report.areaLine == std::string::npos) return {report.lines};
-    PartWriter writer(report);
+    PartWriter writer = ReportWriter(report, maxLines);
     for (const ForwardRecord& forward : forwards) {
         if (forward.Security > link.Security || !SharesGroup(link.Group, forward.Groups) || forward.ListFile.empty())
             continue;
         const UplinkList& list = UplinkListOf(uplinkLists, forward.ListFile);
         if (!list.readable) continue;
         const std::string group = " " + std::string(forward.DefaultGroup != 0 ? 1 : 0, forward.DefaultGroup);
-        for (const UplinkListLine& line : list.lines) {
-            // A part is opened for a line that does not fit, so every part
-            // holds MSGMAXLINES lines and none is left empty at the end.
-            if (maxLines != 0 && writer.counter == maxLines) writer.NextPart();
-            else ++writer.counter;
-            writer.parts.back().push_back(FillAreaLine(report, line.tag, group, line.description));
-        }
+        for (const UplinkListLine& line : list.lines) writer.Add(FillAreaLine(report, line.tag, group, line.description));
     }
-    return writer.Finish(report);
+    return FinishReport(writer, report);
 }
 
-std::vector<std::string> BuildAnswer(const std::vector<std::string>& answerTemplate,
-                                     const std::vector<std::string>& results) {
-    std::vector<std::string> body;
-    for (const std::string& line : answerTemplate) {
-        std::string word = line;
+ReportParts BuildAnswer(const std::vector<std::string>& answerTemplate, const std::vector<std::string>& results,
+                        std::uint16_t maxLines) {
+    auto isListLine = [](std::string word) {
         StripComment(word);
         Trim(word);
-        if (UpperCase(word) == "@STATECHOLIST")
-            body.insert(body.end(), results.begin(), results.end());
-        else
-            body.push_back(line);
-    }
-    return body;
+        return UpperCase(word) == "@STATECHOLIST";
+    };
+    const auto at = std::find_if(answerTemplate.begin(), answerTemplate.end(), isListLine);
+    if (at == answerTemplate.end()) return {answerTemplate};
+    PartWriter writer({answerTemplate.begin(), at}, maxLines, ContinuedLines());
+    for (const std::string& result : results) writer.Add(result);
+    // A second list line gives nothing, as a report's second area line.
+    for (auto line = at + 1; line != answerTemplate.end(); ++line)
+        if (!isListLine(*line)) writer.AddTail(*line);
+    return std::move(writer.parts);
 }
 
 std::string ResultLine(std::string_view tag, std::string_view text) {

@@ -38,6 +38,28 @@ char AreaMark(bool subscribed, std::uint16_t linkSecurity, std::uint16_t securit
 
 using ReportParts = std::vector<std::vector<std::string>>;
 
+// The one way a body is split: a part holds at most maxLines counted lines
+// (0: no limit, one part). The first part begins with the head; a part after
+// it with the continued lines (the CONTINUE text and an empty line in what a
+// link reads; nothing in a request to another robot, which would take them
+// for commands).
+struct PartWriter {
+    ReportParts parts;
+    std::size_t counter = 0;  // counted lines in the current part
+    std::uint16_t maxLines = 0;
+    std::vector<std::string> continued;
+
+    PartWriter(std::vector<std::string> head, std::uint16_t maxLines, std::vector<std::string> continued);
+    // A counted line; mayOpen false keeps it in the current part even when
+    // that is full.
+    void Add(std::string line, bool mayOpen = true);
+    // A line after the counted ones, in the last part.
+    void AddTail(std::string line) { parts.back().push_back(std::move(line)); }
+};
+
+// The continued lines of what a link reads: the CONTINUE text and an empty line.
+std::vector<std::string> ContinuedLines();
+
 // Which areas a report lists: %LIST every area the link may see, marked;
 // %QUERY the areas it is linked to; %UNLINKED the areas it may read and is
 // not linked to, marked as in %LIST.
@@ -52,9 +74,10 @@ ReportParts BuildAreaReport(const AreaList& areas, const ReportTemplate& report,
 ReportParts BuildAvailReport(const LinkRecord& link, const std::vector<ForwardRecord>& forwards,
                              UplinkLists& uplinkLists, const ReportTemplate& report, std::uint16_t maxLines);
 
-// The ANSWER template with its "@STATECHOLIST" line replaced by the results.
-std::vector<std::string> BuildAnswer(const std::vector<std::string>& answerTemplate,
-                                     const std::vector<std::string>& results);
+// The ANSWER template with its first "@STATECHOLIST" line replaced by the
+// results, in parts of at most maxLines result lines as a report is split.
+ReportParts BuildAnswer(const std::vector<std::string>& answerTemplate, const std::vector<std::string>& results,
+                        std::uint16_t maxLines);
 
 // A result line: the tag, dots up to column 54, two blanks and the text.
 std::string ResultLine(std::string_view tag, std::string_view text);

@@ -120,6 +120,27 @@ int ReadBody(const std::string& file, OutgoingNetmail& message) {
     return ReadSysopTextLines(file, message.body) ? 0 : ReadFailure();
 }
 
+// An answer in parts of at most MSGMAXLINES lines of its body, the
+// subjects counting them when there is more than one.
+void AddInParts(std::vector<OutgoingNetmail>& answers, const OutgoingNetmail& message, ReportParts parts) {
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        OutgoingNetmail part = message;
+        if (parts.size() > 1)
+            part.subject = Fill(Fill(MessageText(Msg::PARTSUBJ), "%s", message.subject), "%c",
+                                NumberText(static_cast<long long>(i + 1)), "%a",
+                                NumberText(static_cast<long long>(parts.size())));
+        part.body = std::move(parts[i]);
+        answers.push_back(std::move(part));
+    }
+}
+
+// The file of a setting as the body of an answer, in parts.
+void AddFileAnswer(std::vector<OutgoingNetmail>& answers, const OutgoingNetmail& message, std::uint16_t maxLines) {
+    PartWriter writer({}, maxLines, ContinuedLines());
+    for (const std::string& line : message.body) writer.Add(line);
+    AddInParts(answers, message, std::move(writer.parts));
+}
+
 void LeaveRequest(Scan& scan, const std::string& path, int error) {
     const std::string text = Fill(MessageText(Msg::ROBOTLEFT), "%f", path, "%e", ErrorText(error));
     Log(scan, text);
@@ -146,6 +167,7 @@ struct Request {
     std::vector<std::string> resendResults;
     std::vector<Resend> resends;
     bool linkChanged = false;
+    bool commanded = false;  // a line was a command of the table
     int error = 0;  // an answer that cannot be built: the request stays
 };
 
@@ -156,7 +178,7 @@ void Answer(Request& request, const std::string& subject, const std::string& bod
         request.error = error;
         return;
     }
-    request.work.answers.push_back(std::move(message));
+    AddFileAnswer(request.work.answers, message, request.config.msgMaxLines);
 }
 
 void AnswerParts(Request& request, Msg subjectKey, const ReportParts& parts) {
@@ -193,6 +215,8 @@ std::string StatusText(SubscribeStatus status) {
         case SubscribeStatus::AccessFailure: return MessageText(Msg::ACCESSFAILURE);
         case SubscribeStatus::AlreadyLinked: return MessageText(Msg::ALREADYLINKED);
         case SubscribeStatus::RequestForwarded: return MessageText(Msg::REQUESTFORWARDED);
+        case SubscribeStatus::LinksFull: return MessageText(Msg::LINKSFULL);
+        case SubscribeStatus::ForwardRefused: return MessageText(Msg::FORWARDREFUSED);
     }
     return std::string();
 }
@@ -224,17 +248,12 @@ std::vector<AreaRecord> AreasOfMask(const Request& request, std::string_view mas
     return areas;
 }
 
-bool MayRead(const LinkRecord& link, const AreaRecord& area) {
-    return link.Security >= area.SecurityShow && link.Security >= area.SecurityRead &&
-           SharesGroup(link.Group, UpperCase(area.Group));
-}
-
 // "+MASK": every area the link may read whose tag matches, a result line
 // each; never forwarded to an uplink.
 void SubscribeMask(Request& request, const std::string& mask) {
     bool any = false;
     for (const AreaRecord& area : AreasOfMask(request, mask)) {
-        if (IsNotAllowed(request.scan.notAllowed, area.Name) || !MayRead(request.link, area)) continue;
+        if (IsNotAllowed(request.scan.notAllowed, area.Name) || !MayReadArea(request.link, area)) continue;
         request.results.push_back(
             ResultLine(area.Name, StatusText(SubscribeArea(request.work, area.Name, request.link))));
         any = true;
@@ -280,7 +299,7 @@ void AskResend(Request& request, const std::string& arguments) {
     Log(request.scan, MessageText(Msg::LOGSENDRESEND) + " " + PrintableText(name) + " " + PrintableText(words[1]));
     const AreaRecord area = FindArea(request.work.areas, words[1]);
     if (area.Name.empty() || link.Security < area.SecurityShow) return result(words[1], Msg::NOTFOUND);
-    if (!MayRead(link, area)) return result(area.Name, Msg::ACCESSFAILURE);
+    if (!MayReadArea(link, area)) return result(area.Name, Msg::ACCESSFAILURE);
     if (!AreaHasLink(area, link.Address)) return result(area.Name, Msg::NOTLINKED);
     if (link.Pause) return result(area.Name, Msg::RESENDPAUSED);
     if (!IsPlainName(name) || HasControlCharacters(name)) return result(name, Msg::RESENDNOTPLAIN);
@@ -361,21 +380,34 @@ void ResumeLink(Request& request, const std::string&, const std::string&, const 
     SetPause(request, false, answerFile);
 }
 
-// "+*": over the tags as they stood before the first change.
-void SubscribeAll(Request& request, const std::string&, const std::string&, const std::string& answerFile) {
+// "+*": over the tags as they stood before the first change; a line for
+// each area added or too full to add, or one that nothing changed.
+void SubscribeAll(Request& request, const std::string& word, const std::string&, const std::string& answerFile) {
     if (!request.link.PlusAll) {
         Answer(request, MessageText(Msg::CANTPLUSALLSUBJ), answerFile);
         return;
     }
-    for (const std::string& tag : AreaTags(request.work.areas))
-        if (SubscribeArea(request.work, tag, request.link) == SubscribeStatus::Added)
-            request.results.push_back(ResultLine(tag, StatusText(SubscribeStatus::Added)));
+    const std::size_t before = request.results.size();
+    for (const std::string& tag : AreaTags(request.work.areas)) {
+        const SubscribeStatus status = SubscribeArea(request.work, tag, request.link);
+        if (status == SubscribeStatus::Added || status == SubscribeStatus::LinksFull)
+            request.results.push_back(ResultLine(tag, StatusText(status)));
+    }
+    if (request.results.size() == before)
+        request.results.push_back(ResultLine(word.substr(0, 2), MessageText(Msg::NOTHINGCHANGED)));
 }
 
-void UnsubscribeAll(Request& request, const std::string&, const std::string&, const std::string&) {
-    for (const std::string& tag : AreaTags(request.work.areas))
-        if (UnsubscribeArea(request.work, tag, request.link) == UnsubscribeStatus::Unlinked)
+// "-*": out of every area the link is in, also those of groups it cannot
+// see (it could not leave them otherwise).
+void UnsubscribeAll(Request& request, const std::string& word, const std::string&, const std::string&) {
+    const std::size_t before = request.results.size();
+    for (const std::string& tag : AreaTags(request.work.areas)) {
+        AreaRecord area = FindArea(request.work.areas, tag);
+        if (!area.Name.empty() && LeaveArea(request.work, area, request.link) == UnsubscribeStatus::Unlinked)
             request.results.push_back(ResultLine(tag, StatusText(UnsubscribeStatus::Unlinked)));
+    }
+    if (request.results.size() == before)
+        request.results.push_back(ResultLine(word.substr(0, 2), MessageText(Msg::NOTHINGCHANGED)));
 }
 
 void Subscribe(Request& request, const std::string& word, const std::string&, const std::string&) {
@@ -458,6 +490,7 @@ void CarryOut(Request& request, std::string line) {
     if (word.size() <= 1) return;
     const RobotCommand* command = FindRobotCommand(word);
     if (command == nullptr) return;
+    request.commanded = true;
     if (command->oncePerRequest) {
         const std::string once(command->word);
         if (std::find(request.reportsDone.begin(), request.reportsDone.end(), once) != request.reportsDone.end()) {
@@ -756,6 +789,9 @@ void ProcessRequest(Scan& scan, const std::string& name) {
         CarryOut(request, line);
         if (request.error != 0) break;
     }
+    // A link that asked is told something, also when it asked for nothing.
+    if (request.results.empty() && request.resendResults.empty() && request.work.answers.empty())
+        request.results.push_back(MessageText(request.commanded ? Msg::NOTHINGCHANGED : Msg::NOTHINGREQUESTED));
     if ((!request.results.empty() || !request.resendResults.empty()) && request.error == 0) {
         // Without an ANSWER template the result lines go alone.
         std::vector<std::string> answerTemplate{"@STATECHOLIST"};
@@ -767,8 +803,7 @@ void ProcessRequest(Scan& scan, const std::string& name) {
                 if (results->empty()) continue;
                 OutgoingNetmail answer = request.reply;
                 answer.subject = MessageText(subject);
-                answer.body = BuildAnswer(answerTemplate, *results);
-                request.work.answers.push_back(std::move(answer));
+                AddInParts(request.work.answers, answer, BuildAnswer(answerTemplate, *results, config.msgMaxLines));
             }
         }
     }
@@ -835,9 +870,12 @@ std::vector<std::string> CollectRequests(Scan& scan) {
         Journal journal = OpenJournal(JournalPathOf(config, entry.name));
         if (!JournalHas(journal, "decided")) {
             Decision decision;
-            decision.answers.push_back(ReplyTo(config, header, "PVT LOC K/S"));
-            int error = ReadBody(config.unknown, decision.answers.back());
-            if (error == 0) error = Stage(scan.serials, config, entry.name, decision, journal);
+            OutgoingNetmail reply = ReplyTo(config, header, "PVT LOC K/S");
+            int error = ReadBody(config.unknown, reply);
+            if (error == 0) {
+                AddFileAnswer(decision.answers, reply, config.msgMaxLines);
+                error = Stage(scan.serials, config, entry.name, decision, journal);
+            }
             if (error != 0) {
                 LeaveRequest(scan, path, error);
                 continue;
@@ -866,14 +904,20 @@ bool IsUplinkOf(const RobotWork& work, const AreaRecord& area, const std::vector
 SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tagText, const LinkRecord& link) {
     const std::string tag = Normalised(tagText);
     AreaRecord area = FindArea(work.areas, tag);
-    if (area.Name.empty())
-        return ForwardSubscription(work, tag, link) ? SubscribeStatus::RequestForwarded : SubscribeStatus::NotFound;
+    if (area.Name.empty()) {
+        switch (ForwardSubscription(work, tag, link)) {
+            case ForwardResult::Forwarded: return SubscribeStatus::RequestForwarded;
+            case ForwardResult::Hidden: return SubscribeStatus::ForwardRefused;
+            case ForwardResult::NotCarried: break;
+        }
+        return SubscribeStatus::NotFound;
+    }
     if (link.Security < area.SecurityShow) return SubscribeStatus::NotFound;
-    if (!MayRead(link, area)) return SubscribeStatus::AccessFailure;
+    if (!MayReadArea(link, area)) return SubscribeStatus::AccessFailure;
     if (AreaHasLink(area, link.Address)) return SubscribeStatus::AlreadyLinked;
     if (!AddLinkToArea(area, link.Address)) {
         WriteLog(work.config.logName, Fill(MessageText(Msg::ROBOTLINKSFULL), "%a", area.Name, "%l", link.AddressText));
-        return SubscribeStatus::AccessFailure;
+        return SubscribeStatus::LinksFull;
     }
     StoreArea(work.areas, area);
     return SubscribeStatus::Added;
@@ -883,6 +927,10 @@ UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tagText, con
     AreaRecord area = FindArea(work.areas, Normalised(tagText));
     if (area.Name.empty()) return UnsubscribeStatus::NotFound;
     if (!SharesGroup(link.Group, area.Group)) return UnsubscribeStatus::AccessFailure;
+    return LeaveArea(work, area, link);
+}
+
+UnsubscribeStatus LeaveArea(RobotWork& work, AreaRecord area, const LinkRecord& link) {
     const std::vector<std::string> before = SplitLinks(area.Links);
     if (!RemoveLinkFromArea(area, link.Address)) return UnsubscribeStatus::NotLinked;
     const std::vector<std::string> remaining = SplitLinks(area.Links);

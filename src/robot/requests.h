@@ -14,13 +14,20 @@
 
 // Statuses of one subscription; their names are the catalogue keys of the
 // result lines.
-enum class SubscribeStatus : std::uint8_t { Added, NotFound, AccessFailure, AlreadyLinked, RequestForwarded };
+// LinksFull: the Links line has no room for the link; ForwardRefused: an
+// uplink carries the area, but the area made for it would be hidden from the
+// link.
+enum class SubscribeStatus : std::uint8_t {
+    Added, NotFound, AccessFailure, AlreadyLinked, RequestForwarded, LinksFull, ForwardRefused
+};
 enum class UnsubscribeStatus : std::uint8_t { Unlinked, NotFound, AccessFailure, NotLinked };
 
 // Subscribes the link to the area of the tag in the work's area list, or
 // asks an uplink for an area the node does not carry.
 SubscribeStatus SubscribeArea(RobotWork& work, std::string_view tag, const LinkRecord& link);
 UnsubscribeStatus UnsubscribeArea(RobotWork& work, std::string_view tag, const LinkRecord& link);
+// Takes the link out of the area whatever its groups (Unlinked or NotLinked).
+UnsubscribeStatus LeaveArea(RobotWork& work, AreaRecord area, const LinkRecord& link);
 
 // Sends a file of an area to one link again with a new TIC, as the toss
 // delivers, noting its steps in the journal at journalPath so that a resend

@@ -1,5 +1,6 @@
 #include "robot/uplinks.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "config/ctlline.h"
@@ -9,6 +10,7 @@
 #include "frame/log.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
+#include "robot/reports.h"
 
 namespace {
 
@@ -266,13 +268,19 @@ bool FindInUplinkList(UplinkLists& lists, const std::string& path, const std::st
     return true;
 }
 
-bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkRecord& link) {
+bool MayReadArea(const LinkRecord& link, const AreaRecord& area) {
+    return link.Security >= area.SecurityShow && link.Security >= area.SecurityRead &&
+           SharesGroup(link.Group, UpperCase(area.Group));
+}
+
+ForwardResult ForwardSubscription(RobotWork& work, const std::string& tag, const LinkRecord& link) {
     const MainConfig& config = work.config;
-    if (tag.empty()) return false;
+    if (tag.empty()) return ForwardResult::NotCarried;
     if (!IsSafeAreaTag(tag)) {
         WriteLog(config.logName, Fill(MessageText(Msg::UPLINKUNSAFETAG), "%a", PrintableText(tag)));
-        return false;
+        return ForwardResult::NotCarried;
     }
+    ForwardResult result = ForwardResult::NotCarried;
     for (const ForwardRecord& forward : work.forwards) {
         if (forward.Security > link.Security || !SharesGroup(link.Group, forward.Groups)) continue;
         // An uplink is not asked for what it asks for itself.
@@ -288,8 +296,19 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
         if (description.empty())
             description = Fill(MessageText(Msg::AREACREATED), "%T", TimeText(), "%D", TodayText());
         const GroupRecord group = FindGroup(work.groups, forward.DefaultGroup);
-
+        // An area the link could neither see nor leave is not created for it.
         AreaRecord area;
+        if (forward.DefaultGroup != 0) area.Group = std::string(1, forward.DefaultGroup);
+        area.SecurityRead = group.SecurityRead;
+        area.SecurityWrite = group.SecurityWrite;
+        area.SecurityShow = group.SecurityShow;
+        if (forward.DefaultGroup == 0 || group.Letter != forward.DefaultGroup || !MayReadArea(link, area)) {
+            WriteLog(config.logName, Fill(Fill(MessageText(Msg::UPLINKHIDDENAREA), "%e", tag, "%l", link.AddressText),
+                                          "%a", FormatAddress(forward.Address), "%g", area.Group));
+            result = ForwardResult::Hidden;
+            continue;
+        }
+
         area.Name = tag;
         if (!forward.PassThrough && !group.Path.empty()) {
             // Written as the group gives it: a relative path keeps the node
@@ -301,26 +320,22 @@ bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkReco
             // must fit as well as the line.
             if (!AreaPathFits(area.Path) || !AreaPathFits(group.Path + name + PathSeparator)) {
                 WriteLog(config.logName, Fill(MessageText(Msg::UPLINKLONGPATH), "%a", PrintableText(tag)));
-                return false;
+                return ForwardResult::NotCarried;
             }
             if (config.lfn) ForceDirectories(group.Path + name);
         }
         area.PassThrough = area.Path.empty();
         area.Desc = description;
         area.CreateFlag = group.Flag;
-        if (forward.DefaultGroup != 0) area.Group = std::string(1, forward.DefaultGroup);
         area.AKA = group.AKA.substr(0, MaxAreaAka);
         area.Links = ShortLinkEntry(area.AKA, uplink.Address) + " " + ShortLinkEntry(area.AKA, link.Address);
-        area.SecurityRead = group.SecurityRead;
-        area.SecurityWrite = group.SecurityWrite;
-        area.SecurityShow = group.SecurityShow;
         AddArea(work.areas, area);
 
         work.answers.push_back({"SysOp", forward.RemoteProgram, uplink.AKAText, uplink.AddressText, uplink.Password,
                                 true, {"", "+" + tag}, "PVT LOC K/S", OriginWith(config, link.AKAText)});
-        return true;
+        return ForwardResult::Forwarded;
     }
-    return false;
+    return result;
 }
 
 void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::string& remainingEntry,
@@ -345,8 +360,11 @@ void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::str
 }
 
 int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
-           const std::string& areaFile, std::string_view mask, const MainConfig& config) {
-    if (forwards.empty() && mask.empty()) return 0;
+           const std::string& areaFile, std::string_view mask, const MainConfig& config, bool& noLink) {
+    noLink = !mask.empty() && std::none_of(links.begin(), links.end(), [mask](const LinkRecord& link) {
+        return AddressMatchesMask(link.AddressText, mask);
+    });
+    if (noLink || (forwards.empty() && mask.empty())) return 0;
     std::vector<AreaLinksEntry> areas;
     ListAreasWithLinks(ResolvePath(areaFile), areas);
     if (areas.empty()) return 0;
@@ -384,8 +402,12 @@ int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, co
         }
         WriteLog(config.logName, Fill(MessageText(Msg::RELINKSENT), "%n", NumberText(static_cast<long long>(body.size())), "%a",
                                       link->AddressText));
-        requests.push_back({"SysOp", target.toName, link->AKAText, link->AddressText, link->Password, true,
-                            std::move(body), "PVT LOC K/S", OriginWith(config, link->AKAText)});
+        // The other robot would take a CONTINUE line for a command: the parts go bare.
+        PartWriter writer({}, config.msgMaxLines, {});
+        for (std::string& line : body) writer.Add(std::move(line));
+        for (std::vector<std::string>& part : writer.parts)
+            requests.push_back({"SysOp", target.toName, link->AKAText, link->AddressText, link->Password, true,
+                                std::move(part), "PVT LOC K/S", OriginWith(config, link->AKAText)});
     }
     return WriteOutgoingNetmail(serials, config.netmailOut, requests, nullptr);
 }

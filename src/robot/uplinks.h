@@ -94,20 +94,33 @@ struct RobotWork {
     std::vector<OutgoingNetmail> answers;
 };
 
+// Whether the link may see and read the area: its level and one of its
+// group letters.
+bool MayReadArea(const LinkRecord& link, const AreaRecord& area);
+
+enum class ForwardResult : std::uint8_t {
+    Forwarded,
+    NotCarried,  // no uplink the link may use carries it
+    Hidden,      // an uplink carries it, but the new area would be hidden from the link
+};
+
 // A tag the node does not carry: the first uplink that carries it and that
 // the link may use gets a subscription request, and the area is created in
-// the copy with the uplink and the link as its links. False when no uplink
-// carries it.
-bool ForwardSubscription(RobotWork& work, const std::string& tag, const LinkRecord& link);
+// the copy with the uplink and the link as its links. An uplink whose new
+// area the link could neither see nor leave (its DefaultGroup not defined or
+// not one of the link's groups, levels above the link's) is passed over
+// with a log line.
+ForwardResult ForwardSubscription(RobotWork& work, const std::string& tag, const LinkRecord& link);
 
 // A pass-through area whose last downlink left: it is removed, and the
 // remaining link (its uplink) is sent an unsubscribe request.
 void UnsubscribeAtUplink(RobotWork& work, const AreaRecord& area, const std::string& remainingEntry,
                          const LinkRecord& leaving);
 
-// The Relink command: every target gets one request of "+TAG" lines for the
-// areas it is linked to. Without a mask the targets are the uplinks of the
-// forward list, with one the links whose address matches it. Returns 0 or
-// the errno of a message that could not be written.
+// The Relink command: every target gets a request of "+TAG" lines for the
+// areas it is linked to, in parts of at most MSGMAXLINES lines. Without a
+// mask the targets are the uplinks of the forward list, with one the links
+// whose address matches it; noLink is set when a mask matches no link.
+// Returns 0 or the errno of a message that could not be written.
 int Relink(MsgIdSerials& serials, const std::vector<ForwardRecord>& forwards, const std::vector<LinkRecord>& links,
-           const std::string& areaFile, std::string_view mask, const MainConfig& config);
+           const std::string& areaFile, std::string_view mask, const MainConfig& config, bool& noLink);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/catalogue.h"
 #include "frame/utils.h"
 #include "robot/reports.h"
 #include "robot/requests.h"
@@ -70,8 +71,33 @@ TEST(Robot, MarksAndColumns) {
     }
     EXPECT_EQ(ResultLine("SAMPLE.INFO", "Added"), "SAMPLE.INFO" + std::string(43, '.') + "  Added");
     EXPECT_EQ(ResultLine(std::string(60, 'T'), "Added"), std::string(60, 'T') + "  Added");
-    EXPECT_EQ(BuildAnswer({"a", " @StatEchoList ; here", "b"}, {"1", "2"}),
-              (std::vector<std::string>{"a", "1", "2", "b"}));
+}
+
+// Answers are split as the reports are: at most MSGMAXLINES result lines a
+// part, the parts after the first opened by the CONTINUE text and an empty
+// line, the template's lines around the result lines in the first and the
+// last part.
+TEST(Robot, AnswersComeInParts) {
+    using Parts = std::vector<std::vector<std::string>>;
+    const std::string more = MessageText(Msg::CONTINUE);
+    const std::vector<std::string> answer{"a", " @StatEchoList ; here", "b"};
+    const struct {
+        std::vector<std::string> answerTemplate, results;
+        std::uint16_t maxLines;
+        Parts parts;
+    } cases[] = {
+        {answer, {"1", "2"}, 400, {{"a", "1", "2", "b"}}},
+        {answer, {"1", "2"}, 2, {{"a", "1", "2", "b"}}},  // a full part opens no empty one
+        {answer, {"1", "2", "3"}, 2, {{"a", "1", "2"}, {more, "", "3", "b"}}},
+        {answer, {"1", "2", "3", "4", "5"}, 2, {{"a", "1", "2"}, {more, "", "3", "4"}, {more, "", "5", "b"}}},
+        {answer, {"1", "2", "3"}, 1, {{"a", "1"}, {more, "", "2"}, {more, "", "3", "b"}}},
+        {answer, {"1", "2", "3"}, 0, {{"a", "1", "2", "3", "b"}}},  // no limit
+        {answer, {}, 2, {{"a", "b"}}},
+        {{"a", "b"}, {"1", "2", "3"}, 1, {{"a", "b"}}},  // no list line: the template alone
+        {{"@statecholist", "x", "@STATECHOLIST"}, {"1", "2"}, 1, {{"1"}, {more, "", "2", "x"}}},  // once
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BuildAnswer(c.answerTemplate, c.results, c.maxLines), c.parts) << c.results.size() << " " << c.maxLines;
 }
 
 TEST(Robot, TagMasks) {

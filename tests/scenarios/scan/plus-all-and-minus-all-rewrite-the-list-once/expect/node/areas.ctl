@@ -37,4 +37,4 @@ SecurityShow   10
 SecurityRead   10
 SecurityWrite  100
 AKA            2:9999/1
-Links          10 20 30
+Links          10 30
