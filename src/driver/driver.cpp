@@ -191,6 +191,9 @@ bool UsesCommander(const CommandLine& line) {
 void Hatch(RunState& state) {
     const NodeConfig& node = state.node;
     const CommandLine& line = state.commandLine;
+    // A typed "-D" without its text would hatch with the default
+    // description: refused before anything is looked at.
+    if (line.descriptionMissing) FailProgram(1, MessageText(Msg::HATCHNODESCRIPTION));
     HatchRequest request;
     // The file as it is named on disk, also when typed in another letter case.
     request.filePath = CommandArgument(line, 2).empty() ? std::string() : ResolvePath(CommandArgument(line, 2));
@@ -227,6 +230,9 @@ void Hatch(RunState& state) {
 }
 
 void AutoHatchCommand(RunState& state) {
+    // A file is new when its description list has no entry for it: without
+    // a list every file of every echo would be sent again on every run.
+    if (state.node.main.descFile.empty()) FailProgram(2, MessageText(Msg::AUTOHATCHNODESCFILE));
     SetTextColor(LightGray);
     const bool listOnly = UpperCase(CommandArgument(state.commandLine, 2)) == "-I";
     if (listOnly) WriteLine(MessageText(Msg::FILESFORHATCH));

@@ -23,6 +23,9 @@ CommandLine ParseCommandLine(std::vector<std::string> args) {
     CutText(commandLine.commandWord, MaxText);
 
     // Hatch options stand from argument 4 on; the last "-D" wins.
+    const auto isOption = [](std::string_view arg) {
+        return EqualNoCase(arg, "-N") || EqualNoCase(arg, "-C") || EqualNoCase(arg, "-D");
+    };
     for (std::size_t i = 3; i < commandLine.arguments.size(); ++i) {
         std::string_view option = commandLine.arguments[i];
         if (EqualNoCase(option, "-N")) {
@@ -31,8 +34,18 @@ CommandLine ParseCommandLine(std::vector<std::string> args) {
             commandLine.copyToArea = true;
         } else if (EqualNoCase(option.substr(0, 2), "-D")) {
             // Whole: the hatch cuts it where its line ends, after any
-            // conversion, so no character is split.
-            commandLine.hatchDescription = std::string(option.substr(2));
+            // conversion, so no character is split. A blank after "-D"
+            // makes the description the next argument, unless that is an
+            // option: then the text was forgotten, not meant to be "-N".
+            if (option.size() > 2) {
+                commandLine.hatchDescription = std::string(option.substr(2));
+                commandLine.descriptionMissing = false;
+            } else if (i + 1 < commandLine.arguments.size() && !isOption(commandLine.arguments[i + 1])) {
+                commandLine.hatchDescription = commandLine.arguments[++i];
+                commandLine.descriptionMissing = false;
+            } else {
+                commandLine.descriptionMissing = true;
+            }
         }
     }
     return commandLine;

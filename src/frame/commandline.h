@@ -12,7 +12,8 @@ struct CommandLine {
     // Hatch options from argument 4 on.
     bool immediateHatch = false;         // "-N"
     bool copyToArea = false;             // "-C"
-    std::string hatchDescription;        // rest of "-D...", letter case kept
+    std::string hatchDescription;        // rest of "-D...", or the argument after a lone "-D"; letter case kept
+    bool descriptionMissing = false;     // a lone "-D" without a text after it
 };
 
 CommandLine ParseCommandLine(std::vector<std::string> args);

@@ -121,6 +121,13 @@ void ComplainRefused(const TicWork& work, const std::string& text) {
     ShowError(work, PrintableText(work.ticName) + ": " + text);
 }
 
+// A TIC left to wait for its file, or a dupe, is no error, but its tossing
+// line must not stand for a toss: it is followed by why, as progress.
+void ShowNotTossed(const TicWork& work, const std::string& text) {
+    Log(work, text);
+    if (!work.state.Screen) WriteLine(PrintableText(work.ticName) + ": " + text);
+}
+
 // The TIC stays where it is (the inbound, or BADTICDIR) for a later run.
 void LeaveInPlace(TicWork& work) { work.state.ContinueSearch = true; }
 
@@ -479,7 +486,7 @@ AreaRecord FindTargetArea(TicWork& work) {
     if (!config.dupeFile.empty() &&
         IsDupe(work.run.dupes, config.dupeFile, area.Name, tic.File, tic.Crc, DupeSize(work.inboundSize))) {
         ++work.state.BadTicCount;
-        Log(work, MessageText(Msg::LOGDUPE));
+        ShowNotTossed(work, MessageText(Msg::LOGDUPE));
         MoveAside(work, config.dupeDir, MessageText(Msg::FILESBBSDUPE));
         return AreaRecord{};
     }
@@ -899,7 +906,7 @@ bool TossOneTic(const std::string& ticName, const NodeConfig& node, AreaIndexes&
         if (status != Accepted) {
             ++state.BadTicCount;
             if (status == FileReceiving || (status == FileMissing && config.waitFile)) {
-                Log(work, MessageText(Msg::LOGTICFILESKIPPED));
+                ShowNotTossed(work, MessageText(Msg::LOGTICFILESKIPPED));
                 LeaveInPlace(work);
             } else if (status == FileUnreadable) {
                 LeaveUndone(work);

@@ -184,13 +184,23 @@ TEST(CommandLine, WordArgumentsAndHatchOptions) {
         std::vector<std::string> args;
         bool immediate, copy;
         std::string description;
+        bool missing = false;
     } cases[] = {
         // Any letter case; the description keeps its own.
         {{"hatch", "file.zip", "AREA", "-n", "-c", "-dNew Release 2.0"}, true, true, "New Release 2.0"},
         // Options count from argument 4 on, so these are file and area.
         {{"HATCH", "-N", "-C", "-DText"}, false, false, "Text"},
-        // Only whole arguments are flags; "-D" alone is an empty description.
-        {{"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"}, false, false, ""},
+        // Only whole arguments are flags; "-D" alone takes the next argument.
+        {{"HATCH", "f", "a", "-NC", "-Cx", "-", "-D", "x"}, false, false, "x"},
+        {{"hatch", "f", "a", "-n", "-d", "Release notes", "-c"}, true, true, "Release notes"},
+        {{"hatch", "f", "a", "-d", "-dash first"}, false, false, "-dash first"},
+        {{"hatch", "f", "a", "-d", ""}, false, false, ""},
+        // "-D" with nothing after it, or an option after it, has no text.
+        {{"hatch", "f", "a", "-n", "-d"}, true, false, "", true},
+        {{"hatch", "f", "a", "-d", "-N", "-c"}, true, true, "", true},
+        {{"hatch", "f", "a", "-dOld", "-d", "-D"}, false, false, "Old", true},
+        // A later text mends a "-D" left without one.
+        {{"hatch", "f", "a", "-d", "-n", "-D", "New"}, true, false, "New"},
         // The last description wins, whole: the hatch cuts it to its line.
         {{"HATCH", "f", "a", "-dfirst", "-D" + std::string(300, 'd')}, false, false, std::string(300, 'd')},
         // Quiet anywhere is no argument: the options still count from 4.
@@ -202,6 +212,7 @@ TEST(CommandLine, WordArgumentsAndHatchOptions) {
         EXPECT_EQ(parsed.immediateHatch, c.immediate);
         EXPECT_EQ(parsed.copyToArea, c.copy);
         EXPECT_EQ(parsed.hatchDescription, c.description);
+        EXPECT_EQ(parsed.descriptionMissing, c.missing);
     }
 }
 
