@@ -121,8 +121,8 @@ void ComplainRefused(const TicWork& work, const std::string& text) {
     ShowError(work, PrintableText(work.ticName) + ": " + text);
 }
 
-// A TIC left to wait for its file, or a dupe, is no error, but its tossing
-// line must not stand for a toss: it is followed by why, as progress.
+// A TIC left to wait for its file is no error, but its tossing line must
+// not stand for a toss: it is followed by why, as progress.
 void ShowNotTossed(const TicWork& work, const std::string& text) {
     Log(work, text);
     if (!work.state.Screen) WriteLine(PrintableText(work.ticName) + ": " + text);
@@ -486,7 +486,7 @@ AreaRecord FindTargetArea(TicWork& work) {
     if (!config.dupeFile.empty() &&
         IsDupe(work.run.dupes, config.dupeFile, area.Name, tic.File, tic.Crc, DupeSize(work.inboundSize))) {
         ++work.state.BadTicCount;
-        ShowNotTossed(work, MessageText(Msg::LOGDUPE));
+        ComplainRefused(work, MessageText(Msg::LOGDUPE));
         MoveAside(work, config.dupeDir, MessageText(Msg::FILESBBSDUPE));
         return AreaRecord{};
     }
