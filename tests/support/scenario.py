@@ -454,8 +454,29 @@ PRIVATE_MODE = re.compile(rb'\x1b\[\?([0-9;]+)([hl])')
 
 
 def escaped(text):
-    """A step's text with \\n, \\r, \\t and \\\\ for line ends, tabs and a backslash."""
-    return re.sub(r'\\([nrt\\])', lambda m: {'n': '\n', 'r': '\r', 't': '\t', '\\': '\\'}[m.group(1)], text)
+    """A step's text with \\n, \\r, \\t, \\e and \\\\ for line ends, tabs, Esc and a backslash."""
+    return re.sub(r'\\([nrte\\])',
+                  lambda m: {'n': '\n', 'r': '\r', 't': '\t', 'e': '\x1b', '\\': '\\'}[m.group(1)], text)
+
+
+# Counts the bytes typed at the terminal and not read, also those of a line
+# not ended (which a terminal in line mode does not count as readable).
+UNREAD = '''import os, termios
+modes = termios.tcgetattr(0)
+raw = list(modes)
+raw[3] &= ~termios.ICANON
+raw[6] = list(modes[6])
+raw[6][termios.VMIN], raw[6][termios.VTIME] = 0, 0
+termios.tcsetattr(0, termios.TCSANOW, raw)
+count = 0
+while True:
+    data = os.read(0, 4096)
+    if not data:
+        break
+    count += len(data)
+termios.tcsetattr(0, termios.TCSANOW, modes)
+print(count)
+'''
 
 
 def sgr_mouse(action, column, row):
@@ -498,7 +519,7 @@ class Window:
         shutil.rmtree(state, ignore_errors=True)
         os.makedirs(state)
         q = {name: shlex.quote(os.path.join(state, name))
-             for name in ('before', 'after', 'code', 'go', 'printed', 'start', 'stream')}
+             for name in ('before', 'after', 'code', 'go', 'printed', 'start', 'stream', 'typeahead')}
         shell = ("while [ ! -e {start} ]; do sleep 0.02; done; "
                  "cd {work} && stty -g > {before} && stty -a > {before}.a; "
                  # The shell's own word on a killed job ("Hangup", its PID) is not the program's.
@@ -506,7 +527,10 @@ class Window:
                  "code=$?; exec 3>&-; "
                  "stty -g > {after}; stty -a > {after}.a; echo $code > {code}.new; mv {code}.new {code}; "
                  "while [ ! -e {go} ]; do sleep 0.05; done; "
+                 # What was typed and not read would reach the shell as a command.
+                 "python3 -c {unread} > {typeahead}; "
                  "printf '\\r\\n--- after\\n'; touch {printed}; sleep 600").format(
+            unread=shlex.quote(UNREAD),
             work=shlex.quote(work), program=' '.join(shlex.quote(a) for a in command),
             jobshell=shlex.quote(os.path.join(SOURCE, 'tests', 'support', 'jobshell.py')),
             state=shlex.quote(state), **q)
@@ -600,6 +624,18 @@ class Window:
             # -p: inside the marks of bracketed paste when the program asked
             # for them; line ends are sent as a terminal sends them (CR).
             self.run('paste-buffer', '-p', '-d', '-b', 'scenario', '-t', 'scenario')
+        elif word == 'raw':
+            # Bytes as a terminal sends them; "\p" waits 100 ms between them.
+            pieces = line[len('> raw '):].split('\\p')
+            if not ''.join(pieces):
+                raise RuntimeError('nothing to send: ' + line)
+            self.running(line)
+            for i, piece in enumerate(pieces):
+                if i > 0:
+                    time.sleep(0.1)
+                data = escaped(piece).encode()
+                if data:
+                    self.run('send-keys', '-t', 'scenario', '-H', *('%02x' % b for b in data))
         elif word == 'mouse':
             parts = rest.split()
             if len(parts) != 3 or not parts[1].isdigit() or not parts[2].isdigit():
@@ -638,7 +674,7 @@ class Window:
             if number == signal.SIGTSTP:
                 return self.stopped(line)
         else:
-            raise RuntimeError('a step is "> keys", "> type", "> paste", "> mouse", "> screen", "> colours", '
+            raise RuntimeError('a step is "> keys", "> type", "> raw", "> paste", "> mouse", "> screen", "> colours", '
                                '"> resize", "> signal", "> run" or "> $": ' + line)
         return None
 
@@ -683,6 +719,10 @@ class Window:
         if alternate != '0':
             wrong.append('alternate screen on')
         wrong += self.input_modes_left()
+        if check_ttys and os.path.exists(self.path('typeahead')):
+            left = int(open(self.path('typeahead')).read())
+            if left:
+                wrong.append('%d typed bytes left for the shell' % left)
         row = int(self.run('display', '-p', '-t', 'scenario', '#{cursor_y}')) - 1
         plain, coloured = self.screen(row=row), self.screen(colours=True, row=row)
         if plain != label:
