@@ -218,7 +218,7 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
                 continue;
             }
             if (file.empty()) {
-                filePanel.note = area + ": pick the file to hatch";
+                filePanel.note = Fill(MessageText(Msg::HATCHPICKFILE), "%a", UpperCase(area));
                 active = ActivePanel::Files;
                 continue;
             }
