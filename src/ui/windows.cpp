@@ -66,7 +66,7 @@ void ShowKeyHelp() {
         for (int i = 0; i < rows; ++i) {
             const KeyHelpLine& line = KeyHelp[static_cast<std::size_t>(i)];
             WriteAt(10, top + 1 + i, keys, line.keys);
-            WriteAt(31, top + 1 + i, window, line.what);
+            WriteAt(32, top + 1 + i, window, line.what);
         }
     };
     SetCursorVisible(false);
