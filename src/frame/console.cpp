@@ -29,6 +29,12 @@ struct ConsoleInternals {
     std::bitset<128> shown;
     std::array<std::string, 128> glyphs;
     int endOfInputCount = 0;
+    bool reportsWanted = false;   // a view takes pastes and the mouse
+    bool reportsOn = false;       // the terminal was told to send them
+    std::string pasted;           // the last paste, code page 866
+    MouseEvent mouse;             // the last mouse event
+    std::uint64_t lastClickTick = 0;
+    int lastClickColumn = -1, lastClickRow = -1;
 };
 
 ConsoleInternals& Internals() {
@@ -189,7 +195,14 @@ void UpdateGuard() {
     const ConsoleState& console = Console();
     const ConsoleInternals& internals = Internals();
     if (!console.terminal || console.capture) return;
-    SetTerminalGuard(internals.alternateDepth > 0, !console.cursorVisible, internals.coloured);
+    SetTerminalGuard(internals.alternateDepth > 0, !console.cursorVisible, internals.coloured, internals.reportsOn);
+}
+
+void SwitchReports(bool on) {
+    ConsoleInternals& internals = Internals();
+    if (internals.reportsOn == on) return;
+    Out(on ? ReportsOn : ReportsOff);
+    internals.reportsOn = on;
 }
 
 // Sets the terminal's colours. On the normal screen light grey and black are
@@ -516,6 +529,14 @@ std::uint16_t DecodeCsi(std::string_view bytes, std::size_t start, bool alt, std
         if (key >= 'A' && key <= 'E') return KeyCode(static_cast<KeyName>(KeyF1 + (key - 'A')), 1, alt);
         return 0;
     }
+    if (bytes[start] == '<') {
+        // An SGR mouse report: ESC [ < button ; column ; row M or m.
+        std::size_t i = start + 1;
+        while (i < bytes.size() && ((bytes[i] >= '0' && bytes[i] <= '9') || bytes[i] == ';')) ++i;
+        if (i >= bytes.size()) return 0;
+        consumed = i + 1;
+        return bytes[i] == 'M' || bytes[i] == 'm' ? KeyMouse : 0;
+    }
     int params[2] = {0, 0};
     int count = 0;
     bool other = false;
@@ -544,6 +565,8 @@ std::uint16_t DecodeCsi(std::string_view bytes, std::size_t start, bool alt, std
     int first = params[0] == 0 ? 1 : params[0];
     int modifier = count >= 1 && params[1] > 0 ? params[1] : 1;
     if (modifier > 16) return 0;
+    if (final == '~' && first == 200 && count == 0) return KeyPasteBegin;
+    if (final == '~' && first == 201 && count == 0) return 0;  // the end of a paste that was not begun
     if (final == '~') return KeyCode(KeyOfTilde(first), modifier, alt);
     if (final == 'Z') return 15 << 8;  // Shift+Tab
     // A cursor position report looks like F3 with a modifier; a key always has 1 first.
@@ -809,6 +832,7 @@ void SaveScreen(int rows, SavedScreen& saved) {
         internals.mainX = console.cursorX;
         internals.mainY = console.cursorY;
         Out("\x1b[?1049h");
+        if (internals.reportsWanted) SwitchReports(true);
         internals.alternateDepth = 1;
         internals.emittedAttr = -1;
         Repaint(0, console.height);
@@ -838,6 +862,7 @@ void RestoreScreen(int rows, SavedScreen& saved) {
     if (--internals.alternateDepth == 0) {
         // Leaving the alternate screen brings back the normal one and its
         // cursor, and the terminal's own input: Ctrl+C works again.
+        SwitchReports(false);
         Out("\x1b[?1049l");
         LeaveRawInput();
         if (internals.mainWidth == console.width && internals.mainCells.size() == console.cells.size()) {
@@ -864,6 +889,7 @@ void RestoreTerminal() {
         if (internals.alternateDepth > 0) {
             std::vector<ScreenCell> view = console.cells;
             int width = console.width, height = console.height, viewY = console.cursorY;
+            SwitchReports(false);
             Out("\x1b[0m\x1b[?1049l");
             internals.alternateDepth = 0;
             internals.emittedAttr = -1;
@@ -882,9 +908,15 @@ void RestoreTerminal() {
         internals.coloured = false;
         internals.emittedAttr = -1;
     }
+    SwitchReports(false);
     FlushConsole();
+    if (internals.reportsWanted && !console.capture) {
+        // Keys typed ahead, or the rest of a sequence, are no command for the shell.
+        internals.input.clear();
+        DiscardTypeahead();
+    }
     LeaveRawInput();
-    if (console.terminal && !console.capture) SetTerminalGuard(false, false, false);
+    if (console.terminal && !console.capture) SetTerminalGuard(false, false, false, false);
 }
 
 // ---- Keys ------------------------------------------------------------------------
@@ -951,6 +983,144 @@ void EnableResizeKeys() {
     if (Console().terminal && !Console().capture) EnableResizeEvents();
 }
 
+void SetInputReports(bool wanted) {
+    ConsoleState& console = Console();
+    ConsoleInternals& internals = Internals();
+    if (!console.terminal || console.capture) return;
+    internals.reportsWanted = wanted;
+    if (wanted && internals.alternateDepth > 0) SwitchReports(true);
+    if (!wanted) {
+        SwitchReports(false);
+        internals.input.clear();
+        DiscardTypeahead();
+    }
+    UpdateGuard();
+    FlushConsole();
+}
+
+void SuspendToShell() {
+    FlushConsole();
+    SuspendProcess();
+}
+
+std::string TakePastedText() {
+    std::string text;
+    text.swap(Internals().pasted);
+    return text;
+}
+
+std::string PastedLine(std::string_view text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char ch = static_cast<unsigned char>(text[i]);
+        if (ch == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;  // one blank for CR LF
+        if (ch == '\r' || ch == '\n' || ch == '\t') line += ' ';
+        else if (ch >= 0x20 && ch != 0x7F) line += static_cast<char>(ch);
+    }
+    return line;
+}
+
+MouseEvent LastMouseEvent() { return Internals().mouse; }
+
+bool ParseMouseReport(std::string_view sequence, MouseReport& report) {
+    if (sequence.size() < 4 || sequence.substr(0, 3) != "\x1b[<") return false;
+    int numbers[3] = {0, 0, 0};
+    int index = 0;
+    bool digits = false;
+    std::size_t i = 3;
+    for (; i < sequence.size(); ++i) {
+        char c = sequence[i];
+        if (c >= '0' && c <= '9') {
+            if (numbers[index] < 100000) numbers[index] = numbers[index] * 10 + (c - '0');
+            digits = true;
+        } else if (c == ';' && index < 2 && digits) {
+            ++index;
+            digits = false;
+        } else {
+            break;
+        }
+    }
+    if (index != 2 || !digits || i + 1 != sequence.size() || (sequence[i] != 'M' && sequence[i] != 'm')) return false;
+    if (numbers[1] < 1 || numbers[2] < 1) return false;
+    report.button = numbers[0];
+    report.column = numbers[1];
+    report.row = numbers[2];
+    report.pressed = sequence[i] == 'M';
+    return true;
+}
+
+namespace {
+
+// What a mouse report means to a view; false for what it ignores (releases,
+// motion, other buttons).
+bool TakeMouseReport(std::string_view sequence) {
+    ConsoleInternals& internals = Internals();
+    MouseReport report;
+    if (!ParseMouseReport(sequence, report) || !report.pressed || (report.button & 32)) return false;
+    const int button = report.button & ~(4 | 8 | 16);
+    MouseEvent event;
+    event.column = report.column;
+    event.row = report.row;
+    if (button == 64) {
+        event.action = MouseAction::WheelUp;
+    } else if (button == 65) {
+        event.action = MouseAction::WheelDown;
+    } else if (button == 0) {
+        // A second press on the same cell soon after the first opens; a
+        // third starts over.
+        constexpr std::uint64_t DoubleClickMs = 400;
+        const std::uint64_t now = MillisecondTick();
+        const bool twice = internals.lastClickColumn == report.column && internals.lastClickRow == report.row &&
+                           now - internals.lastClickTick <= DoubleClickMs;
+        event.action = twice ? MouseAction::DoubleClick : MouseAction::Click;
+        internals.lastClickTick = now;
+        internals.lastClickColumn = twice ? -1 : report.column;
+        internals.lastClickRow = twice ? -1 : report.row;
+    } else {
+        return false;
+    }
+    internals.mouse = event;
+    return true;
+}
+
+// The rest of a paste after its start: up to its end mark, or what came
+// before the terminal fell silent for a second.
+std::string ReadPaste() {
+    ConsoleInternals& internals = Internals();
+    static constexpr std::string_view endMark = "\x1b[201~";
+    constexpr std::size_t MaxPaste = 1 << 20;
+    std::uint64_t lastByte = MillisecondTick();
+    for (;;) {
+        std::size_t end = internals.input.find(endMark);
+        if (end != std::string::npos) {
+            std::string text = internals.input.substr(0, end);
+            internals.input.erase(0, end + endMark.size());
+            return text;
+        }
+        if (internals.input.size() > MaxPaste || MillisecondTick() - lastByte > 1000) break;
+        int got = ReadInputBytes(internals.input, 100);
+        if (got < 0) break;
+        if (got > 0) lastByte = MillisecondTick();
+        else if (WindowResizePending()) SleepMilliseconds(10);  // told at once; the paste comes first
+    }
+    std::string text;
+    text.swap(internals.input);
+    return text;
+}
+
+// A byte of the terminal's codeset back to code page 866.
+std::uint16_t FromTerminalCodeset(std::uint16_t code) {
+    const ConsoleInternals& internals = Internals();
+    if (code < 0x80 || code >= 0x100 || Console().utf8) return code;
+    for (int i = 0; i < 128; ++i)
+        if (internals.shown[i] && internals.glyphs[i].size() == 1 &&
+            static_cast<unsigned char>(internals.glyphs[i][0]) == code)
+            return static_cast<std::uint16_t>(128 + i);
+    return code;
+}
+
+}  // namespace
+
 std::uint16_t ReadKeyCode() {
     ConsoleState& console = Console();
     ConsoleInternals& internals = Internals();
@@ -959,7 +1129,9 @@ std::uint16_t ReadKeyCode() {
     std::uint16_t code = 0;
     bool haveKey = false;
     while (!haveKey) {
-        if (TakeWindowResize()) {
+        const bool resumed = TakeResume();
+        if (TakeWindowResize() || resumed) {
+            // After a stop the terminal showed the shell: everything is drawn again.
             int columns = 0, rows = 0;
             if (console.terminal && TerminalWindowSize(columns, rows)) {
                 console.width = columns;
@@ -987,14 +1159,31 @@ std::uint16_t ReadKeyCode() {
         std::size_t used = 0;
         std::uint16_t key = DecodeKeyBytes(internals.input, used, console.utf8);
         if (used > 0) {
+            const std::string sequence = internals.input.substr(0, used);
             internals.input.erase(0, used);
+            if (key == KeyPasteBegin) {
+                std::string text = ReadPaste();
+                std::string cp866;
+                if (console.utf8) {
+                    cp866 = Utf8ToCp866(text);
+                } else {
+                    for (char c : text)
+                        cp866 += static_cast<char>(FromTerminalCodeset(static_cast<unsigned char>(c)));
+                }
+                internals.pasted = PastedLine(cp866);
+                code = KeyPaste;
+                break;
+            }
+            if (key == KeyMouse && !TakeMouseReport(sequence)) continue;
             if (key == 0) continue;
             code = key;
             haveKey = true;
             break;
         }
-        // An incomplete sequence: the rest follows at once or not at all.
-        if (ReadInputBytes(internals.input, 50) > 0 || WindowResizePending()) continue;
+        // An incomplete sequence: the rest of an escape sequence follows
+        // within a moment (also over a slow link), or the Esc was a key.
+        constexpr int EscapeWaitMs = 300;
+        if (ReadInputBytes(internals.input, EscapeWaitMs) > 0 || WindowResizePending()) continue;
         unsigned char first = static_cast<unsigned char>(internals.input[0]);
         internals.input.erase(0, 1);
         if (first == 0x1B) {
@@ -1002,15 +1191,7 @@ std::uint16_t ReadKeyCode() {
             haveKey = true;
         }
     }
-    if (code >= 0x80 && code < 0x100 && !console.utf8) {
-        // A non-UTF-8 terminal sends its own codeset; back to code page 866.
-        for (int i = 0; i < 128; ++i)
-            if (internals.shown[i] && internals.glyphs[i].size() == 1 &&
-                static_cast<unsigned char>(internals.glyphs[i][0]) == code) {
-                code = static_cast<std::uint16_t>(128 + i);
-                break;
-            }
-    }
+    code = FromTerminalCodeset(code);
     if (internals.alternateDepth == 0) LeaveRawInput();
     return code;
 }

@@ -99,9 +99,44 @@ constexpr std::uint16_t KeyInputEnded = 0xFFFF;
 // After EnableResizeEvents: the window changed its size; the shadow screen
 // has the new size, is blank, and the view must be drawn again.
 constexpr std::uint16_t KeyResize = 0xFFFE;
+// Text pasted while bracketed paste is on: TakePastedText gives it.
+constexpr std::uint16_t KeyPaste = 0xFFFD;
+// A click or the wheel while mouse reports are on: LastMouseEvent tells which.
+constexpr std::uint16_t KeyMouse = 0xFFFC;
+// Decoding only: the start of a paste, which ReadKeyCode reads to its end.
+constexpr std::uint16_t KeyPasteBegin = 0xFFFB;
 std::uint16_t ReadKeyCode();
 // Reports window size changes as KeyResize from now on.
 void EnableResizeKeys();
+// While a view takes pastes and the mouse: on the alternate screen the
+// terminal marks pastes and reports the mouse; off again on every way out
+// (the normal screen, exit, signals, a suspend), and what was typed ahead
+// is dropped at the end so that it never reaches the shell.
+void SetInputReports(bool wanted);
+
+// Stops the process as SIGTSTP does (Ctrl+Z is a key in raw mode): the
+// terminal goes back to the shell until the job goes on.
+void SuspendToShell();
+
+// The last paste as one line of code page 866.
+std::string TakePastedText();
+// Pasted text as one line: line ends (CR LF, CR, LF) and tabs become one
+// blank each, other control bytes are dropped.
+std::string PastedLine(std::string_view text);
+
+enum class MouseAction { Click, DoubleClick, WheelUp, WheelDown };
+struct MouseEvent {
+    MouseAction action = MouseAction::Click;
+    int column = 0, row = 0;  // 1-based cell
+};
+MouseEvent LastMouseEvent();
+// An SGR mouse report, ESC [ < button ; column ; row M (press) or m (release).
+struct MouseReport {
+    int button = 0;  // 0 left, 1 middle, 2 right, 64/65 wheel; +4 Shift, +8 Alt, +16 Ctrl, +32 motion
+    int column = 0, row = 0;
+    bool pressed = false;
+};
+bool ParseMouseReport(std::string_view sequence, MouseReport& report);
 // Decodes one key from the bytes a terminal sent; consumed = bytes used (0: need more).
 // A code of 0 with bytes consumed is no key (a report or an unknown sequence).
 std::uint16_t DecodeKeyBytes(std::string_view bytes, std::size_t& consumed);

@@ -20,21 +20,27 @@ namespace {
 volatile sig_atomic_t GuardAlternate = 0;
 volatile sig_atomic_t GuardCursorHidden = 0;
 volatile sig_atomic_t GuardColoured = 0;
+volatile sig_atomic_t GuardReports = 0;
 volatile sig_atomic_t RawActive = 0;
 struct termios SavedTermios;
+volatile sig_atomic_t ResumePending = 0;
 
 // Resize events: the handler sets the flag and wakes poll() through a pipe,
 // so a signal between the check and the wait is never lost.
 volatile sig_atomic_t ResizePending = 0;
 int WakePipe[2] = {-1, -1};
 
-void OnWindowChange(int) {
-    int savedErrno = errno;
-    ResizePending = 1;
+void WakeReader() {
     if (WakePipe[1] >= 0) {
         char byte = 1;
         [[maybe_unused]] ssize_t written = ::write(WakePipe[1], &byte, 1);
     }
+}
+
+void OnWindowChange(int) {
+    int savedErrno = errno;
+    ResizePending = 1;
+    WakeReader();
     errno = savedErrno;
 }
 
@@ -50,21 +56,93 @@ void (*ExitHook)() = nullptr;
 // Also called from the signal handler: WriteOutputBytes only calls write().
 void WriteRaw(const char* text) { WriteOutputBytes(text); }
 
-void OnSignal(int signalNumber) {
-    int savedErrno = errno;
+void RawMode(struct termios& mode) {
+    mode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP | BRKINT | INPCK | PARMRK);
+    mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+}
+
+// A stopped job continued in the background stops again at tcsetattr
+// (SIGTTOU) and goes on with EINTR when it is brought to the foreground.
+int SetModes(const struct termios& mode) {
+    int result;
+    while ((result = ::tcsetattr(0, TCSANOW, &mode)) != 0 && errno == EINTR) {
+    }
+    return result;
+}
+
+// Only write() and tcsetattr(): called from signal handlers.
+void GiveTerminalBack() {
+    if (GuardReports) WriteRaw(ReportsOff);
     // Leaving the alternate screen brings back the colours of the moment it
     // was entered, so the colours are reset after it.
     if (GuardAlternate) WriteRaw("\x1b[?1049l");
     if (GuardColoured || GuardAlternate) WriteRaw("\x1b[0m");
     if (GuardCursorHidden) WriteRaw("\x1b[?25h");
-    if (RawActive) ::tcsetattr(0, TCSANOW, &SavedTermios);
+    if (RawActive) SetModes(SavedTermios);
+}
+
+void TakeTerminalAgain() {
+    if (RawActive) {
+        // The shell may have changed the modes meanwhile: those are the ones
+        // to give back next time.
+        struct termios mode {};
+        if (::tcgetattr(0, &mode) == 0) {
+            SavedTermios = mode;
+            RawMode(mode);
+            SetModes(mode);
+        }
+    }
+    if (GuardAlternate) WriteRaw("\x1b[?1049h");
+    if (GuardCursorHidden) WriteRaw("\x1b[?25l");
+    if (GuardReports) WriteRaw(ReportsOn);
+}
+
+void OnSignal(int signalNumber) {
+    int savedErrno = errno;
+    GiveTerminalBack();
     GuardAlternate = 0;
     GuardCursorHidden = 0;
     GuardColoured = 0;
+    GuardReports = 0;
     RawActive = 0;
     errno = savedErrno;
     ::signal(signalNumber, SIG_DFL);
     ::raise(signalNumber);
+}
+
+struct sigaction SuspendHandler {};
+
+// The terminal goes back to the shell for the stop and is taken again when
+// the job goes on; the view is then drawn again by the reader.
+void OnSuspend(int) {
+    int savedErrno = errno;
+    GiveTerminalBack();
+    struct sigaction stop {};
+    stop.sa_handler = SIG_DFL;
+    sigemptyset(&stop.sa_mask);
+    ::sigaction(SIGTSTP, &stop, nullptr);
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTSTP);
+    ::sigprocmask(SIG_UNBLOCK, &blocked, nullptr);
+    // Stops here until SIGCONT. Without a shell to continue it (an orphaned
+    // process group) the kernel drops the signal and the view goes on at once.
+    ::raise(SIGTSTP);
+    ::sigaction(SIGTSTP, &SuspendHandler, nullptr);
+    TakeTerminalAgain();
+    ResumePending = 1;
+    WakeReader();
+    errno = savedErrno;
+}
+
+// Also after SIGSTOP, which cannot be caught: the view is drawn again.
+void OnContinue(int) {
+    int savedErrno = errno;
+    ResumePending = 1;
+    WakeReader();
+    errno = savedErrno;
 }
 
 void OnExit() {
@@ -72,6 +150,9 @@ void OnExit() {
 }
 
 }  // namespace
+
+const char* const ReportsOn = "\x1b[?2004h\x1b[?1000h\x1b[?1006h";
+const char* const ReportsOff = "\x1b[?1006l\x1b[?1000l\x1b[?2004l";
 
 bool OutputIsTerminal() { return ::isatty(1) == 1; }
 bool InputIsTerminal() { return ::isatty(0) == 1; }
@@ -151,10 +232,7 @@ void EnterRawInput() {
     struct termios mode {};
     if (::tcgetattr(0, &mode) != 0) return;
     SavedTermios = mode;
-    mode.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | ISTRIP | BRKINT | INPCK | PARMRK);
-    mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | ISIG | IEXTEN);
-    mode.c_cc[VMIN] = 1;
-    mode.c_cc[VTIME] = 0;
+    RawMode(mode);
     RawActive = 1;
     if (::tcsetattr(0, TCSANOW, &mode) != 0) RawActive = 0;
 }
@@ -173,7 +251,7 @@ int ReadInputBytes(std::string& bytes, int timeoutMs) {
     wait[1].events = POLLIN;
     nfds_t count = WakePipe[0] >= 0 ? 2 : 1;
     for (;;) {
-        if (ResizePending) return 0;
+        if (ResizePending || ResumePending) return 0;
         int ready = ::poll(wait, count, timeoutMs);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return -1;
@@ -271,10 +349,24 @@ bool QueryCursorPosition(int& column, int& row, std::string& typeahead, int time
     return found && row >= 0 && column >= 0;
 }
 
-void SetTerminalGuard(bool alternateScreen, bool cursorHidden, bool coloured) {
+void SetTerminalGuard(bool alternateScreen, bool cursorHidden, bool coloured, bool reports) {
     GuardAlternate = alternateScreen ? 1 : 0;
     GuardCursorHidden = cursorHidden ? 1 : 0;
     GuardColoured = coloured ? 1 : 0;
+    GuardReports = reports ? 1 : 0;
+}
+
+bool TakeResume() {
+    if (!ResumePending) return false;
+    ResumePending = 0;
+    DrainWakePipe();
+    return true;
+}
+
+void SuspendProcess() { ::raise(SIGTSTP); }
+
+void DiscardTypeahead() {
+    if (InputIsTerminal()) ::tcflush(0, TCIFLUSH);
 }
 
 void InstallTerminalGuards(void (*atExit)()) {
@@ -291,6 +383,18 @@ void InstallTerminalGuards(void (*atExit)()) {
         handler.sa_handler = OnSignal;
         sigemptyset(&handler.sa_mask);
         ::sigaction(signalNumber, &handler, nullptr);
+    }
+    struct sigaction current {};
+    if (::sigaction(SIGTSTP, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        SuspendHandler.sa_handler = OnSuspend;
+        SuspendHandler.sa_flags = SA_RESTART;
+        sigemptyset(&SuspendHandler.sa_mask);
+        ::sigaction(SIGTSTP, &SuspendHandler, nullptr);
+        struct sigaction resume {};
+        resume.sa_handler = OnContinue;
+        sigemptyset(&resume.sa_mask);
+        resume.sa_flags = SA_RESTART;
+        ::sigaction(SIGCONT, &resume, nullptr);
     }
     std::atexit(OnExit);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The raw terminal services under the console layer: terminal detection,
 // size and character set, writing bytes, raw key input and putting the
-// terminal back in order at exit and on SIGINT, SIGTERM and SIGHUP.
+// terminal back in order at exit, on SIGINT, SIGTERM and SIGHUP, and around
+// a suspend (SIGTSTP, Ctrl+Z) until SIGCONT.
 #include <array>
 #include <string>
 #include <string_view>
@@ -52,9 +53,24 @@ bool WindowResizePending();
 // appended to typeahead. False when the terminal does not answer in time.
 bool QueryCursorPosition(int& column, int& row, std::string& typeahead, int timeoutMs);
 
-// What a signal handler must undo before the process dies.
-void SetTerminalGuard(bool alternateScreen, bool cursorHidden, bool coloured);
+// What a signal handler must undo before the process dies or stops (and
+// take again when it goes on): the alternate screen, a hidden cursor,
+// colours, and the reports of pastes and of the mouse.
+void SetTerminalGuard(bool alternateScreen, bool cursorHidden, bool coloured, bool reports);
+
+// The sequences that turn bracketed paste and SGR mouse reports on or off.
+extern const char* const ReportsOn;
+extern const char* const ReportsOff;
+
+// True once after the process went on from a stop (SIGCONT): the terminal
+// is taken again, and what it showed must be drawn again.
+bool TakeResume();
+// Stops the process as SIGTSTP does (Ctrl+Z, which raw mode reads as a key).
+void SuspendProcess();
+// Drops what was typed and not yet read, so that it never reaches the shell.
+void DiscardTypeahead();
 
 // Installs, once, the SIGINT, SIGTERM and SIGHUP handlers that restore the
-// terminal and re-raise, and registers atExit to run at normal exit.
+// terminal and re-raise, the SIGTSTP and SIGCONT handlers that give it back
+// and take it again, and registers atExit to run at normal exit.
 void InstallTerminalGuards(void (*atExit)());

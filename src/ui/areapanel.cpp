@@ -15,6 +15,8 @@ std::string Upper(std::string_view text) {
     return upper;
 }
 
+constexpr int PanelWidthOfAreas = AreaTagWidth + 2;
+
 const std::string StatusText = " F3 - View fileecho info" + std::string(45, ' ') + "ESC - Back ";
 
 void ShowAreaInfo(const AreaPanel& panel) {
@@ -41,7 +43,7 @@ void ShowAreaInfo(const AreaPanel& panel) {
         }
     };
     ViewScope view(draw);
-    ReadViewKey();
+    ReadClosingKey();
 }
 
 }  // namespace
@@ -123,7 +125,14 @@ void DrawAreaPanel(AreaPanel& panel) {
     if (panel.active) WriteAt(1, height + 2, c[PanelStatusStr], StatusText);
 }
 
-void RunAreaPanel(AreaPanel& panel) {
+int AreaTagAt(const AreaPanel& panel, int rows, int column, int row) {
+    const int x = column - panel.left - 1, y = row - panel.top - 2;
+    if (x < 0 || x >= AreaTagWidth || y < 0 || y >= rows) return -1;
+    const int index = panel.first + y;
+    return index < static_cast<int>(panel.tags.size()) ? index : -1;
+}
+
+PanelExit RunAreaPanel(AreaPanel& panel, const MouseEvent* start) {
     panel.result.clear();
     panel.search.clear();
     panel.active = true;
@@ -131,14 +140,36 @@ void RunAreaPanel(AreaPanel& panel) {
     DrawAreaPanel(panel);
     const int count = static_cast<int>(panel.tags.size());
     for (;;) {
-        std::uint16_t key = ReadViewKey();
+        std::uint16_t key = start ? KeyMouse : ReadViewKey();
+        const MouseEvent mouse = start ? *start : LastMouseEvent();
+        start = nullptr;
+        if (key == KeyPaste) continue;  // a paste is no key here
         const int rows = std::max(1, PanelHeight() - 4);
-        if (IsLeaveKey(key)) break;
-        if (key == KeyEnter) {
-            if (count > 0) panel.result = panel.tags[static_cast<std::size_t>(panel.current)];
-            break;
+        if (key == KeyF10) return PanelExit::Quit;
+        if (IsLeaveKey(key)) return PanelExit::Back;
+        if (key == KeyTab || key == KeyShiftTab) return PanelExit::Switch;
+        if (key == KeyMouse) {
+            const bool inside = mouse.column >= panel.left && mouse.column < panel.left + PanelWidthOfAreas &&
+                                mouse.row >= panel.top && mouse.row <= panel.top + PanelHeight();
+            if (!inside) {
+                panel.handoff = mouse;
+                return PanelExit::Elsewhere;
+            }
+            panel.search.clear();
+            if (mouse.action == MouseAction::WheelUp || mouse.action == MouseAction::WheelDown) {
+                ScrollList(panel.first, panel.current, count, rows, mouse.action == MouseAction::WheelUp ? -3 : 3);
+            } else if (int index = AreaTagAt(panel, rows, mouse.column, mouse.row); index >= 0) {
+                panel.current = index;
+                if (mouse.action == MouseAction::DoubleClick) key = KeyEnter;
+            }
         }
-        if (key > 255) {
+        if (key == KeyEnter && count > 0) {
+            panel.result = panel.tags[static_cast<std::size_t>(panel.current)];
+            return PanelExit::Picked;
+        }
+        if (key == KeyMouse || key == KeyEnter) {
+            // done above
+        } else if (key > 255) {
             panel.search.clear();
             int steps = key == KeyPageUp || key == KeyPageDown ? rows : 1;
             for (int i = 0; i < steps; ++i) {
@@ -154,5 +185,4 @@ void RunAreaPanel(AreaPanel& panel) {
         }
         DrawAreaPanel(panel);
     }
-    panel.active = false;
 }

@@ -8,6 +8,8 @@
 
 #include "config/areas.h"
 #include "config/colors.h"
+#include "frame/console.h"
+#include "ui/windows.h"
 
 constexpr int AreaTagWidth = 38;
 
@@ -20,8 +22,9 @@ struct AreaPanel {
     int first = 0, current = 0;
     std::string search;               // typed first letters, upper case
     bool loadError = false;           // no AREA line could be read
-    bool active = false;
+    bool active = false;              // takes the keys; its key line is on the status row
     std::string result;               // the chosen tag; empty: none
+    MouseEvent handoff;               // a click or the wheel outside the panel
 };
 
 void InitAreaPanel(AreaPanel& panel, AreaIndexes& areaIndexes, const std::string& areasFile, const ColorScheme& colors,
@@ -29,8 +32,11 @@ void InitAreaPanel(AreaPanel& panel, AreaIndexes& areaIndexes, const std::string
 // Loads the tags; false (and loadError) when the file is missing or has none.
 bool LoadAreaPanel(AreaPanel& panel);
 void DrawAreaPanel(AreaPanel& panel);
-// Keys until a tag is chosen (result) or Esc (empty result).
-void RunAreaPanel(AreaPanel& panel);
+// Keys until a tag is chosen (result), Esc, F10, Tab or a mouse event
+// outside the panel; start is a mouse event handed over from the other panel.
+PanelExit RunAreaPanel(AreaPanel& panel, const MouseEvent* start = nullptr);
+// The tag under a screen cell, or -1; rows tags are shown.
+int AreaTagAt(const AreaPanel& panel, int rows, int column, int row);
 
 // The first tag in list order that begins with the search text (ASCII and
 // Cyrillic case ignored), or -1.

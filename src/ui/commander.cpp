@@ -149,6 +149,8 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
     int columns = 0, rows = 0;
     GetScreenSize(columns, rows);
     SavedScreen whole;
+    // Pastes go into the field they are pasted into, and the mouse picks.
+    SetInputReports(true);
     SaveScreen(rows, whole);
     EnableResizeKeys();
     ClearScreen(LightGray);
@@ -177,18 +179,59 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
             DrawFilePanel(filePanel);
             DrawAreaPanel(areaPanel);
         });
+        // A hatch needs a file picked in the file panel and an echo picked
+        // in the area panel, in either order; Tab goes between them.
+        ActivePanel active = ActivePanel::Files;
+        std::string file, area;
+        std::optional<MouseEvent> handoff;
         for (;;) {
-            RunFilePanel(filePanel);
-            if (filePanel.result.empty()) break;
-            RunAreaPanel(areaPanel);
-            if (!areaPanel.result.empty()) {
-                filePanel.note =
-                    HatchThroughDialog(node, run, request, filePanel.result, areaPanel.result, whole, true);
-                // A copy into the shown directory is listed at once.
-                RefreshFilePanel(filePanel);
+            filePanel.active = active == ActivePanel::Files;
+            areaPanel.active = active == ActivePanel::Areas;
+            RedrawViews();
+            const MouseEvent* start = handoff ? &*handoff : nullptr;
+            const PanelExit exit = filePanel.active ? RunFilePanel(filePanel, start) : RunAreaPanel(areaPanel, start);
+            handoff.reset();
+            if (exit == PanelExit::Quit) break;
+            if (exit == PanelExit::Back) {
+                // Esc in the area panel goes back to the file panel; in the file panel it leaves.
+                if (filePanel.active || !request.filePath.empty()) break;
+                file.clear();
+                area.clear();
+                active = ActivePanel::Files;
+                continue;
             }
+            if (exit == PanelExit::Switch || exit == PanelExit::Elsewhere) {
+                const MouseEvent& mouse = filePanel.active ? filePanel.handoff : areaPanel.handoff;
+                const int other = filePanel.active ? areaPanel.left : filePanel.left;
+                // A click or the wheel counts in the other panel only.
+                if (exit == PanelExit::Elsewhere &&
+                    (mouse.column < other || mouse.column >= other + PanelWidth || mouse.row > PanelHeight() + 1))
+                    continue;
+                if (exit == PanelExit::Elsewhere) handoff = mouse;
+                active = filePanel.active ? ActivePanel::Areas : ActivePanel::Files;
+                continue;
+            }
+            if (filePanel.active) file = filePanel.result;
+            else area = areaPanel.result;
+            if (area.empty()) {
+                active = ActivePanel::Areas;
+                continue;
+            }
+            if (file.empty()) {
+                filePanel.note = Fill(MessageText(Msg::HATCHPICKFILE), "%a", UpperCase(area));
+                active = ActivePanel::Files;
+                continue;
+            }
+            filePanel.note = HatchThroughDialog(node, run, request, file, area, whole, true);
+            // A copy into the shown directory is listed at once.
+            RefreshFilePanel(filePanel);
+            file.clear();
+            area.clear();
+            active = ActivePanel::Files;
             if (!request.filePath.empty()) break;
         }
+        filePanel.active = areaPanel.active = false;
     }
     RestoreScreen(-1, whole);
+    SetInputReports(false);
 }

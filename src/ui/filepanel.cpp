@@ -275,16 +275,47 @@ void RefreshFilePanel(FilePanel& panel) {
     ChangeDirectory(panel, panel.path, current);
 }
 
-void RunFilePanel(FilePanel& panel) {
+int FileEntryAt(const FilePanel& panel, int rows, int column, int row) {
+    const int x = column - panel.left - 1, y = row - panel.top - 2;
+    if (rows <= 0 || x < 0 || y < 0 || y >= rows || x >= 3 * (LabelWidth + 1) - 1) return -1;
+    if (x % (LabelWidth + 1) == LabelWidth) return -1;  // a column's line
+    const int index = panel.first + (x / (LabelWidth + 1)) * rows + y;
+    return index < static_cast<int>(panel.entries.size()) ? index : -1;
+}
+
+PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start) {
     panel.result.clear();
     panel.active = true;
     SetCursorVisible(false);
     DrawFilePanel(panel);
     for (;;) {
-        std::uint16_t key = ReadViewKey();
+        std::uint16_t key = start ? KeyMouse : ReadViewKey();
+        const MouseEvent mouse = start ? *start : LastMouseEvent();
+        start = nullptr;
+        if (key == KeyPaste) continue;  // a paste is no key here
         panel.note.clear();
         const int count = static_cast<int>(panel.entries.size());
-        if (IsLeaveKey(key)) break;
+        const int rows = PanelHeight() - 4;
+        if (key == KeyF10) return PanelExit::Quit;
+        if (IsLeaveKey(key)) return PanelExit::Back;
+        if (key == KeyTab || key == KeyShiftTab) return PanelExit::Switch;
+        if (key == KeyMouse) {
+            const bool inside = mouse.column >= panel.left && mouse.column < panel.left + PanelWidth &&
+                                mouse.row >= panel.top && mouse.row <= panel.top + PanelHeight();
+            if (!inside) {
+                panel.handoff = mouse;
+                return PanelExit::Elsewhere;
+            }
+            if (mouse.action == MouseAction::WheelUp || mouse.action == MouseAction::WheelDown) {
+                ScrollList(panel.first, panel.current, count, 3 * rows, mouse.action == MouseAction::WheelUp ? -3 : 3);
+                key = 0;
+            } else {
+                const int index = FileEntryAt(panel, rows, mouse.column, mouse.row);
+                if (index >= 0) panel.current = index;
+                // A double click opens what the first click selected.
+                key = index >= 0 && mouse.action == MouseAction::DoubleClick ? KeyEnter : 0;
+            }
+        }
         if (key == KeyAltF1) {
             std::vector<DriveItem> drives = DriveList();
             std::vector<std::string> labels;
@@ -304,7 +335,7 @@ void RunFilePanel(FilePanel& panel) {
                 // a description list.
                 if (IsRegularFile(path) && IsUsableFileName(entry.name)) {
                     panel.result = path;
-                    break;
+                    return PanelExit::Picked;
                 }
                 panel.note = IsRegularFile(path) ? "A name with control characters or '\"' cannot be hatched"
                                                  : entry.shown + ": not a regular file";
@@ -315,10 +346,9 @@ void RunFilePanel(FilePanel& panel) {
             } else {
                 ChangeDirectory(panel, panel.path + entry.name + "/", {});
             }
-        } else {
-            MoveFileCursor(panel.first, panel.current, count, PanelHeight() - 4, key);
+        } else if (key != 0) {
+            MoveFileCursor(panel.first, panel.current, count, rows, key);
         }
         DrawFilePanel(panel);
     }
-    panel.active = false;
 }

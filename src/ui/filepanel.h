@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "config/colors.h"
+#include "frame/console.h"
+#include "ui/windows.h"
 
 constexpr int PanelWidth = 40;
 constexpr int LabelWidth = 12;  // one entry in a column
@@ -34,9 +36,10 @@ struct FilePanel {
     std::vector<FileEntry> entries;
     int first = 0, current = 0;       // first shown and current entry
     bool readError = false;           // the last directory could not be read
-    bool active = false;              // its key line is on the status row
+    bool active = false;              // takes the keys; its key line is on the status row
     std::string note;                 // shown on the status row until the next key
     std::string result;               // the chosen file's full path; empty: none
+    MouseEvent handoff;               // a click or the wheel outside the panel
 };
 
 void InitFilePanel(FilePanel& panel, const std::string& startDir, const std::string& mask,
@@ -47,8 +50,9 @@ bool ReadFilePanel(FilePanel& panel);
 // Reads the directory again, the cursor kept on the same name.
 void RefreshFilePanel(FilePanel& panel);
 void DrawFilePanel(FilePanel& panel);
-// Keys until a file is chosen (result) or Esc (empty result).
-void RunFilePanel(FilePanel& panel);
+// Keys until a file is chosen (result), Esc, F10, Tab or a mouse event
+// outside the panel; start is a mouse event handed over from the other panel.
+PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start = nullptr);
 
 // Directories first, then files, each sorted by the mode; ".." stays first.
 void SortFileEntries(std::vector<FileEntry>& entries, std::string_view mode);
@@ -62,5 +66,7 @@ std::string FileInfoLine(const FileEntry& entry);
 std::string PanelPathText(std::string_view path);
 // The parent of a directory path ("/a/b/" -> "/a/"), and the name left.
 std::string ParentDirectory(std::string_view path, std::string& left);
+// The entry under a screen cell, or -1; rows entries a column.
+int FileEntryAt(const FilePanel& panel, int rows, int column, int row);
 // Cursor keys over count entries shown in three columns of rows entries.
 void MoveFileCursor(int& first, int& current, int count, int rows, std::uint16_t key);

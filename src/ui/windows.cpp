@@ -33,7 +33,49 @@ constexpr std::array<std::array<char, 6>, 2> FrameChars = {{
 
 }  // namespace
 
-bool IsLeaveKey(std::uint16_t key) { return key == KeyEsc || key == KeyCtrlC || key == KeyInputEnded; }
+bool IsLeaveKey(std::uint16_t key) {
+    return key == KeyEsc || key == KeyF10 || key == KeyCtrlC || key == KeyInputEnded;
+}
+
+const std::vector<KeyHelpLine> KeyHelp = {
+    {"Up, Down, PgUp, PgDn", "move the cursor"},
+    {"Home, End", "the first or the last entry"},
+    {"Left, Right", "a column back or on in the file panel"},
+    {"Enter", "open a directory, pick a file or an echo"},
+    {"Tab", "the other panel"},
+    {"letters", "the first entry that begins with them"},
+    {"Ctrl+R", "read the directory again"},
+    {"Alt+F1", "mount points"},
+    {"Ctrl+\\", "the root directory"},
+    {"F3", "the file echo's settings"},
+    {"click, wheel", "select an entry, scroll"},
+    {"double click", "as Enter"},
+    {"Ctrl+Z", "stop; fg in the shell goes on"},
+    {"F1", "this help"},
+    {"Esc", "back to the file panel; there it leaves"},
+    {"F10", "leave"},
+};
+
+void ShowKeyHelp() {
+    const bool cursorWas = Console().cursorVisible;
+    const int top = 4, rows = static_cast<int>(KeyHelp.size());
+    auto draw = [&] {
+        if (!ScreenLargeEnough()) return;
+        constexpr unsigned char window = ColourOn(Black, LightGray), keys = ColourOn(Blue, LightGray);
+        DrawWindow("Keys", 7, top, 74, top + rows + 1, window, window, 0);
+        for (int i = 0; i < rows; ++i) {
+            const KeyHelpLine& line = KeyHelp[static_cast<std::size_t>(i)];
+            WriteAt(10, top + 1 + i, keys, line.keys);
+            WriteAt(32, top + 1 + i, window, line.what);
+        }
+    };
+    SetCursorVisible(false);
+    {
+        ViewScope view(draw);
+        ReadClosingKey();
+    }
+    SetCursorVisible(cursorWas);
+}
 
 ViewScope::ViewScope(std::function<void()> draw) {
     Views().push_back(std::move(draw));
@@ -68,8 +110,29 @@ std::uint16_t ReadViewKey() {
             RedrawViews();
             continue;
         }
+        if (key == KeyCtrlZ) {
+            // The stop gives the terminal to the shell; going on, the reader
+            // draws the views again.
+            SuspendToShell();
+            continue;
+        }
+        if (key == KeyF1 && ScreenLargeEnough()) {
+            ShowKeyHelp();
+            continue;
+        }
         // While the notice is shown only leaving is possible.
         if (!ScreenLargeEnough() && !IsLeaveKey(key)) continue;
+        return key;
+    }
+}
+
+std::uint16_t ReadClosingKey() {
+    for (;;) {
+        std::uint16_t key = ReadViewKey();
+        if (key == KeyPaste) continue;
+        if (key == KeyMouse && LastMouseEvent().action != MouseAction::Click &&
+            LastMouseEvent().action != MouseAction::DoubleClick)
+            continue;
         return key;
     }
 }
@@ -210,6 +273,16 @@ EditResult EditStep(EditState& state, std::uint16_t key, std::size_t maxLength) 
     return EditResult::Editing;
 }
 
+void EditPaste(EditState& state, std::string_view pasted, std::size_t maxLength) {
+    std::string& text = state.text;
+    const std::size_t limit = maxLength > 0 ? maxLength - 1 : 0;
+    state.cursor = std::min(state.cursor, text.size());
+    if (text.size() >= limit) return;
+    std::string_view piece = pasted.substr(0, limit - text.size());
+    text.insert(state.cursor, piece);
+    state.cursor += piece.size();
+}
+
 bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, unsigned char attr,
               std::string& text) {
     if (width == 0) return false;
@@ -228,7 +301,13 @@ bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, uns
     };
     ViewScope view(draw);
     for (;;) {
-        EditResult result = EditStep(state, ReadViewKey(), maxLength);
+        const std::uint16_t key = ReadViewKey();
+        if (key == KeyPaste) {
+            EditPaste(state, TakePastedText(), maxLength);
+            draw();
+            continue;
+        }
+        EditResult result = EditStep(state, key, maxLength);
         if (result == EditResult::Cancelled) return false;
         if (result == EditResult::Done) break;
         draw();
@@ -236,6 +315,16 @@ bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, uns
     Trim(state.text);
     text = state.text;
     return true;
+}
+
+void ScrollList(int& first, int& current, int count, int shown, int delta) {
+    if (count <= 0) {
+        first = current = 0;
+        return;
+    }
+    shown = std::max(1, shown);
+    first = std::clamp(first + delta, 0, std::max(0, count - shown));
+    current = std::clamp(current, first, std::min(count, first + shown) - 1);
 }
 
 std::string RepeatText(std::string_view piece, int count) {

@@ -18,11 +18,27 @@ constexpr int ViewRows = 25;
 constexpr std::uint16_t KeyUp = 72 << 8, KeyDown = 80 << 8, KeyLeft = 75 << 8, KeyRight = 77 << 8;
 constexpr std::uint16_t KeyHome = 71 << 8, KeyEnd = 79 << 8, KeyPageUp = 73 << 8, KeyPageDown = 81 << 8;
 constexpr std::uint16_t KeyInsert = 82 << 8, KeyDelete = 83 << 8, KeyF3 = 61 << 8, KeyAltF1 = 104 << 8;
-constexpr std::uint16_t KeyAltQ = 16 << 8;
+constexpr std::uint16_t KeyAltQ = 16 << 8, KeyF1 = 59 << 8, KeyF10 = 68 << 8, KeyShiftTab = 15 << 8;
 constexpr std::uint16_t KeyEnter = 13, KeyEsc = 27, KeyBackspace = 8, KeyCtrlC = 3, KeyCtrlBackslash = 28;
+constexpr std::uint16_t KeyTab = 9, KeyCtrlZ = 26;
 
-// Esc, and Ctrl+C, which arrives as a key in raw mode: both leave.
+// Esc, F10, and Ctrl+C, which arrives as a key in raw mode: all leave.
 bool IsLeaveKey(std::uint16_t key);
+
+// How a panel's keys ended: a pick (Enter or a double click), Esc, F10,
+// Tab, or a click or the wheel outside the panel (its handoff).
+enum class PanelExit { Picked, Back, Quit, Switch, Elsewhere };
+// Which panel of the commander takes the keys.
+enum class ActivePanel { Files, Areas };
+
+// One line of the key help (F1); the man page lists the same keys.
+struct KeyHelpLine {
+    const char* keys;
+    const char* what;
+};
+extern const std::vector<KeyHelpLine> KeyHelp;
+// The key help over the views until any key or click.
+void ShowKeyHelp();
 
 // Every view on the screen, bottom first, draws itself again after the
 // window's size changed or a view above it closed. A ViewScope puts a view
@@ -35,9 +51,13 @@ public:
     ViewScope& operator=(const ViewScope&) = delete;
 };
 void RedrawViews();
-// A key for a view. A resize is handled here (views drawn again, or a notice
-// while the window is smaller than 80x25); KeyInputEnded arrives as Esc.
+// A key for a view. A resize or a return from a stop is handled here (views
+// drawn again, or a notice while the window is smaller than 80x25), and so
+// are F1 (the key help) and Ctrl+Z (a stop); KeyPaste and KeyMouse reach
+// the view, which takes or ignores them.
 std::uint16_t ReadViewKey();
+// A key that closes a window: any but a paste.
+std::uint16_t ReadClosingKey();
 bool ScreenLargeEnough();
 
 // A frame from (left, top) to (right, bottom): style 0 double lines, 1 single.
@@ -70,11 +90,17 @@ struct EditState {
 enum class EditResult { Editing, Done, Cancelled };
 // One key; the text never grows beyond maxLength - 1 characters.
 EditResult EditStep(EditState& state, std::uint16_t key, std::size_t maxLength);
+// A pasted line at the cursor, cut to what the field still takes.
+void EditPaste(EditState& state, std::string_view pasted, std::size_t maxLength);
 // Edits text at (column, row) in the attribute, in a field of width columns
 // that scrolls with the cursor; false when cancelled (text unchanged then).
 // Leading and trailing blanks are removed at the end.
 bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, unsigned char attr,
               std::string& text);
+
+// The view of a list scrolled by delta entries (the wheel): first moves
+// within 0 .. count - shown, and the current entry stays in view.
+void ScrollList(int& first, int& current, int count, int shown, int delta);
 
 // The piece count times over: frame lines.
 std::string RepeatText(std::string_view piece, int count);

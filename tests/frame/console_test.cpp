@@ -162,7 +162,11 @@ TEST(DecodeKeyBytes, TerminalSequencesBecomePcKeyCodes) {
         {"\r", 13, 1}, {"\n", 13, 1}, {"\t", 9, 1}, {"\x7f", 8, 1},
         {"\x08", 8, 1}, {"\x1c", 28, 1}, {"q", 'q', 1}, {"\xD0\x90", 0x80, 2},
         {"\xD1\x8F", 0xEF, 2}, {"\xE2\x96\x88", 0xDB, 3}, {"\xE2\x82\xAC", 0, 3}, {"\x80", 0, 1},
-        {"\x1b[24;80R", 0, 8}, {"\x1b[<0;3;4M", 0, 9}, {"\x1b[I", 0, 3}, {"\x1b[200~", 0, 6},
+        {"\x1b[24;80R", 0, 8}, {"\x1b[I", 0, 3}, {"\x1b[21~", 68 << 8, 5}, {"\x1a", 26, 1},
+        // Pastes and the mouse: the reader takes them further.
+        {"\x1b[200~", KeyPasteBegin, 6}, {"\x1b[201~", 0, 6}, {"\x1b[200;5~", 0, 8},
+        {"\x1b[<0;3;4M", KeyMouse, 9}, {"\x1b[<0;3;4m", KeyMouse, 9}, {"\x1b[<65;120;40Mx", KeyMouse, 13},
+        {"\x1b[<0;3", 0, 0}, {"\x1b[<", 0, 0},
         // A key is taken from the front; the rest waits. An escape interrupted
         // by a control byte was a lone Esc. Incomplete input asks for more.
         {"\x1b[Ax", 72 << 8, 3}, {"\x1b[\r", 27, 1}, {"", 0, 0}, {"\x1b", 0, 0},
@@ -179,6 +183,55 @@ TEST(DecodeKeyBytes, TerminalSequencesBecomePcKeyCodes) {
     std::size_t consumed = 0;
     EXPECT_EQ(DecodeKeyBytes("\xD0\x90", consumed, false), 0xD0);
     EXPECT_EQ(consumed, 1u);
+}
+
+TEST(ParseMouseReport, SgrReports) {
+    const struct {
+        const char* sequence;
+        bool valid;
+        int button, column, row;
+        bool pressed;
+    } cases[] = {
+        {"\x1b[<0;3;4M", true, 0, 3, 4, true},
+        {"\x1b[<0;3;4m", true, 0, 3, 4, false},
+        {"\x1b[<64;120;40M", true, 64, 120, 40, true},
+        {"\x1b[<65;1;1M", true, 65, 1, 1, true},
+        {"\x1b[<16;10;2M", true, 16, 10, 2, true},  // with Ctrl
+        {"\x1b[<0;0;4M", false, 0, 0, 0, false},    // cells count from 1
+        {"\x1b[<0;3M", false, 0, 0, 0, false},
+        {"\x1b[<0;3;4;5M", false, 0, 0, 0, false},
+        {"\x1b[<;3;4M", false, 0, 0, 0, false},
+        {"\x1b[<0;3;4", false, 0, 0, 0, false},
+        {"\x1b[<0;3;4Mx", false, 0, 0, 0, false},
+        {"\x1b[0;3;4M", false, 0, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::string(c.sequence)));
+        MouseReport report;
+        ASSERT_EQ(ParseMouseReport(c.sequence, report), c.valid);
+        if (!c.valid) continue;
+        EXPECT_EQ(report.button, c.button);
+        EXPECT_EQ(report.column, c.column);
+        EXPECT_EQ(report.row, c.row);
+        EXPECT_EQ(report.pressed, c.pressed);
+    }
+}
+
+TEST(PastedLine, LineEndsBecomeBlanksAndControlsGo) {
+    const struct {
+        const char* pasted;
+        const char* line;
+    } cases[] = {
+        {"Notes of the week", "Notes of the week"},
+        {"one\r\ntwo\r\n", "one two "},
+        {"one\ntwo\rthree", "one two three"},
+        {"one\n\ntwo", "one  two"},
+        {"a\tb", "a b"},
+        {"a\x1b[Bb\x07\x7f", "a[Bb"},
+        {"\x8F\xE0\r\n", "\x8F\xE0 "},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(PastedLine(c.pasted), c.line) << c.pasted;
 }
 
 // ---- Code page 866 -------------------------------------------------------------------

@@ -45,7 +45,7 @@ def plain(roff):
     """The text of a roff line without its macro and font changes."""
     text = re.sub(r'^\.[A-Z]+\s*', '', roff)
     text = re.sub(r'\\f[BIRP]', '', text)
-    text = text.replace('\\-', '-').replace('\\(dq', '"').replace('\\(aq', "'")
+    text = text.replace('\\-', '-').replace('\\(dq', '"').replace('\\(aq', "'").replace('\\e', '\\')
     return text.replace('"', ' ')
 
 
@@ -71,6 +71,21 @@ def headings(lines):
         if line.startswith('.TP'):
             words.update(w for w in re.split(r'[\s,]+', plain(lines[i + 1])) if w)
     return words
+
+
+def help_keys(src):
+    """The keys of the commander's key help (F1), in its order."""
+    for text in src.values():
+        match = re.search(r'\bKeyHelp\s*=\s*\{(.*?)\n\};', text, re.S)
+        if match:
+            keys = re.findall(r'\{"((?:[^"\\]|\\.)*)",', match.group(1))
+            return [k.replace('\\\\', '\\') for k in keys]
+    return []
+
+
+def items(lines):
+    """The tag line of each item (the line after .TP), as text."""
+    return [plain(lines[i + 1]).strip() for i, line in enumerate(lines[:-1]) if line.startswith('.TP')]
 
 
 def keyword_tables(src):
@@ -207,6 +222,20 @@ def main(root):
         problems.append('doc/brenmoor.1: exit code %d is not an item of EXIT STATUS' % code)
     for code in sorted(listed - used):
         problems.append('doc/brenmoor.1: EXIT STATUS lists %d, which the program never ends with' % code)
+
+    # The key help and the page list the same keys, in the same order.
+    shown = help_keys(src)
+    if not shown:
+        problems.append('no key help (KeyHelp) found in src/')
+    listed_keys = items(section(manual, '.SH', 'HATCH COMMANDER') or [])
+    for key in shown:
+        if key not in listed_keys:
+            problems.append('doc/brenmoor.1: key %s of the key help (F1) is not an item of HATCH COMMANDER' % key)
+    for key in listed_keys:
+        if key not in shown:
+            problems.append('doc/brenmoor.1: HATCH COMMANDER lists the key %s, which the key help (F1) does not' % key)
+    if set(shown) == set(listed_keys) and shown != listed_keys:
+        problems.append('doc/brenmoor.1: HATCH COMMANDER lists the keys in another order than the key help (F1)')
 
     variables = headings(section(manual, '.SH', 'ENVIRONMENT') or [])
     for name in sorted(environment(src) - variables):

@@ -446,10 +446,62 @@ def window_size(text, line):
     return match.group(1), match.group(2)
 
 
+# The private modes a program turns on for pastes and the mouse, which it
+# must turn off again: bracketed paste and the mouse reports.
+INPUT_MODES = {'2004': 'bracketed paste', '1000': 'mouse reports', '1002': 'mouse reports',
+               '1003': 'mouse reports', '1005': 'mouse reports', '1006': 'mouse reports', '1015': 'mouse reports'}
+PRIVATE_MODE = re.compile(rb'\x1b\[\?([0-9;]+)([hl])')
+
+
+def escaped(text):
+    """A step's text with \\n, \\r, \\t, \\e and \\\\ for line ends, tabs, Esc and a backslash."""
+    return re.sub(r'\\([nrte\\])',
+                  lambda m: {'n': '\n', 'r': '\r', 't': '\t', 'e': '\x1b', '\\': '\\'}[m.group(1)], text)
+
+
+# Counts the bytes typed at the terminal and not read, also those of a line
+# not ended (which a terminal in line mode does not count as readable).
+UNREAD = '''import os, termios
+modes = termios.tcgetattr(0)
+raw = list(modes)
+raw[3] &= ~termios.ICANON
+raw[6] = list(modes[6])
+raw[6][termios.VMIN], raw[6][termios.VTIME] = 0, 0
+termios.tcsetattr(0, termios.TCSANOW, raw)
+count = 0
+while True:
+    data = os.read(0, 4096)
+    if not data:
+        break
+    count += len(data)
+termios.tcsetattr(0, termios.TCSANOW, modes)
+print(count)
+'''
+
+
+def sgr_mouse(action, column, row):
+    """The bytes a terminal sends for a click, a double click or a wheel
+    step at a 1-based cell, in SGR mouse encoding."""
+    def event(button, final):
+        return ('\x1b[<%d;%d;%d%s' % (button, column, row, final)).encode()
+    if action == 'click':
+        return event(0, 'M') + event(0, 'm')
+    if action == 'double':
+        return (event(0, 'M') + event(0, 'm')) * 2
+    if action in ('wheelup', 'wheeldown'):
+        return event(64 if action == 'wheelup' else 65, 'M')
+    raise RuntimeError('a mouse step is "> mouse click|double|wheelup|wheeldown COLUMN ROW"')
+
+
 class Window:
     """The tmux window of one terminal run. The shell in it notes the tty
     modes before and after the program, its PID and its exit code, then
-    waits to be told to print "--- after" in the colours it was left."""
+    waits to be told to print "--- after" in the colours it was left. The
+    program runs as a job under support/jobshell.py, as under a sysop's
+    shell: when the job stops (SIGTSTP, Ctrl+Z) that notes the modes,
+    prints "--- stopped" and waits to be told to bring it back as fg does.
+    Everything the program writes is kept (pipe-pane), to see which input
+    modes it left on."""
     SETTLE = 0.2     # a screen is stable when unchanged this long
     DEADLINE = 10    # for a step's screen to settle
     EXIT_DEADLINE = 60
@@ -467,17 +519,25 @@ class Window:
         shutil.rmtree(state, ignore_errors=True)
         os.makedirs(state)
         q = {name: shlex.quote(os.path.join(state, name))
-             for name in ('before', 'after', 'pid', 'code', 'go', 'printed')}
-        shell = ("cd {work} && stty -g > {before} && stty -a > {before}.a; "
+             for name in ('before', 'after', 'code', 'go', 'printed', 'start', 'stream', 'typeahead')}
+        shell = ("while [ ! -e {start} ]; do sleep 0.02; done; "
+                 "cd {work} && stty -g > {before} && stty -a > {before}.a; "
                  # The shell's own word on a killed job ("Hangup", its PID) is not the program's.
-                 "exec 3>&2; {{ sh -c 'echo $$ > {pid}; exec \"$@\"' sh {program} 2>&3 3>&-; }} 2>/dev/null; "
+                 "exec 3>&2; {{ python3 {jobshell} {state} {program} 2>&3 3>&-; }} 2>/dev/null; "
                  "code=$?; exec 3>&-; "
                  "stty -g > {after}; stty -a > {after}.a; echo $code > {code}.new; mv {code}.new {code}; "
                  "while [ ! -e {go} ]; do sleep 0.05; done; "
+                 # What was typed and not read would reach the shell as a command.
+                 "python3 -c {unread} > {typeahead}; "
                  "printf '\\r\\n--- after\\n'; touch {printed}; sleep 600").format(
-            work=shlex.quote(work), program=' '.join(shlex.quote(a) for a in command), **q)
+            unread=shlex.quote(UNREAD),
+            work=shlex.quote(work), program=' '.join(shlex.quote(a) for a in command),
+            jobshell=shlex.quote(os.path.join(SOURCE, 'tests', 'support', 'jobshell.py')),
+            state=shlex.quote(state), **q)
         # The tmux server takes this environment; the window's command sees it.
         self.run('new-session', '-d', '-s', 'scenario', '-x', width, '-y', height, shell)
+        self.run('pipe-pane', '-O', '-t', 'scenario', 'cat >> ' + q['stream'])
+        open(self.path('start'), 'w').close()
 
     def run(self, *args):
         result = subprocess.run(self.tmux + list(args), env=self.env, capture_output=True)
@@ -535,6 +595,8 @@ class Window:
             raise RuntimeError('%s: the program has already ended (exit %d); the screen:\n%s'
                                % (what, self.exit_code(), self.screen()))
 
+    ESCAPE_WAIT = 0.4  # a lone Esc is a key once nothing follows it for 300 ms
+
     def step(self, line):
         """Does one "> " step; returns what it captured, if it captures."""
         word, _, rest = line[2:].strip().partition(' ')
@@ -543,7 +605,44 @@ class Window:
             if not keys:
                 raise RuntimeError('no keys: ' + line)
             self.running(line)
-            self.run('send-keys', '-t', 'scenario', '--', *keys)
+            # Each Escape alone, and nothing after it within the program's wait.
+            while keys:
+                n = keys.index('Escape') + 1 if 'Escape' in keys else len(keys)
+                self.run('send-keys', '-t', 'scenario', '--', *keys[:n])
+                if keys[n - 1] == 'Escape':
+                    time.sleep(self.ESCAPE_WAIT)
+                keys = keys[n:]
+            if 'C-z' in shlex.split(rest):
+                return self.stopped(line)
+        elif word == 'paste':
+            text = escaped(line[len('> paste '):])
+            if not text:
+                raise RuntimeError('nothing to paste: ' + line)
+            self.running(line)
+            subprocess.run(self.tmux + ['load-buffer', '-b', 'scenario', '-'], input=text.encode(), env=self.env,
+                           check=True, capture_output=True)
+            # -p: inside the marks of bracketed paste when the program asked
+            # for them; line ends are sent as a terminal sends them (CR).
+            self.run('paste-buffer', '-p', '-d', '-b', 'scenario', '-t', 'scenario')
+        elif word == 'raw':
+            # Bytes as a terminal sends them; "\p" waits 100 ms between them.
+            pieces = line[len('> raw '):].split('\\p')
+            if not ''.join(pieces):
+                raise RuntimeError('nothing to send: ' + line)
+            self.running(line)
+            for i, piece in enumerate(pieces):
+                if i > 0:
+                    time.sleep(0.1)
+                data = escaped(piece).encode()
+                if data:
+                    self.run('send-keys', '-t', 'scenario', '-H', *('%02x' % b for b in data))
+        elif word == 'mouse':
+            parts = rest.split()
+            if len(parts) != 3 or not parts[1].isdigit() or not parts[2].isdigit():
+                raise RuntimeError('a mouse step is "> mouse click|double|wheelup|wheeldown COLUMN ROW": ' + line)
+            data = sgr_mouse(parts[0], int(parts[1]), int(parts[2]))
+            self.running(line)
+            self.run('send-keys', '-t', 'scenario', '-H', *('%02x' % b for b in data))
         elif word == 'type':
             text = line[len('> type '):]
             if not text:
@@ -561,12 +660,76 @@ class Window:
             number = getattr(signal, 'SIG' + rest.strip().upper(), None)
             if not isinstance(number, signal.Signals):
                 raise RuntimeError('no such signal: ' + line)
+            if number == signal.SIGCONT and os.path.exists(self.path('stopped')):
+                # A stopped job goes on as the shell's fg brings it back.
+                open(self.path('cont'), 'w').close()
+                deadline = time.time() + self.DEADLINE
+                while os.path.exists(self.path('stopped')):
+                    if time.time() > deadline:
+                        raise RuntimeError('%s: the shell did not bring the job back' % line)
+                    time.sleep(0.05)
+                return None
             self.running(line)
             os.kill(self.pid(), number)
+            if number == signal.SIGTSTP:
+                return self.stopped(line)
         else:
-            raise RuntimeError('a step is "> keys", "> type", "> screen", "> colours", "> resize", "> signal", '
-                               '"> run" or "> $": ' + line)
+            raise RuntimeError('a step is "> keys", "> type", "> raw", "> paste", "> mouse", "> screen", "> colours", '
+                               '"> resize", "> signal", "> run" or "> $": ' + line)
         return None
+
+    def stopped(self, line):
+        """After a stop: whether the terminal was given back to the shell."""
+        deadline = time.time() + self.DEADLINE
+        while not os.path.exists(self.path('stopped')):
+            if time.time() > deadline or self.exited():
+                raise RuntimeError('%s: the program did not stop; the screen:\n%s' % (line, self.screen()))
+            time.sleep(0.05)
+        self.settle(line)
+        wrong = self.terminal_left(self.path('stopped.stty'), '--- stopped', check_ttys=False)
+        return '--- stopped\n' + ('terminal NOT given back: ' + '; '.join(wrong) if wrong else 'terminal given back')
+
+    def input_modes_left(self):
+        """The input modes the program's output left on."""
+        try:
+            stream = open(self.path('stream'), 'rb').read()
+        except FileNotFoundError:
+            return []
+        on = {}
+        for numbers, final in PRIVATE_MODE.findall(stream):
+            for number in numbers.decode().split(';'):
+                if number in INPUT_MODES:
+                    on[number] = final == b'h'
+        return sorted({INPUT_MODES[n] + ' on' for n, value in on.items() if value})
+
+    def terminal_left(self, modes_path, label, check_ttys=True):
+        """What is not as the shell had it: tty modes, cursor, alternate
+        screen, input modes, and the colours of the shell's line "label"."""
+        wrong = []
+        before, after = (open(p).read().strip() for p in (self.path('before'), modes_path))
+        if before != after:
+            if check_ttys:
+                wrong.append('tty modes ' + tty_modes(open(self.path('before.a')).read(),
+                                                      open(self.path('after.a')).read(), before, after))
+            else:
+                wrong.append('tty modes %s (were %s)' % (after, before))
+        cursor, alternate = self.run('display', '-p', '-t', 'scenario', '#{cursor_flag} #{alternate_on}').split()
+        if cursor != '1':
+            wrong.append('cursor hidden')
+        if alternate != '0':
+            wrong.append('alternate screen on')
+        wrong += self.input_modes_left()
+        if check_ttys and os.path.exists(self.path('typeahead')):
+            left = int(open(self.path('typeahead')).read())
+            if left:
+                wrong.append('%d typed bytes left for the shell' % left)
+        row = int(self.run('display', '-p', '-t', 'scenario', '#{cursor_y}')) - 1
+        plain, coloured = self.screen(row=row), self.screen(colours=True, row=row)
+        if plain != label:
+            wrong.append('"%s" shows as: %s' % (label, coloured))
+        elif coloured != plain:
+            wrong.append('colours not reset: ' + coloured)
+        return wrong
 
     def finish(self):
         """Waits for the program to end; the final screen, and one line on
@@ -581,16 +744,6 @@ class Window:
             time.sleep(0.05)
         self.settle('the final screen')
         final = self.screen()
-        wrong = []
-        before, after = (open(self.path(n)).read().strip() for n in ('before', 'after'))
-        if before != after:
-            wrong.append('tty modes ' + tty_modes(open(self.path('before.a')).read(),
-                                                  open(self.path('after.a')).read(), before, after))
-        cursor, alternate = self.run('display', '-p', '-t', 'scenario', '#{cursor_flag} #{alternate_on}').split()
-        if cursor != '1':
-            wrong.append('cursor hidden')
-        if alternate != '0':
-            wrong.append('alternate screen on')
         open(self.path('go'), 'w').close()
         deadline = time.time() + self.DEADLINE
         while not os.path.exists(self.path('printed')):
@@ -598,13 +751,7 @@ class Window:
                 raise RuntimeError('the shell did not print "--- after" within %d s' % self.DEADLINE)
             time.sleep(0.05)
         self.settle('the "--- after" line')
-        # Captured alone, the row shows escapes only for colours not the default.
-        row = int(self.run('display', '-p', '-t', 'scenario', '#{cursor_y}')) - 1
-        plain, coloured = self.screen(row=row), self.screen(colours=True, row=row)
-        if plain != '--- after':
-            wrong.append('"--- after" shows as: ' + coloured)
-        elif coloured != plain:
-            wrong.append('colours not reset: ' + coloured)
+        wrong = self.terminal_left(self.path('after'), '--- after')
         return final, 'terminal NOT restored: ' + '; '.join(wrong) if wrong else 'terminal restored'
 
 

@@ -52,6 +52,8 @@ TEST(EditStep, Keys) {
         {"enter ends", "ab", 2, true, Then(Typed("c"), {KeyEnter}), 13, "abc", 3, EditResult::Done},
         {"esc cancels", "ab", 2, true, {KeyEsc}, 13, "ab", 2, EditResult::Cancelled},
         {"ctrl+c cancels like esc", "ab", 2, true, {KeyCtrlC}, 13, "ab", 2, EditResult::Cancelled},
+        {"f10 cancels like esc", "ab", 2, true, {KeyF10}, 13, "ab", 2, EditResult::Cancelled},
+        {"a paste or a click is no key", "ab", 2, true, {KeyPaste, KeyMouse}, 13, "ab", 2, EditResult::Editing},
         {"the end of input cancels", "ab", 2, true, {KeyInputEnded}, 13, "ab", 2, EditResult::Cancelled},
         {"a cursor beyond the text is taken back", "ab", 9, true, Typed("c"), 13, "abc", 3, EditResult::Editing},
     };
@@ -65,6 +67,87 @@ TEST(EditStep, Keys) {
         EXPECT_EQ(state.text, c.wantText) << c.what;
         EXPECT_EQ(state.cursor, c.wantCursor) << c.what;
         EXPECT_EQ(result, c.wantResult) << c.what;
+    }
+}
+
+TEST(EditPaste, CutToTheField) {
+    const struct {
+        const char* what;
+        const char* text;
+        std::size_t cursor;
+        const char* pasted;
+        std::size_t maxLength;
+        const char* result;
+        std::size_t resultCursor;
+    } cases[] = {
+        {"into an empty field", "", 0, "Notes of the week", 57, "Notes of the week", 17},
+        {"at the cursor", "ad", 1, "bc", 57, "abcd", 3},
+        {"cut to what the field takes", "ab", 2, "cdefgh", 6, "abcde", 5},
+        {"a full field takes nothing", "abcde", 1, "x", 6, "abcde", 1},
+        {"a cursor beyond the text is taken back", "ab", 9, "c", 13, "abc", 3},
+    };
+    for (const auto& c : cases) {
+        EditState state{c.text, c.cursor, true};
+        EditPaste(state, c.pasted, c.maxLength);
+        EXPECT_EQ(state.text, c.result) << c.what;
+        EXPECT_EQ(state.cursor, c.resultCursor) << c.what;
+    }
+}
+
+TEST(ScrollList, TheWheelMovesTheViewAndKeepsTheCursorInIt) {
+    const struct {
+        const char* what;
+        int first, current, count, shown, delta;
+        int resultFirst, resultCurrent;
+    } cases[] = {
+        {"down, cursor stays", 0, 5, 100, 57, 3, 3, 5},
+        {"down, cursor pushed along", 0, 1, 100, 57, 3, 3, 3},
+        {"down stops at the last page", 40, 50, 100, 57, 3, 43, 50},
+        {"up, cursor pulled back", 10, 66, 100, 57, -3, 7, 63},
+        {"up stops at the top", 1, 10, 100, 57, -3, 0, 10},
+        {"a short list does not move", 0, 2, 4, 19, 3, 0, 2},
+        {"an empty list", 5, 5, 0, 19, 3, 0, 0},
+    };
+    for (const auto& c : cases) {
+        int first = c.first, current = c.current;
+        ScrollList(first, current, c.count, c.shown, c.delta);
+        EXPECT_EQ(first, c.resultFirst) << c.what;
+        EXPECT_EQ(current, c.resultCurrent) << c.what;
+    }
+}
+
+TEST(PanelHits, CellsToEntries) {
+    FilePanel files;
+    files.left = 1;
+    files.top = 1;
+    files.entries.resize(50);
+    files.first = 3;
+    AreaPanel areas;
+    areas.left = 41;
+    areas.top = 1;
+    areas.tags = {"A", "B", "C", "D"};
+    const struct {
+        const char* what;
+        bool filePanel;
+        int column, row, index;
+    } cases[] = {
+        {"first cell of the first column", true, 2, 3, 3},
+        {"last cell of the first column", true, 13, 21, 21},
+        {"the line between columns", true, 14, 5, -1},
+        {"second column", true, 15, 5, 3 + 19 + 2},
+        {"third column, past the last entry", true, 38, 21, -1},
+        {"third column", true, 28, 3, 3 + 38},
+        {"the frame", true, 1, 5, -1},
+        {"the heading row", true, 5, 2, -1},
+        {"below the entries", true, 5, 22, -1},
+        {"a tag", false, 45, 4, 1},
+        {"the end of a tag's row", false, 79, 3, 0},
+        {"below the tags", false, 45, 7, -1},
+        {"the frame of the area panel", false, 41, 4, -1},
+    };
+    for (const auto& c : cases) {
+        int index = c.filePanel ? FileEntryAt(files, 19, c.column, c.row) : AreaTagAt(areas, 19, c.column, c.row);
+        EXPECT_EQ(index, c.index) << c.what;
     }
 }
 
