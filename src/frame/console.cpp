@@ -198,13 +198,20 @@ void UpdateGuard() {
 void EmitAttr(unsigned char attr) {
     ConsoleState& console = Console();
     ConsoleInternals& internals = Internals();
-    if (!console.terminal || !console.colour || internals.quiet) return;
-    if (internals.emittedAttr == attr) return;
+    if (!console.terminal || internals.quiet) return;
     bool exact = internals.alternateDepth > 0;
+    // Without colour (NO_COLOR) a full-screen view still needs its bars and
+    // windows: a cell on a background shows in reverse video.
+    if (!console.colour && !exact) return;
+    if (internals.emittedAttr == attr) return;
     int fg = attr & 15, bg = attr >> 4;
     std::string sgr = "\x1b[0";
-    if (exact || fg != LightGray) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
-    if (exact || bg != Black) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
+    if (!console.colour) {
+        if (bg != Black) sgr += ";7";
+    } else {
+        if (exact || fg != LightGray) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
+        if (exact || bg != Black) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
+    }
     sgr += "m";
     Out(sgr);
     internals.emittedAttr = attr;

@@ -101,6 +101,9 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRun& run, 
     if (!AskDetails(d)) return {};
     // The file may have gone while the dialog was open.
     if (!IsRegularFile(file)) return d.fileName + ": not a regular file, nothing hatched";
+    // Unreadable, it would go out with a wrong CRC or end the run in the copy.
+    if (int error = ReadAccessError(file, false))
+        return Fill(MessageText(Msg::HATCHUNREADABLE), "%f", d.fileName, "%e", ErrorText(error));
     // The busy flag is held for the hatch only. While another run holds it
     // beyond BSYWAIT, the dialog stays with its text and asks again.
     {
