@@ -1054,3 +1054,11 @@ std::string Utf8ToCp866(std::string_view text) {
     }
     return out;
 }
+
+std::string NameForView(std::string_view name) {
+    if (Console().utf8) return Utf8ToCp866(name);
+    std::string shown(name);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    return shown;
+}

@@ -167,4 +167,6 @@ void RunAreaPanel(AreaPanel& panel) {
         DrawAreaPanel(panel);
     }
     panel.active = false;
+    panel.search.clear();
+    DrawAreaPanel(panel);
 }

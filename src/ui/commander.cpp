@@ -37,7 +37,7 @@ void DrawDialog(const Dialog& d) {
     DrawWindow("Hatch file", 3, 8, 77, 17, WindowAttr, LabelAttr, 0);
     const char* labels[] = {"File name  :", "To area    :", "Description:", "Replaces   :", "Copy file  :"};
     for (int i = 0; i < 5; ++i) WriteAt(6, 9 + i, LabelAttr, labels[i]);
-    WriteAt(19, 9, ValueAttr, FitText(d.fileName, FieldWidth));
+    WriteAt(19, 9, ValueAttr, FitText(Console().utf8 ? d.fileName : NameForView(d.fileName), FieldWidth));
     WriteAt(19, 10, ValueAttr, FitText(d.area, FieldWidth));
     WriteAt(19, 11, ValueAttr, FitText(d.description, FieldWidth));
     WriteAt(19, 12, ValueAttr, FitText(d.replaces, FieldWidth));

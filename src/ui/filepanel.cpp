@@ -60,7 +60,7 @@ FileEntry MakeEntry(const std::string& name, bool isDirectory, std::uint64_t siz
     FileEntry entry;
     entry.name = name;
     // Linux names are mostly UTF-8; the console shows code page 866.
-    entry.shown = Console().utf8 ? Utf8ToCp866(name) : name;
+    entry.shown = NameForView(name);
     entry.ext = ExtensionOf(name);
     entry.isDirectory = isDirectory;
     entry.size = isDirectory ? 0 : size;
@@ -71,7 +71,7 @@ FileEntry MakeEntry(const std::string& name, bool isDirectory, std::uint64_t siz
 }
 
 std::string ShownPath(std::string_view path) {
-    return Console().utf8 ? Utf8ToCp866(path) : std::string(path);
+    return NameForView(path);
 }
 
 }  // namespace
@@ -399,4 +399,6 @@ void RunFilePanel(FilePanel& panel) {
         DrawFilePanel(panel);
     }
     panel.active = false;
+    panel.search.clear();
+    DrawFilePanel(panel);
 }
