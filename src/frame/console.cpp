@@ -203,6 +203,8 @@ void EmitAttr(unsigned char attr) {
     // Without colour (NO_COLOR) a full-screen view still needs its bars and
     // windows: a cell on a background shows in reverse video.
     if (!console.colour && !exact) return;
+    // Without colour only the two looks count.
+    if (!console.colour) attr = (attr >> 4) != Black ? ColourOn(Black, LightGray) : ColourOn(LightGray, Black);
     if (internals.emittedAttr == attr) return;
     int fg = attr & 15, bg = attr >> 4;
     std::string sgr = "\x1b[0";
