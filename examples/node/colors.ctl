@@ -5,6 +5,8 @@
 ; 7 light grey, 8 dark grey, 9 light blue, 10 light green, 11 light cyan,
 ; 12 light red, 13 light magenta, 14 yellow, 15 white.
 ; $1F is white on blue, $30 black on cyan. A key not given is 0.
+; The active panel shows its cursor bar and its title with text and
+; background exchanged; with NO_COLOR set these are in reverse video.
 
 FILEPANEL_PANEL        $1B     ; frame and background: light cyan on blue
 FILEPANEL_NAME         $1E     ; column headings: yellow on blue
@@ -20,7 +22,7 @@ FILEPANEL_FILEGROUP4   $1E     ; pictures: yellow
 FILEPANEL_FILEGROUP5   $19     ; sources: light blue
 FILEPANEL_FILEGROUP6   $1C     ; TICs: light red
 FILEPANEL_FILEGROUP7   $18     ; leftovers: dark grey
-AREAPANEL_PANEL        $1B
+AREAPANEL_PANEL        $1B     ; frame and its title "File echoes"
 AREAPANEL_NAME         $1E
 AREAPANEL_AREANAME     $1F
 AREAPANEL_CURSOR       $30

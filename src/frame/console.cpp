@@ -211,13 +211,22 @@ void SwitchReports(bool on) {
 void EmitAttr(unsigned char attr) {
     ConsoleState& console = Console();
     ConsoleInternals& internals = Internals();
-    if (!console.terminal || !console.colour || internals.quiet) return;
-    if (internals.emittedAttr == attr) return;
+    if (!console.terminal || internals.quiet) return;
     bool exact = internals.alternateDepth > 0;
+    // Without colour (NO_COLOR) a full-screen view still needs its bars and
+    // windows: a cell on a background shows in reverse video.
+    if (!console.colour && !exact) return;
+    // Without colour only the two looks count.
+    if (!console.colour) attr = (attr >> 4) != Black ? ColourOn(Black, LightGray) : ColourOn(LightGray, Black);
+    if (internals.emittedAttr == attr) return;
     int fg = attr & 15, bg = attr >> 4;
     std::string sgr = "\x1b[0";
-    if (exact || fg != LightGray) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
-    if (exact || bg != Black) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
+    if (!console.colour) {
+        if (bg != Black) sgr += ";7";
+    } else {
+        if (exact || fg != LightGray) sgr += ";" + std::to_string((fg & 8 ? 90 : 30) + AnsiColour[fg & 7]);
+        if (exact || bg != Black) sgr += ";" + std::to_string((bg & 8 ? 100 : 40) + AnsiColour[bg & 7]);
+    }
     sgr += "m";
     Out(sgr);
     internals.emittedAttr = attr;
@@ -1227,4 +1236,12 @@ std::string Utf8ToCp866(std::string_view text) {
         text.remove_prefix(static_cast<std::size_t>(length));
     }
     return out;
+}
+
+std::string NameForView(std::string_view name) {
+    if (Console().utf8) return Utf8ToCp866(name);
+    std::string shown(name);
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+    return shown;
 }

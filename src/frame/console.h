@@ -159,6 +159,10 @@ struct StatusScreenScope {
     bool previousQuiet, previousHeld;
 };
 
+// A file name as a view shows it: code page 866 in a UTF-8 locale; in any
+// other each byte that is no ASCII is one "?" cell, so columns keep their width.
+std::string NameForView(std::string_view name);
+
 // CP866 byte to UTF-8 and back (console only; files are never converted).
 std::string Cp866ToUtf8(std::string_view text);
 std::string Utf8ToCp866(std::string_view text);

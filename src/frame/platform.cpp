@@ -728,8 +728,14 @@ std::vector<DirEntry> FindFiles(const std::string& pathMask, SearchKind kind) {
         if (name == "." || name == "..") continue;
         if (!MatchDosWildcard(name, mask)) continue;
         struct stat st {};
-        if (!StatPath(prefix + name, st)) continue;  // dangling link
         DirEntry entry;
+        if (kind == SearchKind::Listing) {
+            if (::lstat((prefix + name).c_str(), &st) != 0) continue;
+            entry.isLink = S_ISLNK(st.st_mode);
+            if (entry.isLink && !StatPath(prefix + name, st)) entry.isDangling = true;
+        } else if (!StatPath(prefix + name, st)) {
+            continue;  // dangling link
+        }
         entry.name = name;
         entry.isDirectory = S_ISDIR(st.st_mode);
         if (kind == SearchKind::FilesOnly && entry.isDirectory) continue;
@@ -769,6 +775,18 @@ bool DirectoryExists(const std::string& path) {
 
 bool IsListableDirectory(const std::string& path) {
     return DirectoryExists(path) && ::access(path.c_str(), R_OK | X_OK) == 0;
+}
+
+int ReadAccessError(const std::string& path, bool directory) {
+    return ::access(path.c_str(), directory ? R_OK | X_OK : R_OK) == 0 ? 0 : errno;
+}
+
+std::string LinkDestination(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return {};
+    std::string destination(resolved);
+    std::free(resolved);
+    return destination;
 }
 
 bool IsWritableDirectory(const std::string& path) {
@@ -1597,7 +1615,12 @@ std::vector<MountPoint> ParseMountTable(std::string_view table) {
 
 std::vector<MountPoint> ReadMountPoints() {
     std::string table;
-    if (!ReadWholeFile("/proc/self/mounts", table)) return {};
+    std::string source = "/proc/self/mounts";
+#ifdef BRENMOOR_FAULT_INJECTION
+    // Tests lay a table of their own: the machine's mounts differ.
+    if (const char* test = std::getenv("BRENMOOR_TEST_MOUNTS")) source = test;
+#endif
+    if (!ReadWholeFile(source, table)) return {};
     return ParseMountTable(table);
 }
 

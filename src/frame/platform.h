@@ -72,9 +72,12 @@ struct DirEntry {
     bool isHidden = false;
     std::uint64_t size = 0;
     std::time_t modified = 0;
+    bool isLink = false;      // a symbolic link (SearchKind::Listing only)
+    bool isDangling = false;  // a link to nothing: size and time of the link
 };
 
-enum class SearchKind { FilesOnly, DirectoriesOnly, Any };
+// Listing: every entry, symbolic links marked and dangling ones kept.
+enum class SearchKind { FilesOnly, DirectoriesOnly, Any, Listing };
 
 // Entries of the directory part of pathMask whose names match its last part
 // ("in/*.tic"), sorted by name in byte order; "." and ".." never appear.
@@ -96,6 +99,12 @@ bool FileExists(const std::string& path);       // a directory counts
 bool DirectoryExists(const std::string& path);  // trailing "/" ignored
 bool IsRegularFile(const std::string& path);
 bool IsListableDirectory(const std::string& path);  // its entries can be read
+// Why the running user cannot read a file (or list a directory): an error
+// number, 0 when it can.
+int ReadAccessError(const std::string& path, bool directory);
+// Where a symbolic link finally leads, as an absolute path; empty when
+// nothing is there.
+std::string LinkDestination(const std::string& path);
 bool IsWritableDirectory(const std::string& path);  // files can be created in it
 bool IsWritableFile(const std::string& path);       // the running user may write it
 // A new file made beside it may be renamed over it (a rewrite by rename).

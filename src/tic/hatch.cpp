@@ -127,8 +127,14 @@ void HatchFile(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials
                const HatchRequest& request) {
     const MainConfig& config = node.main;
     const AreaRecord area = ReadArea(areas, ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
-    // Kept as typed: names keep their letter case, matching ignores it.
-    const std::string& replaces = request.replaces;
+    // Kept as typed: names keep their letter case, matching ignores it. A
+    // mask of wildcards alone would empty the area here and at every link:
+    // it is neither applied nor sent.
+    std::string replaces = request.replaces;
+    if (!replaces.empty() && ReplacesEveryFile(replaces)) {
+        WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", replaces));
+        replaces.clear();
+    }
     const DescriptionLayout layout = ListLayout(config);
     std::string name = ExtractFileNameAsIs(request.filePath);
     std::string filePath = request.filePath;
@@ -154,17 +160,13 @@ void HatchFile(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials
                 RuntimeError(LastErrorNumber());
         };
         bool replaced = false;
-        if (config.replaces && IsPlainName(replaces)) {
-            if (ReplacesEveryFile(replaces)) {
-                WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", replaces));
-            } else {
-                // The new copy matches its own name: it is what replaces them.
-                for (const DirEntry& entry : FindFiles(dir + replaces))
-                    if (!EqualNoCase(entry.name, config.descFile) && !IsSameFile(dir + entry.name, target))
-                        DeleteFile(dir + entry.name);
-                removeEntries(replaces, EntryMatch::Mask);
-                replaced = MatchFileMask(name, replaces);
-            }
+        if (config.replaces && !replaces.empty() && IsPlainName(replaces)) {
+            // The new copy matches its own name: it is what replaces them.
+            for (const DirEntry& entry : FindFiles(dir + replaces))
+                if (!EqualNoCase(entry.name, config.descFile) && !IsSameFile(dir + entry.name, target))
+                    DeleteFile(dir + entry.name);
+            removeEntries(replaces, EntryMatch::Mask);
+            replaced = MatchFileMask(name, replaces);
         }
         if (!replaced) removeEntries(name, EntryMatch::Exact);
         // The copy went onto a namesake in another letter case. Replacing it,
@@ -299,7 +301,9 @@ void AutoHatch(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, b
             tic.FullName = name;
             tic.Area = area.Name;
             tic.Origin = area.AKA;
-            tic.Replaces = name;
+            // A name of wildcards alone ("*") would replace every file at the links.
+            if (ReplacesEveryFile(name)) WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", name));
+            else tic.Replaces = name;
             tic.Desc = FittingDescription(config, name, ldesc.empty() ? config.defaultDesc : ldesc.front());
             tic.LDesc = ldesc;
             tic.Crc = FileCrc32(file);

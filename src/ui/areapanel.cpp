@@ -5,6 +5,7 @@
 #include "config/areas.h"
 #include "frame/console.h"
 #include "frame/utils.h"
+#include "ui/filepanel.h"
 #include "ui/windows.h"
 
 namespace {
@@ -14,10 +15,6 @@ std::string Upper(std::string_view text) {
     UpperCaseRussian(upper);
     return upper;
 }
-
-constexpr int PanelWidthOfAreas = AreaTagWidth + 2;
-
-const std::string StatusText = " F3 - View fileecho info" + std::string(45, ' ') + "ESC - Back ";
 
 void ShowAreaInfo(const AreaPanel& panel) {
     const ColorScheme& c = panel.colors;
@@ -97,6 +94,13 @@ bool LoadAreaPanel(AreaPanel& panel) {
 void DrawAreaPanel(AreaPanel& panel) {
     if (!ScreenLargeEnough()) return;  // the notice stays
     const ColorScheme& c = panel.colors;
+    int columns = 0, screenRows = 0;
+    GetScreenSize(columns, screenRows);
+    // Right of the file panel, which takes what a wider screen gives.
+    panel.left = FilePanelWidth(columns) + 1;
+    const int width = std::max(AreaTagWidth, columns - panel.left - 1);
+    panel.width = width;
+    const std::size_t inner = static_cast<std::size_t>(width);
     const int height = PanelHeight();
     const int rows = std::max(1, height - 4);
     const int left = panel.left, top = panel.top;
@@ -104,30 +108,37 @@ void DrawAreaPanel(AreaPanel& panel) {
     panel.current = std::clamp(panel.current, 0, std::max(0, count - 1));
     panel.first = std::clamp(panel.first, std::max(0, panel.current - rows + 1), panel.current);
 
-    const unsigned char frame = c[AreaPanelPanel];
-    WriteAt(left, top, frame, "\xC9" + RepeatText("\xCD", AreaTagWidth) + "\xBB");
+    const unsigned char frame = PanelAttr(c[AreaPanelPanel]);
+    WriteAt(left, top, frame, "\xC9" + RepeatText("\xCD", width) + "\xBB");
     for (int row = top + 1; row <= top + height - 3; ++row)
-        WriteAt(left, row, frame, "\xBA" + std::string(AreaTagWidth, ' ') + "\xBA");
-    WriteAt(left, top + height - 2, frame, "\xBA" + RepeatText("\xC4", AreaTagWidth) + "\xBA");
-    WriteAt(left, top + height - 1, frame, "\xBA" + std::string(AreaTagWidth, ' ') + "\xBA");
-    WriteAt(left, top + height, frame, "\xC8" + RepeatText("\xCD", AreaTagWidth) + "\xBC");
-    WriteAt(left + 5, top + 1, c[AreaPanelName], "Fileecho");
+        WriteAt(left, row, frame, "\xBA" + std::string(inner, ' ') + "\xBA");
+    WriteAt(left, top + height - 2, frame, "\xBA" + RepeatText("\xC4", width) + "\xBA");
+    WriteAt(left, top + height - 1, frame, "\xBA" + std::string(inner, ' ') + "\xBA");
+    WriteAt(left, top + height, frame, "\xC8" + RepeatText("\xCD", width) + "\xBC");
+    // The active panel shows its title highlighted.
+    const std::string title = " File echoes ";
+    const unsigned char titleAttr =
+        panel.active ? PanelAttr(SwappedAttr(c[AreaPanelPanel]), true) : PanelAttr(c[AreaPanelPanel]);
+    WriteAt(left + (width + 2) / 2 - static_cast<int>(title.size() / 2), top, titleAttr, title);
+    WriteAt(left + 5, top + 1, PanelAttr(c[AreaPanelName]), "Fileecho");
     for (int i = 0; i < rows && panel.first + i < count; ++i) {
         int index = panel.first + i;
-        WriteAt(left + 1, top + 2 + i, index == panel.current ? c[AreaPanelCursor] : c[AreaPanelAreaName],
-                FitField(panel.tags[static_cast<std::size_t>(index)], AreaTagWidth));
+        const bool bar = panel.active && index == panel.current;
+        WriteAt(left + 1, top + 2 + i, bar ? PanelAttr(c[AreaPanelCursor], true) : PanelAttr(c[AreaPanelAreaName]),
+                FitField(panel.tags[static_cast<std::size_t>(index)], inner));
     }
+    const unsigned char info = PanelAttr(c[AreaPanelAreaInfoStr]);
     if (!panel.search.empty())
-        WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr], FitField(panel.search, 29));
+        WriteAt(left + 1, top + height - 1, info, FitField(panel.search, 29));
     else if (count > 0)
-        WriteAt(left + 1, top + height - 1, c[AreaPanelAreaInfoStr],
-                FitField(panel.tags[static_cast<std::size_t>(panel.current)], AreaTagWidth));
-    if (panel.active) WriteAt(1, height + 2, c[PanelStatusStr], StatusText);
+        WriteAt(left + 1, top + height - 1, info, FitField(panel.tags[static_cast<std::size_t>(panel.current)], inner));
+    if (panel.active)
+        WriteAt(1, height + 2, PanelAttr(c[PanelStatusStr], true), StatusRow(" F3 - View fileecho info", "ESC - Back "));
 }
 
 int AreaTagAt(const AreaPanel& panel, int rows, int column, int row) {
     const int x = column - panel.left - 1, y = row - panel.top - 2;
-    if (x < 0 || x >= AreaTagWidth || y < 0 || y >= rows) return -1;
+    if (x < 0 || x >= panel.width || y < 0 || y >= rows) return -1;
     const int index = panel.first + y;
     return index < static_cast<int>(panel.tags.size()) ? index : -1;
 }
@@ -149,7 +160,7 @@ PanelExit RunAreaPanel(AreaPanel& panel, const MouseEvent* start) {
         if (IsLeaveKey(key)) return PanelExit::Back;
         if (key == KeyTab || key == KeyShiftTab) return PanelExit::Switch;
         if (key == KeyMouse) {
-            const bool inside = mouse.column >= panel.left && mouse.column < panel.left + PanelWidthOfAreas &&
+            const bool inside = mouse.column >= panel.left && mouse.column < panel.left + panel.width + 2 &&
                                 mouse.row >= panel.top && mouse.row <= panel.top + PanelHeight();
             if (!inside) {
                 panel.handoff = mouse;

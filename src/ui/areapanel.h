@@ -19,6 +19,7 @@ struct AreaPanel {
     AreaIndexes* areaIndexes = nullptr;  // of the run
     ColorScheme colors;
     std::vector<std::string> tags;    // sorted, as written
+    int width = AreaTagWidth;         // inside the frame, as last drawn
     int first = 0, current = 0;
     std::string search;               // typed first letters, upper case
     bool loadError = false;           // no AREA line could be read

@@ -37,7 +37,7 @@ void DrawDialog(const Dialog& d) {
     DrawWindow("Hatch file", 3, 8, 77, 17, WindowAttr, LabelAttr, 0);
     const char* labels[] = {"File name  :", "To area    :", "Description:", "Replaces   :", "Copy file  :"};
     for (int i = 0; i < 5; ++i) WriteAt(6, 9 + i, LabelAttr, labels[i]);
-    WriteAt(19, 9, ValueAttr, FitText(d.fileName, FieldWidth));
+    WriteAt(19, 9, ValueAttr, FitText(Console().utf8 ? d.fileName : NameForView(d.fileName), FieldWidth));
     WriteAt(19, 10, ValueAttr, FitText(d.area, FieldWidth));
     WriteAt(19, 11, ValueAttr, FitText(d.description, FieldWidth));
     WriteAt(19, 12, ValueAttr, FitText(d.replaces, FieldWidth));
@@ -101,6 +101,9 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRun& run, 
     if (!AskDetails(d)) return {};
     // The file may have gone while the dialog was open.
     if (!IsRegularFile(file)) return d.fileName + ": not a regular file, nothing hatched";
+    // Unreadable, it would go out with a wrong CRC or end the run in the copy.
+    if (int error = ReadAccessError(file, false))
+        return Fill(MessageText(Msg::HATCHUNREADABLE), "%f", d.fileName, "%e", ErrorText(error));
     // The busy flag is held for the hatch only. While another run holds it
     // beyond BSYWAIT, the dialog stays with its text and asks again.
     {
@@ -191,6 +194,8 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
             const MouseEvent* start = handoff ? &*handoff : nullptr;
             const PanelExit exit = filePanel.active ? RunFilePanel(filePanel, start) : RunAreaPanel(areaPanel, start);
             handoff.reset();
+            filePanel.search.clear();  // a search ends with its panel's keys
+            areaPanel.search.clear();
             if (exit == PanelExit::Quit) break;
             if (exit == PanelExit::Back) {
                 // Esc in the area panel goes back to the file panel; in the file panel it leaves.
@@ -203,9 +208,10 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
             if (exit == PanelExit::Switch || exit == PanelExit::Elsewhere) {
                 const MouseEvent& mouse = filePanel.active ? filePanel.handoff : areaPanel.handoff;
                 const int other = filePanel.active ? areaPanel.left : filePanel.left;
+                const int otherWidth = filePanel.active ? areaPanel.width + 2 : filePanel.width;
                 // A click or the wheel counts in the other panel only.
                 if (exit == PanelExit::Elsewhere &&
-                    (mouse.column < other || mouse.column >= other + PanelWidth || mouse.row > PanelHeight() + 1))
+                    (mouse.column < other || mouse.column >= other + otherWidth || mouse.row > PanelHeight() + 1))
                     continue;
                 if (exit == PanelExit::Elsewhere) handoff = mouse;
                 active = filePanel.active ? ActivePanel::Areas : ActivePanel::Files;
@@ -222,6 +228,9 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
                 active = ActivePanel::Files;
                 continue;
             }
+            // Under the dialog neither panel takes keys, nor looks as if it did.
+            filePanel.active = areaPanel.active = false;
+            RedrawViews();
             filePanel.note = HatchThroughDialog(node, run, request, file, area, whole, true);
             // A copy into the shown directory is listed at once.
             RefreshFilePanel(filePanel);

@@ -1,10 +1,13 @@
 #include "ui/filepanel.h"
 
 #include <algorithm>
+#include <cerrno>
 
+#include "frame/catalogue.h"
 #include "frame/console.h"
 #include "frame/platform.h"
 #include "frame/utils.h"
+#include "ui/areapanel.h"
 #include "ui/windows.h"
 
 namespace {
@@ -57,7 +60,7 @@ FileEntry MakeEntry(const std::string& name, bool isDirectory, std::uint64_t siz
     FileEntry entry;
     entry.name = name;
     // Linux names are mostly UTF-8; the console shows code page 866.
-    entry.shown = Console().utf8 ? Utf8ToCp866(name) : name;
+    entry.shown = NameForView(name);
     entry.ext = ExtensionOf(name);
     entry.isDirectory = isDirectory;
     entry.size = isDirectory ? 0 : size;
@@ -67,7 +70,9 @@ FileEntry MakeEntry(const std::string& name, bool isDirectory, std::uint64_t siz
     return entry;
 }
 
-const std::string StatusText = " ENTER - Hatch file/Change Dir" + std::string(39, ' ') + "ESC - Exit ";
+std::string ShownPath(std::string_view path) {
+    return NameForView(path);
+}
 
 }  // namespace
 
@@ -88,41 +93,56 @@ int FileGroupOf(std::string_view ext, const std::array<std::string, 7>& groups) 
     return group;
 }
 
-std::string FileEntryLabel(const FileEntry& entry) {
+std::string FileEntryLabel(const FileEntry& entry, int width) {
+    const std::size_t room = static_cast<std::size_t>(std::max(1, width));
     const std::string& name = entry.shown;
-    if (name == "..") return PadRight("..", LabelWidth);
+    if (entry.isLink) return std::string(1, entry.isDangling ? '!' : '@') + FitField(name, room - 1);
+    if (name == "..") return PadRight("..", room);
     // A name that fits 8.3 keeps the columns of name and extension. Measured
     // in what is shown: a UTF-8 name is longer on disk.
     const std::string ext = ExtensionOf(name);
     const std::string stem = ext.empty() ? name : name.substr(0, name.size() - ext.size() - 1);
-    if (stem.size() <= 8 && ext.size() <= 3 && stem.find('.') == std::string::npos)
-        return PadRight(stem, 8) + " " + PadRight(ext, 3);
-    return FitField(name, LabelWidth);
+    if (stem.size() <= 8 && ext.size() <= 3 && stem.find('.') == std::string::npos && room >= 12)
+        return PadRight(PadRight(stem, 8) + " " + PadRight(ext, 3), room);
+    return FitField(name, room);
 }
 
-std::string FileInfoLine(const FileEntry& entry) {
-    const std::string& name = entry.shown;
-    if (name.size() > LabelWidth) {
-        // A long name takes the whole line; its end shows the extension.
-        if (name.size() <= InfoWidth) return PadRight(name, InfoWidth);
-        return name.substr(0, InfoWidth / 2 - 1) + "~" + name.substr(name.size() - InfoWidth / 2);
-    }
+std::string CutInMiddle(std::string_view name, std::size_t width) {
+    if (name.size() <= width) return std::string(name);
+    if (width < 3) return FitText(name, width);
+    std::size_t tail = (width - 1) - (width - 1) / 2;
+    const std::string ext = ExtensionOf(name);
+    if (!ext.empty()) tail = std::max(tail, std::min(ext.size() + 1, width - 2));
+    const std::size_t head = width - 1 - tail;
+    return std::string(name.substr(0, head)) + "~" + std::string(name.substr(name.size() - tail));
+}
+
+std::string FileInfoLine(const FileEntry& entry, int width) {
+    // Size, date and time take 26 columns; the name has the rest.
+    const std::size_t room = static_cast<std::size_t>(std::max(3, width - 26));
     std::string size;
-    if (!entry.isDirectory) {
+    if (entry.isDangling) {
+        size = "no target";
+    } else if (!entry.isDirectory) {
         size = std::to_string(entry.size);
         if (size.size() > 10) size = std::to_string(entry.size >> 10) + "K";
     }
-    return PadRight(name, LabelWidth) + PadLeft(size, 10) + " " + PadLeft(entry.date, 8) + "  " +
+    return PadRight(CutInMiddle(entry.shown, room), room) + PadLeft(size, 10) + " " + PadLeft(entry.date, 8) + "  " +
            PadLeft(entry.time, 5);
 }
 
-std::string PanelPathText(std::string_view path) {
-    std::string text = Console().utf8 ? Utf8ToCp866(path) : std::string(path);
+std::string PanelPathText(std::string_view path, int width) {
+    std::string text = ShownPath(path);
     if (text.size() > 1 && text.back() == PathSeparator) text.pop_back();
     // Between the corners: a blank on each side of the path.
-    constexpr std::size_t room = InfoWidth - 2;
+    const std::size_t room = static_cast<std::size_t>(std::max(8, width - 4));
     if (text.size() > room) text = text.substr(0, 3) + "..." + text.substr(text.size() - (room - 6));
     return " " + text + " ";
+}
+
+int FilePanelWidth(int screenColumns) {
+    if (screenColumns <= ViewColumns) return PanelWidth;
+    return PanelWidth + 3 * ((screenColumns - ViewColumns) / 3);
 }
 
 std::string ParentDirectory(std::string_view path, std::string& left) {
@@ -189,14 +209,17 @@ bool ReadFilePanel(FilePanel& panel) {
     panel.readError = !IsListableDirectory(panel.path);
     if (panel.readError) return false;
     panel.entries.clear();
+    panel.search.clear();
     if (panel.path != "/") {
         std::time_t modified = 0;
         GetFileTime(panel.path + "..", modified);
         panel.entries.push_back(MakeEntry("..", true, 0, modified));
         panel.entries.back().color = panel.colors[FilePanelDirs];
     }
-    for (const DirEntry& found : FindFiles(panel.path + panel.mask, SearchKind::Any)) {
+    for (const DirEntry& found : FindFiles(panel.path + panel.mask, SearchKind::Listing)) {
         FileEntry entry = MakeEntry(found.name, found.isDirectory, found.size, found.modified);
+        entry.isLink = found.isLink;
+        entry.isDangling = found.isDangling;
         if (entry.isDirectory) {
             entry.color = panel.colors[FilePanelDirs];
         } else {
@@ -214,47 +237,65 @@ bool ReadFilePanel(FilePanel& panel) {
 void DrawFilePanel(FilePanel& panel) {
     if (!ScreenLargeEnough()) return;  // the notice stays
     const ColorScheme& c = panel.colors;
+    int columns = 0, screenRows = 0;
+    GetScreenSize(columns, screenRows);
+    panel.width = FilePanelWidth(columns);
+    const int inner = panel.width - 2;
+    const int label = (inner - 2) / 3;
     const int height = PanelHeight();
     const int rows = height - 4;
     const int left = panel.left, top = panel.top;
-    const unsigned char frame = c[FilePanelPanel];
+    const unsigned char frame = PanelAttr(c[FilePanelPanel]);
     MoveFileCursor(panel.first, panel.current, static_cast<int>(panel.entries.size()), rows, 0);
 
-    WriteAt(left, top, frame, "\xC9" + RepeatText("\xCD", InfoWidth) + "\xBB");
-    const std::string column = std::string(LabelWidth, ' ');
+    WriteAt(left, top, frame, "\xC9" + RepeatText("\xCD", inner) + "\xBB");
+    const std::string column = std::string(static_cast<std::size_t>(label), ' ');
     for (int row = top + 1; row <= top + height - 3; ++row)
         WriteAt(left, row, frame, "\xBA" + column + "\xB3" + column + "\xB3" + column + "\xBA");
-    const std::string rule = RepeatText("\xC4", LabelWidth);
+    const std::string rule = RepeatText("\xC4", label);
     WriteAt(left, top + height - 2, frame, "\xBA" + rule + "\xC1" + rule + "\xC1" + rule + "\xBA");
-    WriteAt(left, top + height - 1, frame, "\xBA" + std::string(InfoWidth, ' ') + "\xBA");
-    WriteAt(left, top + height, frame, "\xC8" + RepeatText("\xCD", InfoWidth) + "\xBC");
-    for (int x : {5, 18, 31}) WriteAt(left + x, top + 1, c[FilePanelName], "Name");
-    std::string path = PanelPathText(panel.path);
-    WriteAt(left + 20 - static_cast<int>(path.size() / 2), top, c[FilePanelPath], path);
+    WriteAt(left, top + height - 1, frame, "\xBA" + std::string(static_cast<std::size_t>(inner), ' ') + "\xBA");
+    WriteAt(left, top + height, frame, "\xC8" + RepeatText("\xCD", inner) + "\xBC");
+    for (int i = 0; i < 3; ++i) WriteAt(left + 1 + i * (label + 1) + (label - 4) / 2, top + 1, PanelAttr(c[FilePanelName]), "Name");
+    // The active panel shows its title highlighted.
+    std::string path = PanelPathText(panel.path, panel.width);
+    const unsigned char pathAttr =
+        panel.active ? PanelAttr(SwappedAttr(c[FilePanelPath]), true) : PanelAttr(c[FilePanelPath]);
+    WriteAt(left + panel.width / 2 - static_cast<int>(path.size() / 2), top, pathAttr, path);
 
     for (int i = 0; i < 3 * rows; ++i) {
         std::size_t index = static_cast<std::size_t>(panel.first + i);
         if (index >= panel.entries.size()) break;
         const FileEntry& entry = panel.entries[index];
-        unsigned char attr = static_cast<int>(index) == panel.current ? c[FilePanelCursor] : entry.color;
-        WriteAt(left + 1 + (i / rows) * (LabelWidth + 1), top + 2 + i % rows, attr, FileEntryLabel(entry));
+        const bool bar = panel.active && static_cast<int>(index) == panel.current;
+        unsigned char attr = bar ? PanelAttr(c[FilePanelCursor], true) : PanelAttr(entry.color);
+        WriteAt(left + 1 + (i / rows) * (label + 1), top + 2 + i % rows, attr, FileEntryLabel(entry, label));
     }
-    if (!panel.entries.empty())
-        WriteAt(left + 1, top + height - 1, c[FilePanelFileInfoStr],
-                FileInfoLine(panel.entries[static_cast<std::size_t>(panel.current)]));
+    const unsigned char info = PanelAttr(c[FilePanelFileInfoStr]);
+    if (!panel.search.empty())
+        WriteAt(left + 1, top + height - 1, info, FitField(panel.search, static_cast<std::size_t>(inner)));
+    else if (!panel.entries.empty())
+        WriteAt(left + 1, top + height - 1, info,
+                FileInfoLine(panel.entries[static_cast<std::size_t>(panel.current)], inner));
     if (panel.active) {
-        std::string status = panel.note.empty() ? StatusText : PadRight(" " + panel.note, ViewColumns);
-        WriteAt(1, height + 2, c[PanelStatusStr], status.substr(0, ViewColumns));
+        std::string status = panel.note.empty() ? StatusRow(" ENTER - Hatch file/Change Dir", "ESC - Exit ")
+                                                : StatusRow(" " + panel.note, "");
+        WriteAt(1, height + 2, PanelAttr(c[PanelStatusStr], true), status);
     }
 }
 
 namespace {
 
-// Reads the new path, or the previous one again when it cannot be read.
-void ChangeDirectory(FilePanel& panel, const std::string& path, const std::string& select) {
+// Reads the new path, or the previous one again when it cannot be read:
+// the status row then says why.
+void ChangeDirectory(FilePanel& panel, std::string path, const std::string& select) {
+    AddTrailingSlash(path);
     std::string previous = panel.path;
     panel.path = path;
     if (!ReadFilePanel(panel)) {
+        int error = ReadAccessError(path, true);
+        if (error == 0) error = ENOTDIR;
+        panel.note = Fill(MessageText(Msg::PANELDIRUNREADABLE), "%f", ShownPath(path), "%e", ErrorText(error));
         panel.path = previous;
         ReadFilePanel(panel);
         return;
@@ -267,6 +308,33 @@ void ChangeDirectory(FilePanel& panel, const std::string& path, const std::strin
         }
 }
 
+// Enter on a file: its path, or empty with the reason on the status row. A
+// link gives the file it leads to.
+std::string PickFile(FilePanel& panel, const FileEntry& entry) {
+    if (entry.isDangling) {
+        panel.note = Fill(MessageText(Msg::PANELDANGLING), "%f", entry.shown);
+        return {};
+    }
+    const std::string path = entry.isLink ? LinkDestination(panel.path + entry.name) : panel.path + entry.name;
+    const std::string name = ExtractFileNameAsIs(path);
+    // A pipe or a device would hang the hatch; a control byte cannot go into
+    // a flow file or a TIC line, a '"' not into a description list.
+    if (!IsRegularFile(path)) {
+        panel.note = entry.shown + ": not a regular file";
+        return {};
+    }
+    if (!IsUsableFileName(name)) {
+        panel.note = "A name with control characters or '\"' cannot be hatched";
+        return {};
+    }
+    // An unreadable file would go out with a wrong CRC, or end the copy.
+    if (int error = ReadAccessError(path, false)) {
+        panel.note = Fill(MessageText(Msg::HATCHUNREADABLE), "%f", ShownPath(name), "%e", ErrorText(error));
+        return {};
+    }
+    return path;
+}
+
 }  // namespace
 
 void RefreshFilePanel(FilePanel& panel) {
@@ -276,15 +344,17 @@ void RefreshFilePanel(FilePanel& panel) {
 }
 
 int FileEntryAt(const FilePanel& panel, int rows, int column, int row) {
+    const int label = (panel.width - 4) / 3;  // as DrawFilePanel lays the columns out
     const int x = column - panel.left - 1, y = row - panel.top - 2;
-    if (rows <= 0 || x < 0 || y < 0 || y >= rows || x >= 3 * (LabelWidth + 1) - 1) return -1;
-    if (x % (LabelWidth + 1) == LabelWidth) return -1;  // a column's line
-    const int index = panel.first + (x / (LabelWidth + 1)) * rows + y;
+    if (rows <= 0 || x < 0 || y < 0 || y >= rows || x >= 3 * (label + 1) - 1) return -1;
+    if (x % (label + 1) == label) return -1;  // a column's line
+    const int index = panel.first + (x / (label + 1)) * rows + y;
     return index < static_cast<int>(panel.entries.size()) ? index : -1;
 }
 
 PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start) {
     panel.result.clear();
+    panel.search.clear();
     panel.active = true;
     SetCursorVisible(false);
     DrawFilePanel(panel);
@@ -300,7 +370,7 @@ PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start) {
         if (IsLeaveKey(key)) return PanelExit::Back;
         if (key == KeyTab || key == KeyShiftTab) return PanelExit::Switch;
         if (key == KeyMouse) {
-            const bool inside = mouse.column >= panel.left && mouse.column < panel.left + PanelWidth &&
+            const bool inside = mouse.column >= panel.left && mouse.column < panel.left + panel.width &&
                                 mouse.row >= panel.top && mouse.row <= panel.top + PanelHeight();
             if (!inside) {
                 panel.handoff = mouse;
@@ -316,6 +386,19 @@ PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start) {
                 key = index >= 0 && mouse.action == MouseAction::DoubleClick ? KeyEnter : 0;
             }
         }
+        if ((key >= 32 && key <= 255) || key == KeyBackspace) {
+            // Typed letters find a name, as in the area panel.
+            std::vector<std::string> names;
+            for (const FileEntry& entry : panel.entries) names.push_back(entry.shown);
+            int found = SearchAreaKey(names, panel.search, key);
+            if (found >= 0) {
+                panel.current = found;
+                MoveFileCursor(panel.first, panel.current, count, PanelHeight() - 4, 0);
+            }
+            DrawFilePanel(panel);
+            continue;
+        }
+        panel.search.clear();
         if (key == KeyAltF1) {
             std::vector<DriveItem> drives = DriveList();
             std::vector<std::string> labels;
@@ -323,22 +406,19 @@ PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start) {
             int columns = 0, screenRows = 0;
             GetScreenSize(columns, screenRows);
             int chosen = PopupMenu("Disk", labels, 10, 5, std::max(1, screenRows - 6), 1);
+            // A mount point is a directory, never a mask.
             if (chosen > 0) ChangeDirectory(panel, drives[static_cast<std::size_t>(chosen - 1)].path, {});
         } else if (key == KeyCtrlBackslash) {
             ChangeDirectory(panel, "/", {});
+        } else if (key == KeyCtrlR) {
+            // Files that came meanwhile are listed; the cursor stays on its name.
+            RereadDirectory(panel.path);
+            RefreshFilePanel(panel);
         } else if (key == KeyEnter && count > 0) {
             const FileEntry& entry = panel.entries[static_cast<std::size_t>(panel.current)];
             if (!entry.isDirectory) {
-                const std::string path = panel.path + entry.name;
-                // A pipe or a device would hang the hatch; a control byte
-                // cannot go into a flow file or a TIC line, a '"' not into
-                // a description list.
-                if (IsRegularFile(path) && IsUsableFileName(entry.name)) {
-                    panel.result = path;
-                    return PanelExit::Picked;
-                }
-                panel.note = IsRegularFile(path) ? "A name with control characters or '\"' cannot be hatched"
-                                                 : entry.shown + ": not a regular file";
+                panel.result = PickFile(panel, entry);
+                if (!panel.result.empty()) return PanelExit::Picked;
             } else if (entry.name == "..") {
                 std::string left;
                 std::string parent = ParentDirectory(panel.path, left);

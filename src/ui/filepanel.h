@@ -11,6 +11,7 @@
 #include "frame/console.h"
 #include "ui/windows.h"
 
+// At 80 columns; a wider screen gives the file panel its extra width.
 constexpr int PanelWidth = 40;
 constexpr int LabelWidth = 12;  // one entry in a column
 constexpr int InfoWidth = 38;   // the inside of a panel
@@ -22,7 +23,9 @@ struct FileEntry {
     std::string date;     // D-MM-YY
     std::string time;     // H:MM
     std::uint64_t size = 0;
-    bool isDirectory = false;
+    bool isDirectory = false;  // also a link to one
+    bool isLink = false;
+    bool isDangling = false;   // a link to nothing
     unsigned char color = 0;
 };
 
@@ -35,6 +38,8 @@ struct FilePanel {
     ColorScheme colors;
     std::vector<FileEntry> entries;
     int first = 0, current = 0;       // first shown and current entry
+    int width = PanelWidth;           // columns of the frame, set as it is drawn
+    std::string search;               // typed first letters of a name
     bool readError = false;           // the last directory could not be read
     bool active = false;              // takes the keys; its key line is on the status row
     std::string note;                 // shown on the status row until the next key
@@ -58,12 +63,19 @@ PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start = nullptr);
 void SortFileEntries(std::vector<FileEntry>& entries, std::string_view mode);
 // 1..7: the GROUPn list that holds the extension (a later list wins); 0: none.
 int FileGroupOf(std::string_view ext, const std::array<std::string, 7>& groups);
-// What a column shows of an entry, LabelWidth characters.
-std::string FileEntryLabel(const FileEntry& entry);
-// The information line, InfoWidth characters.
-std::string FileInfoLine(const FileEntry& entry);
-// The directory as the top border shows it.
-std::string PanelPathText(std::string_view path);
+// What a column shows of an entry, width characters; a link is marked "@",
+// one to nothing "!".
+std::string FileEntryLabel(const FileEntry& entry, int width = LabelWidth);
+// The information line, width characters: name, size, date and time. A name
+// longer than its room is cut in the middle and keeps its extension.
+std::string FileInfoLine(const FileEntry& entry, int width = InfoWidth);
+// A name cut to width characters in the middle with "~", its extension kept.
+std::string CutInMiddle(std::string_view name, std::size_t width);
+// The directory as the top border shows it, within a frame of width columns.
+std::string PanelPathText(std::string_view path, int width = PanelWidth);
+// The file panel's width on a screen of that many columns: the area panel
+// keeps its 40, the file panel's three columns share the rest.
+int FilePanelWidth(int screenColumns);
 // The parent of a directory path ("/a/b/" -> "/a/"), and the name left.
 std::string ParentDirectory(std::string_view path, std::string& left);
 // The entry under a screen cell, or -1; rows entries a column.

@@ -178,7 +178,9 @@ int PopupMenu(std::string_view title, const std::vector<std::string>& items, int
         for (int i = 0; i < rows && first + i < count; ++i) {
             std::string text = " " + FitText(items[static_cast<std::size_t>(first + i)], width - 2);
             text.resize(width, ' ');
-            WriteAt(left + 2, top + 1 + i, first + i == current ? ColourOn(Black, Green) : menu, text);
+            // Without colour the menu is in reverse video and its current item plain.
+            const unsigned char bar = Console().colour ? ColourOn(Black, Green) : ColourOn(LightGray, Black);
+            WriteAt(left + 2, top + 1 + i, first + i == current ? bar : menu, text);
         }
     };
     SetCursorVisible(false);
@@ -325,6 +327,25 @@ void ScrollList(int& first, int& current, int count, int shown, int delta) {
     shown = std::max(1, shown);
     first = std::clamp(first + delta, 0, std::max(0, count - shown));
     current = std::clamp(current, first, std::min(count, first + shown) - 1);
+}
+
+unsigned char PanelAttr(unsigned char attr, bool highlighted) {
+    if (Console().colour) return attr;
+    return highlighted ? ColourOn(Black, LightGray) : ColourOn(LightGray, Black);
+}
+
+unsigned char SwappedAttr(unsigned char attr) {
+    return static_cast<unsigned char>(((attr & 15) << 4) | (attr >> 4));
+}
+
+std::string StatusRow(std::string_view left, std::string_view right) {
+    int columns = 0, rows = 0;
+    GetScreenSize(columns, rows);
+    const std::size_t width = static_cast<std::size_t>(std::max(columns, ViewColumns));
+    std::string row(left);
+    if (row.size() + right.size() < width) row.append(width - row.size() - right.size(), ' ');
+    row += right;
+    return row.substr(0, width);
 }
 
 std::string RepeatText(std::string_view piece, int count) {

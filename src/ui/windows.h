@@ -19,6 +19,7 @@ constexpr std::uint16_t KeyUp = 72 << 8, KeyDown = 80 << 8, KeyLeft = 75 << 8, K
 constexpr std::uint16_t KeyHome = 71 << 8, KeyEnd = 79 << 8, KeyPageUp = 73 << 8, KeyPageDown = 81 << 8;
 constexpr std::uint16_t KeyInsert = 82 << 8, KeyDelete = 83 << 8, KeyF3 = 61 << 8, KeyAltF1 = 104 << 8;
 constexpr std::uint16_t KeyAltQ = 16 << 8, KeyF1 = 59 << 8, KeyF10 = 68 << 8, KeyShiftTab = 15 << 8;
+constexpr std::uint16_t KeyCtrlR = 18;
 constexpr std::uint16_t KeyEnter = 13, KeyEsc = 27, KeyBackspace = 8, KeyCtrlC = 3, KeyCtrlBackslash = 28;
 constexpr std::uint16_t KeyTab = 9, KeyCtrlZ = 26;
 
@@ -101,6 +102,14 @@ bool EditLine(int column, int row, std::size_t width, std::size_t maxLength, uns
 // The view of a list scrolled by delta entries (the wheel): first moves
 // within 0 .. count - shown, and the current entry stays in view.
 void ScrollList(int& first, int& current, int count, int shown, int delta);
+// What a panel draws in an attribute: the attribute itself in colour.
+// Without colour (NO_COLOR) a view has two looks, plain and reverse video
+// for what is highlighted: the cursor bar and the active panel's title.
+unsigned char PanelAttr(unsigned char attr, bool highlighted = false);
+// The attribute with text and background colours exchanged.
+unsigned char SwappedAttr(unsigned char attr);
+// The status row: left and right parts at the ends of the screen's width.
+std::string StatusRow(std::string_view left, std::string_view right);
 
 // The piece count times over: frame lines.
 std::string RepeatText(std::string_view piece, int count);

@@ -67,6 +67,39 @@ TEST_F(ConsoleTest, TerminalGetsSgrColoursUtf8TextAndPositions) {
     EXPECT_EQ(CellAt(2, 8).ch, 0x1B);
 }
 
+TEST_F(ConsoleTest, WithoutColourAViewShowsBackgroundsInReverseVideo) {
+    Terminal();
+    Console().colour = false;
+    WriteColored("a", 0x30);  // the normal screen gets no sequence at all
+    EXPECT_EQ(Take(), "a");
+    SavedScreen saved;
+    SaveScreen(25, saved);
+    WriteAt(1, 1, 0x07, "x");  // the view's plain look
+    Take();
+    struct Case {
+        unsigned char attr;
+        const char* want;
+    } cases[] = {
+        {0x30, "\x1b[1;1H\x1b[0;7mx"},  // black on cyan: a cursor bar
+        {0x1B, "\x1b[1;1Hx"},            // a coloured window: reverse still
+        {0x0E, "\x1b[1;1H\x1b[0mx"},    // no background: plain again
+        {0x07, "\x1b[1;1Hx"},            // plain still
+    };
+    for (const Case& c : cases) {
+        WriteAt(1, 1, c.attr, "x");
+        EXPECT_EQ(Take().substr(0, std::string(c.want).size()), c.want) << int(c.attr);
+    }
+    RestoreScreen(-1, saved);
+}
+
+TEST(NameForView, OneCellForEachByteThatIsNoAscii) {
+    Console().utf8 = true;
+    EXPECT_EQ(NameForView("Ёлка.txt"), "\xF0\xAB\xAA\xA0.txt");
+    Console().utf8 = false;
+    EXPECT_EQ(NameForView("Ёлка.txt"), "????????.txt");
+    EXPECT_EQ(NameForView("caf\xE9.zip"), "caf?.zip");  // Latin-1 bytes alike
+}
+
 TEST_F(ConsoleTest, EveryByteReachesATerminalAsAGlyphNeverAsACommand) {
     // The bytes at the edges of the control and printable ranges decide
     // whether a name from a TIC can move the cursor or clear the screen.

@@ -150,8 +150,8 @@ class Run:
         prefix = []
         if words[0] == 'setpriv' and 'brenmoor' in words:
             # Run as another user or with fewer capabilities.
-            if tty or interrupted:
-                raise RuntimeError('setpriv only on a plain run line: ' + line)
+            if interrupted:
+                raise RuntimeError('setpriv only on a plain or a tty run line: ' + line)
             prefix = words[:words.index('brenmoor')]
             words = words[len(prefix):]
         if words[0] != 'brenmoor':
@@ -160,7 +160,7 @@ class Run:
         env = self.environment(extra)
         self.output.append('$ ' + line)
         if tty:
-            text, code = self.in_terminal(tty, args, env, session)
+            text, code = self.in_terminal(tty, args, env, session, prefix)
         else:
             text, code = self.run_program(args, env, prefix)
         self.output.append(self.mask(text).rstrip('\n'))
@@ -252,12 +252,13 @@ class Run:
             failed.setdefault(n, []).append('after %s:%d and a second run\n%s' % (mode, n, '\n'.join(report)))
         return last
 
-    def in_terminal(self, size, args, env, session):
+    def in_terminal(self, size, args, env, session, prefix=()):
         """Runs the program in a tmux window and does the session's steps
         while it runs; its output is what the steps captured, the final
         screen and whether the terminal was left as it was found."""
         width, height = window_size(size, size)
-        window = Window(env, os.path.join(self.root, '.tty'), self.work, [self.binary] + args, width, height)
+        window = Window(env, os.path.join(self.root, '.tty'), self.work, list(prefix) + [self.binary] + args,
+                        width, height)
         try:
             shown = []
             for line in session:

@@ -222,11 +222,41 @@ TEST(FilePanelText, LabelsInfoLinesAndGroups) {
     EXPECT_EQ(FileInfoLine(dir), "sources                30-11-26  23:05");
     FileEntry huge = Entry("disk.img", 123456789012ULL);
     EXPECT_EQ(FileInfoLine(huge).substr(12, 10), "120563270K");
-    EXPECT_EQ(FileInfoLine(Entry("A long file name.txt")), "A long file name.txt                  ");
-    EXPECT_EQ(FileInfoLine(Entry("A name much longer than the information line can hold.zip")),
-              "A name much longer~n line can hold.zip");
-    EXPECT_EQ(FileInfoLine(Entry("A name much longer than the information line can hold.zip")).size(),
-              static_cast<std::size_t>(InfoWidth));
+    // A long name keeps size, date and time beside it: cut in the middle,
+    // its extension kept whole where the room allows.
+    FileEntry report = Entry("A long file name.txt", 24);
+    report.date = "1-12-26";
+    report.time = "9:30";
+    EXPECT_EQ(FileInfoLine(report), "A lon~me.txt        24  1-12-26   9:30");
+    EXPECT_EQ(FileInfoLine(report, 77),
+              "A long file name.txt                                       24  1-12-26   9:30");
+    struct Cut {
+        const char* name;
+        std::size_t width;
+        const char* want;
+    };
+    const Cut cuts[] = {
+        {"Weekly News.txt", 15, "Weekly News.txt"},
+        {"Weekly News.txt", 12, "Weekl~ws.txt"},
+        {"archive.documents", 12, "a~.documents"},       // the extension wins over the head
+        {"a.verylongextension", 8, "a~ension"},            // too long to keep: its end stays
+        {"README-FIRST-PLEASE", 12, "READM~PLEASE"},       // no extension: halves
+        {"abcdef", 2, "a~"},
+    };
+    for (const Cut& c : cuts) EXPECT_EQ(CutInMiddle(c.name, c.width), c.want) << c.name << " in " << c.width;
+    // Links are marked; one to nothing says so where the size stands.
+    FileEntry link = Entry("news link", 5);
+    link.isLink = true;
+    EXPECT_EQ(FileEntryLabel(link), "@news link  ");
+    link.isDangling = true;
+    EXPECT_EQ(FileEntryLabel(link), "!news link  ");
+    EXPECT_EQ(FileInfoLine(link).substr(12, 10), " no target");
+    // Wider screens give the file panel whole thirds of their extra columns.
+    EXPECT_EQ(FilePanelWidth(60), 40);
+    EXPECT_EQ(FilePanelWidth(80), 40);
+    EXPECT_EQ(FilePanelWidth(82), 40);
+    EXPECT_EQ(FilePanelWidth(120), 79);
+    EXPECT_EQ(FilePanelWidth(200), 160);
 
     std::array<std::string, 7> groups = {",EXE,", ",ZIP,RAR,", "", "", "", ",.,", ",RAR,"};
     EXPECT_EQ(FileGroupOf("zip", groups), 2);
