@@ -120,6 +120,12 @@ std::string HatchRefusal(const MainConfig& config, std::string_view filePath) {
     // Stored or sent, it would take the place of the area's list.
     if (!config.descFile.empty() && EqualNoCase(name, config.descFile))
         return Fill(MessageText(Msg::HATCHDESCFILE), "%f", name);
+    // Unread, it would go out with a wrong CRC and a flow line the mailer
+    // cannot send.
+    const std::string path(filePath);
+    if (IsRegularFile(path))
+        if (int error = ReadAccessError(path, false))
+            return Fill(MessageText(Msg::HATCHUNREADABLE), "%f", PrintableText(name), "%e", ErrorText(error));
     return {};
 }
 

@@ -19,9 +19,9 @@ struct HatchRequest {
     bool copyToArea = false;  // "-C"
 };
 
-// Why the file cannot be hatched under its name (a control character, a
-// tab or a '"' in it, or the name of the description list), as the console
-// line; empty when it can.
+// Why the file cannot be hatched (a control character, a tab or a '"' in
+// its name, the name of the description list, a file the user cannot
+// read), as the console line; empty when it can.
 std::string HatchRefusal(const MainConfig& config, std::string_view filePath);
 
 // Hatches one file into one area: description and announcement record when
