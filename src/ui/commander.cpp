@@ -84,10 +84,12 @@ bool AskDetails(Dialog& d) {
     return d.hatch == 'Y' || d.hatch == 'y';
 }
 
-// One file into one area through the dialog; the note for the status row.
+// One file into one area through the dialog; the note for the status row
+// (empty when cancelled), and whether the file was hatched.
 std::string HatchThroughDialog(const NodeConfig& node, const CommanderRun& run, const CommanderRequest& request,
                                const std::string& file, const std::string& area, SavedScreen& whole,
-                               bool panelsAfter) {
+                               bool panelsAfter, bool& hatched) {
+    hatched = false;
     const std::string name = ExtractFileNameAsIs(file);
     if (std::string refusal = HatchRefusal(node.main, file); !refusal.empty()) return refusal;
     const bool utf8 = Console().utf8;
@@ -143,6 +145,7 @@ std::string HatchThroughDialog(const NodeConfig& node, const CommanderRun& run, 
         ClearScreen(LightGray);
         RedrawViews();
     }
+    hatched = true;
     return Fill(MessageText(Msg::HATCHFILE), "%f", d.fileName, "%a", UpperCase(area));
 }
 
@@ -161,7 +164,15 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
     FilePanel filePanel;
     AreaPanel areaPanel;
     if (!panels) {
-        HatchThroughDialog(node, run, request, request.filePath, request.areaTag, whole, false);
+        bool hatched = false;
+        const std::string note =
+            HatchThroughDialog(node, run, request, request.filePath, request.areaTag, whole, false, hatched);
+        // Without panels there is no status row: a refusal ends the command.
+        if (!hatched && !note.empty()) {
+            RestoreScreen(-1, whole);
+            SetInputReports(false);
+            FailProgram(1, note);
+        }
     } else {
         SetCursorVisible(false);
         InitAreaPanel(areaPanel, run.areas, ResolvePath(node.programDir + "areas.ctl"), node.colors, 41, 1);
@@ -231,7 +242,8 @@ void RunCommander(const NodeConfig& node, const CommanderRun& run, const Command
             // Under the dialog neither panel takes keys, nor looks as if it did.
             filePanel.active = areaPanel.active = false;
             RedrawViews();
-            filePanel.note = HatchThroughDialog(node, run, request, file, area, whole, true);
+            bool hatched = false;
+            filePanel.note = HatchThroughDialog(node, run, request, file, area, whole, true, hatched);
             // A copy into the shown directory is listed at once.
             RefreshFilePanel(filePanel);
             file.clear();
