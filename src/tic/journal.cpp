@@ -61,6 +61,7 @@ void LoadTossJournals(TossJournals& journals, const std::string& dir, const std:
     journals.ticDir = ticDir;
     journals.earlier.clear();
     journals.earlierFiles.clear();
+    journals.ownFiles.clear();
     for (const JournalFileEntry& file : JournalFilesIn(dir)) {
         const std::string path = dir + file.name;
         journals.next = std::max(journals.next, file.batch + 1);
@@ -79,8 +80,10 @@ void LoadTossJournals(TossJournals& journals, const std::string& dir, const std:
         std::vector<std::string> tics;
         for (const auto& tic : read) tics.push_back(tic.first);
         journals.earlierFiles.push_back({path, std::move(tics)});
-        if (file.batch == 0)
+        if (file.batch == 0) {
+            journals.ownFiles.insert(TicNameOf(file.name));
             journals.earlier.insert(read.begin(), read.end());
+        }
         else
             AddSharedJournalLines(lines, journals.earlier);
     }
@@ -95,13 +98,15 @@ Journal OpenTossJournal(TossJournals& journals, const std::string& ticName) {
     auto earlier = journals.earlier.find(ticName);
     if (earlier != journals.earlier.end()) journal.lines = earlier->second;
     // A file of its own from an earlier version goes when it is done with.
-    const std::string own = journals.dir + ticName + std::string(JournalExtension);
-    if (IsRegularFile(own)) journal.path = own;
+    if (journals.ownFiles.count(ticName)) journal.path = journals.dir + ticName + std::string(JournalExtension);
     return journal;
 }
 
 void FinishTossJournal(TossJournals& journals, Journal& journal) {
-    DeleteFile(journal.path);
+    if (!journal.path.empty()) {
+        DeleteFile(journal.path);
+        journals.ownFiles.erase(journal.tag);
+    }
     journals.batch.open.erase(journal.tag);
     journal.lines.clear();
 }

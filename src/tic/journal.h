@@ -5,6 +5,7 @@
 // TIC's name. A file of one TIC, "NAME.jnl", is what an earlier version
 // left; it is read and finished the same way.
 #include <map>
+#include <set>
 #include <utility>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ struct TossJournals {
     // none of those is left.
     std::vector<std::pair<std::string, std::vector<std::string>>> earlierFiles;
     std::map<std::string, std::vector<std::string>> earlier;  // what earlier runs left, by TIC name
+    std::set<std::string> ownFiles;  // TICs with a journal file of their own (an earlier version's)
     unsigned next = 1;         // the number of the next batch's file
     SharedJournalFile batch;   // the current batch's file
 };
