@@ -1092,28 +1092,37 @@ bool TakeMouseReport(std::string_view sequence) {
     return true;
 }
 
-// The rest of a paste after its start: up to its end mark, or what came
-// before the terminal fell silent for a second.
+// The rest of a paste after its start, up to its end mark: nothing of it
+// may reach the keys, where a line end would answer a question. Beyond
+// MaxPaste (far more than any field takes) the bytes are read and dropped.
+// A resize or a stop meanwhile waits for the paste's end. Only a terminal
+// silent for PasteSilenceMs, or the end of input, ends a paste without
+// its mark.
 std::string ReadPaste() {
     ConsoleInternals& internals = Internals();
     static constexpr std::string_view endMark = "\x1b[201~";
     constexpr std::size_t MaxPaste = 1 << 20;
+    constexpr std::uint64_t PasteSilenceMs = 5000;
+    std::string text;
     std::uint64_t lastByte = MillisecondTick();
     for (;;) {
         std::size_t end = internals.input.find(endMark);
         if (end != std::string::npos) {
-            std::string text = internals.input.substr(0, end);
+            if (text.size() < MaxPaste) text += internals.input.substr(0, std::min(end, MaxPaste - text.size()));
             internals.input.erase(0, end + endMark.size());
             return text;
         }
-        if (internals.input.size() > MaxPaste || MillisecondTick() - lastByte > 1000) break;
-        int got = ReadInputBytes(internals.input, 100);
+        // All but what could be the start of a mark cut in two is paste.
+        const std::size_t sure = internals.input.size() - std::min(internals.input.size(), endMark.size() - 1);
+        if (text.size() < MaxPaste) text += internals.input.substr(0, std::min(sure, MaxPaste - text.size()));
+        internals.input.erase(0, sure);
+        if (MillisecondTick() - lastByte > PasteSilenceMs) break;
+        int got = ReadInputBytes(internals.input, 100, true);
         if (got < 0) break;
         if (got > 0) lastByte = MillisecondTick();
-        else if (WindowResizePending()) SleepMilliseconds(10);  // told at once; the paste comes first
     }
-    std::string text;
-    text.swap(internals.input);
+    if (text.size() < MaxPaste) text += internals.input;
+    internals.input.clear();
     return text;
 }
 
@@ -1192,7 +1201,7 @@ std::uint16_t ReadKeyCode() {
         // An incomplete sequence: the rest of an escape sequence follows
         // within a moment (also over a slow link), or the Esc was a key.
         constexpr int EscapeWaitMs = 300;
-        if (ReadInputBytes(internals.input, EscapeWaitMs) > 0 || WindowResizePending()) continue;
+        if (ReadInputBytes(internals.input, EscapeWaitMs, true) > 0) continue;
         unsigned char first = static_cast<unsigned char>(internals.input[0]);
         internals.input.erase(0, 1);
         if (first == 0x1B) {

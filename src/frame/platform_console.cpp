@@ -101,7 +101,11 @@ void TakeTerminalAgain() {
 
 void OnSignal(int signalNumber) {
     int savedErrno = errno;
+    // Mouse reports and pasted text still queued are the commander's, not
+    // the shell's.
+    const bool reports = GuardReports;
     GiveTerminalBack();
+    if (reports) ::tcflush(0, TCIFLUSH);
     GuardAlternate = 0;
     GuardCursorHidden = 0;
     GuardColoured = 0;
@@ -243,15 +247,15 @@ void LeaveRawInput() {
     RawActive = 0;
 }
 
-int ReadInputBytes(std::string& bytes, int timeoutMs) {
+int ReadInputBytes(std::string& bytes, int timeoutMs, bool inputOnly) {
     struct pollfd wait[2] {};
     wait[0].fd = 0;
     wait[0].events = POLLIN;
     wait[1].fd = WakePipe[0];
     wait[1].events = POLLIN;
-    nfds_t count = WakePipe[0] >= 0 ? 2 : 1;
+    nfds_t count = WakePipe[0] >= 0 && !inputOnly ? 2 : 1;
     for (;;) {
-        if (ResizePending || ResumePending) return 0;
+        if (!inputOnly && (ResizePending || ResumePending)) return 0;
         int ready = ::poll(wait, count, timeoutMs);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return -1;

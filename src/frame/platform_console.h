@@ -38,9 +38,10 @@ void LeaveRawInput();
 
 // Appends the bytes available on standard input, waiting at most timeoutMs
 // (forever when negative). Returns the byte count, 0 on timeout or when the
-// window's size changed (see TakeWindowResize), -1 at end of input or on an
-// error.
-int ReadInputBytes(std::string& bytes, int timeoutMs);
+// window's size changed or the job went on after a stop (see
+// TakeWindowResize, TakeResume; with inputOnly those wait for the next
+// call), -1 at end of input or on an error.
+int ReadInputBytes(std::string& bytes, int timeoutMs, bool inputOnly = false);
 
 // From now on a change of the window's size (SIGWINCH) ends a waiting
 // ReadInputBytes at once. Off until a full-screen view asks for it.
