@@ -321,13 +321,14 @@ PendingSyncs& Pending() {
     return pending;
 }
 
-// The file system of path is to be synced: its directory is noted (a
-// directory path counts as its own).
 // The directory whose entry names path, as open(2) takes it.
 std::string ParentDirectory(const std::string& path) {
     const std::size_t slash = path.rfind(PathSeparator);
     return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
 }
+
+// The file system of path is to be synced: its directory is noted (a
+// directory path counts as its own).
 
 void NoteChanged(const std::string& path) {
     PendingSyncs& pending = Pending();
@@ -774,7 +775,7 @@ bool DirectoryExists(const std::string& path) {
 }
 
 bool IsListableDirectory(const std::string& path) {
-    return DirectoryExists(path) && ::access(path.c_str(), R_OK | X_OK) == 0;
+    return DirectoryExists(path) && ReadAccessError(path, true) == 0;
 }
 
 int ReadAccessError(const std::string& path, bool directory) {

@@ -45,6 +45,14 @@ std::string FittingDescription(const MainConfig& config, const std::string& name
     return desc;
 }
 
+// The Replaces a TIC may carry: a mask of wildcards alone would empty the
+// area here and at every link, so it is dropped, with a log line.
+std::string SendableReplaces(const MainConfig& config, const std::string& replaces) {
+    if (replaces.empty() || !ReplacesEveryFile(replaces)) return replaces;
+    WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", replaces));
+    return {};
+}
+
 // What a hatch wrote so far made durable, or the run ends with the journal
 // left to finish it.
 void SyncHatched(const MainConfig& config, const std::string& filePath) {
@@ -133,14 +141,8 @@ void HatchFile(const NodeConfig& node, AreaIndexes& areas, MsgIdSerials& serials
                const HatchRequest& request) {
     const MainConfig& config = node.main;
     const AreaRecord area = ReadArea(areas, ResolvePath(node.programDir + "areas.ctl"), request.areaTag);
-    // Kept as typed: names keep their letter case, matching ignores it. A
-    // mask of wildcards alone would empty the area here and at every link:
-    // it is neither applied nor sent.
-    std::string replaces = request.replaces;
-    if (!replaces.empty() && ReplacesEveryFile(replaces)) {
-        WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", replaces));
-        replaces.clear();
-    }
+    // Kept as typed: names keep their letter case, matching ignores it.
+    const std::string replaces = SendableReplaces(config, request.replaces);
     const DescriptionLayout layout = ListLayout(config);
     std::string name = ExtractFileNameAsIs(request.filePath);
     std::string filePath = request.filePath;
@@ -307,9 +309,7 @@ void AutoHatch(const NodeConfig& node, MsgIdSerials& serials, BusyState& busy, b
             tic.FullName = name;
             tic.Area = area.Name;
             tic.Origin = area.AKA;
-            // A name of wildcards alone ("*") would replace every file at the links.
-            if (ReplacesEveryFile(name)) WriteLog(config.logName, Fill(MessageText(Msg::EVERYFILEREPLACES), "%f", name));
-            else tic.Replaces = name;
+            tic.Replaces = SendableReplaces(config, name);
             tic.Desc = FittingDescription(config, name, ldesc.empty() ? config.defaultDesc : ldesc.front());
             tic.LDesc = ldesc;
             tic.Crc = FileCrc32(file);

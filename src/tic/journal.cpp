@@ -50,6 +50,11 @@ std::string TicNameOf(const std::string& journalName) {
     return journalName.substr(0, journalName.size() - JournalExtension.size());
 }
 
+// A journal file is done with once none of its TICs is left.
+bool NoTicLeft(const std::string& ticDir, const std::vector<std::string>& tics) {
+    return std::none_of(tics.begin(), tics.end(), [&](const std::string& tic) { return IsRegularFile(ticDir + tic); });
+}
+
 }  // namespace
 
 std::string TossJournalDir(const std::string& tempDir, bool badTics) {
@@ -71,21 +76,19 @@ void LoadTossJournals(TossJournals& journals, const std::string& dir, const std:
             read[TicNameOf(file.name)] = lines;
         else
             AddSharedJournalLines(lines, read);
-        if (!ticDir.empty() && std::none_of(read.begin(), read.end(), [&](const auto& tic) {
-                return IsRegularFile(ticDir + tic.first);
-            })) {
+        std::vector<std::string> tics;
+        for (const auto& tic : read) tics.push_back(tic.first);
+        if (!ticDir.empty() && NoTicLeft(ticDir, tics)) {
             DeleteFile(path);
             continue;
         }
-        std::vector<std::string> tics;
-        for (const auto& tic : read) tics.push_back(tic.first);
         journals.earlierFiles.push_back({path, std::move(tics)});
         if (file.batch == 0) {
             journals.ownFiles.insert(TicNameOf(file.name));
             journals.earlier.insert(read.begin(), read.end());
-        }
-        else
+        } else {
             AddSharedJournalLines(lines, journals.earlier);
+        }
     }
     journals.batch = {};
     journals.batch.path = dir + BatchFileName(journals.next);
@@ -119,9 +122,7 @@ void EndJournalBatch(TossJournals& journals) {
     batch.open.clear();
     batch.path = journals.dir + BatchFileName(journals.next);
     std::erase_if(journals.earlierFiles, [&](const auto& file) {
-        const bool done = std::none_of(file.second.begin(), file.second.end(), [&](const std::string& tic) {
-            return IsRegularFile(journals.ticDir + tic);
-        });
+        const bool done = NoTicLeft(journals.ticDir, file.second);
         if (done) DeleteFile(file.first);
         return done;
     });

@@ -70,10 +70,6 @@ FileEntry MakeEntry(const std::string& name, bool isDirectory, std::uint64_t siz
     return entry;
 }
 
-std::string ShownPath(std::string_view path) {
-    return NameForView(path);
-}
-
 }  // namespace
 
 void SortFileEntries(std::vector<FileEntry>& entries, std::string_view mode) {
@@ -132,13 +128,16 @@ std::string FileInfoLine(const FileEntry& entry, int width) {
 }
 
 std::string PanelPathText(std::string_view path, int width) {
-    std::string text = ShownPath(path);
+    std::string text = NameForView(path);
     if (text.size() > 1 && text.back() == PathSeparator) text.pop_back();
     // Between the corners: a blank on each side of the path.
     const std::size_t room = static_cast<std::size_t>(std::max(8, width - 4));
     if (text.size() > room) text = text.substr(0, 3) + "..." + text.substr(text.size() - (room - 6));
     return " " + text + " ";
 }
+
+// The three columns and their two lines fill the frame's inside.
+int FileColumnWidth(int panelWidth) { return (panelWidth - 4) / 3; }
 
 int FilePanelWidth(int screenColumns) {
     if (screenColumns <= ViewColumns) return PanelWidth;
@@ -241,7 +240,7 @@ void DrawFilePanel(FilePanel& panel) {
     GetScreenSize(columns, screenRows);
     panel.width = FilePanelWidth(columns);
     const int inner = panel.width - 2;
-    const int label = (inner - 2) / 3;
+    const int label = FileColumnWidth(panel.width);
     const int height = PanelHeight();
     const int rows = height - 4;
     const int left = panel.left, top = panel.top;
@@ -295,7 +294,7 @@ void ChangeDirectory(FilePanel& panel, std::string path, const std::string& sele
     if (!ReadFilePanel(panel)) {
         int error = ReadAccessError(path, true);
         if (error == 0) error = ENOTDIR;
-        panel.note = Fill(MessageText(Msg::PANELDIRUNREADABLE), "%f", ShownPath(path), "%e", ErrorText(error));
+        panel.note = Fill(MessageText(Msg::PANELDIRUNREADABLE), "%f", NameForView(path), "%e", ErrorText(error));
         panel.path = previous;
         ReadFilePanel(panel);
         return;
@@ -329,7 +328,7 @@ std::string PickFile(FilePanel& panel, const FileEntry& entry) {
     }
     // An unreadable file would go out with a wrong CRC, or end the copy.
     if (int error = ReadAccessError(path, false)) {
-        panel.note = Fill(MessageText(Msg::HATCHUNREADABLE), "%f", ShownPath(name), "%e", ErrorText(error));
+        panel.note = Fill(MessageText(Msg::HATCHUNREADABLE), "%f", NameForView(name), "%e", ErrorText(error));
         return {};
     }
     return path;
@@ -344,7 +343,7 @@ void RefreshFilePanel(FilePanel& panel) {
 }
 
 int FileEntryAt(const FilePanel& panel, int rows, int column, int row) {
-    const int label = (panel.width - 4) / 3;  // as DrawFilePanel lays the columns out
+    const int label = FileColumnWidth(panel.width);
     const int x = column - panel.left - 1, y = row - panel.top - 2;
     if (rows <= 0 || x < 0 || y < 0 || y >= rows || x >= 3 * (label + 1) - 1) return -1;
     if (x % (label + 1) == label) return -1;  // a column's line
@@ -393,7 +392,7 @@ PanelExit RunFilePanel(FilePanel& panel, const MouseEvent* start) {
             int found = SearchAreaKey(names, panel.search, key);
             if (found >= 0) {
                 panel.current = found;
-                MoveFileCursor(panel.first, panel.current, count, PanelHeight() - 4, 0);
+                MoveFileCursor(panel.first, panel.current, count, rows, 0);
             }
             DrawFilePanel(panel);
             continue;

@@ -76,6 +76,8 @@ std::string PanelPathText(std::string_view path, int width = PanelWidth);
 // The file panel's width on a screen of that many columns: the area panel
 // keeps its 40, the file panel's three columns share the rest.
 int FilePanelWidth(int screenColumns);
+// The width of each of the panel's three columns of entries.
+int FileColumnWidth(int panelWidth);
 // The parent of a directory path ("/a/b/" -> "/a/"), and the name left.
 std::string ParentDirectory(std::string_view path, std::string& left);
 // The entry under a screen cell, or -1; rows entries a column.
